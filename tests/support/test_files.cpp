@@ -1,0 +1,95 @@
+#include "tests/support/test_files.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <stdexcept>
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    const auto base = fs::temp_directory_path();
+    for (;;) {
+        auto candidate = base / ("trailscan-test-" + std::to_string(::getpid()) + "-" +
+                                 std::to_string(counter++));
+        if (fs::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+fs::path TempDir::write(const std::string& name, std::string_view bytes) const {
+    const auto file = path_ / name;
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write test file " + file.string());
+    }
+    return file;
+}
+
+std::string logLine(const std::vector<std::string>& fields) {
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) line += ", ";
+        line += fields[i];
+    }
+    line += "\r\n";
+    return line;
+}
+
+std::vector<std::string> sampleFields(int n) {
+    const std::string users[] = {"ALIREZA", "anonymous", "MARYAM", "reza", "SHIRIN"};
+    const std::string sites[] = {"www.example.com", "mail.example.org", "news.example.net",
+                                 "ftp.example.com", "search.example.org"};
+    std::vector<std::string> fields = {
+        "192.168.1." + std::to_string(n % 250 + 1),
+        users[n % 5],
+        "Mozilla/4.0",
+        "Y",
+        "-",
+        "2/14/01",
+        "10:" + std::to_string(10 + n % 50) + ":00",
+        sites[n % 5],
+        "W3Proxy",
+        "PROXY1",
+        "-",
+        "10.0.0.1",
+        "80",
+        std::to_string(100 + n),
+        "512",
+        "4096",
+        "http",
+        "TCP",
+        "GET",
+        "http://" + sites[n % 5] + "/page" + std::to_string(n) + ".html",
+        "text/html",
+        "Inet",
+        "200",
+    };
+    return fields;
+}
+
+std::string lineOfLength(int n, int length) {
+    std::vector<std::string> fields(23, "x");
+    fields[0] = "r" + std::to_string(n);
+    std::string line = logLine(fields);
+    if (static_cast<int>(line.size()) > length) {
+        throw std::invalid_argument("line too short for its fields");
+    }
+    fields[22] += std::string(static_cast<std::size_t>(length) - line.size(), 'x');
+    return logLine(fields);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh folder for one test, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Writes the bytes exactly as given and returns the file's full path.
+    std::filesystem::path write(const std::string& name, std::string_view bytes) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// One log line of 23 fields joined by ", " and ended by CR LF.
+std::string logLine(const std::vector<std::string>& fields);
+
+// A realistic 23-field line for record number n, user and site varying with n.
+std::vector<std::string> sampleFields(int n);
+
+// A line of exactly `length` bytes (CR LF included, length >= 69): 23 fields, the last
+// padded so the line reaches the length. Field 0 is "r<n>" so the record can be told apart.
+std::string lineOfLength(int n, int length);
+
+}  // namespace testing_support

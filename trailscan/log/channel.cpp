@@ -1,0 +1,196 @@
+#include "trailscan/log/channel.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "trailscan/log/file_io.h"
+#include "trailscan/log/format.h"
+
+namespace trailscan::log {
+
+namespace {
+constexpr std::size_t kBufferSize = 256 * 1024;
+
+// Counts LF bytes eight at a time; exact for every byte value.
+std::int64_t countLineFeeds(const char* data, std::size_t size) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7fULL;
+    std::int64_t count = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        word ^= kOnes * '\n';  // bytes equal to LF become zero
+        const std::uint64_t zeroes = ~(((word & kLow7) + kLow7) | word | kLow7);
+        count += __builtin_popcountll(zeroes);
+    }
+    for (; i < size; ++i) {
+        count += data[i] == '\n';
+    }
+    return count;
+}
+}  // namespace
+
+Channel::Channel() : buffer_(kBufferSize) {}
+
+Channel::~Channel() { close(); }
+
+std::optional<std::string> Channel::open(const std::filesystem::path& path) {
+    close();
+    std::string error;
+    file_ = file_io::openRegularForReading(path, error);
+    if (file_ == nullptr) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+void Channel::close() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    bufferStart_ = 0;
+    next_ = 0;
+    end_ = 0;
+    beforeBuffer_ = -1;
+}
+
+bool Channel::loadAt(std::int64_t offset) {
+    bufferStart_ = offset;
+    next_ = 0;
+    end_ = 0;
+    if (file_ == nullptr || !file_io::seekTo(file_, offset)) {
+        return false;
+    }
+    std::clearerr(file_);
+    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    return end_ > 0;
+}
+
+bool Channel::fill() {
+    if (next_ < end_) {
+        return true;
+    }
+    if (file_ == nullptr) {
+        return false;
+    }
+    const std::int64_t offset = bufferStart_ + static_cast<std::int64_t>(end_);
+    if (end_ > 0) {
+        beforeBuffer_ = static_cast<unsigned char>(buffer_[end_ - 1]);
+    }
+    // Reading on from where the last read stopped needs no seek, but after a read that
+    // found nothing the file offset is set again: the file may have grown (or shrunk)
+    // since the end was last seen.
+    if (end_ == 0 && !file_io::seekTo(file_, offset)) {
+        return false;
+    }
+    bufferStart_ = offset;
+    next_ = 0;
+    std::clearerr(file_);
+    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    return end_ > 0;
+}
+
+bool Channel::eof() { return !fill(); }
+
+void Channel::seek(std::int64_t position) {
+    const std::int64_t target = std::max<std::int64_t>(position, 1) - 1;  // 0-based
+    if (file_ == nullptr) {
+        return;
+    }
+    if (target >= bufferStart_ && target < bufferStart_ + static_cast<std::int64_t>(end_)) {
+        next_ = static_cast<std::size_t>(target - bufferStart_);
+        return;
+    }
+    // Load one byte early so the byte before the position is known.
+    beforeBuffer_ = -1;
+    if (target == 0) {
+        loadAt(0);
+        return;
+    }
+    if (loadAt(target - 1)) {
+        next_ = 1;
+    } else {
+        // Past the end: nothing to read until the file grows.
+        bufferStart_ = target;
+    }
+}
+
+std::size_t Channel::readField(std::string& value) {
+    value.clear();
+    // Blanks in front of the field.
+    while (fill() && buffer_[next_] == ' ') {
+        ++next_;
+    }
+    std::size_t length = 0;
+    auto keep = [&](const char* from, std::size_t count) {
+        const std::size_t room = kMaxFieldLength - std::min(kMaxFieldLength, value.size());
+        value.append(from, std::min(room, count));
+        length += count;
+    };
+    while (fill()) {
+        const char* begin = buffer_.data() + next_;
+        const char* stop = buffer_.data() + end_;
+        const char* at = begin;
+        while (at != stop && *at != ',' && *at != '\n' && *at != '\r') {
+            ++at;
+        }
+        keep(begin, static_cast<std::size_t>(at - begin));
+        next_ += static_cast<std::size_t>(at - begin);
+        if (at == stop) {
+            continue;
+        }
+        const char delimiter = *at;
+        ++next_;
+        if (delimiter == '\r') {
+            // CR LF ends the line; a CR on its own is part of the value.
+            if (fill() && buffer_[next_] == '\n') {
+                ++next_;
+                break;
+            }
+            keep("\r", 1);
+            continue;
+        }
+        break;
+    }
+    return length;
+}
+
+void Channel::readLine() {
+    if (!fill()) {
+        return;
+    }
+    if (buffer_[next_] == '\n') {
+        const int before = next_ > 0 ? static_cast<unsigned char>(buffer_[next_ - 1]) : beforeBuffer_;
+        // This LF ends the line that the previous bytes began.
+        if (before == '\r') {
+            ++next_;
+        }
+    }
+    while (fill()) {
+        const char* begin = buffer_.data() + next_;
+        const void* found = std::memchr(begin, '\n', end_ - next_);
+        if (found != nullptr) {
+            next_ = static_cast<std::size_t>(static_cast<const char*>(found) - buffer_.data()) + 1;
+            return;
+        }
+        next_ = end_;
+    }
+}
+
+std::int64_t Channel::countLinesToEnd() {
+    std::int64_t lines = 0;
+    int last = -1;
+    while (fill()) {
+        lines += countLineFeeds(buffer_.data() + next_, end_ - next_);
+        last = static_cast<unsigned char>(buffer_[end_ - 1]);
+        next_ = end_;
+    }
+    if (last != -1 && last != '\n') {
+        ++lines;  // a last line without a line end
+    }
+    return lines;
+}
+
+}  // namespace trailscan::log

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace trailscan::log {
+
+// A log file opened for sequential input: read a field, read a line, test for the end,
+// tell and set the byte position (counted from 1). Reads go through a buffer of its own,
+// so a seek within the buffer costs nothing and one outside it costs one read.
+class Channel {
+public:
+    Channel();
+    ~Channel();
+    Channel(const Channel&) = delete;
+    Channel& operator=(const Channel&) = delete;
+
+    // Opens `path` for input at position 1, closing whatever was open. Returns an error
+    // sentence when the file is not a readable regular file; the channel is then closed.
+    std::optional<std::string> open(const std::filesystem::path& path);
+    void close();
+    bool isOpen() const { return file_ != nullptr; }
+
+    // True when no byte remains after the position (also when closed). Looks at the
+    // file again each time, so bytes appended since the last look are seen.
+    bool eof();
+    // Number of the byte the next read takes; 1 is the first byte of the file.
+    std::int64_t position() const { return bufferStart_ + static_cast<std::int64_t>(next_) + 1; }
+    // Sets the position; values below 1 are taken as 1.
+    void seek(std::int64_t position);
+
+    // Reads the next field into `value`: blanks in front are skipped, the field ends at a
+    // comma, a line end (CR LF or a bare LF) or the end of the file, and the delimiter is
+    // consumed. Keeps at most kMaxFieldLength bytes; returns the field's full length.
+    std::size_t readField(std::string& value);
+
+    // Reads up to and including the next line end. An LF that ends a CR LF begun before
+    // the position belongs to that line end, so a read starting on it runs on to the
+    // next line end.
+    void readLine();
+
+    // Reads to the end of the file and returns how many lines it held from the
+    // position on; a last line without a line end counts too.
+    std::int64_t countLinesToEnd();
+
+private:
+    bool fill();  // next_ reached end_: loads the following bytes; false at end of file
+    bool loadAt(std::int64_t offset);  // loads the buffer starting at a 0-based offset
+
+    std::FILE* file_ = nullptr;
+    std::vector<char> buffer_;
+    std::int64_t bufferStart_ = 0;  // 0-based file offset of buffer_[0]
+    std::size_t next_ = 0;          // index of the next byte to read
+    std::size_t end_ = 0;           // bytes held in buffer_
+    int beforeBuffer_ = -1;         // the byte before buffer_[0], -1 at the start of the file
+};
+
+}  // namespace trailscan::log

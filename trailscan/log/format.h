@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace trailscan::log {
+
+// One log line: 23 fields separated by ", " and ended by CR LF.
+inline constexpr int kFieldCount = 23;
+// Records are held in 24 slots; slot 23 is never written.
+inline constexpr int kSlotCount = 24;
+// Each field accounts for its own length plus 2: its separator or the line end.
+inline constexpr int kFieldOverhead = 2;
+// A field that has no value.
+inline constexpr std::string_view kPlaceholder = "-";
+// Bytes of one field kept in memory; the rest of a longer field is read past but not
+// stored, so a file without line breaks cannot fill the memory. Its full length still
+// counts in the record length.
+inline constexpr std::size_t kMaxFieldLength = 64 * 1024;
+
+// Columns the program gives a meaning to.
+inline constexpr int kColumnIp = 0;
+inline constexpr int kColumnUser = 1;
+inline constexpr int kColumnDate = 5;
+inline constexpr int kColumnTime = 6;
+inline constexpr int kColumnSite = 7;
+
+using FieldSlots = std::array<std::string, kSlotCount>;
+
+}  // namespace trailscan::log
