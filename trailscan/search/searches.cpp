@@ -1,0 +1,122 @@
+#include "trailscan/search/searches.h"
+
+#include <charconv>
+
+namespace trailscan::search {
+
+namespace {
+constexpr std::string_view kEntrySeparator = "- ";
+constexpr std::string_view kFieldSeparator = " | ";
+}  // namespace
+
+bool matches(std::string_view field, std::string_view text) {
+    return text.empty() ? !field.empty() : field.find(text) != std::string_view::npos;
+}
+
+std::string columnSearch(const RecordTable& table, int column, std::string_view text) {
+    std::string report;
+    if (column < 0 || column >= log::kSlotCount) {
+        return report;
+    }
+    const int end = table.endOfData();
+    for (int r = 0; r < end; ++r) {
+        if (matches(table.field(r, column), text)) {
+            report += table.field(r, log::kColumnSite);
+            report += kLineBreak;
+        }
+    }
+    return report;
+}
+
+std::string allFieldsSearch(const RecordTable& table, std::string_view text) {
+    std::string report;
+    const int end = table.endOfData();
+    for (int r = 0; r < end; ++r) {
+        int hits = 0;
+        for (int c = 0; c < log::kFieldCount; ++c) {
+            hits += matches(table.field(r, c), text) ? 1 : 0;
+        }
+        if (hits == 0) {
+            continue;
+        }
+        // The entry is the same for every matching field: build it once, append it per hit.
+        std::string entry = std::to_string(r);
+        entry += kEntrySeparator;
+        for (int k = 0; k < log::kFieldCount; ++k) {
+            entry += table.field(r, k);
+            entry += kFieldSeparator;
+        }
+        report.reserve(report.size() + entry.size() * static_cast<std::size_t>(hits));
+        for (int h = 0; h < hits; ++h) {
+            report += entry;
+        }
+    }
+    return report;
+}
+
+std::optional<int> parseRecordNumber(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto last = text.find_last_not_of(' ');
+    const std::string_view digits = text.substr(first, last - first + 1);
+    for (char c : digits) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+    }
+    // Leading zeros are allowed; anything that overflows is simply too large.
+    const auto significant = digits.find_first_not_of('0');
+    if (significant == std::string_view::npos) {
+        return 0;
+    }
+    const std::string_view value = digits.substr(significant);
+    int number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (error != std::errc() || end != value.data() + value.size() || number >= kRecordCapacity) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::string recordNumberSearch(const RecordTable& table, std::string_view text) {
+    std::string report(text);
+    report += "= ";
+    report += kLineBreak;
+    report += kLineBreak;
+    const auto record = parseRecordNumber(text);
+    if (!record) {
+        report += kBadRecordNumber;
+        report += kLineBreak;
+        return report;
+    }
+    for (int k = 0; k < log::kFieldCount; ++k) {
+        report += table.field(*record, k);
+        report += kLineBreak;
+    }
+    return report;
+}
+
+std::string runSearch(const RecordTable& table, int selector, std::string_view text) {
+    switch (selector) {
+        case kSelectAllFields:
+            return allFieldsSearch(table, text);
+        case kSelectRecordNumber:
+            return recordNumberSearch(table, text);
+        default:
+            return columnSearch(table, selector, text);
+    }
+}
+
+std::optional<std::string> defaultQueryText(const RecordTable& table) {
+    for (int r = 0; r < kRecordCapacity; ++r) {
+        const std::string& user = table.field(r, log::kColumnUser);
+        if (user.size() > 5) {
+            return user;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace trailscan::search

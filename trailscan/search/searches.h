@@ -1,0 +1,50 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "trailscan/search/record_table.h"
+
+namespace trailscan::search {
+
+// What "Go !" searches: a slot number of the record table, or one of these two.
+inline constexpr int kSelectAllFields = 10;
+inline constexpr int kSelectRecordNumber = 11;
+// The selector the open flow's reset and the default query set: the user-name column.
+inline constexpr int kSelectUserName = log::kColumnUser;
+
+// Line break of the reports.
+inline constexpr std::string_view kLineBreak = "\r\n";
+// Shown under the heading when a record-number text is not a record number.
+inline constexpr std::string_view kBadRecordNumber =
+    "A record number is a whole number from 0 to 5000.";
+
+// A field matches when the text occurs in it (exact bytes, so case matters); an empty
+// text matches every field that is not empty.
+bool matches(std::string_view field, std::string_view text);
+
+// Column search: slot 7 of every record, up to the end of the data, whose slot `column`
+// matches, one per line. A column outside the record's slots finds nothing.
+std::string columnSearch(const RecordTable& table, int column, std::string_view text);
+
+// All fields: for every matching field of every record up to the end of the data, the
+// record index, "- " and its 23 fields each followed by " | ", with no line break.
+std::string allFieldsSearch(const RecordTable& table, std::string_view text);
+
+// Record number: the text, "= ", two line breaks, then the 23 fields of that record one
+// per line. The text is a whole number from 0 to 5000, blanks around it allowed; any
+// other text gives the heading and kBadRecordNumber.
+std::string recordNumberSearch(const RecordTable& table, std::string_view text);
+
+// The record index a record-number text names, if it names one.
+std::optional<int> parseRecordNumber(std::string_view text);
+
+// The search "Go !" runs for a selector.
+std::string runSearch(const RecordTable& table, int selector, std::string_view text);
+
+// The default query's text: slot 1 of the first record (of all 5001, with no end-of-data
+// test) whose slot 1 is longer than 5 characters.
+std::optional<std::string> defaultQueryText(const RecordTable& table);
+
+}  // namespace trailscan::search
