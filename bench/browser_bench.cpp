@@ -1,0 +1,218 @@
+// The record browser's ">>" and "<<" near the start and near the end of a 1 GB log. Each
+// step is timed on its own; the moves that put the channel back in place between timed
+// steps are not counted.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QString>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "forms/fonts.h"
+#include "forms/platform.h"
+#include "trailscan/browser/browser_window.h"
+#include "trailscan/browser/stepping.h"
+#include "trailscan/log/code_page.h"
+#include "trailscan/log/record.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using trailscan::browser::SavedLengths;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int64_t kLogSize = std::int64_t{1} << 30;
+// Both regions are this far from their end of the file; the steps stay inside them.
+constexpr std::int64_t kRegion = 8 << 20;
+
+// A log of about 1 GB of realistic 23-field lines (about 250 bytes each), written once.
+fs::path benchLog() {
+    const fs::path path = fs::temp_directory_path() / "trailscan-bench" / "browser-1g.log";
+    std::error_code ignored;
+    if (fs::exists(path, ignored) && fs::file_size(path, ignored) >= kLogSize) {
+        return path;
+    }
+    fs::create_directories(path.parent_path(), ignored);
+    const fs::path partial = path.string() + ".part";
+    std::FILE* out = std::fopen(partial.c_str(), "wb");
+    if (out == nullptr) {
+        std::perror("cannot write the bench log");
+        std::exit(1);
+    }
+    const char* users[] = {"ALIREZA", "anonymous", "MARYAM", "reza", "SHIRIN", "-"};
+    const char* sites[] = {"www.example.com", "mail.example.org", "news.example.net",
+                           "ftp.example.com", "search.example.org"};
+    const char* agents[] = {"Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)",
+                            "Mozilla/4.0 (compatible; MSIE 5.01; Windows 98)", "-"};
+    std::int64_t written = 0;
+    char line[1024];
+    for (unsigned n = 0; written < kLogSize; ++n) {
+        const char* site = sites[n % 5];
+        const int length = std::snprintf(
+            line, sizeof line,
+            "192.168.%u.%u, %s, %s, Y, -, 2/14/01, %02u:%02u:%02u, W3Proxy, PROXY1, -, %s, "
+            "10.0.%u.%u, 80, %u, %u, %u, http, TCP, GET, http://%s/dir%u/page%u.html, "
+            "text/html, Inet, 200\r\n",
+            n / 250 % 250, n % 250 + 1, users[n % 6], agents[n % 3], n / 3600 % 24, n / 60 % 60,
+            n % 60, site, n % 7, n % 200, 100 + n % 9000, 300 + n % 700, 1000 + n * 37 % 90000,
+            site, n % 97, n);
+        std::fwrite(line, 1, static_cast<std::size_t>(length), out);
+        written += length;
+    }
+    std::fclose(out);
+    fs::rename(partial, path);
+    return path;
+}
+
+// The steps as the window takes them, without the widgets: read, save the length, count,
+// and turn the fields into the boxes' texts.
+class Stepper {
+  public:
+    explicit Stepper(const fs::path& path) { channel_.open(path); }
+
+    void forward() {
+        trailscan::browser::readNext(channel_, slots_, lengths_, counter_);
+        show();
+    }
+    void back() {
+        trailscan::browser::moveBack(channel_, counter_, lengths_);
+        trailscan::browser::readNext(channel_, slots_, lengths_, counter_);
+        show();
+    }
+    // Puts the channel at the first record from `position` on and reads two records.
+    void placeAt(std::int64_t position) {
+        channel_.seek(position);
+        channel_.readLine();
+        counter_ = 1000;
+        forward();
+        forward();
+    }
+    std::int64_t position() const { return channel_.position(); }
+
+  private:
+    void show() {
+        for (int i = 0; i < trailscan::log::kFieldCount; ++i) {
+            const auto& field = slots_[static_cast<std::size_t>(i)];
+            texts_[i] = QString::fromStdU16String(
+                trailscan::log::decodeWindows1252(trailscan::browser::boxText(field)));
+        }
+        benchmark::DoNotOptimize(texts_);
+    }
+
+    trailscan::log::Channel channel_;
+    trailscan::log::FieldSlots slots_{};
+    SavedLengths lengths_;
+    std::int64_t counter_ = 0;
+    QString texts_[trailscan::log::kFieldCount];
+};
+
+template <typename Step>
+double timed(Step&& step) {
+    const auto start = Clock::now();
+    step();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Steps forward through a region of the file, back to its start when it runs out.
+void forwardSteps(benchmark::State& state, std::int64_t regionStart) {
+    Stepper stepper(benchLog());
+    stepper.placeAt(regionStart);
+    for (auto _ : state) {
+        if (stepper.position() > regionStart + kRegion) {
+            stepper.placeAt(regionStart);
+        }
+        state.SetIterationTime(timed([&] { stepper.forward(); }));
+    }
+}
+
+// Steps back through a region of the file, back to its end when it runs out.
+void backSteps(benchmark::State& state, std::int64_t regionStart) {
+    Stepper stepper(benchLog());
+    stepper.placeAt(regionStart + kRegion);
+    for (auto _ : state) {
+        if (stepper.position() < regionStart + 4096) {
+            stepper.placeAt(regionStart + kRegion);
+        }
+        state.SetIterationTime(timed([&] { stepper.back(); }));
+    }
+}
+
+void BM_ForwardNearStart(benchmark::State& state) { forwardSteps(state, 1); }
+void BM_ForwardNearEnd(benchmark::State& state) { forwardSteps(state, kLogSize - kRegion - 4096); }
+void BM_BackNearStart(benchmark::State& state) { backSteps(state, 1); }
+void BM_BackNearEnd(benchmark::State& state) { backSteps(state, kLogSize - kRegion - 4096); }
+BENCHMARK(BM_ForwardNearStart)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ForwardNearEnd)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BackNearStart)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BackNearEnd)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The real window, clicked, on the same log: a whole ">>" and a whole "<<" with the boxes
+// filled, from the first records.
+class BenchChooser final : public forms::FileChooser {
+  public:
+    std::optional<QString> choose(QWidget*, const forms::FileRequest&) override {
+        return QString::fromStdString(benchLog().string());
+    }
+};
+class SilentEnd final : public forms::ProgramEnd {
+  public:
+    void end() override {}
+};
+class SilentMessenger final : public forms::Messenger {
+  public:
+    void inform(QWidget*, const QString&, const QString&) override {}
+    void warn(QWidget*, const QString&, const QString&) override {}
+};
+
+struct OpenWindow {
+    BenchChooser chooser;
+    SilentEnd end;
+    SilentMessenger messenger;
+    forms::Platform platform{chooser, end, messenger};
+    trailscan::browser::BrowserWindow window{platform};
+    QPushButton* forward = window.findChild<QPushButton*>("Command1");
+    QPushButton* back = window.findChild<QPushButton*>("Command2");
+
+    OpenWindow() {
+        forward->click();  // opens the log, counts its lines, shows record 1
+        forward->click();
+        forward->click();
+    }
+};
+
+void BM_WindowForward(benchmark::State& state) {
+    static OpenWindow open;
+    for (auto _ : state) {
+        state.SetIterationTime(timed([&] { open.forward->click(); }));
+    }
+}
+
+// Each "<<" is timed; a ">>" after it, not timed, brings the window back to where it was.
+void BM_WindowBack(benchmark::State& state) {
+    static OpenWindow open;
+    for (auto _ : state) {
+        state.SetIterationTime(timed([&] { open.back->click(); }));
+        open.forward->click();
+    }
+}
+BENCHMARK(BM_WindowForward)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WindowBack)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    forms::installFontSubstitutions();
+    std::printf("log: %s\n", benchLog().string().c_str());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
