@@ -7,11 +7,13 @@
 #include <QPushButton>
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
+#include "bench/bench_logs.h"
 #include "forms/fonts.h"
 #include "forms/platform.h"
 #include "trailscan/browser/browser_window.h"
@@ -25,48 +27,16 @@ namespace fs = std::filesystem;
 using trailscan::browser::SavedLengths;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int64_t kLogSize = std::int64_t{1} << 30;
 // Both regions are this far from their end of the file; the steps stay inside them.
 constexpr std::int64_t kRegion = 8 << 20;
 
-// A log of about 1 GB of realistic 23-field lines (about 250 bytes each), written once.
-fs::path benchLog() {
-    const fs::path path = fs::temp_directory_path() / "trailscan-bench" / "browser-1g.log";
-    std::error_code ignored;
-    if (fs::exists(path, ignored) && fs::file_size(path, ignored) >= kLogSize) {
-        return path;
-    }
-    fs::create_directories(path.parent_path(), ignored);
-    const fs::path partial = path.string() + ".part";
-    std::FILE* out = std::fopen(partial.c_str(), "wb");
-    if (out == nullptr) {
-        std::perror("cannot write the bench log");
-        std::exit(1);
-    }
-    const char* users[] = {"ALIREZA", "anonymous", "MARYAM", "reza", "SHIRIN", "-"};
-    const char* sites[] = {"www.example.com", "mail.example.org", "news.example.net",
-                           "ftp.example.com", "search.example.org"};
-    const char* agents[] = {"Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)",
-                            "Mozilla/4.0 (compatible; MSIE 5.01; Windows 98)", "-"};
-    std::int64_t written = 0;
-    char line[1024];
-    for (unsigned n = 0; written < kLogSize; ++n) {
-        const char* site = sites[n % 5];
-        const int length = std::snprintf(
-            line, sizeof line,
-            "192.168.%u.%u, %s, %s, Y, -, 2/14/01, %02u:%02u:%02u, W3Proxy, PROXY1, -, %s, "
-            "10.0.%u.%u, 80, %u, %u, %u, http, TCP, GET, http://%s/dir%u/page%u.html, "
-            "text/html, Inet, 200\r\n",
-            n / 250 % 250, n % 250 + 1, users[n % 6], agents[n % 3], n / 3600 % 24, n / 60 % 60,
-            n % 60, site, n % 7, n % 200, 100 + n % 9000, 300 + n % 700, 1000 + n * 37 % 90000,
-            site, n % 97, n);
-        std::fwrite(line, 1, static_cast<std::size_t>(length), out);
-        written += length;
-    }
-    std::fclose(out);
-    fs::rename(partial, path);
+// About 1 GB of realistic 23-field lines, written once and shared with the other benches.
+const fs::path& benchLog() {
+    static const fs::path path = bench::generatedLog(std::uint64_t{1} << 30);
     return path;
 }
+
+std::int64_t logSize() { return static_cast<std::int64_t>(fs::file_size(benchLog())); }
 
 // The steps as the window takes them, without the widgets: read, save the length, count,
 // and turn the fields into the boxes' texts.
@@ -142,9 +112,9 @@ void backSteps(benchmark::State& state, std::int64_t regionStart) {
 }
 
 void BM_ForwardNearStart(benchmark::State& state) { forwardSteps(state, 1); }
-void BM_ForwardNearEnd(benchmark::State& state) { forwardSteps(state, kLogSize - kRegion - 4096); }
+void BM_ForwardNearEnd(benchmark::State& state) { forwardSteps(state, logSize() - kRegion - 4096); }
 void BM_BackNearStart(benchmark::State& state) { backSteps(state, 1); }
-void BM_BackNearEnd(benchmark::State& state) { backSteps(state, kLogSize - kRegion - 4096); }
+void BM_BackNearEnd(benchmark::State& state) { backSteps(state, logSize() - kRegion - 4096); }
 BENCHMARK(BM_ForwardNearStart)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ForwardNearEnd)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BackNearStart)->UseManualTime()->Unit(benchmark::kMicrosecond);

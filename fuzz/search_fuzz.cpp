@@ -1,0 +1,37 @@
+// Fuzzes the record table load and the searches: the input is split at its first NUL
+// byte into a search text and the log's bytes; every selector and the default query run.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+#include "trailscan/search/searches.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const auto* begin = reinterpret_cast<const char*>(data);
+    const void* nul = std::memchr(begin, 0, size);
+    const size_t textSize = nul ? static_cast<const char*>(nul) - begin : size;
+    const std::string text(begin, textSize);
+    const size_t fileStart = nul ? textSize + 1 : size;
+
+    static const auto path = std::filesystem::temp_directory_path() /
+                             ("search-fuzz-" + std::to_string(::getpid()) + ".log");
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (size > fileStart) std::fwrite(begin + fileStart, 1, size - fileStart, out);
+    std::fclose(out);
+
+    static trailscan::search::RecordTable table;
+    trailscan::log::Channel channel;
+    if (channel.open(path)) return 0;
+    table.load(channel);
+    for (int selector : {0, 1, 5, 6, 7, 10, 11, 22, 23, 24, -1, 32767}) {
+        const auto report = trailscan::search::runSearch(table, selector, text);
+        if (selector == 11 && report.compare(0, text.size(), text) != 0) __builtin_trap();
+    }
+    if (const auto user = trailscan::search::defaultQueryText(table)) {
+        if (user->size() <= 5) __builtin_trap();
+    }
+    return 0;
+}
