@@ -25,7 +25,8 @@ QString recordFields(int record) {
         QStringLiteral("Mozilla/4.0 (compatible; MSIE 5.5; Windows NT 5.0)"),
         QStringLiteral("Y"),
         QStringLiteral("2/14/01"),
-        QStringLiteral("10:%1:%2").arg(record / 60 % 60, 2, 10, QLatin1Char('0'))
+        QStringLiteral("10:%1:%2")
+            .arg(record / 60 % 60, 2, 10, QLatin1Char('0'))
             .arg(record % 60, 2, 10, QLatin1Char('0')),
         QStringLiteral("W3Proxy"),
         QStringLiteral("PROXYGATE01"),
@@ -60,8 +61,8 @@ const QString& worstReport() {
         QString text;
         text.reserve(qsizetype{kRecords} * kFields * 340);
         for (int record = 0; record < kRecords; ++record) {
-            const QString entry = QString::number(record) + QStringLiteral("- ") +
-                                  recordFields(record);
+            const QString entry =
+                QString::number(record) + QStringLiteral("- ") + recordFields(record);
             for (int field = 0; field < kFields; ++field) {
                 text += entry;
             }

@@ -1,6 +1,7 @@
 #include "trailscan/search/searches.h"
 
 #include <charconv>
+#include <vector>
 
 namespace trailscan::search {
 
@@ -29,26 +30,39 @@ std::string columnSearch(const RecordTable& table, int column, std::string_view 
 }
 
 std::string allFieldsSearch(const RecordTable& table, std::string_view text) {
-    std::string report;
     const int end = table.endOfData();
+    // First the matching fields per record and the report's size, so that the report,
+    // tens of megabytes at worst, is allocated once.
+    std::vector<int> hits(static_cast<std::size_t>(end), 0);
+    std::size_t size = 0;
     for (int r = 0; r < end; ++r) {
-        int hits = 0;
+        int count = 0;
+        std::size_t entrySize = std::to_string(r).size() + kEntrySeparator.size();
         for (int c = 0; c < log::kFieldCount; ++c) {
-            hits += matches(table.field(r, c), text) ? 1 : 0;
+            count += matches(table.field(r, c), text) ? 1 : 0;
+            entrySize += table.field(r, c).size() + kFieldSeparator.size();
         }
-        if (hits == 0) {
+        hits[static_cast<std::size_t>(r)] = count;
+        size += entrySize * static_cast<std::size_t>(count);
+    }
+    std::string report;
+    report.reserve(size);
+    for (int r = 0; r < end; ++r) {
+        const int count = hits[static_cast<std::size_t>(r)];
+        if (count == 0) {
             continue;
         }
-        // The entry is the same for every matching field: build it once, append it per hit.
-        std::string entry = std::to_string(r);
-        entry += kEntrySeparator;
+        // The entry is the same for every matching field: it is written once and copied.
+        const std::size_t entryStart = report.size();
+        report += std::to_string(r);
+        report += kEntrySeparator;
         for (int k = 0; k < log::kFieldCount; ++k) {
-            entry += table.field(r, k);
-            entry += kFieldSeparator;
+            report += table.field(r, k);
+            report += kFieldSeparator;
         }
-        report.reserve(report.size() + entry.size() * static_cast<std::size_t>(hits));
-        for (int h = 0; h < hits; ++h) {
-            report += entry;
+        const std::size_t entrySize = report.size() - entryStart;
+        for (int h = 1; h < count; ++h) {
+            report.append(report, entryStart, entrySize);
         }
     }
     return report;

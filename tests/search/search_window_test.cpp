@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "forms/twips.h"
+#include "tests/support/scripted_platform.h"
+#include "tests/support/test_files.h"
+#include "trailscan/search/report_view.h"
+#include "trailscan/search/search_window.h"
+
+namespace {
+
+using testing_support::logLine;
+using testing_support::sampleFields;
+using testing_support::ScriptedPlatform;
+using testing_support::TempDir;
+using trailscan::search::SearchWindow;
+
+QString samplePath(const char* name) {
+    return QDir(QStringLiteral(TS_SOURCE_DIR "/samples")).absoluteFilePath(QString::fromLatin1(name));
+}
+
+QString native(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+class SearchWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<SearchWindow>(scripted.platform);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void openWith(const QString& path) {
+        scripted.chooser.answer(path);
+        QTest::mouseClick(window->Command2, Qt::LeftButton);
+    }
+    QString report() const { return window->Text3->text(); }
+
+    ScriptedPlatform scripted;
+    std::unique_ptr<SearchWindow> window;
+    TempDir dir;
+};
+
+TEST_F(SearchWindowTest, StartsAsDesigned) {
+    EXPECT_EQ(window->objectName(), "Form2");
+    EXPECT_EQ(window->windowTitle(), "Proxy Kestrand");
+    EXPECT_EQ(window->size(), QSize(forms::twips(6795), forms::twips(5010)));
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(window->windowIcon().isNull());
+
+    EXPECT_EQ(window->Label1->text(), "Hello");
+    EXPECT_EQ(window->Label2->text(), "File name:");
+    EXPECT_EQ(window->Text1->text(), "No file selected");
+    EXPECT_EQ(window->Label4->text(), "Last modified:");
+    EXPECT_EQ(window->Label5->text(), "User Name:");
+    EXPECT_EQ(window->Command3->text(), "Go !");
+    EXPECT_EQ(window->Command2->text(), "Open a log file ...");
+    EXPECT_EQ(window->Label6->text(), "These results are sorted by records !");
+    EXPECT_EQ(window->Label7->text(), "Nomber of records:");
+    EXPECT_EQ(window->Text5->text(), "0000");
+    EXPECT_TRUE(window->Text2->text().isEmpty());
+    EXPECT_TRUE(window->Text3->text().isEmpty());
+    const char* captions[] = {"User Name", "Record No.", "Site", "Date", "Time", "I P", "All Fields"};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(window->Command1[i]->text(), captions[i]);
+        EXPECT_EQ(window->Command1[i]->objectName(), QStringLiteral("Command1(%1)").arg(i));
+    }
+
+    // Geometry in twips, through the named controls.
+    EXPECT_EQ(window->findChild<QWidget*>("Text3")->geometry(), forms::toPixels({105, 1440, 5175, 3240}));
+    EXPECT_EQ(window->Command1[4]->geometry(), forms::toPixels({5385, 2400, 1335, 360}));
+    EXPECT_EQ(window->Command1[0]->geometry(), forms::toPixels({5400, 1425, 1335, 360}));
+    EXPECT_EQ(window->Label1->geometry(), forms::toPixels({4215, 75, 2535, 420}));
+
+    // Colours and fonts.
+    EXPECT_EQ(window->Label1->palette().color(QPalette::Window), QColor(128, 128, 255));
+    EXPECT_EQ(window->Label1->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    EXPECT_EQ(window->Label6->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(window->Label2->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(window->Label1->font().family(), "Goudy Stout");
+    EXPECT_TRUE(window->Label1->font().italic());
+    EXPECT_EQ(window->Command1[0]->font().family(), "Times New Roman");
+    EXPECT_DOUBLE_EQ(window->Command3->font().pointSizeF(), 8.25);
+
+    // The open button is the default one, the search box has the focus, and Tab follows
+    // the designed order while skipping the panel's boxes.
+    EXPECT_TRUE(window->Command2->isDefault());
+    EXPECT_FALSE(window->Command3->isDefault());
+    EXPECT_EQ(QApplication::focusWidget(), window->Text4);
+    QStringList order;
+    QWidget* w = window->Text4;
+    for (int i = 0; i < 11; ++i) {
+        order << w->objectName();
+        w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus)) w = w->nextInFocusChain();
+    }
+    EXPECT_EQ(order.join(' '),
+              "Text4 Command3 Command2 Command1(0) Command1(3) Command1(4) Command1(2) "
+              "Command1(1) Command1(5) Command1(6) Text3");
+    EXPECT_EQ(window->Text4->accessibleName(), "Search text");
+    EXPECT_EQ(window->Text1->accessibleName(), "File name");
+}
+
+TEST_F(SearchWindowTest, CancellingTheFirstDialogEndsTheProgram) {
+    scripted.chooser.cancel();
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    EXPECT_EQ(scripted.programEnd.count, 1);
+    EXPECT_FALSE(window->isFileOpen());
+    EXPECT_EQ(window->Text1->text(), "No file selected");
+    ASSERT_EQ(scripted.chooser.requests.size(), 1u);
+    const auto& request = scripted.chooser.requests.front();
+    EXPECT_EQ(request.title, "  Open trailscan file:");
+    EXPECT_EQ(request.initialFolder, "c:\\winnt\\system32\\");
+    EXPECT_EQ(request.filters, QStringList({"All Files (*.*)", "Proxy reports Files (*.log)"}));
+}
+
+TEST_F(SearchWindowTest, OpenFlowFillsThePanelLoadsAndRunsTheDefaultQuery) {
+    openWith(samplePath("X3010214.log"));
+    EXPECT_EQ(scripted.programEnd.count, 0);
+    EXPECT_TRUE(window->isFileOpen());
+    EXPECT_EQ(window->Text1->text(), "X3010214.log");
+    EXPECT_EQ(window->Label3->text(), "2001/02/14");
+    EXPECT_EQ(window->Label1->text(), "Email");
+    EXPECT_EQ(window->Text5->text(), "41");  // 40 lines
+    EXPECT_FALSE(window->Text2->text().isEmpty());
+    // The default query: the first user name longer than five characters, searched in
+    // the user-name column, its records' sites reported.
+    EXPECT_EQ(window->Text4->text(), "ALIREZA");
+    EXPECT_EQ(window->searchSelector(), 1);
+    EXPECT_EQ(window->Label5->text(), "User Name:");
+    const QStringList lines = report().split("\r\n");
+    EXPECT_GT(lines.size(), 2);
+    EXPECT_TRUE(lines.last().isEmpty());  // every line ends with CR LF
+    EXPECT_EQ(lines.first(), "news.example.net");
+
+    // A second open replaces the panel and the line total.
+    openWith(samplePath("X5010214.log"));
+    EXPECT_EQ(window->Text1->text(), "X5010214.log");
+    EXPECT_EQ(window->Label1->text(), "Sites");
+    EXPECT_EQ(window->Text5->text(), "61");
+
+    // Cancel in a later dialog opens the same file again.
+    scripted.chooser.cancel();
+    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    EXPECT_EQ(scripted.programEnd.count, 0);
+    EXPECT_TRUE(window->isFileOpen());
+    EXPECT_EQ(window->Text1->text(), "X5010214.log");
+    EXPECT_EQ(scripted.chooser.unexpected, 0);
+}
+
+TEST_F(SearchWindowTest, NamesOfFiveCharactersOpenAndOfFourEndTheProgram) {
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(native(dir.path()));
+    dir.write("x.log", logLine(sampleFields(0)) + logLine(sampleFields(1)));
+    openWith(QStringLiteral("x.log"));
+    EXPECT_EQ(scripted.programEnd.count, 0);
+    EXPECT_EQ(window->Text1->text(), "x.log");
+    EXPECT_EQ(window->Text5->text(), "3");
+    openWith(QStringLiteral("x.lo"));
+    EXPECT_EQ(scripted.programEnd.count, 1);
+    QDir::setCurrent(previous);
+}
+
+TEST_F(SearchWindowTest, AFileThatCannotBeOpenedGivesAMessageAndLeavesTheWindowUsable) {
+    openWith(native(dir.path() / "missing-X3010214.log"));
+    EXPECT_EQ(scripted.programEnd.count, 0);
+    ASSERT_EQ(scripted.messenger.messages.size(), 1u);
+    EXPECT_TRUE(scripted.messenger.messages[0].warning);
+    EXPECT_TRUE(scripted.messenger.messages[0].text.contains("missing-X3010214.log"));
+    EXPECT_TRUE(scripted.messenger.messages[0].text.contains("does not exist"));
+    EXPECT_FALSE(window->isFileOpen());
+    EXPECT_EQ(window->Text1->text(), "No file selected");
+
+    openWith(native(dir.path()));  // a folder
+    EXPECT_EQ(scripted.messenger.messages.size(), 2u);
+    EXPECT_FALSE(window->isFileOpen());
+
+    // An empty file has no line: total 1, an empty report.
+    openWith(native(dir.write("empty-X5010214.log", "")));
+    EXPECT_TRUE(window->isFileOpen());
+    EXPECT_EQ(window->Text5->text(), "1");
+    EXPECT_TRUE(report().isEmpty());
+
+    openWith(samplePath("X5010214.log"));
+    EXPECT_TRUE(window->isFileOpen());
+    EXPECT_EQ(window->Text5->text(), "61");
+    EXPECT_EQ(scripted.messenger.messages.size(), 2u);
+}
+
+TEST_F(SearchWindowTest, GoWithoutAFileAppendsTheMessageEachTime) {
+    for (int i = 0; i < 3; ++i) QTest::mouseClick(window->Command3, Qt::LeftButton);
+    EXPECT_EQ(report(), QString("Please select a LOG file at first!\r\n").repeated(3));
+    // With a search text the search runs over the empty table and replaces the report.
+    QTest::keyClicks(window->Text4, "abc");
+    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    EXPECT_TRUE(report().isEmpty());
+}
+
+TEST_F(SearchWindowTest, FieldButtonsChooseTheSearchAndMakeGoTheDefault) {
+    openWith(samplePath("X3010214.log"));
+    struct Row {
+        int index;
+        const char* label;
+        int selector;
+    };
+    const Row rows[] = {{0, "User Name:", 1}, {1, "Rec No.:", 11}, {2, "Site:", 7}, {3, "Date:", 5},
+                        {4, "Time:", 6},      {5, "IP:", 0},       {6, "All Rec:", 10}};
+    for (const auto& row : rows) {
+        QTest::mouseClick(window->Command1[row.index], Qt::LeftButton);
+        EXPECT_EQ(window->Label5->text(), row.label);
+        EXPECT_EQ(window->searchSelector(), row.selector);
+        EXPECT_EQ(QApplication::focusWidget(), window->Text4) << row.label;
+        EXPECT_TRUE(window->Command3->isDefault());
+        EXPECT_FALSE(window->Command2->isDefault());
+    }
+
+    // Enter in the search box now presses "Go !": an all-fields search.
+    window->Text4->clear();
+    QTest::keyClicks(window->Text4, "MARYAM");
+    QTest::keyClick(window->Text4, Qt::Key_Return);
+    EXPECT_TRUE(report().contains(QRegularExpression("^\\d+- ")));
+    EXPECT_FALSE(report().contains("\r\n"));
+    EXPECT_TRUE(report().contains("MARYAM | "));
+
+    // Record number 0: heading, then the 23 fields of the first line one per line.
+    QTest::mouseClick(window->Command1[1], Qt::LeftButton);
+    window->Text4->setText("0");
+    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    const QStringList lines = report().split("\r\n");
+    ASSERT_EQ(lines.size(), 2 + 23 + 1);
+    EXPECT_EQ(lines[0], "0= ");
+    EXPECT_EQ(lines[2], window->recordTable().field(0, 0).c_str());
+    EXPECT_EQ(lines[2 + 7], "news.example.net");
+
+    window->Text4->setText("abc");
+    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    EXPECT_EQ(report(), "abc= \r\n\r\nA record number is a whole number from 0 to 5000.\r\n");
+
+    // Site column: the matching sites themselves.
+    QTest::mouseClick(window->Command1[2], Qt::LeftButton);
+    window->Text4->setText("mail.");
+    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    for (const QString& line : report().split("\r\n", Qt::SkipEmptyParts)) {
+        EXPECT_EQ(line, "mail.example.org");
+    }
+    // Text the log's code page cannot hold matches nothing.
+    window->Text4->setText(QString::fromUtf16(u"\u06A9"));
+    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    EXPECT_TRUE(report().isEmpty());
+}
+
+TEST_F(SearchWindowTest, CtrlBAsksForTheRecordBrowser) {
+    int asked = 0;
+    window->setBrowserOpener([&] { ++asked; });
+    window->activateWindow();
+    QTest::keyClick(window->Text4, Qt::Key_B, Qt::ControlModifier);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(window->Text4->text().isEmpty());
+}
+
+TEST_F(SearchWindowTest, ClosingTheWindowClosesTheFileAndEndsTheProgram) {
+    openWith(samplePath("X3010214.log"));
+    ASSERT_TRUE(window->isFileOpen());
+    window->close();
+    EXPECT_FALSE(window->isFileOpen());
+    EXPECT_EQ(scripted.programEnd.count, 1);
+}
+
+}  // namespace

@@ -1,0 +1,35 @@
+// Renders trailscan's windows to PNG files for the documentation:
+//   trailscan_screenshots OUTPUT_FOLDER SAMPLE_LOG
+// The search window is shown after opening the sample log through a scripted dialog.
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+
+#include "forms/fonts.h"
+#include "tests/support/scripted_platform.h"
+#include "trailscan/search/search_window.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    forms::installFontSubstitutions();
+    if (argc < 3) {
+        qWarning("usage: trailscan_screenshots OUTPUT_FOLDER SAMPLE_LOG");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QString sample = QString::fromLocal8Bit(argv[2]);
+    const qreal ratio = qApp->devicePixelRatio();
+    const QString suffix = ratio == 1.0 ? QString() : QStringLiteral("@%1x").arg(ratio);
+
+    testing_support::ScriptedPlatform scripted;
+    trailscan::search::SearchWindow window(scripted.platform);
+    window.show();
+    (void)QTest::qWaitForWindowExposed(&window);
+    window.grab().save(out.filePath(QStringLiteral("trailscan-search-start%1.png").arg(suffix)));
+    scripted.chooser.answer(sample);
+    QTest::mouseClick(window.Command2, Qt::LeftButton);
+    QTest::qWait(50);
+    window.grab().save(out.filePath(QStringLiteral("trailscan-search%1.png").arg(suffix)));
+    return 0;
+}

@@ -1,0 +1,384 @@
+#include "trailscan/search/search_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
+
+#include "forms/fonts.h"
+#include "forms/twips.h"
+#include "trailscan/log/code_page.h"
+#include "trailscan/log/file_choice.h"
+#include "trailscan/log/file_panel.h"
+#include "trailscan/log/line_count.h"
+#include "trailscan/search/report_view.h"
+#include "trailscan/search/searches.h"
+
+// The window's pictures live in this static library; register them before first use.
+static void initSearchResources() { Q_INIT_RESOURCE(trailscan); }
+
+namespace trailscan::search {
+
+namespace {
+
+const QColor kBlue(0, 0, 255);
+// The classic colour of an active window's border, behind the panel's text boxes.
+const QColor kActiveBorder(212, 208, 200);
+
+struct FieldButton {
+    const char* caption;
+    int top;
+    int selector;
+    const char* label;
+};
+// Indexed as the button array; tab order follows the tops (User Name, Date, Time, ...).
+constexpr std::array<FieldButton, 7> kFieldButtons = {{
+    {"User Name", 1425, 1, "User Name:"},
+    {"Record No.", 3360, kSelectRecordNumber, "Rec No.:"},
+    {"Site", 2880, 7, "Site:"},
+    {"Date", 1920, 5, "Date:"},
+    {"Time", 2400, 6, "Time:"},
+    {"I P", 3855, 0, "IP:"},
+    {"All Fields", 4350, kSelectAllFields, "All Rec:"},
+}};
+constexpr std::array<int, 7> kFieldButtonTabOrder = {0, 3, 4, 2, 1, 5, 6};
+
+QString fromLog(std::string_view bytes) {
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    const std::u16string decoded = log::decodeWindows1252(bytes);
+    std::copy(decoded.begin(), decoded.end(), reinterpret_cast<char16_t*>(text.data()));
+    return text;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text,
+                  const forms::DesignRect& rect) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    forms::place(label, rect);
+    return label;
+}
+
+QLineEdit* makePanelBox(QWidget* parent, const char* name, const QString& text,
+                        const forms::DesignRect& rect, const QString& accessibleName) {
+    auto* box = new QLineEdit(text, parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::ClickFocus);  // skipped by the Tab key
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, kActiveBorder);
+    box->setPalette(palette);
+    box->setAccessibleName(accessibleName);
+    forms::place(box, rect);
+    return box;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+// Local date and time with seconds, in the locale's short format.
+QString lastModifiedText(const QString& fileName) {
+    const QFileInfo info(fileName);
+    const QDateTime modified = info.lastModified();
+    if (!modified.isValid()) {
+        return QString();
+    }
+    const QLocale locale;
+    QString time = locale.timeFormat(QLocale::ShortFormat);
+    if (!time.contains(QLatin1String("ss"))) {
+        time.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
+    }
+    return locale.toString(modified, locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + time);
+}
+
+// Shows the busy cursor while a long step runs.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace
+
+SearchWindow::SearchWindow(forms::Platform& platform, QWidget* parent)
+    : QDialog(parent), platform_(platform) {
+    initSearchResources();
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Proxy Kestrand"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    QIcon icon;
+    for (const char* size : {"16", "32", "48", "256"}) {
+        icon.addFile(QStringLiteral(":/trailscan/icon-%1.png").arg(QLatin1String(size)));
+    }
+    setWindowIcon(icon);
+    setFont(forms::designFont(QStringLiteral("MS Sans Serif"), 8.25));
+    forms::setClientSize(this, 6795, 5010, true);
+    buildControls();
+
+    auto* browserShortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+B")), this);
+    connect(browserShortcut, &QShortcut::activated, this, [this] {
+        if (browserOpener_) browserOpener_();
+    });
+}
+
+SearchWindow::~SearchWindow() = default;
+
+void SearchWindow::buildControls() {
+    const QFont bold = forms::designFont(QStringLiteral("MS Sans Serif"), 8.25, true);
+
+    Label1 = makeLabel(this, "Label1", QStringLiteral("Hello"), {4215, 75, 2535, 420});
+    Label1->setFont(forms::designFont(QStringLiteral("Goudy Stout"), 15.75, true, true));
+    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Label1->setAutoFillBackground(true);
+    {
+        QPalette palette = Label1->palette();
+        palette.setColor(QPalette::WindowText, Qt::white);
+        palette.setColor(QPalette::Window, QColor(128, 128, 255));
+        Label1->setPalette(palette);
+    }
+    Label1->setAccessibleName(QStringLiteral("Log kind"));
+
+    Label2 = makeLabel(this, "Label2", QStringLiteral("File name:"), {1980, 225, 1095, 255});
+    Label2->setFont(bold);
+    setTextColour(Label2, kBlue);
+    Text1 = makePanelBox(this, "Text1", QStringLiteral("No file selected"), {2940, 210, 1215, 285},
+                         QStringLiteral("File name"));
+
+    Label4 = makeLabel(this, "Label4", QStringLiteral("Last modified:"), {1650, 600, 1275, 195});
+    Label4->setFont(bold);
+    setTextColour(Label4, kBlue);
+    Text2 = makePanelBox(this, "Text2", QString(), {2925, 585, 1215, 285},
+                         QStringLiteral("Last modified"));
+
+    Label3 = makeLabel(this, "Label3", QString(), {4920, 585, 1215, 255});
+    Label3->setFont(bold);
+    Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    setTextColour(Label3, kBlue);
+    Label3->setAccessibleName(QStringLiteral("Log date"));
+
+    Label5 = makeLabel(this, "Label5", QStringLiteral("User Name:"), {930, 1020, 1005, 285});
+    Label5->setFont(bold);
+    Label5->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    setTextColour(Label5, kBlue);
+
+    Text4 = new QLineEdit(this);
+    Text4->setObjectName(QStringLiteral("Text4"));
+    Text4->setAccessibleName(QStringLiteral("Search text"));
+    forms::place(Text4, {1995, 990, 1830, 285});
+    Label5->setBuddy(Text4);
+
+    Command3 = new QPushButton(QStringLiteral("Go !"), this);
+    Command3->setObjectName(QStringLiteral("Command3"));
+    Command3->setFont(forms::designFont(QStringLiteral("Arial"), 8.25, true));
+    forms::place(Command3, {3870, 990, 525, 300});
+    connect(Command3, &QPushButton::clicked, this, &SearchWindow::Command3_Click);
+
+    Command2 = new QPushButton(QStringLiteral("Open a log file ..."), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setFont(bold);
+    forms::place(Command2, {4575, 990, 2160, 300});
+    Command2->setDefault(true);
+    connect(Command2, &QPushButton::clicked, this, &SearchWindow::Command2_Click);
+
+    const QFont buttonFont = forms::designFont(QStringLiteral("Times New Roman"), 8.25, true);
+    for (int i = 0; i < 7; ++i) {
+        const auto& row = kFieldButtons[static_cast<std::size_t>(i)];
+        auto* button = new QPushButton(QString::fromLatin1(row.caption), this);
+        button->setObjectName(QStringLiteral("Command1(%1)").arg(i));
+        button->setFont(buttonFont);
+        forms::place(button, {i == 4 ? 5385 : 5400, row.top, 1335, 360});
+        connect(button, &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+        Command1[static_cast<std::size_t>(i)] = button;
+    }
+
+    Text3 = new ReportView(this);
+    Text3->setObjectName(QStringLiteral("Text3"));
+    forms::place(Text3, {105, 1440, 5175, 3240});
+
+    Label6 = makeLabel(this, "Label6", QStringLiteral("These results are sorted by records !"),
+                       {270, 4740, 3990, 255});
+    Label6->setFont(forms::designFont(QStringLiteral("Verdana"), 8.25, true));
+    setTextColour(Label6, QColor(255, 0, 0));
+
+    Label7 = makeLabel(this, "Label7", QStringLiteral("Nomber of records:"), {4845, 4740, 1395, 270});
+    setTextColour(Label7, kBlue);
+    Text5 = makePanelBox(this, "Text5", QStringLiteral("0000"), {6225, 4755, 525, 195},
+                         QStringLiteral("Number of records"));
+    Text5->setReadOnly(false);  // an ordinary text box; nothing reads it back
+    Text5->setFrame(false);
+    Text5->setTextMargins(0, 0, 0, 0);
+    Text5->setContentsMargins(0, 0, 0, 0);
+
+    // Tab order as designed: search box, "Go !", "Open ...", field buttons top to bottom,
+    // then the report box.
+    QWidget* previous = Text4;
+    for (QWidget* next : {static_cast<QWidget*>(Command3), static_cast<QWidget*>(Command2)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+    for (int index : kFieldButtonTabOrder) {
+        setTabOrder(previous, Command1[static_cast<std::size_t>(index)]);
+        previous = Command1[static_cast<std::size_t>(index)];
+    }
+    setTabOrder(previous, Text3);
+    Text4->setFocus();
+}
+
+void SearchWindow::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    static const QPixmap background(QStringLiteral(":/trailscan/background.png"));
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, background);
+}
+
+void SearchWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape does not close this window; only its close box does.
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void SearchWindow::closeEvent(QCloseEvent* event) {
+    channel_.close();
+    openFlag_ = false;
+    event->accept();
+    platform_.programEnd.end();
+}
+
+void SearchWindow::Command2_Click() {
+    if (openFlag_) {
+        channel_.close();
+    }
+    reset();
+    dialog();
+    if (!op()) {
+        return;
+    }
+    read();
+    Fset();
+}
+
+void SearchWindow::reset() {
+    searchSelector_ = kSelectUserName;
+    openFlag_ = false;
+    lineTotal_ = 0;
+}
+
+void SearchWindow::dialog() {
+    forms::FileRequest request;
+    request.title = QString::fromLatin1(log::kDialogTitle);
+    request.initialFolder = QString::fromLatin1(log::kDialogInitialFolder);
+    request.filters = {QString::fromLatin1(log::kDialogFilterAll),
+                       QString::fromLatin1(log::kDialogFilterLogs)};
+    request.selectedFilter = log::kDialogSelectedFilter;
+    if (auto chosen = platform_.chooser.choose(this, request)) {
+        fileName_ = *chosen;
+    }
+}
+
+bool SearchWindow::op() {
+    if (static_cast<std::size_t>(fileName_.size()) < log::kShortestFileName) {
+        platform_.programEnd.end();
+        return false;
+    }
+    if (auto error = channel_.open(std::filesystem::path(QFile::encodeName(fileName_).toStdString()))) {
+        platform_.messenger.warn(this, windowTitle(),
+                                 QString::fromStdString(log::openFailureMessage(
+                                     fileName_.toStdString(), *error)));
+        return false;
+    }
+    openFlag_ = true;
+    return linecounter();
+}
+
+bool SearchWindow::linecounter() {
+    const auto panel = log::panelTexts(fileName_.toStdU16String());
+    // The boxes are narrow: show each text from its start, and all of it on hover.
+    for (auto [box, text] : {std::pair{Text2, lastModifiedText(fileName_)},
+                             std::pair{Text1, QString::fromStdU16String(panel.shownName)}}) {
+        box->setText(text);
+        box->setCursorPosition(0);
+        box->setToolTip(text);
+    }
+    Label3->setText(QString::fromStdU16String(panel.date));
+    Label1->setText(QString::fromStdU16String(panel.kind));
+    {
+        const BusyCursor busy;
+        lineTotal_ = log::lineTotal(channel_);
+    }
+    Text5->setText(QString::number(lineTotal_));
+    // Back to the first byte for the load.
+    channel_.close();
+    if (auto error = channel_.open(std::filesystem::path(QFile::encodeName(fileName_).toStdString()))) {
+        openFlag_ = false;
+        platform_.messenger.warn(this, windowTitle(),
+                                 QString::fromStdString(log::openFailureMessage(
+                                     fileName_.toStdString(), *error)));
+        return false;
+    }
+    return true;
+}
+
+void SearchWindow::read() { table_.load(channel_); }
+
+void SearchWindow::Fset() {
+    if (auto user = defaultQueryText(table_)) {
+        Text4->setText(fromLog(*user));
+    }
+    searchSelector_ = kSelectUserName;
+    nevis();
+}
+
+void SearchWindow::nevis() {
+    Text3->clear();
+    const QString typed = Text4->text();
+    const auto text = log::encodeWindows1252(typed.toStdU16String());
+    if (!text) {
+        // No log byte can hold this text: nothing matches and it names no record.
+        if (searchSelector_ == kSelectRecordNumber) {
+            Text3->setText(typed + QStringLiteral("= \r\n\r\n") +
+                           QString::fromLatin1(kBadRecordNumber.data(),
+                                               static_cast<qsizetype>(kBadRecordNumber.size())) +
+                           QStringLiteral("\r\n"));
+        }
+        return;
+    }
+    Text3->setText(fromLog(runSearch(table_, searchSelector_, *text)));
+}
+
+void SearchWindow::Command1_Click(int index) {
+    const auto& row = kFieldButtons[static_cast<std::size_t>(index)];
+    searchSelector_ = row.selector;
+    Label5->setText(QString::fromLatin1(row.label));
+    Text4->setFocus();
+    // From now on Enter presses "Go !".
+    Command2->setDefault(false);
+    Command3->setDefault(true);
+}
+
+void SearchWindow::Command3_Click() {
+    if (!openFlag_) {
+        Text3->appendText(QStringLiteral("Please select a LOG file at first!\r\n"));
+    }
+    if (!Text4->text().isEmpty()) {
+        nevis();
+    }
+}
+
+}  // namespace trailscan::search

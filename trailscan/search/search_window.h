@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <array>
+#include <functional>
+
+#include "forms/platform.h"
+#include "trailscan/log/channel.h"
+#include "trailscan/search/record_table.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace trailscan::search {
+
+class ReportView;
+
+// The search window: opens a log, describes it in the file panel, keeps its records and
+// searches them. A dialog-kind window so that Enter presses the default button.
+class SearchWindow final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit SearchWindow(forms::Platform& platform, QWidget* parent = nullptr);
+    ~SearchWindow() override;
+
+    // Ctrl+B runs this: the program shows its record browser with it.
+    void setBrowserOpener(std::function<void()> opener) { browserOpener_ = std::move(opener); }
+
+    int searchSelector() const { return searchSelector_; }
+    bool isFileOpen() const { return openFlag_; }
+    const RecordTable& recordTable() const { return table_; }
+
+    // Controls, named as the design names them.
+    QLabel* Label1;
+    QLabel* Label2;
+    QLineEdit* Text1;
+    QLabel* Label4;
+    QLineEdit* Text2;
+    QLabel* Label3;
+    QLabel* Label5;
+    QLineEdit* Text4;
+    QPushButton* Command3;
+    QPushButton* Command2;
+    std::array<QPushButton*, 7> Command1{};
+    ReportView* Text3;
+    QLabel* Label6;
+    QLabel* Label7;
+    QLineEdit* Text5;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private slots:
+    void Command2_Click();
+    void Command1_Click(int index);
+    void Command3_Click();
+
+private:
+    void buildControls();
+    void reset();
+    void dialog();
+    bool op();
+    bool linecounter();
+    void read();
+    void Fset();
+    void nevis();
+
+    forms::Platform& platform_;
+    log::Channel channel_;
+    RecordTable table_;
+    int searchSelector_ = 0;
+    bool openFlag_ = false;
+    QString fileName_;
+    std::int64_t lineTotal_ = 0;
+    std::function<void()> browserOpener_;
+};
+
+}  // namespace trailscan::search
