@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include "forms/fonts.h"
+#include "forms/memory.h"
 #include "forms/platform.h"
 #include "trailscan/search/search_window.h"
 #ifdef TRAILSCAN_HAS_BROWSER
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    forms::keepLargeBlocks();
     QApplication::setApplicationName(QStringLiteral("trailscan"));
     QApplication::setApplicationVersion(QStringLiteral("2.0.0.0"));
     forms::installFontSubstitutions();

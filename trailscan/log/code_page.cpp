@@ -11,15 +11,27 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// Every byte's character, so decoding is one table look-up a byte.
+constexpr std::array<char16_t, 256> kDecode = [] {
+    std::array<char16_t, 256> table{};
+    for (std::size_t byte = 0; byte < 256; ++byte) {
+        table[byte] = byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : char16_t(byte);
+    }
+    return table;
+}();
 }  // namespace
 
-std::u16string decodeWindows1252(std::string_view bytes) {
-    std::u16string text;
-    text.resize(bytes.size());
+void decodeWindows1252(std::string_view bytes, char16_t* out) {
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        text[i] = byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : char16_t(byte);
+        out[i] = kDecode[in[i]];
     }
+}
+
+std::u16string decodeWindows1252(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');
+    decodeWindows1252(bytes, text.data());
     return text;
 }
 

@@ -52,8 +52,7 @@ constexpr std::array<int, 7> kFieldButtonTabOrder = {0, 3, 4, 2, 1, 5, 6};
 
 QString fromLog(std::string_view bytes) {
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    const std::u16string decoded = log::decodeWindows1252(bytes);
-    std::copy(decoded.begin(), decoded.end(), reinterpret_cast<char16_t*>(text.data()));
+    log::decodeWindows1252(bytes, reinterpret_cast<char16_t*>(text.data()));
     return text;
 }
 
@@ -359,7 +358,8 @@ void SearchWindow::nevis() {
         }
         return;
     }
-    Text3->setText(fromLog(runSearch(table_, searchSelector_, *text)));
+    runSearch(table_, searchSelector_, *text, report_);
+    Text3->setText(fromLog(report_));
 }
 
 void SearchWindow::Command1_Click(int index) {

@@ -78,6 +78,7 @@ private:
     QString fileName_;
     std::int64_t lineTotal_ = 0;
     std::function<void()> browserOpener_;
+    std::string report_;  // the last report's bytes; kept so its memory is reused
 };
 
 }  // namespace trailscan::search

@@ -14,10 +14,9 @@ bool matches(std::string_view field, std::string_view text) {
     return text.empty() ? !field.empty() : field.find(text) != std::string_view::npos;
 }
 
-std::string columnSearch(const RecordTable& table, int column, std::string_view text) {
-    std::string report;
+void columnSearch(const RecordTable& table, int column, std::string_view text, std::string& report) {
     if (column < 0 || column >= log::kSlotCount) {
-        return report;
+        return;
     }
     const int end = table.endOfData();
     for (int r = 0; r < end; ++r) {
@@ -26,10 +25,9 @@ std::string columnSearch(const RecordTable& table, int column, std::string_view 
             report += kLineBreak;
         }
     }
-    return report;
 }
 
-std::string allFieldsSearch(const RecordTable& table, std::string_view text) {
+void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report) {
     const int end = table.endOfData();
     // First the matching fields per record and the report's size, so that the report,
     // tens of megabytes at worst, is allocated once.
@@ -45,8 +43,7 @@ std::string allFieldsSearch(const RecordTable& table, std::string_view text) {
         hits[static_cast<std::size_t>(r)] = count;
         size += entrySize * static_cast<std::size_t>(count);
     }
-    std::string report;
-    report.reserve(size);
+    report.reserve(report.size() + size);
     for (int r = 0; r < end; ++r) {
         const int count = hits[static_cast<std::size_t>(r)];
         if (count == 0) {
@@ -65,7 +62,6 @@ std::string allFieldsSearch(const RecordTable& table, std::string_view text) {
             report.append(report, entryStart, entrySize);
         }
     }
-    return report;
 }
 
 std::optional<int> parseRecordNumber(std::string_view text) {
@@ -94,8 +90,8 @@ std::optional<int> parseRecordNumber(std::string_view text) {
     return number;
 }
 
-std::string recordNumberSearch(const RecordTable& table, std::string_view text) {
-    std::string report(text);
+void recordNumberSearch(const RecordTable& table, std::string_view text, std::string& report) {
+    report += text;
     report += "= ";
     report += kLineBreak;
     report += kLineBreak;
@@ -103,24 +99,51 @@ std::string recordNumberSearch(const RecordTable& table, std::string_view text) 
     if (!record) {
         report += kBadRecordNumber;
         report += kLineBreak;
-        return report;
+        return;
     }
     for (int k = 0; k < log::kFieldCount; ++k) {
         report += table.field(*record, k);
         report += kLineBreak;
     }
+}
+
+void runSearch(const RecordTable& table, int selector, std::string_view text, std::string& report) {
+    report.clear();
+    switch (selector) {
+        case kSelectAllFields:
+            allFieldsSearch(table, text, report);
+            break;
+        case kSelectRecordNumber:
+            recordNumberSearch(table, text, report);
+            break;
+        default:
+            columnSearch(table, selector, text, report);
+            break;
+    }
+}
+
+std::string columnSearch(const RecordTable& table, int column, std::string_view text) {
+    std::string report;
+    columnSearch(table, column, text, report);
+    return report;
+}
+
+std::string allFieldsSearch(const RecordTable& table, std::string_view text) {
+    std::string report;
+    allFieldsSearch(table, text, report);
+    return report;
+}
+
+std::string recordNumberSearch(const RecordTable& table, std::string_view text) {
+    std::string report;
+    recordNumberSearch(table, text, report);
     return report;
 }
 
 std::string runSearch(const RecordTable& table, int selector, std::string_view text) {
-    switch (selector) {
-        case kSelectAllFields:
-            return allFieldsSearch(table, text);
-        case kSelectRecordNumber:
-            return recordNumberSearch(table, text);
-        default:
-            return columnSearch(table, selector, text);
-    }
+    std::string report;
+    runSearch(table, selector, text, report);
+    return report;
 }
 
 std::optional<std::string> defaultQueryText(const RecordTable& table) {

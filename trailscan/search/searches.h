@@ -42,6 +42,14 @@ std::optional<int> parseRecordNumber(std::string_view text);
 
 // The search "Go !" runs for a selector.
 std::string runSearch(const RecordTable& table, int selector, std::string_view text);
+// The same into `report`, which is emptied first; its memory is kept, so a window that
+// searches again and again does not allocate tens of megabytes each time.
+void runSearch(const RecordTable& table, int selector, std::string_view text, std::string& report);
+
+// The three searches appending to `report`.
+void columnSearch(const RecordTable& table, int column, std::string_view text, std::string& report);
+void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report);
+void recordNumberSearch(const RecordTable& table, std::string_view text, std::string& report);
 
 // The default query's text: slot 1 of the first record (of all 5001, with no end-of-data
 // test) whose slot 1 is longer than 5 characters.

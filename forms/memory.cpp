@@ -1,0 +1,17 @@
+#include "forms/memory.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace forms {
+
+void keepLargeBlocks() {
+#if defined(__GLIBC__)
+    constexpr int kLargest = 256 * 1024 * 1024;
+    mallopt(M_MMAP_THRESHOLD, kLargest);
+    mallopt(M_TRIM_THRESHOLD, kLargest);
+#endif
+}
+
+}  // namespace forms

@@ -1,0 +1,150 @@
+#include "kestrand/settings_dialog.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "forms/fonts.h"
+#include "forms/twips.h"
+#include "kestrand/key_codes.h"
+#include "kestrand/ltr_label.h"
+#include "kestrand/ltr_push_button.h"
+#include "kestrand/qt_text.h"
+#include "kestrand/stored_strings.h"
+#include "kestrand/typed_code.h"
+
+namespace kestrand {
+
+namespace {
+
+constexpr int kClientWidth = 7095;
+constexpr int kClientHeight = 5565;
+
+// Top of each report kind's check box in Frame2, by index.
+constexpr std::array<int, SettingsDialog::kReportKindCount> kCheckTops = {720,  2160, 1800, 1440,
+                                                                          1080, 2520, 2880};
+
+constexpr std::array<forms::DesignRect, 3> kCommand1Rects = {{
+    {120, 5100, 1815, 375},
+    {4200, 5100, 1455, 375},
+    {5760, 5100, 1215, 375},
+}};
+
+QGroupBox* frame(QWidget* parent, const char* name, const forms::DesignRect& rect) {
+    auto* box = new QGroupBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    forms::place(box, rect);
+    return box;
+}
+
+QFont persianFont(double pointSize) {
+    return forms::designFont(QStringLiteral("ZARVENA"), pointSize, true);
+}
+
+}  // namespace
+
+SettingsDialog::SettingsDialog(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(toQString(text::kSettingsCaption));
+    setWindowIcon(QIcon(QStringLiteral(":/kestrand/kestrand.ico")));
+    setAttribute(Qt::WA_DeleteOnClose);
+    forms::setClientSize(this, kClientWidth, kClientHeight, true);
+    buildControls();
+    applyTabOrder();
+}
+
+void SettingsDialog::buildControls() {
+    Frame1 = frame(this, "Frame1", {120, 0, 4695, 3375});
+    Frame2 = frame(this, "Frame2", {4920, 0, 2055, 3375});
+    Frame3 = frame(this, "Frame3", {120, 3405, 6855, 1575});
+
+    Command2 = new QPushButton(toQString(text::kBrowse), Frame1);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    forms::place(Command2, {150, 255, 720, 285});
+
+    Text1 = new QLineEdit(toQString(text::kInitialFolder), Frame1);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setCursorPosition(0);
+    forms::place(Text1, {930, 255, 1890, 300});
+
+    Label1 = new LtrLabel(toQString(text::kFolderLabel), Frame1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(persianFont(9));
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    forms::place(Label1, {2850, 255, 1650, 255});
+
+    Label2 = new LtrLabel(toQString(text::kRequestedLabel), Frame2);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setFont(persianFont(9));
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    forms::place(Label2, {240, 240, 1650, 255});
+
+    for (int i = 0; i < kReportKindCount; ++i) {
+        auto* box = new QCheckBox(toQString(text::kReportKinds[i]), Frame2);
+        box->setObjectName(QStringLiteral("Check1(%1)").arg(i));
+        box->setFont(persianFont(9));
+        // The tick box stands at the right of the caption, where a Persian reader starts.
+        box->setLayoutDirection(Qt::RightToLeft);
+        forms::place(box, {120, kCheckTops[i], 1815, 255});
+        Check1[i] = box;
+    }
+
+    for (int i = 0; i < 3; ++i) {
+        auto* button = new LtrPushButton(toQString(text::kDialogButtons[i]), this);
+        button->setObjectName(QStringLiteral("Command1(%1)").arg(i));
+        button->setFont(persianFont(8.25));
+        forms::place(button, kCommand1Rects[i]);
+        connect(button, &QPushButton::clicked, this, [this, i] { onCommand1Click(i); });
+        Command1[i] = button;
+    }
+    Command1[kOkButton]->setDefault(true);
+
+    // Every control that takes the focus passes its typed characters through the Escape
+    // test; a focused button takes Enter itself.
+    for (QPushButton* button : {Command1[0], Command1[1], Command1[2], Command2}) {
+        button->setAutoDefault(true);
+        button->installEventFilter(this);
+    }
+    for (QCheckBox* box : Check1) {
+        box->installEventFilter(this);
+    }
+    Text1->installEventFilter(this);
+}
+
+void SettingsDialog::applyTabOrder() {
+    // By tab index: Command1(2) 0, Command1(1) 1, Command1(0) 2, Text1 6, Command2 8,
+    // Check1(i) 10 + i; frames and labels take no focus.
+    QWidget* order[] = {Command1[2], Command1[1], Command1[0], Text1,     Command2,  Check1[0],
+                        Check1[1],   Check1[2],   Check1[3],   Check1[4], Check1[5], Check1[6]};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+    Command1[2]->setFocus();
+}
+
+bool SettingsDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && isEscape(typedCode(*static_cast<QKeyEvent*>(event)))) {
+        hide();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SettingsDialog::keyPressEvent(QKeyEvent* event) {
+    // Enter that no control took presses the default button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Command1[kOkButton]->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void SettingsDialog::onCommand1Click(int index) {
+    if (index == kCancelButton) {
+        hide();
+    }
+}
+
+}  // namespace kestrand

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QLabel;
+
+namespace kestrand {
+
+// `Form2`, the report settings dialog: seven report kinds to tick and the folder of the
+// information files. Escape typed in any of its controls, or Cancel, hides it and keeps
+// what the user entered; its close box unloads it (the window deletes itself).
+class SettingsDialog final : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kReportKindCount = 7;
+    static constexpr int kDefaultButton = 0;
+    static constexpr int kCancelButton = 1;
+    static constexpr int kOkButton = 2;
+
+    explicit SettingsDialog(QWidget* parent = nullptr);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private slots:
+    void onCommand1Click(int index);
+
+  private:
+    void buildControls();
+    void applyTabOrder();
+
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    std::array<QCheckBox*, kReportKindCount> Check1{};
+    std::array<QPushButton*, 3> Command1{};
+};
+
+}  // namespace kestrand

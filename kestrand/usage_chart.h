@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+#include "kestrand/chart_data.h"
+#include "kestrand/projection.h"
+
+namespace kestrand {
+
+// A 3D clustered column chart of fixed data, drawn with QPainter: walls and floor with
+// value gridlines, value and category labels, columns painted far to near, and a legend at
+// the right. Everything is laid out from the widget's current size.
+class UsageChart final : public QWidget {
+    Q_OBJECT
+  public:
+    UsageChart(const ChartData& data, QWidget* parent = nullptr);
+
+    // Series fill colours, by series index.
+    static QColor seriesColor(int series);
+    // The legend's box in widget coordinates, for the current size.
+    QRectF legendRect() const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    void paintWalls(QPainter& painter, const ScreenFit& fit) const;
+    void paintLabels(QPainter& painter, const ScreenFit& fit) const;
+    void paintColumns(QPainter& painter, const ScreenFit& fit) const;
+    void paintLegend(QPainter& painter) const;
+    QPointF toScreen(const ScreenFit& fit, const Vec3& point) const;
+
+    const ChartData& data_;
+    View view_;
+    ChartGeometry geometry_;
+};
+
+}  // namespace kestrand
