@@ -1,8 +1,7 @@
 #include "tests/support/test_files.h"
 
-#include <unistd.h>
-
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <stdexcept>
 
@@ -14,7 +13,9 @@ TempDir::TempDir() {
     static std::atomic<int> counter{0};
     const auto base = fs::temp_directory_path();
     for (;;) {
-        auto candidate = base / ("trailscan-test-" + std::to_string(::getpid()) + "-" +
+        // The clock keeps test programs that run side by side apart.
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        auto candidate = base / ("trailscan-test-" + std::to_string(stamp) + "-" +
                                  std::to_string(counter++));
         if (fs::create_directory(candidate)) {
             path_ = candidate;

@@ -1,6 +1,7 @@
 // Renders trailscan's windows to PNG files for the documentation:
 //   trailscan_screenshots OUTPUT_FOLDER SAMPLE_LOG
-// The search window is shown after opening the sample log through a scripted dialog.
+// The search window is shown after opening the sample log through a scripted dialog, the
+// record browser after two steps through the same log.
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
@@ -8,6 +9,7 @@
 
 #include "forms/fonts.h"
 #include "tests/support/scripted_platform.h"
+#include "trailscan/browser/browser_window.h"
 #include "trailscan/search/search_window.h"
 
 int main(int argc, char** argv) {
@@ -31,5 +33,17 @@ int main(int argc, char** argv) {
     QTest::mouseClick(window.Command2, Qt::LeftButton);
     QTest::qWait(50);
     window.grab().save(out.filePath(QStringLiteral("trailscan-search%1.png").arg(suffix)));
+
+    // The record browser on the same log, two records in.
+    trailscan::browser::BrowserWindow browser(scripted.platform);
+    browser.show();
+    (void)QTest::qWaitForWindowExposed(&browser);
+    browser.grab().save(out.filePath(QStringLiteral("trailscan-browser-start%1.png").arg(suffix)));
+    scripted.chooser.answer(sample);
+    auto* forward = browser.findChild<QPushButton*>(QStringLiteral("Command1"));
+    QTest::mouseClick(forward, Qt::LeftButton);
+    QTest::mouseClick(forward, Qt::LeftButton);
+    QTest::qWait(50);
+    browser.grab().save(out.filePath(QStringLiteral("trailscan-browser%1.png").arg(suffix)));
     return 0;
 }
