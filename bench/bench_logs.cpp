@@ -54,4 +54,9 @@ fs::path generatedLog(std::uint64_t bytes) {
     return path;
 }
 
+bool runWcL(const fs::path& path) {
+    const std::string command = "wc -l '" + path.string() + "' > /dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
 }  // namespace bench

@@ -13,4 +13,8 @@ std::string logLine(std::uint64_t n);
 // ($TS_BENCH_DIR, else the system temp folder) and reused by later runs.
 std::filesystem::path generatedLog(std::uint64_t bytes);
 
+// Runs `wc -l` on the file as a whole process, the reference the line count is held to.
+// False when it fails.
+bool runWcL(const std::filesystem::path& path);
+
 }  // namespace bench

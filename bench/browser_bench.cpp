@@ -30,13 +30,15 @@ using Clock = std::chrono::steady_clock;
 // Both regions are this far from their end of the file; the steps stay inside them.
 constexpr std::int64_t kRegion = 8 << 20;
 
-// About 1 GB of realistic 23-field lines, written once and shared with the other benches.
-const fs::path& benchLog() {
-    static const fs::path path = bench::generatedLog(std::uint64_t{1} << 30);
-    return path;
+// About 1 GB (or 4 GB) of realistic 23-field lines, written once and shared with the
+// other benches. The benchmarks' argument is the size in GiB.
+fs::path benchLog(std::int64_t gigabytes = 1) {
+    return bench::generatedLog(static_cast<std::uint64_t>(gigabytes) << 30);
 }
 
-std::int64_t logSize() { return static_cast<std::int64_t>(fs::file_size(benchLog())); }
+std::int64_t logSize(std::int64_t gigabytes) {
+    return static_cast<std::int64_t>(fs::file_size(benchLog(gigabytes)));
+}
 
 // The steps as the window takes them, without the widgets: read, save the length, count,
 // and turn the fields into the boxes' texts.
@@ -89,7 +91,7 @@ double timed(Step&& step) {
 
 // Steps forward through a region of the file, back to its start when it runs out.
 void forwardSteps(benchmark::State& state, std::int64_t regionStart) {
-    Stepper stepper(benchLog());
+    Stepper stepper(benchLog(state.range(0)));
     stepper.placeAt(regionStart);
     for (auto _ : state) {
         if (stepper.position() > regionStart + kRegion) {
@@ -101,7 +103,7 @@ void forwardSteps(benchmark::State& state, std::int64_t regionStart) {
 
 // Steps back through a region of the file, back to its end when it runs out.
 void backSteps(benchmark::State& state, std::int64_t regionStart) {
-    Stepper stepper(benchLog());
+    Stepper stepper(benchLog(state.range(0)));
     stepper.placeAt(regionStart + kRegion);
     for (auto _ : state) {
         if (stepper.position() < regionStart + 4096) {
@@ -112,13 +114,17 @@ void backSteps(benchmark::State& state, std::int64_t regionStart) {
 }
 
 void BM_ForwardNearStart(benchmark::State& state) { forwardSteps(state, 1); }
-void BM_ForwardNearEnd(benchmark::State& state) { forwardSteps(state, logSize() - kRegion - 4096); }
+void BM_ForwardNearEnd(benchmark::State& state) {
+    forwardSteps(state, logSize(state.range(0)) - kRegion - 4096);
+}
 void BM_BackNearStart(benchmark::State& state) { backSteps(state, 1); }
-void BM_BackNearEnd(benchmark::State& state) { backSteps(state, logSize() - kRegion - 4096); }
-BENCHMARK(BM_ForwardNearStart)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ForwardNearEnd)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_BackNearStart)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_BackNearEnd)->UseManualTime()->Unit(benchmark::kMicrosecond);
+void BM_BackNearEnd(benchmark::State& state) {
+    backSteps(state, logSize(state.range(0)) - kRegion - 4096);
+}
+BENCHMARK(BM_ForwardNearStart)->Arg(1)->Arg(4)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ForwardNearEnd)->Arg(1)->Arg(4)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BackNearStart)->Arg(1)->Arg(4)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BackNearEnd)->Arg(1)->Arg(4)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // The real window, clicked, on the same log: a whole ">>" and a whole "<<" with the boxes
 // filled, from the first records.
