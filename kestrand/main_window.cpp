@@ -69,6 +69,7 @@ void MainWindow::buildControls() {
     Picture1->setFrameShadow(QFrame::Sunken);
     Picture1->setLineWidth(1);
     Picture1->setFocusPolicy(Qt::StrongFocus);
+    Picture1->setAccessibleName(QStringLiteral("Logo"));
     forms::place(Picture1, {120, 120, 1050, 4800});
 
     Command1 = new LtrPushButton(toQString(text::kOpenInformationFiles), this);
@@ -79,11 +80,13 @@ void MainWindow::buildControls() {
 
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setAccessibleName(QStringLiteral("Usage by season"));
     forms::place(Frame1, {1320, 600, 6135, 4335});
 
     // Created first so that it lies behind the chart.
     Label1 = new QLabel(Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAccessibleName(QStringLiteral("Chart background"));
     QPalette labelColors = Label1->palette();
     labelColors.setColor(QPalette::Window, labelColors.color(QPalette::Base));
     labelColors.setColor(QPalette::WindowText, labelColors.color(QPalette::Text));
@@ -100,6 +103,8 @@ void MainWindow::buildControls() {
                              {5190, 345, 810, 1155});
     Command3 = pictureButton(Frame1, "Command3", QStringLiteral(":/kestrand/wedge_down.ico"),
                              {5190, 2970, 810, 1155});
+    Command2->setAccessibleName(QStringLiteral("Up"));
+    Command3->setAccessibleName(QStringLiteral("Down"));
 
     for (QPushButton* button : {Command1, Command2, Command3}) {
         button->setAutoDefault(true);

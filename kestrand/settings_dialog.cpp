@@ -43,6 +43,29 @@ QFont persianFont(double pointSize) {
     return forms::designFont(QStringLiteral("ZARVENA"), pointSize, true);
 }
 
+// A button caption as a screen reader should read it. Two-part captions are stored with
+// their halves swapped around a left-to-right mark; read aloud, the second half comes first
+// and the two make one word. Kashidas only stretch a word on screen.
+QString spokenCaption(std::u16string_view stored) {
+    QString caption = toQString(stored);
+    const qsizetype mark = caption.indexOf(QChar(0x200E));
+    if (mark >= 0) {
+        caption = caption.mid(mark + 1) + QChar(0x200C) + caption.left(mark);
+    }
+    caption.remove(QChar(0x0640));
+    return caption;
+}
+
+// A label's colon is stored first so that it shows at the left end; read aloud it ends the
+// caption.
+QString spokenLabel(std::u16string_view stored) {
+    QString caption = toQString(stored);
+    if (caption.startsWith(QLatin1Char(':'))) {
+        caption = caption.mid(1) + QLatin1Char(':');
+    }
+    return caption;
+}
+
 }  // namespace
 
 SettingsDialog::SettingsDialog(QWidget* parent) : QWidget(parent, Qt::Dialog) {
@@ -59,6 +82,9 @@ void SettingsDialog::buildControls() {
     Frame1 = frame(this, "Frame1", {120, 0, 4695, 3375});
     Frame2 = frame(this, "Frame2", {4920, 0, 2055, 3375});
     Frame3 = frame(this, "Frame3", {120, 3405, 6855, 1575});
+    Frame1->setAccessibleName(QStringLiteral("Data folder"));
+    Frame2->setAccessibleName(QStringLiteral("Report kinds"));
+    Frame3->setAccessibleName(QStringLiteral("Bottom panel"));
 
     Command2 = new QPushButton(toQString(text::kBrowse), Frame1);
     Command2->setObjectName(QStringLiteral("Command2"));
@@ -71,12 +97,15 @@ void SettingsDialog::buildControls() {
 
     Label1 = new LtrLabel(toQString(text::kFolderLabel), Frame1);
     Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAccessibleName(spokenLabel(text::kFolderLabel));
+    Text1->setAccessibleName(spokenLabel(text::kFolderLabel).remove(QLatin1Char(':')));
     Label1->setFont(persianFont(9));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     forms::place(Label1, {2850, 255, 1650, 255});
 
     Label2 = new LtrLabel(toQString(text::kRequestedLabel), Frame2);
     Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setAccessibleName(spokenLabel(text::kRequestedLabel));
     Label2->setFont(persianFont(9));
     Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     forms::place(Label2, {240, 240, 1650, 255});
@@ -94,6 +123,7 @@ void SettingsDialog::buildControls() {
     for (int i = 0; i < 3; ++i) {
         auto* button = new LtrPushButton(toQString(text::kDialogButtons[i]), this);
         button->setObjectName(QStringLiteral("Command1(%1)").arg(i));
+        button->setAccessibleName(spokenCaption(text::kDialogButtons[i]));
         button->setFont(persianFont(8.25));
         forms::place(button, kCommand1Rects[i]);
         connect(button, &QPushButton::clicked, this, [this, i] { onCommand1Click(i); });

@@ -1,9 +1,12 @@
 #include "kestrand/usage_chart.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QStringList>
 #include <cmath>
 
 #include "forms/fonts.h"
@@ -32,11 +35,50 @@ QFont chartFont() { return forms::designFont(QStringLiteral("ZARVENA"), 9, true)
 
 QString valueText(double value) { return QString::number(value, 'g', 6); }
 
+// Screen readers meet the chart as a chart rather than as an empty panel.
+QAccessibleInterface* accessibleForChart(const QString& className, QObject* object) {
+    if (className == QLatin1String(UsageChart::staticMetaObject.className())) {
+        if (auto* chart = qobject_cast<UsageChart*>(object)) {
+            return new QAccessibleWidget(chart, QAccessible::Chart);
+        }
+    }
+    return nullptr;
+}
+
+void installAccessibleFactory() {
+    static const bool installed = [] {
+        QAccessible::installFactory(&accessibleForChart);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+// The data as a screen reader reads it: each series with its value in every category,
+// "series: category value, ...; series: ...". The left-to-right mark inside a stored name
+// only steers drawing; read aloud, the name's two parts are one word.
+QString spokenData(const ChartData& data) {
+    QStringList series;
+    for (int s = 0; s < kSeriesCount; ++s) {
+        QStringList values;
+        for (int c = 0; c < kCategoryCount; ++c) {
+            values << toQString(data.categories[c]) + QLatin1Char(' ') +
+                          valueText(data.values[s][c]);
+        }
+        QString name = toQString(data.seriesNames[s]);
+        name.replace(QChar(0x200E), QChar(0x200C));
+        series << name + QStringLiteral(": ") + values.join(QStringLiteral(", "));
+    }
+    return series.join(QStringLiteral("; "));
+}
+
 }  // namespace
 
 UsageChart::UsageChart(const ChartData& data, QWidget* parent)
     : QWidget(parent), data_(data), geometry_(layoutColumns(data, ClusterLayout{})) {
     setFont(chartFont());
+    installAccessibleFactory();
+    setAccessibleName(QStringLiteral("Usage by season chart"));
+    setAccessibleDescription(spokenData(data_));
 }
 
 QColor UsageChart::seriesColor(int series) {

@@ -59,6 +59,27 @@ QString display(std::string_view bytes) {
     return QString::fromStdU16String(log::decodeWindows1252(bytes));
 }
 
+// A record box's name for screen readers: its column, and the column's meaning where the
+// program gives it one.
+QString fieldAccessibleName(int column) {
+    struct Meaning {
+        int column;
+        const char* text;
+    };
+    constexpr Meaning kMeanings[] = {{log::kColumnIp, "IP address"},
+                                     {log::kColumnUser, "user name"},
+                                     {log::kColumnDate, "date"},
+                                     {log::kColumnTime, "time"},
+                                     {log::kColumnSite, "site"}};
+    QString name = QStringLiteral("Field %1").arg(column);
+    for (const Meaning& meaning : kMeanings) {
+        if (meaning.column == column) {
+            name += QStringLiteral(", ") + QString::fromLatin1(meaning.text);
+        }
+    }
+    return name;
+}
+
 QPushButton* makeStepButton(QWidget* parent, const char* name, const char* caption,
                             const forms::DesignRect& rect) {
     auto* button = new QPushButton(QString::fromLatin1(caption), parent);
@@ -106,9 +127,12 @@ BrowserWindow::BrowserWindow(forms::Platform& platform, QWidget* parent)
     for (int i = 0; i < log::kFieldCount; ++i) {
         auto* box = new QLineEdit(QStringLiteral("Text1"), this);
         box->setObjectName(QStringLiteral("Text1(%1)").arg(i));
-        box->setAccessibleName(QStringLiteral("Field %1").arg(i));
+        box->setAccessibleName(fieldAccessibleName(i));
         box->setFont(boxFont);
         box->setReadOnly(true);
+        // A line edit keeps 32767 characters unless told otherwise; a box shows all of
+        // the field that is kept.
+        box->setMaxLength(static_cast<int>(log::kMaxFieldLength));
         QPalette boxPalette = box->palette();
         boxPalette.setColor(QPalette::Text, kFieldText);
         boxPalette.setColor(QPalette::Base, Qt::white);

@@ -26,6 +26,7 @@ StepBack planStepBack(std::int64_t counter, std::int64_t position, const SavedLe
 
 log::RecordRead readNext(log::Channel& channel, log::FieldSlots& slots, SavedLengths& lengths,
                          std::int64_t& counter) {
+    channel.refresh();
     const log::RecordRead record = log::readRecord(channel, slots);
     lengths.store(record.length);
     ++counter;
@@ -33,6 +34,7 @@ log::RecordRead readNext(log::Channel& channel, log::FieldSlots& slots, SavedLen
 }
 
 StepBack moveBack(log::Channel& channel, std::int64_t& counter, const SavedLengths& lengths) {
+    channel.refresh();
     const StepBack step = planStepBack(counter, channel.position(), lengths);
     if (step.kind == StepBack::Kind::AtStart) {
         return step;

@@ -79,7 +79,9 @@ StepBack planStepBack(std::int64_t counter, std::int64_t position, const SavedLe
 
 // The reading part of ">>" and of a step back: reads the record at the channel's position
 // into the slots, saves its length under the toggle and counts it, also when the end of the
-// file cut the read short. Closing the channel at the end is left to the caller.
+// file cut the read short. Closing the channel at the end is left to the caller. Both this
+// and moveBack first take in any change made to the file since the last step (it may
+// have grown, or been truncated or rewritten while open).
 log::RecordRead readNext(log::Channel& channel, log::FieldSlots& slots, SavedLengths& lengths,
                          std::int64_t& counter);
 

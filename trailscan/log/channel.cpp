@@ -36,6 +36,7 @@ std::optional<std::string> Channel::open(const std::filesystem::path& path) {
     if (file_ == nullptr) {
         return error;
     }
+    stamp_ = file_io::stampOf(file_);
     return std::nullopt;
 }
 
@@ -48,6 +49,7 @@ void Channel::close() {
     next_ = 0;
     end_ = 0;
     beforeBuffer_ = -1;
+    stamp_ = {};
 }
 
 bool Channel::loadAt(std::int64_t offset) {
@@ -112,6 +114,23 @@ void Channel::seek(std::int64_t position) {
         // Past the end: nothing to read until the file grows.
         bufferStart_ = target;
     }
+}
+
+void Channel::refresh() {
+    if (file_ == nullptr) {
+        return;
+    }
+    const file_io::FileStamp now = file_io::stampOf(file_);
+    if (now == stamp_) {
+        return;
+    }
+    stamp_ = now;
+    const std::int64_t at = position();
+    end_ = 0;
+    next_ = 0;
+    beforeBuffer_ = -1;
+    bufferStart_ = 0;
+    seek(at);
 }
 
 std::size_t Channel::readField(std::string& value) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "trailscan/log/file_io.h"
+
 namespace trailscan::log {
 
 // A log file opened for sequential input: read a field, read a line, test for the end,
@@ -33,6 +35,11 @@ public:
     // Sets the position; values below 1 are taken as 1.
     void seek(std::int64_t position);
 
+    // Forgets the buffered bytes when the file has changed since they were read (appended
+    // to, truncated or rewritten while open), so the next read takes the bytes the file
+    // holds now at the same position. Costs one look at the file's size and time.
+    void refresh();
+
     // Reads the next field into `value`: blanks in front are skipped, the field ends at a
     // comma, a line end (CR LF or a bare LF) or the end of the file, and the delimiter is
     // consumed. Keeps at most kMaxFieldLength bytes; returns the field's full length.
@@ -57,6 +64,7 @@ private:
     std::size_t next_ = 0;          // index of the next byte to read
     std::size_t end_ = 0;           // bytes held in buffer_
     int beforeBuffer_ = -1;         // the byte before buffer_[0], -1 at the start of the file
+    file_io::FileStamp stamp_;      // the file as refresh() last saw it
 };
 
 }  // namespace trailscan::log

@@ -4,9 +4,22 @@
 #include <cstring>
 #include <system_error>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace trailscan::log::file_io {
 
 namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* kNotRegular =
+    "It is not a regular file (a device, pipe or socket cannot be read as a log).";
+}  // namespace
 
 std::FILE* openRegularForReading(const fs::path& path, std::string& error) {
     std::error_code code;
@@ -20,14 +33,32 @@ std::FILE* openRegularForReading(const fs::path& path, std::string& error) {
         return nullptr;
     }
     if (!fs::is_regular_file(status)) {
-        error = "It is not a regular file (a device, pipe or socket cannot be read as a log).";
+        error = kNotRegular;
         return nullptr;
     }
     errno = 0;
 #ifdef _WIN32
     std::FILE* file = _wfopen(path.c_str(), L"rb");
 #else
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    // The name may have been replaced by a FIFO or a device since the look above: open
+    // without waiting for a writer and look again at what was really opened.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    std::FILE* file = nullptr;
+    if (descriptor >= 0) {
+        struct stat opened {};
+        if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            ::close(descriptor);
+            error = kNotRegular;
+            return nullptr;
+        }
+        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+        file = ::fdopen(descriptor, "rb");
+        if (file == nullptr) {
+            const int saved = errno;
+            ::close(descriptor);
+            errno = saved;
+        }
+    }
 #endif
     if (file == nullptr) {
         const int saved = errno;
@@ -46,6 +77,29 @@ bool seekTo(std::FILE* file, std::int64_t offset) {
 #else
     static_assert(sizeof(off_t) >= 8, "large files need a 64-bit off_t");
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+FileStamp stampOf(std::FILE* file) {
+#ifdef _WIN32
+    struct _stat64 info {};
+    if (_fstat64(_fileno(file), &info) != 0) {
+        return {};
+    }
+    return {static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtime) * 1'000'000'000};
+#else
+    struct stat info {};
+    if (::fstat(::fileno(file), &info) != 0) {
+        return {};
+    }
+#ifdef __APPLE__
+    const struct timespec& modified = info.st_mtimespec;
+#else
+    const struct timespec& modified = info.st_mtim;
+#endif
+    return {static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
 #endif
 }
 

@@ -15,9 +15,9 @@ inline constexpr int kSlotCount = 24;
 inline constexpr int kFieldOverhead = 2;
 // A field that has no value.
 inline constexpr std::string_view kPlaceholder = "-";
-// Bytes of one field kept in memory; the rest of a longer field is read past but not
-// stored, so a file without line breaks cannot fill the memory. Its full length still
-// counts in the record length.
+// Bytes of one field kept in memory (64 KiB); the rest of a longer field is read past but
+// not stored, so a file without line breaks cannot fill the memory. Its full length still
+// counts in the record length; the windows show and search the kept part.
 inline constexpr std::size_t kMaxFieldLength = 64 * 1024;
 
 // Columns the program gives a meaning to.

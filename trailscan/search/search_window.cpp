@@ -177,6 +177,8 @@ void SearchWindow::buildControls() {
     Text4 = new QLineEdit(this);
     Text4->setObjectName(QStringLiteral("Text4"));
     Text4->setAccessibleName(QStringLiteral("Search text"));
+    // The default query puts a whole stored field here; a line edit would cut it at 32767.
+    Text4->setMaxLength(static_cast<int>(log::kMaxFieldLength));
     forms::place(Text4, {1995, 990, 1830, 285});
     Label5->setBuddy(Text4);
 
@@ -206,6 +208,7 @@ void SearchWindow::buildControls() {
 
     Text3 = new ReportView(this);
     Text3->setObjectName(QStringLiteral("Text3"));
+    Text3->setAccessibleName(QStringLiteral("Report"));
     forms::place(Text3, {105, 1440, 5175, 3240});
 
     Label6 = makeLabel(this, "Label6", QStringLiteral("These results are sorted by records !"),
@@ -215,6 +218,8 @@ void SearchWindow::buildControls() {
 
     Label7 = makeLabel(this, "Label7", QStringLiteral("Nomber of records:"), {4845, 4740, 1395, 270});
     setTextColour(Label7, kBlue);
+    // Read aloud, the caption's misspelling would be heard as a different word.
+    Label7->setAccessibleName(QStringLiteral("Number of records:"));
     Text5 = makePanelBox(this, "Text5", QStringLiteral("0000"), {6225, 4755, 525, 195},
                          QStringLiteral("Number of records"));
     Text5->setReadOnly(false);  // an ordinary text box; nothing reads it back
@@ -317,6 +322,9 @@ bool SearchWindow::linecounter() {
     }
     Label3->setText(QString::fromStdU16String(panel.date));
     Label1->setText(QString::fromStdU16String(panel.kind));
+    // A named label is read by its name alone, so the name carries what the label shows.
+    Label3->setAccessibleName(QStringLiteral("Log date: ") + Label3->text());
+    Label1->setAccessibleName(QStringLiteral("Log kind: ") + Label1->text());
     {
         const BusyCursor busy;
         lineTotal_ = log::lineTotal(channel_);

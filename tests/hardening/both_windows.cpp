@@ -1,0 +1,124 @@
+#include "tests/hardening/both_windows.h"
+
+#include <QTest>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "trailscan/search/report_view.h"
+
+namespace hardening {
+
+std::string linesOfLengths(const std::vector<int>& lengths, const std::string& prefix) {
+    std::string bytes;
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        std::vector<std::string> fields(23, "x");
+        fields[0] = prefix + std::to_string(i + 1);
+        const std::size_t bare = testing_support::logLine(fields).size();
+        fields[22] += std::string(static_cast<std::size_t>(lengths[i]) - bare, 'x');
+        bytes += testing_support::logLine(fields);
+    }
+    return bytes;
+}
+
+std::int64_t residentBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmRSS:") {
+            std::int64_t kilobytes = 0;
+            status >> kilobytes;
+            return kilobytes * 1024;
+        }
+    }
+    return -1;
+}
+
+Watchdog::Watchdog(std::chrono::seconds deadline, std::string what)
+    : thread_([this, deadline, what = std::move(what)] {
+          std::unique_lock lock(mutex_);
+          if (!finished_.wait_for(lock, deadline, [this] { return done_; })) {
+              std::fprintf(stderr, "Did not finish within %lld s: %s\n",
+                           static_cast<long long>(deadline.count()), what.c_str());
+              std::fflush(stderr);
+              std::_Exit(EXIT_FAILURE);
+          }
+      }) {}
+
+Watchdog::~Watchdog() {
+    {
+        const std::lock_guard lock(mutex_);
+        done_ = true;
+    }
+    finished_.notify_all();
+    thread_.join();
+}
+
+void BothWindowsTest::SetUp() {
+    search = std::make_unique<trailscan::search::SearchWindow>(scripted.platform);
+    browser = std::make_unique<trailscan::browser::BrowserWindow>(scripted.platform);
+    search->show();
+    browser->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(browser.get()));
+}
+
+QString BothWindowsTest::write(const std::string& name, const std::string& bytes) const {
+    return QString::fromStdString(dir.write(name, bytes).string());
+}
+
+QString BothWindowsTest::pathOf(const std::string& name) const {
+    return QString::fromStdString((dir.path() / name).string());
+}
+
+void BothWindowsTest::openInSearch(const QString& path) {
+    scripted.chooser.answer(path);
+    QTest::mouseClick(search->Command2, Qt::LeftButton);
+}
+
+QString BothWindowsTest::report() const { return search->Text3->text(); }
+
+void BothWindowsTest::searchRecordNumber(const QString& text) {
+    QTest::mouseClick(search->Command1[1], Qt::LeftButton);
+    search->Text4->clear();
+    QTest::keyClicks(search->Text4, text);
+    QTest::mouseClick(search->Command3, Qt::LeftButton);
+}
+
+QLineEdit* BothWindowsTest::box(int i) const {
+    return browser->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(i));
+}
+
+QString BothWindowsTest::position() const {
+    return browser->findChild<QLineEdit*>(QStringLiteral("Text2"))->text();
+}
+
+QPushButton* BothWindowsTest::forward() const {
+    return browser->findChild<QPushButton*>(QStringLiteral("Command1"));
+}
+QPushButton* BothWindowsTest::back() const {
+    return browser->findChild<QPushButton*>(QStringLiteral("Command2"));
+}
+QPushButton* BothWindowsTest::choose() const {
+    return browser->findChild<QPushButton*>(QStringLiteral("Command3"));
+}
+
+void BothWindowsTest::click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+QColor BothWindowsTest::colourOf(QPushButton* button) {
+    return button->property(trailscan::browser::BrowserWindow::kBackColourProperty).value<QColor>();
+}
+
+void BothWindowsTest::chooseInBrowser(const QString& path) {
+    scripted.chooser.answer(path);
+    click(choose());
+}
+
+int BothWindowsTest::warnings() const {
+    int count = 0;
+    for (const auto& message : scripted.messenger.messages) {
+        count += message.warning ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace hardening
