@@ -12,6 +12,7 @@
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
+#include "trailscan/log_file_request.h"
 #include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/line_count.h"
@@ -46,14 +47,6 @@ const char* const kStartTitle = " Tovrin said:";
 const char* const kStartMessage = "At start of file; No last record to return...";
 
 QColor toColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
-
-std::filesystem::path toPath(const QString& name) {
-#ifdef _WIN32
-    return std::filesystem::path(name.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(name).toStdString());
-#endif
-}
 
 QString display(std::string_view bytes) {
     return QString::fromStdU16String(log::decodeWindows1252(bytes));
@@ -267,13 +260,7 @@ void BrowserWindow::reset() {
 }
 
 void BrowserWindow::dialog() {
-    forms::FileRequest request;
-    request.title = QString::fromLatin1(log::kDialogTitle);
-    request.initialFolder = QString::fromLatin1(log::kDialogInitialFolder);
-    request.filters = {QString::fromLatin1(log::kDialogFilterAll),
-                       QString::fromLatin1(log::kDialogFilterLogs)};
-    request.selectedFilter = log::kDialogSelectedFilter;
-    if (auto chosen = platform_.chooser.choose(this, request)) {
+    if (auto chosen = platform_.chooser.choose(this, logFileRequest())) {
         fileName_ = *chosen;
     }
 }
@@ -286,7 +273,7 @@ bool BrowserWindow::op() {
         return false;
     }
     if (!open_) {
-        if (auto error = channel_.open(toPath(fileName_))) {
+        if (auto error = channel_.open(logPath(fileName_))) {
             reportOpenFailure(*error);
             return false;
         }
@@ -305,7 +292,7 @@ bool BrowserWindow::op() {
 bool BrowserWindow::linecounter() {
     lineTotal_ = log::lineTotal(channel_);
     channel_.close();
-    if (auto error = channel_.open(toPath(fileName_))) {
+    if (auto error = channel_.open(logPath(fileName_))) {
         open_ = false;
         reportOpenFailure(*error);
         return false;

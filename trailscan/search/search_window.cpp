@@ -14,6 +14,7 @@
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
+#include "trailscan/log_file_request.h"
 #include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/file_panel.h"
@@ -285,13 +286,7 @@ void SearchWindow::reset() {
 }
 
 void SearchWindow::dialog() {
-    forms::FileRequest request;
-    request.title = QString::fromLatin1(log::kDialogTitle);
-    request.initialFolder = QString::fromLatin1(log::kDialogInitialFolder);
-    request.filters = {QString::fromLatin1(log::kDialogFilterAll),
-                       QString::fromLatin1(log::kDialogFilterLogs)};
-    request.selectedFilter = log::kDialogSelectedFilter;
-    if (auto chosen = platform_.chooser.choose(this, request)) {
+    if (auto chosen = platform_.chooser.choose(this, logFileRequest())) {
         fileName_ = *chosen;
     }
 }
@@ -301,10 +296,8 @@ bool SearchWindow::op() {
         platform_.programEnd.end();
         return false;
     }
-    if (auto error = channel_.open(std::filesystem::path(QFile::encodeName(fileName_).toStdString()))) {
-        platform_.messenger.warn(this, windowTitle(),
-                                 QString::fromStdString(log::openFailureMessage(
-                                     fileName_.toStdString(), *error)));
+    if (auto error = channel_.open(logPath(fileName_))) {
+        reportOpenFailure(*error);
         return false;
     }
     openFlag_ = true;
@@ -332,14 +325,18 @@ bool SearchWindow::linecounter() {
     Text5->setText(QString::number(lineTotal_));
     // Back to the first byte for the load.
     channel_.close();
-    if (auto error = channel_.open(std::filesystem::path(QFile::encodeName(fileName_).toStdString()))) {
+    if (auto error = channel_.open(logPath(fileName_))) {
         openFlag_ = false;
-        platform_.messenger.warn(this, windowTitle(),
-                                 QString::fromStdString(log::openFailureMessage(
-                                     fileName_.toStdString(), *error)));
+        reportOpenFailure(*error);
         return false;
     }
     return true;
+}
+
+void SearchWindow::reportOpenFailure(const std::string& reason) {
+    platform_.messenger.warn(
+        this, windowTitle(),
+        QString::fromStdString(log::openFailureMessage(fileName_.toStdString(), reason)));
 }
 
 void SearchWindow::read() { table_.load(channel_); }

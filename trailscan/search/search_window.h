@@ -69,6 +69,7 @@ private:
     void read();
     void Fset();
     void nevis();
+    void reportOpenFailure(const std::string& reason);
 
     forms::Platform& platform_;
     log::Channel channel_;
