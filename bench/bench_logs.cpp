@@ -54,9 +54,17 @@ fs::path generatedLog(std::uint64_t bytes) {
     return path;
 }
 
-bool runWcL(const fs::path& path) {
+void measureWcL(benchmark::State& state, std::uint64_t bytes) {
+    const auto path = generatedLog(bytes);
     const std::string command = "wc -l '" + path.string() + "' > /dev/null";
-    return std::system(command.c_str()) == 0;
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("wc -l failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(path)));
 }
 
 }  // namespace bench

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include <benchmark/benchmark.h>
+
 namespace bench {
 
 // A realistic 23-field log line (about 250 bytes) for record number n.
@@ -13,8 +15,8 @@ std::string logLine(std::uint64_t n);
 // ($TS_BENCH_DIR, else the system temp folder) and reused by later runs.
 std::filesystem::path generatedLog(std::uint64_t bytes);
 
-// Runs `wc -l` on the file as a whole process, the reference the line count is held to.
-// False when it fails.
-bool runWcL(const std::filesystem::path& path);
+// The reference the line count is held to: `wc -l` on a generated log of `bytes` bytes,
+// timed as a whole process per iteration.
+void measureWcL(benchmark::State& state, std::uint64_t bytes);
 
 }  // namespace bench

@@ -32,17 +32,7 @@ void BM_LineTotal1GB(benchmark::State& state) {
 BENCHMARK(BM_LineTotal1GB)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 // The reference: the system's `wc -l` on the same file, timed as a whole process.
-void BM_WcL1GB(benchmark::State& state) {
-    const auto path = bench::generatedLog(kGigabyte);
-    for (auto _ : state) {
-        if (!bench::runWcL(path)) {
-            state.SkipWithError("wc -l failed");
-            return;
-        }
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
-}
+void BM_WcL1GB(benchmark::State& state) { bench::measureWcL(state, kGigabyte); }
 BENCHMARK(BM_WcL1GB)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 }  // namespace
