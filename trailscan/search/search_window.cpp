@@ -364,7 +364,11 @@ void SearchWindow::nevis() {
         return;
     }
     runSearch(table_, searchSelector_, *text, report_);
-    Text3->setText(fromLog(report_));
+    // The report box let go of the last report above, so its characters are decoded into
+    // the same memory again instead of tens of megabytes of fresh pages.
+    reportText_.resize(static_cast<qsizetype>(report_.size()));
+    log::decodeWindows1252(report_, reinterpret_cast<char16_t*>(reportText_.data()));
+    Text3->setText(reportText_);
 }
 
 void SearchWindow::Command1_Click(int index) {

@@ -79,7 +79,9 @@ private:
     QString fileName_;
     std::int64_t lineTotal_ = 0;
     std::function<void()> browserOpener_;
-    std::string report_;  // the last report's bytes; kept so its memory is reused
+    // The last report's bytes and characters; kept so their memory is reused.
+    std::string report_;
+    QString reportText_;
 };
 
 }  // namespace trailscan::search
