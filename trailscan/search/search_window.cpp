@@ -13,6 +13,7 @@
 #include <QShortcut>
 
 #include "forms/fonts.h"
+#include "forms/memory.h"
 #include "forms/twips.h"
 #include "trailscan/log_file_request.h"
 #include "trailscan/log/code_page.h"
@@ -367,6 +368,7 @@ void SearchWindow::nevis() {
     // The report box let go of the last report above, so its characters are decoded into
     // the same memory again instead of tens of megabytes of fresh pages.
     reportText_.resize(static_cast<qsizetype>(report_.size()));
+    forms::preferLargePages(reportText_.data(), report_.size() * sizeof(char16_t));
     log::decodeWindows1252(report_, reinterpret_cast<char16_t*>(reportText_.data()));
     Text3->setText(reportText_);
 }
