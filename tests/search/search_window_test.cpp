@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 
 #include "forms/twips.h"
@@ -65,6 +66,8 @@ TEST_F(SearchWindowTest, StartsAsDesigned) {
     EXPECT_EQ(window->Text5->text(), "0000");
     EXPECT_TRUE(window->Text2->text().isEmpty());
     EXPECT_TRUE(window->Text3->text().isEmpty());
+    EXPECT_TRUE(window->Text3->verticalScrollBar()->isVisible());  // both bars, always
+    EXPECT_TRUE(window->Text3->horizontalScrollBar()->isVisible());
     const char* captions[] = {"User Name", "Record No.", "Site", "Date", "Time", "I P", "All Fields"};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(window->Command1[i]->text(), captions[i]);

@@ -211,6 +211,9 @@ void SearchWindow::buildControls() {
     Text3 = new ReportView(this);
     Text3->setObjectName(QStringLiteral("Text3"));
     Text3->setAccessibleName(QStringLiteral("Report"));
+    // A multi-line box declared with both scroll bars shows them at all times.
+    Text3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text3->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     forms::place(Text3, {105, 1440, 5175, 3240});
 
     Label6 = makeLabel(this, "Label6", QStringLiteral("These results are sorted by records !"),
