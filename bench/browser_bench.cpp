@@ -133,6 +133,9 @@ class BenchChooser final : public forms::FileChooser {
     std::optional<QString> choose(QWidget*, const forms::FileRequest&) override {
         return QString::fromStdString(benchLog().string());
     }
+    std::optional<QString> chooseSave(QWidget*, const forms::FileRequest&) override {
+        return std::nullopt;
+    }
 };
 class SilentEnd final : public forms::ProgramEnd {
   public:
@@ -142,6 +145,10 @@ class SilentMessenger final : public forms::Messenger {
   public:
     void inform(QWidget*, const QString&, const QString&) override {}
     void warn(QWidget*, const QString&, const QString&) override {}
+    std::optional<QString> askText(QWidget*, const QString&, const QString&,
+                                   const QString&) override {
+        return std::nullopt;
+    }
 };
 
 struct OpenWindow {

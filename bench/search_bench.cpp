@@ -30,7 +30,7 @@ RecordTable& loadedTable() {
     static const bool loaded = [] {
         Channel channel;
         channel.open(fullTableLog());
-        return table.load(channel) == trailscan::search::kRecordCapacity;
+        return table.load(channel, 0).records == trailscan::search::kRecordCapacity;
     }();
     (void)loaded;
     return table;
@@ -41,7 +41,7 @@ void BM_LoadFullTable(benchmark::State& state) {
     Channel channel;
     for (auto _ : state) {
         channel.open(fullTableLog());
-        benchmark::DoNotOptimize(table.load(channel));
+        benchmark::DoNotOptimize(table.load(channel, 0));
     }
 }
 BENCHMARK(BM_LoadFullTable)->Unit(benchmark::kMillisecond);

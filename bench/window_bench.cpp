@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -62,41 +61,6 @@ BENCHMARK(BM_OpenFlow1GB)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealT
 
 void BM_WcL1GB(benchmark::State& state) { bench::measureWcL(state, kGigabyte); }
 BENCHMARK(BM_WcL1GB)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
-
-// The worst report: 5001 records whose 23 fields all hold "~", searched in all fields, so
-// every field of every record matches; built, shown and scrolled to its far end.
-void BM_WorstAllFieldsInWindow(benchmark::State& state) {
-    const auto path = std::filesystem::temp_directory_path() / "trailscan-bench" / "X3worst.log";
-    {
-        std::string text;
-        for (int n = 0; n < 5001; ++n) {
-            std::string line = "~" + bench::logLine(static_cast<std::uint64_t>(n));
-            for (std::size_t at = line.find(", "); at != std::string::npos; at = line.find(", ", at + 3)) {
-                line.insert(at + 2, "~");
-            }
-            text += line;
-        }
-        std::filesystem::create_directories(path.parent_path());
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        std::fwrite(text.data(), 1, text.size(), out);
-        std::fclose(out);
-    }
-    testing_support::ScriptedPlatform scripted;
-    trailscan::search::SearchWindow window(scripted.platform);
-    window.show();
-    scripted.chooser.answer(QString::fromStdString(path.string()));
-    window.Command2->click();
-    window.Command1[6]->click();  // All Fields
-    window.Text4->setText(QStringLiteral("~"));
-    for (auto _ : state) {
-        window.Command3->click();
-        QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
-        QApplication::sendEvent(window.Text3, &end);
-        window.Text3->repaint();
-    }
-    state.counters["report_MB"] = static_cast<double>(window.Text3->text().size()) / 1e6;
-}
-BENCHMARK(BM_WorstAllFieldsInWindow)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -14,15 +14,20 @@ QString effectiveInitialFolder(const QString& requested) {
     return QDir::currentPath();
 }
 
-std::optional<QString> DialogFileChooser::choose(QWidget* parent, const FileRequest& request) {
+namespace {
+
+std::optional<QString> runDialog(QWidget* parent, const FileRequest& request, bool save) {
     QFileDialog dialog(parent, request.title, effectiveInitialFolder(request.initialFolder));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // Any name is accepted, also one of a file that does not exist yet.
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !save);
     dialog.setNameFilters(request.filters);
     if (request.selectedFilter >= 0 && request.selectedFilter < request.filters.size()) {
         dialog.selectNameFilter(request.filters.at(request.selectedFilter));
+    }
+    if (!request.suggestedName.isEmpty()) {
+        dialog.selectFile(request.suggestedName);
     }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
@@ -32,6 +37,16 @@ std::optional<QString> DialogFileChooser::choose(QWidget* parent, const FileRequ
         return std::nullopt;
     }
     return QDir::toNativeSeparators(QFileInfo(files.first()).absoluteFilePath());
+}
+
+}  // namespace
+
+std::optional<QString> DialogFileChooser::choose(QWidget* parent, const FileRequest& request) {
+    return runDialog(parent, request, false);
+}
+
+std::optional<QString> DialogFileChooser::chooseSave(QWidget* parent, const FileRequest& request) {
+    return runDialog(parent, request, true);
 }
 
 }  // namespace forms

@@ -1,5 +1,7 @@
 #include "forms/messenger.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace forms {
@@ -17,6 +19,16 @@ void MessageBoxMessenger::inform(QWidget* parent, const QString& title, const QS
 
 void MessageBoxMessenger::warn(QWidget* parent, const QString& title, const QString& text) {
     show(parent, QMessageBox::Warning, title, text);
+}
+
+std::optional<QString> MessageBoxMessenger::askText(QWidget* parent, const QString& title,
+                                                    const QString& label, const QString& initial) {
+    bool confirmed = false;
+    QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &confirmed);
+    if (!confirmed) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 }  // namespace forms

@@ -2,11 +2,16 @@
 
 namespace forms {
 
+FolderChooser& desktopFolderChooser() {
+    static DialogFolderChooser chooser;
+    return chooser;
+}
+
 Platform& desktopPlatform() {
     static DialogFileChooser chooser;
     static ApplicationEnd programEnd;
     static MessageBoxMessenger messenger;
-    static Platform platform{chooser, programEnd, messenger};
+    static Platform platform{chooser, programEnd, messenger, desktopFolderChooser()};
     return platform;
 }
 

@@ -1,16 +1,21 @@
 #pragma once
 
 #include "forms/file_chooser.h"
+#include "forms/folder_chooser.h"
 #include "forms/messenger.h"
 #include "forms/program_end.h"
 
 namespace forms {
+
+// The production folder chooser, shared by every platform that names none of its own.
+FolderChooser& desktopFolderChooser();
 
 // What a window needs of the platform besides widgets; tests pass scripted versions.
 struct Platform {
     FileChooser& chooser;
     ProgramEnd& programEnd;
     Messenger& messenger;
+    FolderChooser& folderChooser = desktopFolderChooser();
 };
 
 // The production platform: QFileDialog, QMessageBox and ending the event loop.

@@ -31,7 +31,7 @@ TEST(RecordTable, LoadsAtMost5001RecordsWhileTheLineTotalCountsEveryLine) {
         channel.close();
         ASSERT_FALSE(channel.open(path).has_value());
         RecordTable table;
-        EXPECT_EQ(table.load(channel), kRecordCapacity);
+        EXPECT_EQ(table.load(channel, 0).records, kRecordCapacity);
         EXPECT_EQ(table.endOfData(), kRecordCapacity);
         EXPECT_EQ(table.field(0, 13), "100");
         EXPECT_EQ(table.field(5000, 13), "5100");
@@ -54,7 +54,7 @@ TEST(RecordTable, CutShortAndShiftedRecords) {
     Channel channel;
     ASSERT_FALSE(channel.open(path).has_value());
     RecordTable table;
-    EXPECT_EQ(table.load(channel), 4);
+    EXPECT_EQ(table.load(channel, 0).records, 4);
     EXPECT_EQ(table.field(1, 21), sampleFields(1)[21]);
     EXPECT_EQ(table.field(1, 22), sampleFields(2)[0]);  // taken from the next line
     EXPECT_EQ(table.field(2, 0), sampleFields(2)[1]);   // every later record starts later
@@ -73,10 +73,10 @@ TEST(RecordTable, ASecondShorterFileLeavesNothingOfTheFirst) {
     Channel channel;
     RecordTable table;
     ASSERT_FALSE(channel.open(longer).has_value());
-    table.load(channel);
+    table.load(channel, 0);
     EXPECT_EQ(table.endOfData(), 30);
     ASSERT_FALSE(channel.open(shorter).has_value());
-    table.load(channel);
+    table.load(channel, 0);
     EXPECT_EQ(table.endOfData(), 3);
     EXPECT_EQ(table.field(0, 13), "200");
     EXPECT_TRUE(table.field(10, 7).empty());
@@ -87,11 +87,40 @@ TEST(RecordTable, EmptyFileAndOnlyLineBreaks) {
     Channel channel;
     RecordTable table;
     ASSERT_FALSE(channel.open(dir.write("empty.log", "")).has_value());
-    EXPECT_EQ(table.load(channel), 0);
+    EXPECT_EQ(table.load(channel, 0).records, 0);
     EXPECT_EQ(table.endOfData(), 0);
     ASSERT_FALSE(channel.open(dir.write("breaks.log", "\r\n\r\n\r\n")).has_value());
-    EXPECT_EQ(table.load(channel), 1);  // three empty fields make one record
+    EXPECT_EQ(table.load(channel, 0).records, 1);  // three empty fields make one record
     EXPECT_EQ(table.endOfData(), 0);    // whose empty slot 0 ends the data
+}
+
+TEST(RecordTable, ALoadStopsAtItsBudgetBeforeARecordThatDoesNotFitAndSaysSo) {
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 10; ++i) {
+        std::vector<std::string> fields(23, std::string(100, static_cast<char>('a' + i)));
+        text += logLine(fields);
+    }
+    Channel channel;
+    RecordTable table;
+    ASSERT_FALSE(channel.open(dir.write("wide.log", text)).has_value());
+    // 2300 field bytes a record: 3.5 records fit, so 3 are kept whole.
+    const auto outcome = table.load(channel, static_cast<std::int64_t>(text.size()), 2300 * 3 + 1150);
+    EXPECT_EQ(outcome.records, 3);
+    EXPECT_TRUE(outcome.budgetReached);
+    EXPECT_FALSE(outcome.fieldsCut);
+    EXPECT_EQ(table.endOfData(), 3);
+    EXPECT_EQ(table.field(2, 22), std::string(100, 'c'));
+    EXPECT_TRUE(table.field(3, 0).empty());  // no part of the fourth record
+
+    // A field longer than a box holds is kept cut, and the load says that too.
+    ASSERT_FALSE(channel.open(dir.write("long.log", logLine({std::string(70'000, 'x'), "u"}))).has_value());
+    const auto cut = table.load(channel, 0);
+    EXPECT_EQ(cut.records, 1);
+    EXPECT_FALSE(cut.budgetReached);
+    EXPECT_TRUE(cut.fieldsCut);
+    EXPECT_EQ(table.field(0, 0).size(), trailscan::log::kMaxFieldLength);
+    EXPECT_EQ(table.field(0, 1), "u");
 }
 
 }  // namespace

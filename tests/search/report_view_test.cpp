@@ -71,26 +71,6 @@ bool hasInk(const QImage& image, QRect area) {
     return false;
 }
 
-TEST(ReportViewText, KeepsTheTextAndBreaksLinesOnlyAtCrLf) {
-    ReportView view;
-    const QString report = QStringLiteral("www.a.com\r\nwww.bb.com\r\n\r\nlast");
-    view.setText(report);
-    EXPECT_EQ(view.text(), report);
-    ASSERT_EQ(view.lineCount(), 4);
-    EXPECT_EQ(view.lineStart(1), 11);
-    EXPECT_EQ(view.lineEnd(1), 21);
-    EXPECT_EQ(view.lineStart(2), view.lineEnd(2));
-    EXPECT_EQ(view.lineOf(view.text().size()), 3);
-
-    view.setText(QStringLiteral("bare\nline\rfeed\tand tab"));
-    EXPECT_EQ(view.lineCount(), 1);
-
-    view.clear();
-    EXPECT_TRUE(view.text().isEmpty());
-    EXPECT_EQ(view.lineCount(), 1);
-    EXPECT_EQ(view.maxLineWidth(), 0.0);
-}
-
 TEST(ReportViewText, ShowsControlCharactersAsTheirPictures) {
     ReportView view;
     QFont font = view.font();
@@ -100,38 +80,6 @@ TEST(ReportViewText, ShowsControlCharactersAsTheirPictures) {
     EXPECT_NEAR(view.xOfOffset(1), metrics.horizontalAdvance(QChar(0x2409)), 1.0 / 64);
     EXPECT_NEAR(view.xOfOffset(2) - view.xOfOffset(1), metrics.horizontalAdvance(QChar(0x240A)),
                 1.0 / 64);
-}
-
-TEST(ReportViewText, AppendedHitsIndexLikeTheWholeText) {
-    ReportView appended;
-    ReportView whole;
-    QString all;
-    for (int i = 0; i < 5001; ++i) {
-        const QString hit =
-            QStringLiteral("www.site%1.example.com/path?q=%2\r\n").arg(i).arg(i * 7);
-        // Split some breaks between two appends: the CR ends one piece, the LF starts the next.
-        if (i % 3 == 0) {
-            appended.appendText(hit.chopped(1));
-            appended.appendText(QStringLiteral("\n"));
-        } else {
-            appended.appendText(hit);
-        }
-        all += hit;
-    }
-    whole.setText(all);
-    EXPECT_EQ(appended.text(), all);
-    ASSERT_EQ(appended.lineCount(), 5002);
-    EXPECT_EQ(appended.lineCount(), whole.lineCount());
-    EXPECT_EQ(appended.maxLineWidth(), whole.maxLineWidth());
-    for (qsizetype line : {0, 1, 2, 3, 999, 5000, 5001}) {
-        EXPECT_EQ(appended.lineStart(line), whole.lineStart(line)) << line;
-        EXPECT_EQ(appended.lineEnd(line), whole.lineEnd(line)) << line;
-    }
-    EXPECT_EQ(appended.xOfOffset(appended.lineEnd(4000)), whole.xOfOffset(whole.lineEnd(4000)));
-    QCoreApplication::processEvents();
-    EXPECT_GT(appended.verticalScrollBar()->maximum(), 4900);
-    EXPECT_EQ(appended.verticalScrollBar()->maximum(), whole.verticalScrollBar()->maximum());
-    EXPECT_EQ(appended.horizontalScrollBar()->maximum(), whole.horizontalScrollBar()->maximum());
 }
 
 TEST(ReportViewText, AMessageAppendedThreeTimesStandsOnThreeLines) {

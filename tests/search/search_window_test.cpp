@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +9,7 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 
 #include "forms/twips.h"
 #include "tests/support/scripted_platform.h"
@@ -27,6 +30,11 @@ QString samplePath(const char* name) {
 }
 
 QString native(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+
+std::string readAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 class SearchWindowTest : public testing::Test {
 protected:
@@ -237,7 +245,8 @@ TEST_F(SearchWindowTest, FieldButtonsChooseTheSearchAndMakeGoTheDefault) {
     const QStringList lines = report().split("\r\n");
     ASSERT_EQ(lines.size(), 2 + 23 + 1);
     EXPECT_EQ(lines[0], "0= ");
-    EXPECT_EQ(lines[2], window->recordTable().field(0, 0).c_str());
+    const std::string_view first = window->recordTable().field(0, 0);
+    EXPECT_EQ(lines[2], QString::fromLatin1(first.data(), static_cast<qsizetype>(first.size())));
     EXPECT_EQ(lines[2 + 7], "news.example.net");
 
     window->Text4->setText("abc");
@@ -272,6 +281,80 @@ TEST_F(SearchWindowTest, ClosingTheWindowClosesTheFileAndEndsTheProgram) {
     window->close();
     EXPECT_FALSE(window->isFileOpen());
     EXPECT_EQ(scripted.programEnd.count, 1);
+}
+
+TEST_F(SearchWindowTest, SaveWritesTheReportAsHeldAndAFailureLeavesNoFile) {
+    // Nothing to save before a report exists.
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(scripted.chooser.saveRequests.empty());
+
+    const auto logPath = dir.write("X3010214.log", [] {
+        std::string text;
+        for (int i = 0; i < 3; ++i) {
+            auto fields = sampleFields(i);
+            fields[1] = "ALIREZA";
+            fields[7] = "www.caf\xe9" + std::to_string(i) + ".com";  // a Windows-1252 byte
+            text += logLine(fields);
+        }
+        return text;
+    }());
+    openWith(native(logPath));
+    ASSERT_EQ(report(), QString::fromUtf8("www.caf\u00e90.com\r\nwww.caf\u00e91.com\r\nwww.caf\u00e92.com\r\n"));
+
+    const auto saved = dir.path() / "saved.txt";
+    scripted.chooser.answerSave(native(saved));
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(scripted.chooser.saveRequests.size(), 1u);
+    EXPECT_EQ(scripted.chooser.saveRequests[0].suggestedName, "X3010214-report.txt");
+    EXPECT_EQ(QDir(scripted.chooser.saveRequests[0].initialFolder), QDir(native(dir.path())));
+    EXPECT_EQ(readAll(saved),
+              "www.caf\xe9" "0.com\r\nwww.caf\xe9" "1.com\r\nwww.caf\xe9" "2.com\r\n");
+    EXPECT_TRUE(scripted.messenger.messages.empty());
+
+    // A folder, or a name in a missing folder: a message, and nothing written under the name.
+    const auto missing = dir.path() / "no-such-folder" / "r.txt";
+    for (const auto& target : {dir.path(), missing}) {
+        scripted.chooser.answerSave(native(target));
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+        ASSERT_FALSE(scripted.messenger.messages.empty());
+        EXPECT_TRUE(scripted.messenger.messages.back().warning);
+        EXPECT_TRUE(scripted.messenger.messages.back().text.startsWith(
+            "The report cannot be saved:\n" + native(target) + "\n\n"));
+    }
+    EXPECT_EQ(scripted.messenger.messages.size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path()));
+}
+
+TEST_F(SearchWindowTest, FindSelectsOccurrencesBothWaysWrapsAndSaysWhenThereIsNone) {
+    using Span = std::pair<qsizetype, qsizetype>;
+    window->Text3->setText("abc\r\nxx abc\r\nABC abc");
+    window->Text3->setFocus();
+    const auto selected = [this] {
+        return std::pair(window->Text3->selectionStart(), window->Text3->selectionEnd());
+    };
+    scripted.messenger.answerText("abc");
+    QTest::keyClick(window->Text3, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(scripted.messenger.asked, 1);
+    EXPECT_EQ(selected(), Span(0, 3));
+    QTest::keyClick(window->Text3, Qt::Key_F3);
+    EXPECT_EQ(selected(), Span(8, 11));
+    QTest::keyClick(window->Text3, Qt::Key_F3);  // case matters: "ABC" is passed over
+    EXPECT_EQ(selected(), Span(17, 20));
+    QTest::keyClick(window->Text3, Qt::Key_F3);  // wraps to the start
+    EXPECT_EQ(selected(), Span(0, 3));
+    QTest::keyClick(window->Text3, Qt::Key_F3, Qt::ShiftModifier);  // and back over the start
+    EXPECT_EQ(selected(), Span(17, 20));
+    QTest::keyClick(window->Text3, Qt::Key_F3, Qt::ShiftModifier);
+    EXPECT_EQ(selected(), Span(8, 11));
+    EXPECT_EQ(scripted.messenger.asked, 1);  // F3 asks only once
+
+    // Not there: the selection stays, the tool tip says so, and no message box is shown.
+    scripted.messenger.answerText("abcd");
+    QTest::keyClick(window->Text3, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(selected(), Span(8, 11));
+    EXPECT_EQ(QToolTip::text(), QString::fromUtf8("\u201Cabcd\u201D is not in the report."));
+    EXPECT_TRUE(scripted.messenger.messages.empty());
 }
 
 }  // namespace

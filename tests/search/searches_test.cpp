@@ -37,7 +37,7 @@ protected:
         for (const auto& r : records) text += logLine(r);
         Channel channel;
         ASSERT_FALSE(channel.open(dir.write("log.log", text)).has_value());
-        table.load(channel);
+        table.load(channel, 0);
     }
     TempDir dir;
     RecordTable table;
@@ -119,6 +119,42 @@ TEST_F(SearchesTest, DefaultQueryTakesTheFirstUserNameLongerThanFiveCharacters) 
     EXPECT_EQ(defaultQueryText(table), "sixsix");
     load({record("10.0.0.1", "reza", "a"), record("10.0.0.2", "five5", "b")});
     EXPECT_FALSE(defaultQueryText(table).has_value());
+}
+
+TEST_F(SearchesTest, AReportAtItsCapacityEndsWithALineThatCountsTheRest) {
+    std::vector<std::vector<std::string>> records;
+    for (int i = 0; i < 40; ++i) {
+        records.push_back(record("10.0.0." + std::to_string(i), "OMID", "www.s" + std::to_string(i) + ".com"));
+    }
+    load(records);
+    const std::string whole = columnSearch(table, 1, "OMID");
+    ASSERT_EQ(whole.size(), 10 * 12 + 30 * 13);  // "www.sN.com\r\n", 12 or 13 bytes
+
+    // 100 bytes hold the first 8 sites whole; the other 32 are counted, not listed.
+    std::string report;
+    columnSearch(table, 1, "OMID", report, 100);
+    EXPECT_EQ(report, whole.substr(0, 8 * 12) +
+                          "The report stops here: it passed 100 bytes. 32 more matches are not listed.\r\n");
+
+    // All fields: every record matches in slot 1 only; whole entries stop at the capacity,
+    // the cut falls between entries, and the stop line starts a line of its own.
+    const std::string all = allFieldsSearch(table, "OMID");
+    const std::size_t first = all.find("1- ");
+    ASSERT_NE(first, std::string::npos);
+    report.clear();
+    allFieldsSearch(table, "OMID", report, first + 1);
+    EXPECT_EQ(report, all.substr(0, first) + "\r\n" +
+                          "The report stops here: it passed " + std::to_string(first + 1) +
+                          " bytes. 39 more matches are not listed.\r\n");
+    // One left over is a single match.
+    report.clear();
+    allFieldsSearch(table, "10.0.0.39", report, 0);
+    EXPECT_EQ(report, "The report stops here: it passed 0 bytes. 1 more match is not listed.\r\n");
+    EXPECT_EQ(reportStopsLine(std::size_t{256} << 20, 91332),
+              "The report stops here: it passed 256 MiB. 91,332 more matches are not listed.");
+    // Under the capacity, the report is what it always was.
+    runSearch(table, 1, "OMID", report, whole.size());
+    EXPECT_EQ(report, whole);
 }
 
 }  // namespace

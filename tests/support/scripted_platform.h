@@ -10,15 +10,36 @@
 namespace testing_support {
 
 // Answers open-file dialogs from a script: each entry a path, or nullopt for Cancel.
-// A dialog with no answer left counts as a Cancel and is recorded as unexpected.
+// A dialog with no answer left counts as a Cancel and is recorded as unexpected. Save
+// dialogs are answered from a script of their own.
 class ScriptedChooser final : public forms::FileChooser {
 public:
     void answer(const QString& path) { answers_.push_back(path); }
     void cancel() { answers_.push_back(std::nullopt); }
+    void answerSave(const QString& path) { saveAnswers_.push_back(path); }
     std::optional<QString> choose(QWidget* parent, const forms::FileRequest& request) override;
+    std::optional<QString> chooseSave(QWidget* parent, const forms::FileRequest& request) override;
 
-    std::vector<forms::FileRequest> requests;  // every dialog shown, in order
-    int unexpected = 0;                        // dialogs shown with no scripted answer
+    std::vector<forms::FileRequest> requests;      // every open dialog shown, in order
+    std::vector<forms::FileRequest> saveRequests;  // every save dialog shown, in order
+    int unexpected = 0;                            // dialogs shown with no scripted answer
+
+private:
+    std::deque<std::optional<QString>> answers_;
+    std::deque<QString> saveAnswers_;
+};
+
+// Answers folder choosers from a script: each entry a folder, or nullopt for Cancel. A
+// chooser with no answer left counts as a Cancel and is recorded as unexpected.
+class ScriptedFolderChooser final : public forms::FolderChooser {
+public:
+    void answer(const QString& folder) { answers_.push_back(folder); }
+    void cancel() { answers_.push_back(std::nullopt); }
+    std::optional<QString> chooseFolder(QWidget* parent,
+                                        const forms::FolderRequest& request) override;
+
+    std::vector<forms::FolderRequest> requests;  // every chooser shown, in order
+    int unexpected = 0;                          // choosers shown with no scripted answer
 
 private:
     std::deque<std::optional<QString>> answers_;
@@ -45,15 +66,30 @@ public:
     void warn(QWidget*, const QString& title, const QString& text) override {
         messages.push_back({title, text, true});
     }
+    // Text boxes are answered from a script; with none left they count as a Cancel.
+    void answerText(const QString& text) { texts.push_back(text); }
+    std::optional<QString> askText(QWidget*, const QString&, const QString&,
+                                   const QString&) override {
+        ++asked;
+        if (texts.empty()) {
+            return std::nullopt;
+        }
+        QString next = texts.front();
+        texts.pop_front();
+        return next;
+    }
     std::vector<Message> messages;
+    std::deque<QString> texts;
+    int asked = 0;
 };
 
-// The three together, as a window takes them.
+// All of them together, as a window takes them.
 struct ScriptedPlatform {
     ScriptedChooser chooser;
     RecordingEnd programEnd;
     RecordingMessenger messenger;
-    forms::Platform platform{chooser, programEnd, messenger};
+    ScriptedFolderChooser folderChooser;
+    forms::Platform platform{chooser, programEnd, messenger, folderChooser};
 };
 
 }  // namespace testing_support

@@ -22,6 +22,8 @@ constexpr std::array<char16_t, 256> kDecode = [] {
 }();
 }  // namespace
 
+char16_t windows1252Char(unsigned char byte) { return kDecode[byte]; }
+
 void decodeWindows1252(std::string_view bytes, char16_t* out) {
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     for (std::size_t i = 0; i < bytes.size(); ++i) {

@@ -1,30 +1,37 @@
 #include "trailscan/search/report_view.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
+#include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSaveFile>
 #include <QScrollBar>
+#include <QToolTip>
 #include <climits>
 #include <cmath>
 #include <memory>
+
+#include "trailscan/log/code_page.h"
+#include "trailscan/search/report_view_accessible.h"
 
 namespace trailscan::search {
 namespace {
 
 constexpr int kMargin = 4;
 constexpr int kCaretWidth = 1;
-constexpr int64_t kHorizontalPadding = 2 * kMargin + kCaretWidth;
+constexpr std::int64_t kFixedOne = ReportLayout::kFixedOne;
+constexpr std::int64_t kHorizontalPadding = 2 * kMargin + kCaretWidth;
 // Scroll bars hold an int; content wider than this is scrolled in steps of several pixels.
-constexpr int64_t kMaxScrollRange = int64_t{1} << 30;
+constexpr std::int64_t kMaxScrollRange = std::int64_t{1} << 30;
+// Accessibility events carry the changed text; a huge report is announced by its first part.
+constexpr qsizetype kAnnouncedLimit = qsizetype{1} << 20;
 
 char16_t displayChar(char16_t c) {
     if (c < 0x20) {
@@ -39,190 +46,26 @@ char16_t displayChar(char16_t c) {
     return c;
 }
 
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
-
-int clampToInt(int64_t value) {
-    return static_cast<int>(std::clamp<int64_t>(value, INT_MIN / 2, INT_MAX / 2));
+int clampToInt(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN / 2, INT_MAX / 2));
 }
 
-// Screen readers read the view as a read-only multi-line text box.
-class ReportViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
-  public:
-    explicit ReportViewAccessible(ReportView* view)
-        : QAccessibleWidget(view, QAccessible::EditableText) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        if (type == QAccessible::TextInterface) {
-            return static_cast<QAccessibleTextInterface*>(this);
-        }
-        return QAccessibleWidget::interface_cast(type);
-    }
-
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.readOnly = true;
-        s.editable = false;
-        s.multiLine = true;
-        s.selectableText = true;
-        s.focusable = true;
-        return s;
-    }
-
-    QString text(QAccessible::Text type) const override {
-        if (type == QAccessible::Value) {
-            return view()->text();
-        }
-        return QAccessibleWidget::text(type);
-    }
-
-    void selection(int index, int* startOffset, int* endOffset) const override {
-        *startOffset = *endOffset = 0;
-        if (index == 0 && view()->hasSelection()) {
-            *startOffset = toInt(view()->selectionStart());
-            *endOffset = toInt(view()->selectionEnd());
-        }
-    }
-    int selectionCount() const override { return view()->hasSelection() ? 1 : 0; }
-    void addSelection(int startOffset, int endOffset) override {
-        view()->setSelection(startOffset, endOffset);
-    }
-    void removeSelection(int index) override {
-        if (index == 0) {
-            view()->setCursorPosition(view()->cursorPosition());
-        }
-    }
-    void setSelection(int index, int startOffset, int endOffset) override {
-        if (index == 0) {
-            view()->setSelection(startOffset, endOffset);
-        }
-    }
-    int cursorPosition() const override { return toInt(view()->cursorPosition()); }
-    void setCursorPosition(int position) override { view()->setCursorPosition(position); }
-
-    QString text(int startOffset, int endOffset) const override {
-        const qsizetype size = view()->text().size();
-        const qsizetype from = std::clamp<qsizetype>(startOffset, 0, size);
-        const qsizetype to = std::clamp<qsizetype>(endOffset, from, size);
-        return view()->text().mid(from, to - from);
-    }
-    int characterCount() const override { return toInt(view()->text().size()); }
-
-    // Lines and characters are answered from the view's line index; words and sentences by
-    // Qt's generic boundary finder.
-    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                         int* endOffset) const override {
-        *startOffset = *endOffset = -1;
-        const qsizetype size = view()->text().size();
-        if (offset < 0 || offset > size) {
-            return {};
-        }
-        switch (type) {
-            case QAccessible::LineBoundary:
-            case QAccessible::ParagraphBoundary:
-                return lineRange(view()->lineOf(offset), startOffset, endOffset);
-            case QAccessible::CharBoundary:
-                if (offset == size) {
-                    *startOffset = *endOffset = offset;
-                    return {};
-                }
-                *startOffset = offset;
-                *endOffset = offset + 1;
-                return view()->text().mid(offset, 1);
-            case QAccessible::NoBoundary:
-                *startOffset = 0;
-                *endOffset = toInt(size);
-                return view()->text();
-            default:
-                return QAccessibleTextInterface::textAtOffset(offset, type, startOffset, endOffset);
-        }
-    }
-    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                             int* endOffset) const override {
-        *startOffset = *endOffset = -1;
-        if (type != QAccessible::LineBoundary && type != QAccessible::ParagraphBoundary) {
-            return QAccessibleTextInterface::textBeforeOffset(offset, type, startOffset, endOffset);
-        }
-        const qsizetype line = view()->lineOf(std::clamp<qsizetype>(offset, 0, size()));
-        return line > 0 ? lineRange(line - 1, startOffset, endOffset) : QString();
-    }
-    QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
-                            int* endOffset) const override {
-        *startOffset = *endOffset = -1;
-        if (type != QAccessible::LineBoundary && type != QAccessible::ParagraphBoundary) {
-            return QAccessibleTextInterface::textAfterOffset(offset, type, startOffset, endOffset);
-        }
-        const qsizetype line = view()->lineOf(std::clamp<qsizetype>(offset, 0, size()));
-        return line + 1 < view()->lineCount() ? lineRange(line + 1, startOffset, endOffset)
-                                              : QString();
-    }
-
-    QRect characterRect(int offset) const override {
-        const ReportView* v = view();
-        QRect r = v->offsetRect(offset);
-        if (offset < v->lineEnd(v->lineOf(offset))) {
-            r.setRight(v->offsetRect(offset + 1).left() - 1);
-        }
-        return QRect(v->viewport()->mapToGlobal(r.topLeft()), r.size());
-    }
-    int offsetAtPoint(const QPoint& point) const override {
-        const QPoint local = view()->viewport()->mapFromGlobal(point);
-        if (!view()->viewport()->rect().contains(local)) {
-            return -1;
-        }
-        return toInt(view()->offsetAt(local));
-    }
-    void scrollToSubstring(int startIndex, int endIndex) override {
-        view()->ensureOffsetVisible(endIndex);
-        view()->ensureOffsetVisible(startIndex);
-    }
-    // One font and colour throughout.
-    QString attributes(int offset, int* startOffset, int* endOffset) const override {
-        *startOffset = 0;
-        *endOffset = characterCount();
-        Q_UNUSED(offset);
-        return {};
-    }
-
-  private:
-    ReportView* view() const { return static_cast<ReportView*>(widget()); }
-    qsizetype size() const { return view()->text().size(); }
-    static int toInt(qsizetype value) {
-        return static_cast<int>(std::min<qsizetype>(value, INT_MAX));
-    }
-
-    // A line with its CR LF, as screen readers expect a line to end with its break.
-    QString lineRange(qsizetype line, int* startOffset, int* endOffset) const {
-        const ReportView* v = view();
-        const qsizetype from = v->lineStart(line);
-        const qsizetype to = line + 1 < v->lineCount() ? v->lineStart(line + 1) : size();
-        *startOffset = toInt(from);
-        *endOffset = toInt(to);
-        return v->text().mid(from, to - from);
-    }
-};
-
-QAccessibleInterface* accessibleForReportView(const QString& className, QObject* object) {
-    if (className == QLatin1String(ReportView::staticMetaObject.className())) {
-        if (auto* view = qobject_cast<ReportView*>(object)) {
-            return new ReportViewAccessible(view);
-        }
-    }
-    return nullptr;
+int toAccessibleOffset(qsizetype value) {
+    return static_cast<int>(std::min<qsizetype>(value, INT_MAX));
 }
 
-void installAccessibleFactory() {
-    static const bool installed = [] {
-        QAccessible::installFactory(&accessibleForReportView);
-        return true;
-    }();
-    Q_UNUSED(installed);
+std::u16string_view utf16(const QString& text) {
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())};
 }
 
 }  // namespace
 
 ReportView::ReportView(QWidget* parent)
-    : QAbstractScrollArea(parent), advances_(size_t{1} << 16, -1) {
-    installAccessibleFactory();
+    : QAbstractScrollArea(parent),
+      layout_(
+          text_, [this](char16_t c) { return measure(c); },
+          [](char16_t c) { return QChar(c).isLetterOrNumber() || c == u'_'; }) {
+    installReportViewAccessibility();
     setAccessibleName(QStringLiteral("Report"));
     setFocusPolicy(Qt::StrongFocus);
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -237,36 +80,67 @@ ReportView::ReportView(QWidget* parent)
 
 ReportView::~ReportView() = default;
 
+void ReportView::setReport(std::string bytes) {
+    const QString oldStart = announcedStart();
+    text_.assignBytes(std::move(bytes));
+    replaced(oldStart);
+}
+
+std::string ReportView::takeReport() {
+    const QString oldStart = announcedStart();
+    std::string bytes = text_.releaseBytes();
+    replaced(oldStart);
+    return bytes;
+}
+
 void ReportView::setText(const QString& text) {
+    const QString oldStart = announcedStart();
+    if (auto bytes = log::encodeWindows1252(utf16(text))) {
+        text_.assignBytes(std::move(*bytes));
+    } else {
+        text_.assignWide(std::u16string(utf16(text)));
+    }
+    replaced(oldStart);
+}
+
+void ReportView::clear() {
+    if (!isEmpty() || text_.isWide()) {
+        setReport(std::string());
+    }
+}
+
+QString ReportView::announcedStart() const {
+    return QAccessible::isActive() ? textBetween(0, std::min(size(), kAnnouncedLimit)) : QString();
+}
+
+void ReportView::replaced(const QString& oldStart) {
     const bool hadSelection = hasSelection();
-    const QString old = text_;
-    text_ = text;
     anchor_ = caret_ = 0;
     desiredX_ = -1;
-    resetIndex();
-    indexNewText();
+    layout_.rebuild();
     updateScrollBars();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     viewport()->update();
     if (QAccessible::isActive()) {
-        QAccessibleTextUpdateEvent event(this, 0, old, text_);
+        QAccessibleTextUpdateEvent event(this, 0, oldStart, announcedStart());
         QAccessible::updateAccessibility(&event);
     }
     if (hadSelection) {
         emit selectionChanged();
     }
+    emit contentChanged();
 }
 
-void ReportView::appendText(const QString& more) {
-    if (more.isEmpty()) {
+void ReportView::appendBytes(std::string_view more) {
+    if (more.empty()) {
         return;
     }
-    const qsizetype at = text_.size();
+    const qsizetype at = size();
     text_.append(more);
-    indexNewText();
+    layout_.extend();
     // Resizing the scroll bars relays out the frame: once per turn of the event loop, not once
-    // per appended hit.
+    // per appended piece.
     if (!scrollBarsStale_) {
         scrollBarsStale_ = true;
         QMetaObject::invokeMethod(
@@ -280,23 +154,48 @@ void ReportView::appendText(const QString& more) {
     }
     viewport()->update();
     if (QAccessible::isActive()) {
-        QAccessibleTextInsertEvent event(this, static_cast<int>(std::min<qsizetype>(at, INT_MAX)),
-                                         more);
+        QAccessibleTextInsertEvent event(
+            this, toAccessibleOffset(at),
+            textBetween(at, std::min(size(), at + kAnnouncedLimit)));
         QAccessible::updateAccessibility(&event);
     }
+    emit contentChanged();
 }
 
-void ReportView::clear() { setText(QString()); }
+void ReportView::appendText(const QString& more) {
+    if (auto bytes = log::encodeWindows1252(utf16(more)); bytes && !text_.isWide()) {
+        appendBytes(*bytes);
+        return;
+    }
+    // Characters the code page lacks: the whole text is held as UTF-16 from here on.
+    std::u16string wide = text_.decode(0, text_.size());
+    wide.append(utf16(more));
+    const qsizetype at = size();
+    text_.assignWide(std::move(wide));
+    layout_.extend();
+    updateScrollBars();
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleTextInsertEvent event(this, toAccessibleOffset(at), more);
+        QAccessible::updateAccessibility(&event);
+    }
+    emit contentChanged();
+}
 
-QString ReportView::selectedText() const {
-    return text_.mid(selectionStart(), selectionEnd() - selectionStart());
+QString ReportView::textBetween(qsizetype from, qsizetype to) const {
+    from = std::clamp<qsizetype>(from, 0, size());
+    to = std::clamp<qsizetype>(to, from, size());
+    QString out(to - from, Qt::Uninitialized);
+    text_.decode(static_cast<std::size_t>(from), static_cast<std::size_t>(to),
+                 reinterpret_cast<char16_t*>(out.data()));
+    return out;
 }
 
 void ReportView::setCursorPosition(qsizetype offset) { moveCaret(offset, false); }
 
 void ReportView::setSelection(qsizetype anchor, qsizetype caret) { select(anchor, caret, true); }
 
-void ReportView::selectAll() { select(0, text_.size(), false); }
+void ReportView::selectAll() { select(0, size(), false); }
 
 void ReportView::copy() const {
     if (!hasSelection()) {
@@ -307,30 +206,73 @@ void ReportView::copy() const {
     QGuiApplication::clipboard()->setText(copied);
 }
 
-qsizetype ReportView::lineEnd(qsizetype line) const {
-    return line + 1 < lineCount() ? lineStart(line + 1) - 2 : text_.size();
+bool ReportView::find(const QString& needle, bool backward) {
+    const std::u16string_view wanted = utf16(needle);
+    std::optional<std::size_t> at;
+    if (backward) {
+        // The last occurrence that starts before the selection, else the last one of all.
+        at = text_.findBackward(wanted, static_cast<std::size_t>(selectionStart()) + wanted.size() -
+                                            (wanted.empty() ? 0 : 1));
+        if (!at) {
+            at = text_.findBackward(wanted, text_.size());
+        }
+    } else {
+        // The first occurrence after the caret, else the first one of all.
+        const qsizetype from = hasSelection() ? selectionStart() + 1 : caret_;
+        at = text_.findForward(wanted, static_cast<std::size_t>(from));
+        if (!at) {
+            at = text_.findForward(wanted, 0);
+        }
+    }
+    if (!at) {
+        QApplication::beep();
+        QToolTip::showText(viewport()->mapToGlobal(QPoint(kMargin, kMargin)),
+                           tr("\u201C%1\u201D is not in the report.").arg(needle), this);
+        return false;
+    }
+    const auto start = static_cast<qsizetype>(*at);
+    const qsizetype end = start + needle.size();
+    select(start, end, false);
+    ensureOffsetVisible(end);
+    ensureOffsetVisible(start);
+    return true;
 }
 
-qsizetype ReportView::lineOf(qsizetype offset) const {
-    const auto it = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset);
-    return std::max<qsizetype>(0, (it - lineStarts_.begin()) - 1);
+std::optional<QString> ReportView::saveTo(const QString& path) const {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return file.errorString();
+    }
+    std::string scratch;
+    const std::string_view bytes = text_.savedBytes(scratch);
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size())) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit()) {
+        return file.errorString();
+    }
+    return std::nullopt;
 }
 
 double ReportView::xOfOffset(qsizetype offset) const {
-    offset = std::clamp<qsizetype>(offset, 0, text_.size());
-    return static_cast<double>(xInLineFixed(lineOf(offset), offset)) / kFixedOne;
+    offset = std::clamp<qsizetype>(offset, 0, size());
+    return static_cast<double>(layout_.xInLine(lineOf(offset), offset)) / kFixedOne;
 }
 
 qsizetype ReportView::offsetAtX(qsizetype line, double x) const {
     line = std::clamp<qsizetype>(line, 0, lineCount() - 1);
-    return offsetAtFixed(line, std::llround(x * kFixedOne), true);
+    return layout_.offsetAt(line, std::llround(x * kFixedOne), true);
 }
 
 QRect ReportView::offsetRect(qsizetype offset) const {
-    offset = std::clamp<qsizetype>(offset, 0, text_.size());
+    offset = std::clamp<qsizetype>(offset, 0, size());
     const qsizetype line = lineOf(offset);
-    const int64_t row = line - verticalScrollBar()->value();
-    const int64_t x = kMargin + xInLineFixed(line, offset) / kFixedOne - horizontalOffset();
+    const std::int64_t row = line - verticalScrollBar()->value();
+    const std::int64_t x =
+        kMargin + layout_.xInLine(line, offset) / kFixedOne - horizontalOffset();
     return QRect(clampToInt(x), clampToInt(kMargin + row * lineHeight()), kCaretWidth,
                  lineHeight());
 }
@@ -340,15 +282,15 @@ qsizetype ReportView::offsetAt(QPoint viewportPos) const {
     const int row = y >= 0 ? y / lineHeight() : -1 - (-y - 1) / lineHeight();
     const qsizetype line =
         std::clamp<qsizetype>(verticalScrollBar()->value() + qsizetype{row}, 0, lineCount() - 1);
-    const int64_t x = int64_t{viewportPos.x()} - kMargin + horizontalOffset();
-    return offsetAtFixed(line, x * kFixedOne, true);
+    const std::int64_t x = std::int64_t{viewportPos.x()} - kMargin + horizontalOffset();
+    return layout_.offsetAt(line, x * kFixedOne, true);
 }
 
 void ReportView::ensureOffsetVisible(qsizetype offset) {
     if (scrollBarsStale_) {
         updateScrollBars();
     }
-    offset = std::clamp<qsizetype>(offset, 0, text_.size());
+    offset = std::clamp<qsizetype>(offset, 0, size());
     const qsizetype line = lineOf(offset);
     QScrollBar* vertical = verticalScrollBar();
     const int rows = fullyVisibleRows();
@@ -359,15 +301,15 @@ void ReportView::ensureOffsetVisible(qsizetype offset) {
     }
 
     // Jump a quarter of the view past the caret so that walking along a line scrolls in steps.
-    const int64_t x = xInLineFixed(line, offset) / kFixedOne;
-    const int64_t width = viewport()->width();
-    const int64_t left = horizontalOffset();
+    const std::int64_t x = layout_.xInLine(line, offset) / kFixedOne;
+    const std::int64_t width = viewport()->width();
+    const std::int64_t left = horizontalOffset();
     QScrollBar* horizontal = horizontalScrollBar();
     if (x < left) {
-        const int64_t target = std::max<int64_t>(0, x - width / 4);
+        const std::int64_t target = std::max<std::int64_t>(0, x - width / 4);
         horizontal->setValue(clampToInt(target / hUnit_));
     } else if (x + kMargin + kCaretWidth > left + width) {
-        const int64_t target = x + kMargin + kCaretWidth - width + width / 4;
+        const std::int64_t target = x + kMargin + kCaretWidth - width + width / 4;
         horizontal->setValue(clampToInt((target + hUnit_ - 1) / hUnit_));
     }
 }
@@ -378,15 +320,21 @@ QMenu* ReportView::createContextMenu() {
         const QString keyText = QKeySequence(key).toString(QKeySequence::NativeText);
         return keyText.isEmpty() ? label : label + u'\t' + keyText;
     };
-    QAction* copyAction =
-        menu->addAction(withKey(tr("&Copy"), QKeySequence::Copy), this, [this] { copy(); });
-    copyAction->setObjectName(QStringLiteral("copyAction"));
-    copyAction->setEnabled(hasSelection());
+    const auto add = [&](const QString& label, QKeySequence::StandardKey key, const char* name,
+                         bool enabled, auto run) {
+        QAction* action = menu->addAction(withKey(label, key), this, run);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setEnabled(enabled);
+    };
+    add(tr("&Copy"), QKeySequence::Copy, "copyAction", hasSelection(), [this] { copy(); });
     menu->addSeparator();
-    QAction* selectAllAction = menu->addAction(withKey(tr("Select All"), QKeySequence::SelectAll),
-                                               this, [this] { selectAll(); });
-    selectAllAction->setObjectName(QStringLiteral("selectAllAction"));
-    selectAllAction->setEnabled(!text_.isEmpty());
+    add(tr("Select All"), QKeySequence::SelectAll, "selectAllAction", !isEmpty(),
+        [this] { selectAll(); });
+    menu->addSeparator();
+    add(tr("Find..."), QKeySequence::Find, "findAction", !isEmpty(),
+        [this] { emit findRequested(); });
+    add(tr("Save Report As..."), QKeySequence::Save, "saveAction", !isEmpty(),
+        [this] { emit saveRequested(); });
     return menu;
 }
 
@@ -396,16 +344,16 @@ void ReportView::paintEvent(QPaintEvent* event) {
     const QPalette& pal = palette();
     const int height = lineHeight();
     const int viewWidth = viewport()->width();
-    const int64_t left = horizontalOffset();
+    const std::int64_t left = horizontalOffset();
     const qsizetype firstLine = verticalScrollBar()->value();
     const qsizetype selFrom = selectionStart();
     const qsizetype selTo = selectionEnd();
     const QRect area = event->rect();
     const int firstRow = std::max(0, (area.top() - kMargin) / height);
     const int lastRow = std::max(0, (area.bottom() - kMargin) / height);
-    const int64_t viewFrom = (left - kMargin) * kFixedOne;
-    const int64_t viewTo = (left - kMargin + viewWidth) * kFixedOne;
-    const double breakWidth = advance(u' ') / double{kFixedOne};
+    const std::int64_t viewFrom = (left - kMargin) * kFixedOne;
+    const std::int64_t viewTo = (left - kMargin + viewWidth) * kFixedOne;
+    const double breakWidth = layout_.advanceOf(u' ') / double{kFixedOne};
 
     for (int row = firstRow; row <= lastRow; ++row) {
         const qsizetype line = firstLine + row;
@@ -416,7 +364,7 @@ void ReportView::paintEvent(QPaintEvent* event) {
         const qsizetype end = lineEnd(line);
         const int top = kMargin + row * height;
         const auto screenX = [&](qsizetype offset) {
-            return kMargin + static_cast<double>(xInLineFixed(line, offset)) / kFixedOne -
+            return kMargin + static_cast<double>(layout_.xInLine(line, offset)) / kFixedOne -
                    static_cast<double>(left);
         };
 
@@ -434,15 +382,14 @@ void ReportView::paintEvent(QPaintEvent* event) {
             }
         }
 
-        const qsizetype runFrom = offsetAtFixed(line, viewFrom, false);
-        const qsizetype runTo = std::min(end, offsetAtFixed(line, viewTo, false) + 1);
+        const qsizetype runFrom = layout_.offsetAt(line, viewFrom, false);
+        const qsizetype runTo = std::min<qsizetype>(end, layout_.offsetAt(line, viewTo, false) + 1);
         if (runFrom >= runTo) {
             continue;
         }
-        QString run(runTo - runFrom, Qt::Uninitialized);
-        const QChar* source = text_.constData() + runFrom;
-        for (qsizetype i = 0; i < run.size(); ++i) {
-            run[i] = QChar(displayChar(source[i].unicode()));
+        QString run = textBetween(runFrom, runTo);
+        for (QChar& c : run) {
+            c = QChar(displayChar(c.unicode()));
         }
         const QPointF origin(screenX(runFrom), top + ascent_);
         painter.setPen(pal.color(QPalette::Text));
@@ -478,18 +425,22 @@ void ReportView::keyPressEvent(QKeyEvent* event) {
         copy();
         return;
     }
+    if (event == QKeySequence::Find) {
+        emit findRequested();
+        return;
+    }
     const bool extend = event->modifiers().testFlag(Qt::ShiftModifier);
     const bool control = event->modifiers().testFlag(Qt::ControlModifier);
     const qsizetype line = lineOf(caret_);
     const auto moveLines = [&](qsizetype count) {
-        const int64_t x = desiredX_ >= 0 ? desiredX_ : xInLineFixed(line, caret_);
+        const std::int64_t x = desiredX_ >= 0 ? desiredX_ : layout_.xInLine(line, caret_);
         const qsizetype target = line + count;
         if (target < 0) {
             moveCaret(0, extend);
         } else if (target >= lineCount()) {
-            moveCaret(text_.size(), extend);
+            moveCaret(size(), extend);
         } else {
-            moveCaret(offsetAtFixed(target, x, true), extend);
+            moveCaret(layout_.offsetAt(target, x, true), extend);
         }
         desiredX_ = x;
     };
@@ -500,7 +451,7 @@ void ReportView::keyPressEvent(QKeyEvent* event) {
             if (hasSelection() && !extend) {
                 target = selectionStart();
             } else if (control) {
-                target = wordStart(caret_ > lineStart(line) ? caret_ - 1 : caret_);
+                target = layout_.wordStart(caret_ > lineStart(line) ? caret_ - 1 : caret_);
                 if (target == caret_ && line > 0) {
                     target = lineEnd(line - 1);
                 }
@@ -517,7 +468,7 @@ void ReportView::keyPressEvent(QKeyEvent* event) {
             if (hasSelection() && !extend) {
                 target = selectionEnd();
             } else if (control && caret_ < lineEnd(line)) {
-                target = wordEnd(caret_);
+                target = layout_.wordEnd(caret_);
             } else if (caret_ < lineEnd(line)) {
                 target = caret_ + 1;
             } else if (line + 1 < lineCount()) {
@@ -545,7 +496,7 @@ void ReportView::keyPressEvent(QKeyEvent* event) {
             moveCaret(control ? 0 : lineStart(line), extend);
             break;
         case Qt::Key_End:
-            moveCaret(control ? text_.size() : lineEnd(line), extend);
+            moveCaret(control ? size() : lineEnd(line), extend);
             break;
         default:
             // Read-only: typed keys go on to the window (Enter to its default button).
@@ -579,7 +530,7 @@ void ReportView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     const qsizetype offset = offsetAt(event->position().toPoint());
-    select(wordStart(offset), wordEnd(offset), true);
+    select(layout_.wordStart(offset), layout_.wordEnd(offset), true);
 }
 
 void ReportView::contextMenuEvent(QContextMenuEvent* event) {
@@ -606,127 +557,12 @@ void ReportView::changeEvent(QEvent* event) {
 
 void ReportView::scrollContentsBy(int, int) { viewport()->update(); }
 
-void ReportView::resetIndex() {
-    lineStarts_.assign(1, 0);
-    lineX_.assign(1, 0);
-    blockX_.clear();
-    indexed_ = 0;
-    runningX_ = 0;
-    widestClosedLine_ = 0;
-}
-
-// One pass over the characters not yet indexed: line starts at each CR LF and the running x,
-// recorded at every block boundary.
-void ReportView::indexNewText() {
-    const char16_t* data = reinterpret_cast<const char16_t*>(text_.utf16());
-    const qsizetype size = text_.size();
-    // A CR that ended the earlier text was counted as a character; it may now begin a break.
-    if (indexed_ > 0 && indexed_ < size && data[indexed_ - 1] == u'\r' && data[indexed_] == u'\n') {
-        --indexed_;
-        runningX_ -= advance(u'\r');
-    }
-    const int32_t* advances = advances_.data();
-    constexpr qsizetype blockMask = kBlockSize - 1;
-    int64_t x = runningX_;
-    qsizetype i = indexed_;
-    while (i < size) {
-        if ((i & blockMask) == 0 && static_cast<size_t>(i >> kBlockShift) == blockX_.size()) {
-            blockX_.push_back(x);
-        }
-        const char16_t c = data[i];
-        if (c == u'\r' && i + 1 < size && data[i + 1] == u'\n') {
-            widestClosedLine_ = std::max(widestClosedLine_, x - lineX_.back());
-            if (((i + 1) & blockMask) == 0 &&
-                static_cast<size_t>((i + 1) >> kBlockShift) == blockX_.size()) {
-                blockX_.push_back(x);
-            }
-            i += 2;
-            lineStarts_.push_back(i);
-            lineX_.push_back(x);
-            continue;
-        }
-        const int32_t known = advances[c];
-        x += known >= 0 ? known : measure(c);
-        ++i;
-    }
-    indexed_ = size;
-    runningX_ = x;
-}
-
-int32_t ReportView::measure(char16_t c) const {
-    const QFontMetricsF metrics(paintFont_);
-    const qreal width = metrics.horizontalAdvance(QChar(displayChar(c)));
-    const auto fixed = static_cast<int32_t>(std::max<qreal>(0, std::round(width * kFixedOne)));
-    advances_[c] = fixed;
-    return fixed;
-}
-
-int64_t ReportView::xInLineFixed(qsizetype line, qsizetype offset) const {
-    const qsizetype start = lineStart(line);
-    offset = std::clamp(offset, start, lineEnd(line));
-    qsizetype from = start;
-    int64_t x = 0;
-    if (!blockX_.empty()) {
-        const size_t block =
-            std::min(static_cast<size_t>(offset >> kBlockShift), blockX_.size() - 1);
-        const qsizetype blockStart = static_cast<qsizetype>(block) << kBlockShift;
-        if (blockStart > start) {
-            from = blockStart;
-            x = blockX_[block] - lineX_[static_cast<size_t>(line)];
-        }
-    }
-    const QChar* data = text_.constData();
-    for (; from < offset; ++from) {
-        x += advance(data[from].unicode());
-    }
-    return x;
-}
-
-// nearest: the character boundary closest to x; otherwise the character that covers x.
-qsizetype ReportView::offsetAtFixed(qsizetype line, int64_t x, bool nearest) const {
-    const qsizetype start = lineStart(line);
-    const qsizetype end = lineEnd(line);
-    if (x <= 0) {
-        return start;
-    }
-    const int64_t lineX = lineX_[static_cast<size_t>(line)];
-    qsizetype from = start;
-    int64_t fromX = 0;
-    const size_t firstBlock = static_cast<size_t>((start + kBlockSize - 1) >> kBlockShift);
-    const size_t lastBlock = std::min(blockX_.size(), static_cast<size_t>(end >> kBlockShift) + 1);
-    if (firstBlock < lastBlock) {
-        const auto first = blockX_.begin() + static_cast<std::ptrdiff_t>(firstBlock);
-        const auto last = blockX_.begin() + static_cast<std::ptrdiff_t>(lastBlock);
-        auto it = std::upper_bound(first, last, lineX + x);
-        if (it != first) {
-            --it;
-            from = static_cast<qsizetype>(it - blockX_.begin()) << kBlockShift;
-            fromX = *it - lineX;
-        }
-    }
-    const QChar* data = text_.constData();
-    for (; from < end; ++from) {
-        const int32_t width = advance(data[from].unicode());
-        if (x < fromX + (nearest ? (width + 1) / 2 : width)) {
-            return from;
-        }
-        fromX += width;
-    }
-    return end;
-}
-
-int64_t ReportView::maxLineWidthFixed() const {
-    return std::max(widestClosedLine_, runningX_ - lineX_.back());
-}
-
-int ReportView::lineHeight() const { return lineSpacing_; }
-
 int ReportView::fullyVisibleRows() const {
     return std::max(1, (viewport()->height() - kMargin) / lineHeight());
 }
 
-int64_t ReportView::horizontalOffset() const {
-    return int64_t{horizontalScrollBar()->value()} * hUnit_;
+std::int64_t ReportView::horizontalOffset() const {
+    return std::int64_t{horizontalScrollBar()->value()} * hUnit_;
 }
 
 void ReportView::updateScrollBars() {
@@ -737,16 +573,21 @@ void ReportView::updateScrollBars() {
     vertical->setPageStep(rows);
     vertical->setSingleStep(1);
 
-    const int64_t contentWidth =
-        (maxLineWidthFixed() + kFixedOne - 1) / kFixedOne + kHorizontalPadding;
-    const int64_t viewWidth = viewport()->width();
+    const std::int64_t contentWidth =
+        (layout_.maxLineWidth() + kFixedOne - 1) / kFixedOne + kHorizontalPadding;
+    const std::int64_t viewWidth = viewport()->width();
     hUnit_ = static_cast<int>(
-        std::max<int64_t>(1, (contentWidth + kMaxScrollRange - 1) / kMaxScrollRange));
-    const int64_t excess = std::max<int64_t>(0, contentWidth - viewWidth);
+        std::max<std::int64_t>(1, (contentWidth + kMaxScrollRange - 1) / kMaxScrollRange));
+    const std::int64_t excess = std::max<std::int64_t>(0, contentWidth - viewWidth);
     QScrollBar* horizontal = horizontalScrollBar();
     horizontal->setRange(0, clampToInt((excess + hUnit_ - 1) / hUnit_));
     horizontal->setPageStep(std::max(1, clampToInt(viewWidth / hUnit_)));
     horizontal->setSingleStep(std::max(1, 20 / hUnit_));
+}
+
+std::int32_t ReportView::measure(char16_t c) const {
+    const qreal width = QFontMetricsF(paintFont_).horizontalAdvance(QChar(displayChar(c)));
+    return static_cast<std::int32_t>(std::max<qreal>(0, std::round(width * kFixedOne)));
 }
 
 // Kerning off, so that a character's width is its own advance wherever it stands.
@@ -756,15 +597,13 @@ void ReportView::fontChanged() {
     const QFontMetricsF metrics(paintFont_);
     ascent_ = static_cast<int>(std::ceil(metrics.ascent()));
     lineSpacing_ = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
-    std::fill(advances_.begin(), advances_.end(), -1);
-    resetIndex();
-    indexNewText();
+    layout_.setMeasure([this](char16_t c) { return measure(c); });
     updateScrollBars();
     viewport()->update();
 }
 
 qsizetype ReportView::normalized(qsizetype offset) const {
-    offset = std::clamp<qsizetype>(offset, 0, text_.size());
+    offset = std::clamp<qsizetype>(offset, 0, size());
     return std::min(offset, lineEnd(lineOf(offset)));
 }
 
@@ -788,42 +627,18 @@ void ReportView::select(qsizetype anchor, qsizetype caret, bool scroll) {
     notifySelection();
 }
 
-qsizetype ReportView::wordStart(qsizetype offset) const {
-    const qsizetype start = lineStart(lineOf(offset));
-    if (offset < text_.size() && !isWordChar(text_[offset])) {
-        return offset;
-    }
-    while (offset > start && isWordChar(text_[offset - 1])) {
-        --offset;
-    }
-    return offset;
-}
-
-qsizetype ReportView::wordEnd(qsizetype offset) const {
-    const qsizetype end = lineEnd(lineOf(offset));
-    if (offset < end && !isWordChar(text_[offset])) {
-        return offset + 1;
-    }
-    while (offset < end && isWordChar(text_[offset])) {
-        ++offset;
-    }
-    return offset;
-}
-
 void ReportView::notifySelection() {
     emit selectionChanged();
     if (!QAccessible::isActive()) {
         return;
     }
-    const auto toInt = [](qsizetype v) {
-        return static_cast<int>(std::min<qsizetype>(v, INT_MAX));
-    };
     if (hasSelection()) {
-        QAccessibleTextSelectionEvent event(this, toInt(selectionStart()), toInt(selectionEnd()));
-        event.setCursorPosition(toInt(caret_));
+        QAccessibleTextSelectionEvent event(this, toAccessibleOffset(selectionStart()),
+                                            toAccessibleOffset(selectionEnd()));
+        event.setCursorPosition(toAccessibleOffset(caret_));
         QAccessible::updateAccessibility(&event);
     } else {
-        QAccessibleTextCursorEvent event(this, toInt(caret_));
+        QAccessibleTextCursorEvent event(this, toAccessibleOffset(caret_));
         QAccessible::updateAccessibility(&event);
     }
 }

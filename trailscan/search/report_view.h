@@ -7,20 +7,22 @@
 #include <QString>
 #include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "trailscan/search/report_layout.h"
+#include "trailscan/search/report_text.h"
 
 class QMenu;
 
 namespace trailscan::search {
 
-// A read-only text view for reports of any size. Lines end at CR LF and nowhere else; a bare
-// CR, a bare LF and every other control character is shown as its Unicode control picture
-// (U+2400 + code, DEL as U+2421), a lone surrogate as U+FFFD. Only the visible rows, and within
-// a long row only the characters under the viewport, are laid out and painted: per-line start
-// offsets and prefix sums of the character advances in blocks of 4096 characters find the x of
-// any column and the column at any x in O(log n + 4096), so a line of tens of millions of
-// characters shows and scrolls at once. No wrapping, no kerning (each character takes its own
-// advance), left to right only.
+// A read-only text view for reports of any size, holding the report as the log's bytes. Lines
+// end at CR LF and nowhere else; a bare CR, a bare LF and every other control character is
+// shown as its Unicode control picture (U+2400 + code, DEL as U+2421), a lone surrogate as
+// U+FFFD. Only the visible rows, and within a long row only the characters under the viewport,
+// are decoded and painted. No wrapping, no kerning, left to right only.
 class ReportView : public QAbstractScrollArea {
     Q_OBJECT
 
@@ -28,15 +30,28 @@ class ReportView : public QAbstractScrollArea {
     explicit ReportView(QWidget* parent = nullptr);
     ~ReportView() override;
 
+    // A report of log bytes, taken over without a copy.
+    void setReport(std::string bytes);
+    // Gives the bytes back and empties the view, so the next report can be built in them.
+    std::string takeReport();
+    // Text from the keyboard or the program: held as bytes when the code page holds it, as
+    // typed otherwise.
     void setText(const QString& text);
-    // Costs O(more.size()): only the new characters are indexed; nothing is laid out again, and
-    // the scroll bars follow once control returns to the event loop.
+    // Costs O(more.size()): only the new characters are indexed, and the scroll bars follow
+    // once control returns to the event loop.
+    void appendBytes(std::string_view more);
     void appendText(const QString& more);
     void clear();
-    const QString& text() const { return text_; }
+
+    const ReportText& content() const { return text_; }
+    qsizetype size() const { return static_cast<qsizetype>(text_.size()); }
+    bool isEmpty() const { return text_.empty(); }
+    // The whole text decoded; for small reports and tests.
+    QString text() const { return textBetween(0, size()); }
+    QString textBetween(qsizetype from, qsizetype to) const;
 
     // The selected characters exactly as they stand in the text (CR LF kept).
-    QString selectedText() const;
+    QString selectedText() const { return textBetween(selectionStart(), selectionEnd()); }
     bool hasSelection() const { return anchor_ != caret_; }
     qsizetype selectionStart() const { return std::min(anchor_, caret_); }
     qsizetype selectionEnd() const { return std::max(anchor_, caret_); }
@@ -49,15 +64,26 @@ class ReportView : public QAbstractScrollArea {
     // clipboard turns into its own line ending.
     void copy() const;
 
+    // Selects the next occurrence of `needle` after the caret (or the previous one before the
+    // selection), wrapping at the end, and scrolls it into view. Exact characters, so case
+    // matters. False when the report does not hold it; the view then says so in a tool tip.
+    bool find(const QString& needle, bool backward = false);
+    // Writes the report as it is held (the log's bytes, CR LF line breaks) to `path` through a
+    // temporary file that replaces it only when complete. Returns the reason on failure.
+    std::optional<QString> saveTo(const QString& path) const;
+
     // The line structure and geometry, in characters and content pixels (x from a line's start).
-    qsizetype lineCount() const { return static_cast<qsizetype>(lineStarts_.size()); }
-    qsizetype lineStart(qsizetype line) const { return lineStarts_[static_cast<size_t>(line)]; }
-    qsizetype lineEnd(qsizetype line) const;
-    qsizetype lineOf(qsizetype offset) const;
+    const ReportLayout& layout() const { return layout_; }
+    qsizetype lineCount() const { return layout_.lineCount(); }
+    qsizetype lineStart(qsizetype line) const { return layout_.lineStart(line); }
+    qsizetype lineEnd(qsizetype line) const { return layout_.lineEnd(line); }
+    qsizetype lineOf(qsizetype offset) const { return layout_.lineOf(offset); }
     double xOfOffset(qsizetype offset) const;
     // The character boundary nearest to x in the line; x past the line's end gives lineEnd.
     qsizetype offsetAtX(qsizetype line, double x) const;
-    double maxLineWidth() const { return static_cast<double>(maxLineWidthFixed()) / kFixedOne; }
+    double maxLineWidth() const {
+        return static_cast<double>(layout_.maxLineWidth()) / ReportLayout::kFixedOne;
+    }
     // Pixels of content per step of the horizontal scroll bar (more than 1 only for lines
     // wider than a scroll bar's int range).
     int horizontalScrollUnit() const { return hUnit_; }
@@ -68,11 +94,17 @@ class ReportView : public QAbstractScrollArea {
     qsizetype offsetAt(QPoint viewportPos) const;
     void ensureOffsetVisible(qsizetype offset);
 
-    // The context menu with "Copy" and "Select All"; the caller owns it.
+    // The context menu: Copy, Select All, Find... and Save Report As...; the caller owns it.
     QMenu* createContextMenu();
 
   signals:
     void selectionChanged();
+    // The report was replaced, appended to or emptied.
+    void contentChanged();
+    // Ctrl+F or "Find..." asked for a text to find; the window asks the user for it.
+    void findRequested();
+    // "Save Report As..." asked for a file name; the window asks the user for it.
+    void saveRequested();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -89,51 +121,29 @@ class ReportView : public QAbstractScrollArea {
     void scrollContentsBy(int dx, int dy) override;
 
   private:
-    static constexpr int kFixedOne = 64;  // advances are kept in 1/64 pixel
-    static constexpr int kBlockShift = 12;
-    static constexpr qsizetype kBlockSize = qsizetype{1} << kBlockShift;
-
-    void resetIndex();
-    void indexNewText();
-    int32_t advance(char16_t c) const {
-        const int32_t known = advances_[c];
-        return known >= 0 ? known : measure(c);
-    }
-    int32_t measure(char16_t c) const;
-    int64_t xInLineFixed(qsizetype line, qsizetype offset) const;
-    qsizetype offsetAtFixed(qsizetype line, int64_t x, bool nearest) const;
-    int64_t maxLineWidthFixed() const;
-    int lineHeight() const;
+    // The start of the text for an accessibility event, while a screen reader listens.
+    QString announcedStart() const;
+    void replaced(const QString& oldStart);
+    std::int32_t measure(char16_t c) const;
+    int lineHeight() const { return lineSpacing_; }
     int fullyVisibleRows() const;
-    int64_t horizontalOffset() const;
+    std::int64_t horizontalOffset() const;
     void updateScrollBars();
     void fontChanged();
     void moveCaret(qsizetype offset, bool keepAnchor);
     void select(qsizetype anchor, qsizetype caret, bool scroll);
     qsizetype normalized(qsizetype offset) const;
-    qsizetype wordStart(qsizetype offset) const;
-    qsizetype wordEnd(qsizetype offset) const;
     void notifySelection();
 
-    QString text_;
+    ReportText text_;
     QFont paintFont_;
-    // advances_[c]: advance of character c in 1/64 pixel, -1 until first measured.
-    mutable std::vector<int32_t> advances_;
+    ReportLayout layout_;
     int ascent_ = 0;
     int lineSpacing_ = 1;
 
-    // The index: line i starts at lineStarts_[i] and at x lineX_[i] of the text laid out as
-    // one row (line breaks have no width); blockX_[k] is that x at offset k * kBlockSize.
-    std::vector<qsizetype> lineStarts_;
-    std::vector<int64_t> lineX_;
-    std::vector<int64_t> blockX_;
-    qsizetype indexed_ = 0;
-    int64_t runningX_ = 0;
-    int64_t widestClosedLine_ = 0;
-
     qsizetype anchor_ = 0;
     qsizetype caret_ = 0;
-    int64_t desiredX_ = -1;  // the caret's x kept over Up and Down, in 1/64 pixel
+    std::int64_t desiredX_ = -1;  // the caret's x kept over Up and Down, in 1/64 pixel
     int hUnit_ = 1;
     bool scrollBarsStale_ = false;
 };

@@ -13,7 +13,6 @@
 #include <QShortcut>
 
 #include "forms/fonts.h"
-#include "forms/memory.h"
 #include "forms/twips.h"
 #include "trailscan/log_file_request.h"
 #include "trailscan/log/code_page.h"
@@ -134,6 +133,60 @@ SearchWindow::SearchWindow(forms::Platform& platform, QWidget* parent)
     connect(browserShortcut, &QShortcut::activated, this, [this] {
         if (browserOpener_) browserOpener_();
     });
+    buildReportCommands();
+}
+
+// Saving and finding in the report: Ctrl+S anywhere in the window, Ctrl+F in the report box,
+// F3 and Shift+F3 anywhere, and the report box's context menu.
+void SearchWindow::buildReportCommands() {
+    saveShortcut_ = new QShortcut(QKeySequence::Save, this);
+    saveShortcut_->setEnabled(false);
+    connect(saveShortcut_, &QShortcut::activated, this, &SearchWindow::saveReport);
+    connect(Text3, &ReportView::saveRequested, this, &SearchWindow::saveReport);
+    connect(Text3, &ReportView::contentChanged, this,
+            [this] { saveShortcut_->setEnabled(!Text3->isEmpty()); });
+    connect(Text3, &ReportView::findRequested, this, [this] { findInReport(false, true); });
+    auto* next = new QShortcut(QKeySequence::FindNext, this);
+    connect(next, &QShortcut::activated, this, [this] { findInReport(false, false); });
+    auto* previous = new QShortcut(QKeySequence::FindPrevious, this);
+    connect(previous, &QShortcut::activated, this, [this] { findInReport(true, false); });
+}
+
+void SearchWindow::findInReport(bool backward, bool ask) {
+    if (Text3->isEmpty()) {
+        return;
+    }
+    if (ask || findText_.isEmpty()) {
+        const auto typed = platform_.messenger.askText(this, QStringLiteral("Find in the report"),
+                                                      QStringLiteral("Find:"), findText_);
+        if (!typed || typed->isEmpty()) {
+            return;
+        }
+        findText_ = *typed;
+    }
+    Text3->find(findText_, backward);
+}
+
+void SearchWindow::saveReport() {
+    if (Text3->isEmpty()) {
+        return;
+    }
+    const QFileInfo log(fileName_);
+    forms::FileRequest request;
+    request.title = QStringLiteral("Save Report As");
+    request.initialFolder = fileName_.isEmpty() ? QString() : log.absolutePath();
+    request.filters = {QStringLiteral("Text files (*.txt)"), QStringLiteral("All Files (*)")};
+    request.suggestedName =
+        (fileName_.isEmpty() ? QStringLiteral("report") : log.completeBaseName() + QStringLiteral("-report")) +
+        QStringLiteral(".txt");
+    const auto path = platform_.chooser.chooseSave(this, request);
+    if (!path) {
+        return;
+    }
+    if (const auto error = Text3->saveTo(*path)) {
+        platform_.messenger.warn(this, windowTitle(),
+                                 QStringLiteral("The report cannot be saved:\n%1\n\n%2").arg(*path, *error));
+    }
 }
 
 SearchWindow::~SearchWindow() = default;
@@ -343,7 +396,26 @@ void SearchWindow::reportOpenFailure(const std::string& reason) {
         QString::fromStdString(log::openFailureMessage(fileName_.toStdString(), reason)));
 }
 
-void SearchWindow::read() { table_.load(channel_); }
+void SearchWindow::read() {
+    const LoadOutcome loaded = table_.load(channel_, QFileInfo(fileName_).size());
+    // A table that does not hold the log's records whole says so, and what the searches see.
+    QStringList notes;
+    const QLocale english(QLocale::English);
+    if (loaded.budgetReached) {
+        notes << QStringLiteral("The records of this log are too long to keep whole in memory. The "
+                                "searches see its first %1 records, which fill %2 MiB.")
+                     .arg(english.toString(loaded.records))
+                     .arg(kTableBudget >> 20);
+    }
+    if (loaded.fieldsCut) {
+        notes << QStringLiteral("Some fields of this log are longer than %1 characters. The searches "
+                                "see the first %1 characters of each.")
+                     .arg(english.toString(static_cast<qulonglong>(log::kMaxFieldLength)));
+    }
+    if (!notes.isEmpty()) {
+        platform_.messenger.inform(this, windowTitle(), notes.join(QStringLiteral("\n\n")));
+    }
+}
 
 void SearchWindow::Fset() {
     if (auto user = defaultQueryText(table_)) {
@@ -354,7 +426,9 @@ void SearchWindow::Fset() {
 }
 
 void SearchWindow::nevis() {
-    Text3->clear();
+    // Emptying the box hands its bytes back: the report is built in the same memory again
+    // instead of tens of megabytes of fresh pages.
+    std::string report = Text3->takeReport();
     const QString typed = Text4->text();
     const auto text = log::encodeWindows1252(typed.toStdU16String());
     if (!text) {
@@ -367,13 +441,8 @@ void SearchWindow::nevis() {
         }
         return;
     }
-    runSearch(table_, searchSelector_, *text, report_);
-    // The report box let go of the last report above, so its characters are decoded into
-    // the same memory again instead of tens of megabytes of fresh pages.
-    reportText_.resize(static_cast<qsizetype>(report_.size()));
-    forms::preferLargePages(reportText_.data(), report_.size() * sizeof(char16_t));
-    log::decodeWindows1252(report_, reinterpret_cast<char16_t*>(reportText_.data()));
-    Text3->setText(reportText_);
+    runSearch(table_, searchSelector_, *text, report);
+    Text3->setReport(std::move(report));
 }
 
 void SearchWindow::Command1_Click(int index) {
@@ -388,7 +457,7 @@ void SearchWindow::Command1_Click(int index) {
 
 void SearchWindow::Command3_Click() {
     if (!openFlag_) {
-        Text3->appendText(QStringLiteral("Please select a LOG file at first!\r\n"));
+        Text3->appendBytes("Please select a LOG file at first!\r\n");
     }
     if (!Text4->text().isEmpty()) {
         nevis();

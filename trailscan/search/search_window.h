@@ -12,6 +12,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QShortcut;
 
 namespace trailscan::search {
 
@@ -62,6 +63,11 @@ private slots:
 
 private:
     void buildControls();
+    void buildReportCommands();
+    // Asks for a text when `ask` is set or none was given yet, then selects its next (or
+    // previous) occurrence in the report.
+    void findInReport(bool backward, bool ask);
+    void saveReport();
     void reset();
     void dialog();
     bool op();
@@ -79,9 +85,8 @@ private:
     QString fileName_;
     std::int64_t lineTotal_ = 0;
     std::function<void()> browserOpener_;
-    // The last report's bytes and characters; kept so their memory is reused.
-    std::string report_;
-    QString reportText_;
+    QShortcut* saveShortcut_ = nullptr;
+    QString findText_;
 };
 
 }  // namespace trailscan::search

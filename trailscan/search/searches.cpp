@@ -1,5 +1,6 @@
 #include "trailscan/search/searches.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -8,30 +9,78 @@ namespace trailscan::search {
 namespace {
 constexpr std::string_view kEntrySeparator = "- ";
 constexpr std::string_view kFieldSeparator = " | ";
+
+// "91,332": digits in groups of three, as the rest of the report is English.
+std::string grouped(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    }
+    return digits;
+}
+
+std::string sizeText(std::size_t bytes) {
+    constexpr std::size_t kKiB = 1024;
+    constexpr std::size_t kMiB = kKiB * kKiB;
+    if (bytes > 0 && bytes % kMiB == 0) {
+        return grouped(bytes / kMiB) + " MiB";
+    }
+    if (bytes > 0 && bytes % kKiB == 0) {
+        return grouped(bytes / kKiB) + " KiB";
+    }
+    return grouped(bytes) + " bytes";
+}
+
+void endAtCapacity(std::string& report, std::size_t capacity, std::uint64_t unlisted) {
+    if (!report.empty() && !std::string_view(report).ends_with(kLineBreak)) {
+        report += kLineBreak;
+    }
+    report += reportStopsLine(capacity, unlisted);
+    report += kLineBreak;
+}
+
 }  // namespace
 
 bool matches(std::string_view field, std::string_view text) {
     return text.empty() ? !field.empty() : field.find(text) != std::string_view::npos;
 }
 
-void columnSearch(const RecordTable& table, int column, std::string_view text, std::string& report) {
+std::string reportStopsLine(std::size_t capacity, std::uint64_t unlisted) {
+    return "The report stops here: it passed " + sizeText(capacity) + ". " + grouped(unlisted) +
+           (unlisted == 1 ? " more match is not listed." : " more matches are not listed.");
+}
+
+void columnSearch(const RecordTable& table, int column, std::string_view text, std::string& report,
+                  std::size_t capacity) {
     if (column < 0 || column >= log::kSlotCount) {
         return;
     }
     const int end = table.endOfData();
+    std::uint64_t unlisted = 0;
     for (int r = 0; r < end; ++r) {
-        if (matches(table.field(r, column), text)) {
-            report += table.field(r, log::kColumnSite);
-            report += kLineBreak;
+        if (!matches(table.field(r, column), text)) {
+            continue;
         }
+        const std::string_view site = table.field(r, log::kColumnSite);
+        if (unlisted > 0 || report.size() + site.size() + kLineBreak.size() > capacity) {
+            ++unlisted;  // counted, not built
+            continue;
+        }
+        report += site;
+        report += kLineBreak;
+    }
+    if (unlisted > 0) {
+        endAtCapacity(report, capacity, unlisted);
     }
 }
 
-void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report) {
+void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report,
+                     std::size_t capacity) {
     const int end = table.endOfData();
-    // First the matching fields per record and the report's size, so that the report,
-    // tens of megabytes at worst, is allocated once.
+    // First the matching fields per record and the entries' sizes, so that the report, tens of
+    // megabytes at worst, is allocated once.
     std::vector<int> hits(static_cast<std::size_t>(end), 0);
+    std::vector<std::size_t> entrySizes(static_cast<std::size_t>(end), 0);
     std::size_t size = 0;
     for (int r = 0; r < end; ++r) {
         int count = 0;
@@ -41,12 +90,24 @@ void allFieldsSearch(const RecordTable& table, std::string_view text, std::strin
             entrySize += table.field(r, c).size() + kFieldSeparator.size();
         }
         hits[static_cast<std::size_t>(r)] = count;
+        entrySizes[static_cast<std::size_t>(r)] = entrySize;
         size += entrySize * static_cast<std::size_t>(count);
     }
-    report.reserve(report.size() + size);
+    // Room for the stop line too, so a report cut at the capacity is never copied to grow.
+    constexpr std::size_t kStopLineRoom = 128;
+    report.reserve(std::min(report.size() + size, capacity + kStopLineRoom));
+    std::uint64_t unlisted = 0;
     for (int r = 0; r < end; ++r) {
         const int count = hits[static_cast<std::size_t>(r)];
         if (count == 0) {
+            continue;
+        }
+        const std::size_t entrySize = entrySizes[static_cast<std::size_t>(r)];
+        const auto room = static_cast<std::size_t>(
+            report.size() >= capacity ? 0 : (capacity - report.size()) / entrySize);
+        const int listed = unlisted > 0 ? 0 : static_cast<int>(std::min<std::size_t>(room, static_cast<std::size_t>(count)));
+        unlisted += static_cast<std::uint64_t>(count - listed);
+        if (listed == 0) {
             continue;
         }
         // The entry is the same for every matching field: it is written once and copied.
@@ -57,10 +118,12 @@ void allFieldsSearch(const RecordTable& table, std::string_view text, std::strin
             report += table.field(r, k);
             report += kFieldSeparator;
         }
-        const std::size_t entrySize = report.size() - entryStart;
-        for (int h = 1; h < count; ++h) {
+        for (int h = 1; h < listed; ++h) {
             report.append(report, entryStart, entrySize);
         }
+    }
+    if (unlisted > 0) {
+        endAtCapacity(report, capacity, unlisted);
     }
 }
 
@@ -107,17 +170,18 @@ void recordNumberSearch(const RecordTable& table, std::string_view text, std::st
     }
 }
 
-void runSearch(const RecordTable& table, int selector, std::string_view text, std::string& report) {
+void runSearch(const RecordTable& table, int selector, std::string_view text, std::string& report,
+               std::size_t capacity) {
     report.clear();
     switch (selector) {
         case kSelectAllFields:
-            allFieldsSearch(table, text, report);
+            allFieldsSearch(table, text, report, capacity);
             break;
         case kSelectRecordNumber:
             recordNumberSearch(table, text, report);
             break;
         default:
-            columnSearch(table, selector, text, report);
+            columnSearch(table, selector, text, report, capacity);
             break;
     }
 }
@@ -148,9 +212,9 @@ std::string runSearch(const RecordTable& table, int selector, std::string_view t
 
 std::optional<std::string> defaultQueryText(const RecordTable& table) {
     for (int r = 0; r < kRecordCapacity; ++r) {
-        const std::string& user = table.field(r, log::kColumnUser);
+        const std::string_view user = table.field(r, log::kColumnUser);
         if (user.size() > 5) {
-            return user;
+            return std::string(user);
         }
     }
     return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +15,11 @@ inline constexpr int kSelectAllFields = 10;
 inline constexpr int kSelectRecordNumber = 11;
 // The selector the open flow's reset and the default query set: the user-name column.
 inline constexpr int kSelectUserName = log::kColumnUser;
+
+// The report box holds reports up to this size (256 MiB), eight times the worst report of an
+// ordinary full table. A longer report lists its matches up to here, then ends with one line
+// that says where it stops and how many matches it did not list.
+inline constexpr std::size_t kReportCapacity = std::size_t{256} << 20;
 
 // Line break of the reports.
 inline constexpr std::string_view kLineBreak = "\r\n";
@@ -44,12 +51,20 @@ std::optional<int> parseRecordNumber(std::string_view text);
 std::string runSearch(const RecordTable& table, int selector, std::string_view text);
 // The same into `report`, which is emptied first; its memory is kept, so a window that
 // searches again and again does not allocate tens of megabytes each time.
-void runSearch(const RecordTable& table, int selector, std::string_view text, std::string& report);
+void runSearch(const RecordTable& table, int selector, std::string_view text, std::string& report,
+               std::size_t capacity = kReportCapacity);
 
-// The three searches appending to `report`.
-void columnSearch(const RecordTable& table, int column, std::string_view text, std::string& report);
-void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report);
+// The three searches appending to `report`, which they keep within `capacity` bytes and
+// the line that says where it stopped.
+void columnSearch(const RecordTable& table, int column, std::string_view text, std::string& report,
+                  std::size_t capacity = kReportCapacity);
+void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report,
+                     std::size_t capacity = kReportCapacity);
 void recordNumberSearch(const RecordTable& table, std::string_view text, std::string& report);
+
+// The last line of a report that reached `capacity` with `unlisted` matches left, for example
+// "The report stops here: it passed 256 MiB. 91,332 more matches are not listed."
+std::string reportStopsLine(std::size_t capacity, std::uint64_t unlisted);
 
 // The default query's text: slot 1 of the first record (of all 5001, with no end-of-data
 // test) whose slot 1 is longer than 5 characters.

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace trailscan::search {
+
+// Finding a byte string in a report of up to hundreds of megabytes, fast enough for one key
+// press: the text is filtered 16 or 32 bytes at a time on the needle's two rarest bytes, only
+// the candidates are compared in full, and a long range is shared between two threads.
+
+// The first occurrence of `needle` starting at or after `from`; npos when there is none or the
+// needle is empty.
+std::size_t findBytes(std::string_view text, std::string_view needle, std::size_t from);
+
+// The last occurrence of `needle` that ends at or before `to`; npos when there is none.
+std::size_t findBytesBackward(std::string_view text, std::string_view needle, std::size_t to);
+
+}  // namespace trailscan::search
