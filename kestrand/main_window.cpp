@@ -144,7 +144,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 void MainWindow::showSettings() {
     if (settings_.isNull()) {
         // No owner: the dialog is a window of its own beside this one.
-        settings_ = new SettingsDialog;
+        settings_ = new SettingsDialog(platform_.folderChooser);
     }
     if (!settings_->isVisible()) {
         // A dialog not yet shown has no frame; take this window's frame as its measure.

@@ -89,6 +89,20 @@ VisibleFaces visibleFaces(const View& view) {
             depthOf({0, 1, 0}, view) < base};
 }
 
+ColumnFaces columnFaces(const Column& c, const VisibleFaces& faces) {
+    const double side = faces.right ? c.right : c.left;
+    const double near = faces.front ? c.front : c.back;
+    return {
+        {{{c.left, 0, near}, {c.right, 0, near}, {c.right, c.top, near}, {c.left, c.top, near}}},
+        {{{side, 0, c.front}, {side, 0, c.back}, {side, c.top, c.back}, {side, c.top, c.front}}},
+        {{{c.left, c.top, c.front},
+          {c.right, c.top, c.front},
+          {c.right, c.top, c.back},
+          {c.left, c.top, c.back}}},
+        faces.top,
+    };
+}
+
 ScreenFit fitToRect(const std::vector<Point2>& points, double left, double top, double width,
                     double height, double maxStretch) {
     if (points.empty()) {

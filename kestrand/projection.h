@@ -84,6 +84,18 @@ struct VisibleFaces {
 };
 VisibleFaces visibleFaces(const View& view);
 
+// The faces of a column that the viewer sees, as they are painted: the front or back face,
+// the right or left side, and the top, which is seen only from above. Corners go round
+// each face.
+using Quad = std::array<Vec3, 4>;
+struct ColumnFaces {
+    Quad facing;
+    Quad side;
+    Quad top;
+    bool topSeen = true;
+};
+ColumnFaces columnFaces(const Column& column, const VisibleFaces& faces);
+
 // Maps projected points into a screen rectangle (y down), as large as fits, centred.
 struct ScreenFit {
     double scaleX = 1;

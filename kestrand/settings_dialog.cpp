@@ -1,6 +1,8 @@
 #include "kestrand/settings_dialog.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -66,15 +68,26 @@ QString spokenLabel(std::u16string_view stored) {
     return caption;
 }
 
+// Where the folder chooser opens: the folder the text names where it exists, else home.
+QString browseStartFolder(const QString& folderText) {
+    const QFileInfo named(QDir::fromNativeSeparators(folderText.trimmed()));
+    if (!folderText.trimmed().isEmpty() && named.isDir()) {
+        return named.absoluteFilePath();
+    }
+    return QDir::homePath();
+}
+
 }  // namespace
 
-SettingsDialog::SettingsDialog(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+SettingsDialog::SettingsDialog(forms::FolderChooser& folders, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), folders_(folders) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(toQString(text::kSettingsCaption));
     setWindowIcon(QIcon(QStringLiteral(":/kestrand/kestrand.ico")));
     setAttribute(Qt::WA_DeleteOnClose);
     forms::setClientSize(this, kClientWidth, kClientHeight, true);
     buildControls();
+    restoreStartingValues();
     applyTabOrder();
 }
 
@@ -89,10 +102,10 @@ void SettingsDialog::buildControls() {
     Command2 = new QPushButton(toQString(text::kBrowse), Frame1);
     Command2->setObjectName(QStringLiteral("Command2"));
     forms::place(Command2, {150, 255, 720, 285});
+    connect(Command2, &QPushButton::clicked, this, &SettingsDialog::onCommand2Click);
 
-    Text1 = new QLineEdit(toQString(text::kInitialFolder), Frame1);
+    Text1 = new QLineEdit(Frame1);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setCursorPosition(0);
     forms::place(Text1, {930, 255, 1890, 300});
 
     Label1 = new LtrLabel(toQString(text::kFolderLabel), Frame1);
@@ -171,9 +184,29 @@ void SettingsDialog::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
+void SettingsDialog::restoreStartingValues() {
+    for (QCheckBox* box : Check1) {
+        box->setChecked(false);
+    }
+    Text1->setText(toQString(text::kInitialFolder));
+    Text1->setCursorPosition(0);
+}
+
 void SettingsDialog::onCommand1Click(int index) {
+    // OK has no action: nothing in this program reads the settings yet.
     if (index == kCancelButton) {
         hide();
+    } else if (index == kDefaultButton) {
+        restoreStartingValues();
+    }
+}
+
+void SettingsDialog::onCommand2Click() {
+    const forms::FolderRequest request{Text1->accessibleName(), browseStartFolder(Text1->text())};
+    // The chooser is modal over this dialog; Escape in it closes the chooser alone.
+    if (const std::optional<QString> folder = folders_.chooseFolder(this, request)) {
+        // The cursor ends up at the end, so a long path shows the chosen folder's own name.
+        Text1->setText(QDir::toNativeSeparators(*folder));
     }
 }
 

@@ -3,6 +3,8 @@
 #include <QWidget>
 #include <array>
 
+#include "forms/folder_chooser.h"
+
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
@@ -13,7 +15,8 @@ namespace kestrand {
 
 // `Form2`, the report settings dialog: seven report kinds to tick and the folder of the
 // information files. Escape typed in any of its controls, or Cancel, hides it and keeps
-// what the user entered; its close box unloads it (the window deletes itself).
+// what the user entered; its close box unloads it (the window deletes itself). Browse
+// chooses the folder through `folders`; Default brings back the starting values.
 class SettingsDialog final : public QWidget {
     Q_OBJECT
   public:
@@ -22,7 +25,7 @@ class SettingsDialog final : public QWidget {
     static constexpr int kCancelButton = 1;
     static constexpr int kOkButton = 2;
 
-    explicit SettingsDialog(QWidget* parent = nullptr);
+    explicit SettingsDialog(forms::FolderChooser& folders, QWidget* parent = nullptr);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -30,10 +33,15 @@ class SettingsDialog final : public QWidget {
 
   private slots:
     void onCommand1Click(int index);
+    void onCommand2Click();
 
   private:
     void buildControls();
     void applyTabOrder();
+    // No box ticked and the stored folder: the values the dialog is created with.
+    void restoreStartingValues();
+
+    forms::FolderChooser& folders_;
 
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;

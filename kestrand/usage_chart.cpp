@@ -3,10 +3,12 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QFontMetricsF>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QStringList>
+#include <QToolTip>
 #include <cmath>
 
 #include "forms/fonts.h"
@@ -24,16 +26,14 @@ const QColor kEdge(110, 115, 122);
 const QColor kGridline(150, 156, 164);
 const QColor kText(20, 20, 20);
 
-constexpr double kMargin = 8;
-constexpr double kSwatch = 9;
-constexpr double kLegendPadding = 6;
-constexpr double kLegendRowGap = 4;
-constexpr double kLabelGap = 5;
-constexpr double kMaxStretch = 1.6;
+// Starting a tooltip with a right-to-left mark lays the whole of it out right to left.
+constexpr QChar kRightToLeftMark(0x200F);
 
 QFont chartFont() { return forms::designFont(QStringLiteral("ZARVENA"), 9, true); }
 
 QString valueText(double value) { return QString::number(value, 'g', 6); }
+
+QRectF toQRectF(const Box& box) { return {box.left, box.top, box.width, box.height}; }
 
 // Screen readers meet the chart as a chart rather than as an empty panel.
 QAccessibleInterface* accessibleForChart(const QString& className, QObject* object) {
@@ -87,17 +87,61 @@ QColor UsageChart::seriesColor(int series) {
     return colors[series % kSeriesCount];
 }
 
-QRectF UsageChart::legendRect() const {
+ChartLayout UsageChart::currentLayout() const {
     const QFontMetricsF metrics(font());
-    double textWidth = 0;
+    TextMetrics text;
+    text.lineHeight = metrics.height();
     for (const auto& name : data_.seriesNames) {
-        textWidth = std::max(textWidth, metrics.horizontalAdvance(toQString(name)));
+        text.seriesNameWidth =
+            std::max(text.seriesNameWidth, metrics.horizontalAdvance(toQString(name)));
     }
-    const double rowHeight = std::max(metrics.height(), kSwatch);
-    const double width = 2 * kLegendPadding + kSwatch + kLabelGap + textWidth;
-    const double height =
-        2 * kLegendPadding + kSeriesCount * rowHeight + (kSeriesCount - 1) * kLegendRowGap;
-    return {this->width() - kMargin - width, (this->height() - height) / 2, width, height};
+    text.valueLabelWidth = metrics.horizontalAdvance(valueText(geometry_.scale.maximum));
+    return layoutChart(geometry_, view_, width(), height(), text);
+}
+
+QRectF UsageChart::legendRect() const { return toQRectF(currentLayout().legend.box); }
+
+QString UsageChart::columnToolTip(int series, int category) const {
+    return kRightToLeftMark + toQString(data_.seriesNames[series]) + QStringLiteral(" — ") +
+           toQString(data_.categories[category]) + QStringLiteral(": ") +
+           valueText(data_.values[series][category]);
+}
+
+QString UsageChart::legendToolTip(int series) const {
+    QString text = kRightToLeftMark + toQString(data_.seriesNames[series]);
+    for (int category = 0; category < kCategoryCount; ++category) {
+        text += QLatin1Char('\n') + toQString(data_.categories[category]) + QStringLiteral(": ") +
+                valueText(data_.values[series][category]);
+    }
+    return text;
+}
+
+QString UsageChart::toolTipAt(const QPointF& at) const {
+    const ChartLayout layout = currentLayout();
+    const Point2 point{at.x(), at.y()};
+    if (const auto series = legendEntryAt(layout.legend, point)) {
+        return legendToolTip(*series);
+    }
+    if (const auto index = columnAt(geometry_, view_, layout.plot, point)) {
+        const Column& column = geometry_.columns[*index];
+        return columnToolTip(column.series, column.category);
+    }
+    return {};
+}
+
+bool UsageChart::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QWidget::event(event);
+    }
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString text = toolTipAt(help->pos());
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        QToolTip::showText(help->globalPos(), text, this);
+    }
+    return true;
 }
 
 QPointF UsageChart::toScreen(const ScreenFit& fit, const Vec3& point) const {
@@ -110,24 +154,11 @@ void UsageChart::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), kChartBackground);
 
-    // The box takes what the axis labels and the legend leave.
-    const QFontMetricsF metrics(font());
-    const double valueLabelWidth = metrics.horizontalAdvance(valueText(geometry_.scale.maximum));
-    const double left = kMargin + valueLabelWidth + kLabelGap + 3;
-    const double top = kMargin + metrics.height() / 2;
-    const double right = legendRect().left() - 2 * kMargin;
-    const double bottom = height() - kMargin - metrics.height() - kLabelGap;
-
-    std::vector<Point2> projected;
-    for (const Vec3& corner : boxCorners(geometry_.box)) {
-        projected.push_back(project(corner, view_));
-    }
-    const ScreenFit fit = fitToRect(projected, left, top, std::max(1.0, right - left),
-                                    std::max(1.0, bottom - top), kMaxStretch);
-    paintWalls(painter, fit);
-    paintLabels(painter, fit);
-    paintColumns(painter, fit);
-    paintLegend(painter);
+    const ChartLayout layout = currentLayout();
+    paintWalls(painter, layout.plot);
+    paintLabels(painter, layout.plot);
+    paintColumns(painter, layout.plot);
+    paintLegend(painter, layout.legend);
 }
 
 void UsageChart::paintWalls(QPainter& painter, const ScreenFit& fit) const {
@@ -173,9 +204,9 @@ void UsageChart::paintLabels(QPainter& painter, const ScreenFit& fit) const {
     for (int i = 0; i <= steps; ++i) {
         const double value = i * scale.step;
         const QPointF at = toScreen(fit, {0, geometry_.valueToHeight(value), 0});
-        painter.drawLine(at, at - QPointF(3, 0));
-        const QRectF box(at.x() - 3 - kLabelGap - 100, at.y() - metrics.height() / 2, 100,
-                         metrics.height());
+        painter.drawLine(at, at - QPointF(kChartTickLength, 0));
+        const QRectF box(at.x() - kChartTickLength - kChartLabelGap - 100,
+                         at.y() - metrics.height() / 2, 100, metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, valueText(value));
     }
 
@@ -184,9 +215,9 @@ void UsageChart::paintLabels(QPainter& painter, const ScreenFit& fit) const {
     painter.drawLine(axisBottom, axisRight);
     for (int category = 0; category < kCategoryCount; ++category) {
         const QPointF tick = toScreen(fit, {static_cast<double>(category), 0, 0});
-        painter.drawLine(tick, tick + QPointF(0, 3));
+        painter.drawLine(tick, tick + QPointF(0, kChartTickLength));
         const QPointF at = toScreen(fit, {category + 0.5, 0, 0});
-        const QRectF box(at.x() - 60, at.y() + kLabelGap - 1, 120, metrics.height());
+        const QRectF box(at.x() - 60, at.y() + kChartLabelGap - 1, 120, metrics.height());
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextForceRightToLeft,
                          toQString(data_.categories[category]));
     }
@@ -196,11 +227,10 @@ void UsageChart::paintColumns(QPainter& painter, const ScreenFit& fit) const {
     const VisibleFaces faces = visibleFaces(view_);
     for (std::size_t index : paintingOrder(geometry_.columns, view_)) {
         const Column& c = geometry_.columns[index];
-        const double side = faces.right ? c.right : c.left;
-        const double near = faces.front ? c.front : c.back;
+        const ColumnFaces seen = columnFaces(c, faces);
         const QColor base = seriesColor(c.series);
         painter.setPen(QPen(base.darker(220), 0.8));
-        auto face = [&](std::initializer_list<Vec3> corners, const QColor& color) {
+        auto face = [&](const Quad& corners, const QColor& color) {
             QPolygonF polygon;
             for (const Vec3& corner : corners) {
                 polygon << toScreen(fit, corner);
@@ -208,43 +238,28 @@ void UsageChart::paintColumns(QPainter& painter, const ScreenFit& fit) const {
             painter.setBrush(color);
             painter.drawPolygon(polygon);
         };
-        face({{c.left, 0, near}, {c.right, 0, near}, {c.right, c.top, near}, {c.left, c.top, near}},
-             base);
-        face({{side, 0, c.front}, {side, 0, c.back}, {side, c.top, c.back}, {side, c.top, c.front}},
-             base.darker(140));
-        if (faces.top) {
-            face({{c.left, c.top, c.front},
-                  {c.right, c.top, c.front},
-                  {c.right, c.top, c.back},
-                  {c.left, c.top, c.back}},
-                 base.lighter(125));
+        face(seen.facing, base);
+        face(seen.side, base.darker(140));
+        if (seen.topSeen) {
+            face(seen.top, base.lighter(125));
         }
     }
 }
 
-void UsageChart::paintLegend(QPainter& painter) const {
-    const QRectF box = legendRect();
+void UsageChart::paintLegend(QPainter& painter, const LegendLayout& legend) const {
     painter.setPen(QPen(kEdge, 1));
     painter.setBrush(kChartBackground);
-    painter.drawRect(box);
+    painter.drawRect(toQRectF(legend.box));
 
-    const QFontMetricsF metrics(font());
-    const double rowHeight = std::max(metrics.height(), kSwatch);
-    double y = box.top() + kLegendPadding;
     for (int series = 0; series < kSeriesCount; ++series) {
-        const QRectF swatch(box.left() + kLegendPadding, y + (rowHeight - kSwatch) / 2, kSwatch,
-                            kSwatch);
         painter.setPen(QPen(seriesColor(series).darker(220), 0.8));
         painter.setBrush(seriesColor(series));
-        painter.drawRect(swatch);
-        const QRectF textBox(swatch.right() + kLabelGap, y,
-                             box.right() - kLegendPadding - swatch.right() - kLabelGap, rowHeight);
+        painter.drawRect(toQRectF(legend.swatches[series]));
         painter.setPen(kText);
         painter.drawText(
-            textBox,
+            toQRectF(legend.names[series]),
             Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter | Qt::TextForceRightToLeft,
             toQString(data_.seriesNames[series]));
-        y += rowHeight + kLegendRowGap;
     }
 }
 

@@ -106,7 +106,7 @@ TEST_F(MainWindowAccessTest, TabWalksTheDesignedOrderAndTheButtonsWorkFromTheKey
 
 class SettingsDialogAccessTest : public testing::Test {
   protected:
-    void SetUp() override { dialog = std::make_unique<kestrand::SettingsDialog>(); }
+    void SetUp() override { dialog = std::make_unique<kestrand::SettingsDialog>(folders); }
     void TearDown() override {
         // Hidden rather than closed: a closed dialog deletes itself.
         dialog->hide();
@@ -120,6 +120,7 @@ class SettingsDialogAccessTest : public testing::Test {
     QLineEdit* folder() const { return child<QLineEdit>(dialog.get(), "Text1"); }
     QPushButton* browse() const { return child<QPushButton>(dialog.get(), "Command2"); }
 
+    testing_support::ScriptedFolderChooser folders;  // Browse is answered with Cancel
     std::unique_ptr<kestrand::SettingsDialog> dialog;
 };
 
@@ -176,13 +177,14 @@ TEST_F(SettingsDialogAccessTest, TabWalksTheIndexOrderAndEveryStopWorksFromTheKe
     QTest::keyClicks(folder(), "\\2001");
     EXPECT_EQ(folder()->text(), "I:\\#LOCALs\\log-server\\2001");
 
-    // OK, Default and Browse press with Space and leave the dialog open.
-    for (QPushButton* button : {command1(2), command1(0), browse()}) {
+    // OK and Browse (its chooser cancelled) press with Space and leave the dialog open.
+    for (QPushButton* button : {command1(2), browse()}) {
         QSignalSpy clicked(button, &QPushButton::clicked);
         pressSpace(button);
         EXPECT_EQ(clicked.count(), 1) << qPrintable(button->objectName());
         EXPECT_TRUE(dialog->isVisible()) << qPrintable(button->objectName());
     }
+    EXPECT_EQ(folders.requests.size(), 1u);
 
     // Cancel with Space hides the dialog and keeps what was entered.
     pressSpace(command1(1));
@@ -190,6 +192,13 @@ TEST_F(SettingsDialogAccessTest, TabWalksTheIndexOrderAndEveryStopWorksFromTheKe
     EXPECT_TRUE(check(0)->isChecked());
     EXPECT_FALSE(check(3)->isChecked());
     EXPECT_EQ(folder()->text(), "I:\\#LOCALs\\log-server\\2001");
+
+    // Default with Space brings back the starting values and leaves the dialog open.
+    activate(dialog.get(), command1(0));
+    pressSpace(command1(0));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_FALSE(check(0)->isChecked());
+    EXPECT_EQ(folder()->text(), "I:\\#LOCALs\\log-server");
 }
 
 }  // namespace

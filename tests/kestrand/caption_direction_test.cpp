@@ -83,7 +83,8 @@ std::vector<int> captionInk(QWidget* control, int inset) {
 }
 
 TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
-    kestrand::SettingsDialog dialog;
+    testing_support::ScriptedFolderChooser folders;
+    kestrand::SettingsDialog dialog(folders);
     dialog.show();
     struct Case {
         int index;
@@ -105,7 +106,8 @@ TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
 }
 
 TEST(CaptionDirection, LabelsShowTheirColonAtTheLeft) {
-    kestrand::SettingsDialog dialog;
+    testing_support::ScriptedFolderChooser folders;
+    kestrand::SettingsDialog dialog(folders);
     dialog.show();
     for (const char* name : {"Label1", "Label2"}) {
         SCOPED_TRACE(name);

@@ -1,5 +1,6 @@
 // The main information window on the offscreen platform: its design, the settings
-// shortcut on its three buttons, and ending the program when it closes.
+// shortcut on its three buttons, the chart's tooltips, and ending the program when it
+// closes.
 #include "kestrand/main_window.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <QCheckBox>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -15,9 +17,11 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <memory>
 
 #include "forms/twips.h"
+#include "kestrand/chart_layout.h"
 #include "kestrand/settings_dialog.h"
 #include "kestrand/usage_chart.h"
 #include "tests/kestrand/gui_helpers.h"
@@ -148,6 +152,54 @@ TEST_F(MainWindowTest, TheChartShowsItsLegendAtTheRightBetweenThePictureButtons)
         }
         EXPECT_GT(matches, 200) << color.name().toStdString();
     }
+}
+
+TEST_F(MainWindowTest, HoveringAColumnOrALegendEntryTellsItsValuesRightToLeft) {
+    auto* chart = child<kestrand::UsageChart>(window.get(), QStringLiteral("Chart1"));
+    ASSERT_NE(chart, nullptr);
+    const kestrand::ChartLayout layout = chart->currentLayout();
+    const kestrand::ChartGeometry& geometry = chart->geometry();
+    const kestrand::View& view = chart->view();
+    auto hover = [&](const QPointF& at) {
+        const QPoint point = at.toPoint();
+        QHelpEvent help(QEvent::ToolTip, point, chart->mapToGlobal(point));
+        QApplication::sendEvent(chart, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+
+    // The middle of each column's face toward the viewer finds that column.
+    std::vector<QPointF> centres;
+    const auto seen = kestrand::visibleFaces(view);
+    for (std::size_t i = 0; i < geometry.columns.size(); ++i) {
+        kestrand::Point2 sum;
+        for (const kestrand::Vec3& corner :
+             kestrand::columnFaces(geometry.columns[i], seen).facing) {
+            const kestrand::Point2 p = layout.plot.toScreen(kestrand::project(corner, view));
+            sum = {sum.x + p.x / 4, sum.y + p.y / 4};
+        }
+        EXPECT_EQ(kestrand::columnAt(geometry, view, layout.plot, sum), i) << i;
+        centres.emplace_back(sum.x, sum.y);
+    }
+    EXPECT_EQ(kestrand::columnAt(geometry, view, layout.plot, {1, 1}), std::nullopt);
+    EXPECT_EQ(kestrand::legendEntryAt(layout.legend, {1, 1}), std::nullopt);
+
+    // "User", spring, first in the data.
+    ASSERT_EQ(geometry.columns[0].series, 0);
+    ASSERT_EQ(geometry.columns[0].category, 0);
+    const QString column = hover(centres[0]);
+    EXPECT_EQ(column, QString::fromUtf16(u"\u200Fکاربر — بهار: 20.4"));
+    EXPECT_TRUE(column.isRightToLeft());
+
+    // The third legend entry, "letters": its four values.
+    const kestrand::Box name = layout.legend.names[2];
+    const QString legend = hover({name.left + name.width / 2, name.top + name.height / 2});
+    EXPECT_EQ(legend, QString::fromUtf16(u"\u200Fنامه\u200Eها\nبهار: 45.9\nتابستان: 22\n"
+                                         u"پائيز: 25\nزمستان: 10"));
+    EXPECT_TRUE(legend.isRightToLeft());
+
+    QToolTip::hideText();
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+    EXPECT_EQ(dialog(), nullptr);
 }
 
 TEST_F(MainWindowTest, ShortcutOnEachButtonShowsTheOneDialogBesideTheWindow) {

@@ -1,11 +1,12 @@
 // The report settings dialog on the offscreen platform: its design, Escape on every
-// control, Cancel, Enter, and the buttons that do nothing.
+// control, Cancel, Enter, Browse, Default and OK, which does nothing.
 #include "kestrand/settings_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,11 +14,13 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "forms/twips.h"
 #include "tests/kestrand/gui_helpers.h"
+#include "tests/support/scripted_platform.h"
 
 namespace {
 
@@ -28,7 +31,7 @@ const QString kFolder = QStringLiteral("I:\\#LOCALs\\log-server");
 class SettingsDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dialog = new kestrand::SettingsDialog;
+        dialog = new kestrand::SettingsDialog(folders);
         guard = dialog;
         dialog->show();
         QApplication::setActiveWindow(dialog);
@@ -42,7 +45,9 @@ class SettingsDialogTest : public ::testing::Test {
         return child<QCheckBox>(dialog, QStringLiteral("Check1(%1)").arg(index));
     }
     QLineEdit* text1() { return child<QLineEdit>(dialog, QStringLiteral("Text1")); }
+    QPushButton* command2() { return child<QPushButton>(dialog, QStringLiteral("Command2")); }
 
+    testing_support::ScriptedFolderChooser folders;
     kestrand::SettingsDialog* dialog = nullptr;
     QPointer<kestrand::SettingsDialog> guard;
 };
@@ -163,15 +168,12 @@ TEST_F(SettingsDialogTest, EnterPressesOkWhichLeavesTheDialogOpen) {
     EXPECT_FALSE(check1(4)->isChecked());
 }
 
-TEST_F(SettingsDialogTest, CancelHidesAndTheOtherButtonsDoNothing) {
+TEST_F(SettingsDialogTest, CancelHidesAndOkDoesNothing) {
     QTest::mouseClick(check1(2), Qt::LeftButton);
     check1(6)->setFocus();
     QTest::keyClick(check1(6), Qt::Key_Space);
-    for (QPushButton* button :
-         {command1(0), command1(2), child<QPushButton>(dialog, QStringLiteral("Command2"))}) {
-        QTest::mouseClick(button, Qt::LeftButton);
-        EXPECT_TRUE(dialog->isVisible()) << button->objectName().toStdString();
-    }
+    QTest::mouseClick(command1(2), Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(check1(2)->isChecked());
     EXPECT_TRUE(check1(6)->isChecked());
     EXPECT_EQ(text1()->text(), kFolder);
@@ -187,6 +189,50 @@ TEST_F(SettingsDialogTest, CancelHidesAndTheOtherButtonsDoNothing) {
     command1(1)->setFocus();
     QTest::keyClick(command1(1), Qt::Key_Space);
     EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(SettingsDialogTest, BrowseChoosesTheFolderAndCancelKeepsIt) {
+    QTemporaryDir chosen;
+    ASSERT_TRUE(chosen.isValid());
+    folders.answer(chosen.path());
+    folders.cancel();
+
+    // The stored folder does not exist on this machine: the chooser starts at home.
+    QTest::mouseClick(command2(), Qt::LeftButton);
+    ASSERT_EQ(folders.requests.size(), 1u);
+    EXPECT_EQ(folders.requests[0].startFolder, QDir::homePath());
+    EXPECT_EQ(text1()->text(), QDir::toNativeSeparators(chosen.path()));
+    EXPECT_TRUE(dialog->isVisible());
+
+    // Next time it starts at the folder the box names; Cancel leaves the box alone.
+    QTest::mouseClick(command2(), Qt::LeftButton);
+    ASSERT_EQ(folders.requests.size(), 2u);
+    EXPECT_EQ(QDir(folders.requests[1].startFolder), QDir(chosen.path()));
+    EXPECT_EQ(text1()->text(), QDir::toNativeSeparators(chosen.path()));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(folders.unexpected, 0);
+
+    // Escape typed on Browse hides the dialog without a chooser.
+    command2()->setFocus();
+    QTest::keyClick(command2(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(folders.requests.size(), 2u);
+}
+
+TEST_F(SettingsDialogTest, DefaultBringsBackTheStartingValuesAndStaysOpen) {
+    for (int i : {0, 3, 6}) {
+        QTest::mouseClick(check1(i), Qt::LeftButton);
+    }
+    text1()->setFocus();
+    text1()->selectAll();
+    QTest::keyClicks(text1(), QStringLiteral("D:\\logs"));
+    ASSERT_EQ(text1()->text(), QStringLiteral("D:\\logs"));
+
+    QTest::mouseClick(command1(0), Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible());
+    for (int i = 0; i < 7; ++i) EXPECT_FALSE(check1(i)->isChecked()) << i;
+    EXPECT_EQ(text1()->text(), kFolder);
+    EXPECT_TRUE(folders.requests.empty());
 }
 
 TEST_F(SettingsDialogTest, SeveralTicksOrNone) {

@@ -13,6 +13,7 @@
 
 #include "kestrand/chart_data.h"
 #include "kestrand/settings_dialog.h"
+#include "tests/support/scripted_platform.h"
 
 namespace {
 
@@ -98,7 +99,8 @@ TEST(StoredStrings, MainButtonCaptionAndLatinTexts) {
 }
 
 TEST(StoredStrings, TheDialogShowsTheStoredTextsUnchanged) {
-    kestrand::SettingsDialog dialog;
+    testing_support::ScriptedFolderChooser folders;
+    kestrand::SettingsDialog dialog(folders);
     using kestrand::text::kDialogButtons;
     for (int i = 0; i < 3; ++i) {
         auto* button = dialog.findChild<QPushButton*>(QStringLiteral("Command1(%1)").arg(i));
