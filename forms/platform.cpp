@@ -7,6 +7,11 @@ FolderChooser& desktopFolderChooser() {
     return chooser;
 }
 
+ProgressRunner& desktopProgressRunner() {
+    static DialogProgressRunner runner;
+    return runner;
+}
+
 Platform& desktopPlatform() {
     static DialogFileChooser chooser;
     static ApplicationEnd programEnd;

@@ -3,12 +3,15 @@
 #include "forms/file_chooser.h"
 #include "forms/folder_chooser.h"
 #include "forms/messenger.h"
+#include "forms/progress.h"
 #include "forms/program_end.h"
 
 namespace forms {
 
 // The production folder chooser, shared by every platform that names none of its own.
 FolderChooser& desktopFolderChooser();
+// The production runner of long reads, likewise.
+ProgressRunner& desktopProgressRunner();
 
 // What a window needs of the platform besides widgets; tests pass scripted versions.
 struct Platform {
@@ -16,6 +19,7 @@ struct Platform {
     ProgramEnd& programEnd;
     Messenger& messenger;
     FolderChooser& folderChooser = desktopFolderChooser();
+    ProgressRunner& progress = desktopProgressRunner();
 };
 
 // The production platform: QFileDialog, QMessageBox and ending the event loop.

@@ -1,5 +1,6 @@
 // trailscan: opens its search window; Ctrl+B there shows the record browser.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QPointer>
 
 #include "forms/fonts.h"
@@ -17,6 +18,14 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral("2.0.0.0"));
     forms::installFontSubstitutions();
 
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Opens a Web proxy log and searches its records."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The log to open."),
+                                 QStringLiteral("[FILE]"));
+    parser.process(app);
+
     forms::Platform& platform = forms::desktopPlatform();
     trailscan::search::SearchWindow searchWindow(platform);
     QApplication::setWindowIcon(searchWindow.windowIcon());
@@ -33,6 +42,10 @@ int main(int argc, char** argv) {
     });
 #endif
     searchWindow.show();
+    if (!parser.positionalArguments().isEmpty()) {
+        // Opened as if the first dialog had returned the path, made absolute from here.
+        searchWindow.openGiven(parser.positionalArguments().constFirst());
+    }
     const int status = QApplication::exec();
 #ifdef TRAILSCAN_HAS_BROWSER
     delete browser.data();

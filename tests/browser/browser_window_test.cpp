@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "forms/twips.h"
+#include "tests/support/drops.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
 
@@ -458,4 +459,36 @@ TEST_F(BrowserWindowTest, ClosingTheWindowClosesItsFile) {
 }
 
 }  // namespace
+TEST_F(BrowserWindowTest, KeysAndADropRunTheButtonsFlowsAndACancelKeepsWhatIsShown) {
+    std::string text;
+    for (int i = 0; i < 3; ++i) text += logLine(sampleFields(i));
+    const QString first = write("X3010214.log", text);
+    const QString second = write("X3010215.log", text + text);
+
+    EXPECT_TRUE(testing_support::dropOn(window.get(), {QUrl::fromLocalFile(first)}));
+    EXPECT_EQ(dialogs(), 0);
+    EXPECT_EQ(position(), "1 OF 4");
+    QTest::keyClick(window.get(), Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(position(), "2 OF 4");
+    const QString shown = record();
+    const QColor backColour = colourOf(back());
+
+    // Cancel while the new log is counted: the boxes, position and colours stay.
+    scripted.progress.cancelNext = true;
+    scripted.chooser.answer(second);
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(dialogs(), 1);
+    EXPECT_EQ(record(), shown);
+    EXPECT_EQ(position(), "2 OF 4");
+    EXPECT_EQ(colourOf(back()), backColour);
+    EXPECT_TRUE(scripted.messenger.messages.empty());
+    // Not open any more: the next ">>" asks for a log, which then opens.
+    scripted.chooser.answer(second);
+    QTest::keyClick(window.get(), Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(position(), "1 OF 7");
+    QTest::keyClick(window.get(), Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(scripted.chooser.unexpected, 0);
+    EXPECT_FALSE(testing_support::dropOn(window.get(), {QUrl("ftp://example.net/a.log")}));
+}
+
 }  // namespace trailscan::browser

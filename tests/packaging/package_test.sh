@@ -66,7 +66,7 @@ check_program_files() {
         [[ $(desktop_value "$desktop" Name) == "$program" ]] || fail "$desktop: Name"
         [[ -n $(desktop_value "$desktop" GenericName) ]] || fail "$desktop: no GenericName"
         [[ -n $(desktop_value "$desktop" Comment) ]] || fail "$desktop: no Comment"
-        [[ $(desktop_value "$desktop" Exec) == "$program" ]] || fail "$desktop: Exec"
+        [[ $(desktop_value "$desktop" Exec) == "$program" || $(desktop_value "$desktop" Exec) == "$program %f" ]] || fail "$desktop: Exec"
         [[ $(desktop_value "$desktop" Icon) == "$program" ]] || fail "$desktop: Icon"
         [[ $(desktop_value "$desktop" Terminal) == false ]] || fail "$desktop: Terminal"
         [[ $(desktop_value "$desktop" X-AppVersion) == "$version" ]] ||

@@ -12,6 +12,7 @@
 #include <QToolTip>
 
 #include "forms/twips.h"
+#include "tests/support/drops.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
 #include "trailscan/search/report_view.h"
@@ -355,6 +356,70 @@ TEST_F(SearchWindowTest, FindSelectsOccurrencesBothWaysWrapsAndSaysWhenThereIsNo
     EXPECT_EQ(selected(), Span(8, 11));
     EXPECT_EQ(QToolTip::text(), QString::fromUtf8("\u201Cabcd\u201D is not in the report."));
     EXPECT_TRUE(scripted.messenger.messages.empty());
+}
+
+TEST_F(SearchWindowTest, EveryOpenRouteRunsTheFlowAndAFailedOneLeavesTheWindowAsItWas) {
+    std::string text;
+    for (int i = 0; i < 3; ++i) text += logLine(sampleFields(i));
+    const auto first = dir.write("X3010214.log", text);
+
+    // The command line: a good path opens as the first dialog would; no dialog is shown.
+    window->openGiven(native(first));
+    EXPECT_TRUE(window->isFileOpen());
+    EXPECT_EQ(window->Text1->text(), "X3010214.log");
+    EXPECT_EQ(window->Text5->text(), "4");
+    EXPECT_TRUE(scripted.chooser.requests.empty());
+    const QString report = window->Text3->text();
+    const QString query = window->Text4->text();
+
+    const auto unchanged = [&](const char* step) {
+        EXPECT_FALSE(window->isFileOpen()) << step;
+        EXPECT_EQ(window->Text1->text(), "X3010214.log") << step;
+        EXPECT_EQ(window->Text5->text(), "4") << step;
+        EXPECT_EQ(window->Text4->text(), query) << step;
+        EXPECT_EQ(window->Text3->text(), report) << step;
+        EXPECT_EQ(window->recordTable().endOfData(), 3) << step;
+    };
+    // A bad path, a folder and a short name: a message each, and the window as it was.
+    for (const QString& bad : {native(dir.path() / "missing.log"), native(dir.path()), QString("a.l")}) {
+        const auto before = scripted.messenger.messages.size();
+        window->openGiven(bad);
+        ASSERT_EQ(scripted.messenger.messages.size(), before + 1) << bad.toStdString();
+        EXPECT_TRUE(scripted.messenger.messages.back().text.startsWith("The log file cannot be opened:\n"));
+        unchanged("bad path");
+    }
+    EXPECT_EQ(scripted.programEnd.count, 0);
+
+    // Cancel in the progress dialog: no message, and nothing of the new file shows.
+    const auto other = dir.write("X5010215.log", text + text);
+    scripted.progress.cancelNext = true;
+    const auto messages = scripted.messenger.messages.size();
+    openWith(native(other));
+    EXPECT_EQ(scripted.messenger.messages.size(), messages);
+    unchanged("cancel");
+
+    // F5 after the log has grown opens the file shown again, with no dialog.
+    window->openGiven(native(first));
+    { std::ofstream(first, std::ios::app | std::ios::binary) << logLine(sampleFields(3)); }
+    const auto dialogs = scripted.chooser.requests.size();
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    EXPECT_EQ(scripted.chooser.requests.size(), dialogs);
+    EXPECT_EQ(window->Text5->text(), "5");
+    EXPECT_EQ(window->recordTable().endOfData(), 4);
+
+    // A dropped local file opens; anything else is refused at the drag.
+    EXPECT_FALSE(testing_support::dropOn(window.get(), {QUrl("https://example.net/X3.log")}));
+    EXPECT_TRUE(testing_support::dropOn(window.get(), {QUrl::fromLocalFile(native(other)),
+                                                       QUrl::fromLocalFile(native(first))}));
+    EXPECT_EQ(window->Text1->text(), "X5010215.log");
+    EXPECT_EQ(window->Text5->text(), "7");
+    EXPECT_TRUE(window->isFileOpen());
+
+    // Ctrl+O presses the open button.
+    scripted.chooser.answer(native(first));
+    QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(window->Text1->text(), "X3010214.log");
+    EXPECT_EQ(scripted.chooser.unexpected, 0);
 }
 
 }  // namespace

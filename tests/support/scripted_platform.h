@@ -83,13 +83,31 @@ public:
     int asked = 0;
 };
 
+// Runs long jobs on the calling thread, so a test sees every step in order; told to, it
+// presses Cancel before the next job starts.
+class ScriptedProgress final : public forms::ProgressRunner {
+public:
+    bool run(QWidget*, const forms::ProgressJob& job) override {
+        ++runs;
+        if (cancelNext && job.cancel != nullptr) {
+            cancelNext = false;
+            job.cancel->store(true);
+        }
+        job.work();
+        return job.cancel == nullptr || !job.cancel->load();
+    }
+    bool cancelNext = false;
+    int runs = 0;
+};
+
 // All of them together, as a window takes them.
 struct ScriptedPlatform {
     ScriptedChooser chooser;
     RecordingEnd programEnd;
     RecordingMessenger messenger;
     ScriptedFolderChooser folderChooser;
-    forms::Platform platform{chooser, programEnd, messenger, folderChooser};
+    ScriptedProgress progress;
+    forms::Platform platform{chooser, programEnd, messenger, folderChooser, progress};
 };
 
 }  // namespace testing_support

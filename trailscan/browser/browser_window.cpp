@@ -1,6 +1,11 @@
 #include "trailscan/browser/browser_window.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QShortcut>
 #include <QColor>
 #include <QFile>
 #include <QIcon>
@@ -105,7 +110,7 @@ void setBackColour(QPushButton* button, const Rgb& rgb) {
 }  // namespace
 
 BrowserWindow::BrowserWindow(forms::Platform& platform, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), platform_(platform) {
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), platform_(platform), opening_(platform, this) {
     initBrowserResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Proxy Kestrand...!"));
@@ -167,6 +172,16 @@ BrowserWindow::BrowserWindow(forms::Platform& platform, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    // Alt+Right is ">>", Alt+Left "<<", Ctrl+O "| |"; a dropped file runs the "| |" flow.
+    const auto key = [this](const QKeySequence& sequence, QPushButton* button, const QString& tip) {
+        auto* shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+        button->setToolTip(tip);
+    };
+    key(QKeySequence(Qt::ALT | Qt::Key_Right), Command1, QStringLiteral("Next record (Alt+Right)"));
+    key(QKeySequence(Qt::ALT | Qt::Key_Left), Command2, QStringLiteral("Previous record (Alt+Left)"));
+    key(QKeySequence::Open, Command3, QStringLiteral("Choose another log (Ctrl+O)"));
+    setAcceptDrops(true);
 
     Form_Load();
 }
@@ -237,15 +252,54 @@ void BrowserWindow::Command2_Click() {
 }
 
 // "| |"
-void BrowserWindow::Command3_Click() {
+void BrowserWindow::Command3_Click() { chooseAnother(std::nullopt); }
+
+void BrowserWindow::chooseAnother(const std::optional<QString>& given) {
+    // What the window shows now, put back when the new file does not open.
+    const QString fileName = fileName_;
+    const std::int64_t recordCounter = recordCounter_;
+    const std::int64_t lineTotal = lineTotal_;
+    const log::FieldSlots shown = slots_;
+    const SavedLengths savedLengths = savedLengths_;
     if (open_) {
         channel_.close();
     }
     reset();
     open_ = false;
-    dialog();
+    fromDialog_ = !given;
+    if (given) {
+        fileName_ = *given;
+    } else {
+        dialog();
+    }
     if (op()) {
         read();
+        return;
+    }
+    fileName_ = fileName;
+    recordCounter_ = recordCounter;
+    lineTotal_ = lineTotal;
+    slots_ = shown;
+    savedLengths_ = savedLengths;
+    for (int i = 0; i < log::kFieldCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        Text1[index]->setText(display(boxText(slots_[index])));
+        Text1[index]->setCursorPosition(0);
+    }
+}
+
+void BrowserWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (droppedLog(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void BrowserWindow::dropEvent(QDropEvent* event) {
+    if (const auto path = droppedLog(event->mimeData())) {
+        event->acceptProposedAction();
+        chooseAnother(QFileInfo(*path).absoluteFilePath());
     }
 }
 
@@ -260,7 +314,8 @@ void BrowserWindow::reset() {
 }
 
 void BrowserWindow::dialog() {
-    if (auto chosen = platform_.chooser.choose(this, logFileRequest())) {
+    fromDialog_ = true;
+    if (auto chosen = opening_.choose()) {
         fileName_ = *chosen;
     }
 }
@@ -268,13 +323,8 @@ void BrowserWindow::dialog() {
 // False when the handler that called it must stop: the program ends, or the file could
 // not be opened (the user has been told, and the window stays usable).
 bool BrowserWindow::op() {
-    if (static_cast<std::size_t>(fileName_.size()) < log::kShortestFileName) {
-        platform_.programEnd.end();
-        return false;
-    }
     if (!open_) {
-        if (auto error = channel_.open(logPath(fileName_))) {
-            reportOpenFailure(*error);
+        if (!opening_.open(channel_, fileName_, fromDialog_)) {
             return false;
         }
         open_ = true;
@@ -290,13 +340,12 @@ bool BrowserWindow::op() {
 }
 
 bool BrowserWindow::linecounter() {
-    lineTotal_ = log::lineTotal(channel_);
-    channel_.close();
-    if (auto error = channel_.open(logPath(fileName_))) {
+    const auto total = opening_.countAndReopen(channel_, fileName_);
+    if (!total) {
         open_ = false;
-        reportOpenFailure(*error);
         return false;
     }
+    lineTotal_ = *total;
     return true;
 }
 
@@ -322,13 +371,6 @@ void BrowserWindow::readback() { read(); }
 void BrowserWindow::showColours() {
     setBackColour(Command1, colours_.forward);
     setBackColour(Command2, colours_.back);
-}
-
-void BrowserWindow::reportOpenFailure(const std::string& reason) {
-    const QByteArray name = fileName_.toUtf8();
-    platform_.messenger.warn(
-        this, windowTitle().trimmed(),
-        QString::fromStdString(log::openFailureMessage(name.toStdString(), reason)));
 }
 
 }  // namespace trailscan::browser

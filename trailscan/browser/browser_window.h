@@ -9,6 +9,7 @@
 #include "trailscan/browser/stepping.h"
 #include "trailscan/log/channel.h"
 #include "trailscan/log/format.h"
+#include "trailscan/log_opening.h"
 
 class QLineEdit;
 class QPushButton;
@@ -30,12 +31,17 @@ class BrowserWindow : public QWidget {
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    // The "| |" flow; `given` (a dropped file) skips the dialog. Cancel or a failure after
+    // the choice leaves the boxes, the position box and the colours as they were.
+    void chooseAnother(const std::optional<QString>& given);
 
     void reset();
     void dialog();
@@ -45,9 +51,10 @@ class BrowserWindow : public QWidget {
     void readback();
 
     void showColours();
-    void reportOpenFailure(const std::string& reason);
 
     forms::Platform& platform_;
+    LogOpening opening_;
+    bool fromDialog_ = true;
     log::Channel channel_;
 
     QString fileName_;

@@ -125,12 +125,15 @@ void Channel::refresh() {
         return;
     }
     stamp_ = now;
-    const std::int64_t at = position();
+    reloadAt(position());
+}
+
+void Channel::reloadAt(std::int64_t position) {
     end_ = 0;
     next_ = 0;
     beforeBuffer_ = -1;
     bufferStart_ = 0;
-    seek(at);
+    seek(position);
 }
 
 std::size_t Channel::readField(std::string& value) {

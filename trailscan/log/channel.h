@@ -40,6 +40,14 @@ public:
     // holds now at the same position. Costs one look at the file's size and time.
     void refresh();
 
+    // The open file (nullptr when closed), for a reader that takes bytes at offsets of its
+    // own, such as the fast line count. Such reads may move the file's offset; go on with
+    // reloadAt(), not seek().
+    std::FILE* file() const { return file_; }
+    // Sets the position and forgets the buffered bytes, so the next read takes them from
+    // the file whatever was read through file() meanwhile.
+    void reloadAt(std::int64_t position);
+
     // Reads the next field into `value`: blanks in front are skipped, the field ends at a
     // comma, a line end (CR LF or a bare LF) or the end of the file, and the delimiter is
     // consumed. Keeps at most kMaxFieldLength bytes; returns the field's full length.

@@ -1,5 +1,6 @@
 #include "trailscan/log/file_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -9,7 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #else
+#include <io.h>
 #include <sys/stat.h>
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #endif
 
 namespace trailscan::log::file_io {
@@ -78,6 +83,47 @@ bool seekTo(std::FILE* file, std::int64_t offset) {
     static_assert(sizeof(off_t) >= 8, "large files need a 64-bit off_t");
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 #endif
+}
+
+std::int64_t readAt(std::FILE* file, std::int64_t offset, char* into, std::size_t size) {
+    std::size_t done = 0;
+#ifdef _WIN32
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    while (done < size) {
+        const std::int64_t at = offset + static_cast<std::int64_t>(done);
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(at) & 0xFFFFFFFFu);
+        where.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(at) >> 32);
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
+        DWORD got = 0;
+        if (!ReadFile(handle, into + done, want, &got, &where)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+#else
+    while (done < size) {
+        const auto at = static_cast<off_t>(offset + static_cast<std::int64_t>(done));
+        const ssize_t got = ::pread(::fileno(file), into + done, size - done, at);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+#endif
+    return static_cast<std::int64_t>(done);
 }
 
 FileStamp stampOf(std::FILE* file) {

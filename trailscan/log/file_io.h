@@ -19,6 +19,11 @@ std::FILE* openRegularForReading(const std::filesystem::path& path, std::string&
 // 64-bit seek to a byte offset from the start (0-based). False on failure.
 bool seekTo(std::FILE* file, std::int64_t offset);
 
+// Reads `size` bytes at a 0-based offset into `into`, fewer only where the file ends, and
+// returns how many (0 past the end), or -1 on a read error. Several threads may read one
+// file at once. On POSIX the file's own offset stays where it was; elsewhere it may move.
+std::int64_t readAt(std::FILE* file, std::int64_t offset, char* into, std::size_t size);
+
 // Size and last change of an open file: when either differs from an earlier look, the
 // file was appended to, truncated or rewritten since.
 struct FileStamp {

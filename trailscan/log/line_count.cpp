@@ -1,7 +1,251 @@
 #include "trailscan/log/line_count.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <immintrin.h>
+#define TS_COUNT_SSE2 1
+#if defined(__GNUC__)
+#define TS_COUNT_AVX2 1
+#endif
+#endif
+
+#include "trailscan/log/file_io.h"
+
 namespace trailscan::log {
 
 std::int64_t lineTotal(Channel& channel) { return 1 + channel.countLinesToEnd(); }
+
+namespace {
+
+// LF bytes in a block. A byte-wise compare of whole vectors beats one memchr call per
+// line: log lines are short (about 250 bytes), so memchr's per-call cost would show.
+std::int64_t countLineFeedsPortable(const char* data, std::size_t size) {
+    std::int64_t count = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        count += data[i] == '\n';
+    }
+    return count;
+}
+
+#ifdef TS_COUNT_SSE2
+// Each 16-byte compare gives 0xFF per LF; subtracting it adds 1 to a byte counter, which
+// is summed into 64 bits (psadbw) before it can overflow, every 255 rounds.
+std::int64_t countLineFeedsSse2(const char* data, std::size_t size) {
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i zero = _mm_setzero_si128();
+    __m128i total = zero;
+    std::size_t i = 0;
+    while (size - i >= 16) {
+        const std::size_t rounds = std::min<std::size_t>((size - i) / 16, 255);
+        __m128i counters = zero;
+        for (std::size_t r = 0; r < rounds; ++r, i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(bytes, lineFeed));
+        }
+        total = _mm_add_epi64(total, _mm_sad_epu8(counters, zero));
+    }
+    const std::int64_t vectors =
+        _mm_cvtsi128_si64(total) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(total, total));
+    return vectors + countLineFeedsPortable(data + i, size - i);
+}
+#endif
+
+#ifdef TS_COUNT_AVX2
+// The same with 32-byte vectors, for processors that have them.
+__attribute__((target("avx2"))) std::int64_t countLineFeedsAvx2(const char* data,
+                                                                 std::size_t size) {
+    const __m256i lineFeed = _mm256_set1_epi8('\n');
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i total = zero;
+    std::size_t i = 0;
+    while (size - i >= 32) {
+        const std::size_t rounds = std::min<std::size_t>((size - i) / 32, 255);
+        __m256i counters = zero;
+        for (std::size_t r = 0; r < rounds; ++r, i += 32) {
+            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+            counters = _mm256_sub_epi8(counters, _mm256_cmpeq_epi8(bytes, lineFeed));
+        }
+        total = _mm256_add_epi64(total, _mm256_sad_epu8(counters, zero));
+    }
+    alignas(32) std::int64_t lanes[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), total);
+    return lanes[0] + lanes[1] + lanes[2] + lanes[3] + countLineFeedsSse2(data + i, size - i);
+}
+#endif
+
+using CountFunction = std::int64_t (*)(const char*, std::size_t);
+
+CountFunction lineFeedCounter() {
+#if defined(TS_COUNT_AVX2)
+    static const CountFunction chosen =
+        __builtin_cpu_supports("avx2") ? countLineFeedsAvx2 : countLineFeedsSse2;
+    return chosen;
+#elif defined(TS_COUNT_SSE2)
+    return countLineFeedsSse2;
+#else
+    return countLineFeedsPortable;
+#endif
+}
+
+// What one block held.
+struct BlockTally {
+    std::int64_t bytes = 0;
+    std::int64_t lineFeeds = 0;
+    int lastByte = -1;
+};
+
+// Reads blocks first, first + step, ... of [from, to) into their slots of `tallies`. Stops
+// after a block that came up short (the file ended there), and also before a block behind
+// one that another reader found short, since nothing after that is counted.
+class BlockReader {
+public:
+    BlockReader(std::FILE* file, std::int64_t from, std::int64_t to, std::int64_t blockBytes,
+                CountProgress& progress, const CountTuning& tuning,
+                std::vector<BlockTally>& tallies)
+        : file_(file), from_(from), to_(to), blockBytes_(blockBytes), progress_(progress),
+          tuning_(tuning), tallies_(tallies),
+          shortBlock_(static_cast<std::int64_t>(tallies.size())) {}
+
+    void run(std::size_t first, std::size_t step, char* buffer) {
+        const CountFunction count = lineFeedCounter();
+        for (std::size_t block = first; block < tallies_.size(); block += step) {
+            if (progress_.cancel.load(std::memory_order_relaxed) || failed_.load() ||
+                static_cast<std::int64_t>(block) > shortBlock_.load()) {
+                return;
+            }
+            const std::int64_t offset = from_ + static_cast<std::int64_t>(block) * blockBytes_;
+            const std::int64_t want = std::min(blockBytes_, to_ - offset);
+            if (tuning_.beforeBlock) {
+                tuning_.beforeBlock(offset);
+            }
+            const std::int64_t got =
+                file_io::readAt(file_, offset, buffer, static_cast<std::size_t>(want));
+            if (got < 0) {
+                failed_ = true;
+                return;
+            }
+            BlockTally& tally = tallies_[block];
+            tally.bytes = got;
+            tally.lineFeeds = count(buffer, static_cast<std::size_t>(got));
+            tally.lastByte = got > 0 ? static_cast<unsigned char>(buffer[got - 1]) : -1;
+            progress_.bytesRead.fetch_add(got, std::memory_order_relaxed);
+            if (got < want) {
+                const auto index = static_cast<std::int64_t>(block);
+                auto known = shortBlock_.load();
+                while (index < known && !shortBlock_.compare_exchange_weak(known, index)) {
+                }
+                return;
+            }
+        }
+    }
+
+    bool failed() const { return failed_.load(); }
+
+private:
+    std::FILE* file_;
+    std::int64_t from_;
+    std::int64_t to_;
+    std::int64_t blockBytes_;
+    CountProgress& progress_;
+    const CountTuning& tuning_;
+    std::vector<BlockTally>& tallies_;
+    std::atomic<std::int64_t> shortBlock_;
+    std::atomic<bool> failed_{false};
+};
+
+}  // namespace
+
+std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
+                                      const CountTuning& tuning) {
+    progress.bytesRead = 0;
+    std::FILE* file = channel.file();
+    if (file == nullptr) {
+        return 1;
+    }
+    const std::int64_t start = channel.position() - 1;
+    const std::int64_t seenEnd = std::max(start, file_io::stampOf(file).size);
+    const auto blockBytes = static_cast<std::int64_t>(std::max<std::size_t>(tuning.blockBytes, 1));
+
+    std::vector<BlockTally> tallies(
+        static_cast<std::size_t>((seenEnd - start + blockBytes - 1) / blockBytes));
+    BlockReader reader(file, start, seenEnd, blockBytes, progress, tuning, tallies);
+    const bool twoThreads = seenEnd - start >= tuning.twoThreadsFrom && tallies.size() > 1;
+    const auto buffers = std::make_unique_for_overwrite<char[]>(
+        static_cast<std::size_t>(blockBytes) * (twoThreads ? 2 : 1));
+    if (twoThreads) {
+        std::thread second;
+        try {
+            second = std::thread([&] { reader.run(1, 2, buffers.get() + blockBytes); });
+        } catch (const std::system_error&) {
+        }
+        reader.run(0, 2, buffers.get());
+        if (second.joinable()) {
+            second.join();
+        } else {
+            reader.run(1, 2, buffers.get() + blockBytes);
+        }
+    } else {
+        reader.run(0, 1, buffers.get());
+    }
+    // On Windows the reads move the file's offset under the channel's buffer.
+    auto giveUp = [&]() -> std::optional<std::int64_t> {
+        channel.reloadAt(start + 1);
+        return std::nullopt;
+    };
+    if (reader.failed() || progress.cancel) {
+        return giveUp();
+    }
+
+    // The blocks in file order, up to the first that came up short.
+    std::int64_t at = start;
+    std::int64_t lineFeeds = 0;
+    int lastByte = -1;
+    auto take = [&](const BlockTally& tally) {
+        at += tally.bytes;
+        lineFeeds += tally.lineFeeds;
+        if (tally.bytes > 0) {
+            lastByte = tally.lastByte;
+        }
+    };
+    for (const BlockTally& tally : tallies) {
+        const std::int64_t want = std::min(blockBytes, seenEnd - at);
+        take(tally);
+        if (tally.bytes < want) {
+            break;
+        }
+    }
+
+    // Then on from there, one block at a time, until a read finds nothing.
+    const CountFunction count = lineFeedCounter();
+    for (;;) {
+        if (progress.cancel) {
+            return giveUp();
+        }
+        if (tuning.beforeBlock) {
+            tuning.beforeBlock(at);
+        }
+        const std::int64_t got =
+            file_io::readAt(file, at, buffers.get(), static_cast<std::size_t>(blockBytes));
+        if (got < 0) {
+            return giveUp();
+        }
+        if (got == 0) {
+            break;
+        }
+        const std::size_t size = static_cast<std::size_t>(got);
+        take({got, count(buffers.get(), size), static_cast<unsigned char>(buffers[size - 1])});
+        progress.bytesRead.fetch_add(got, std::memory_order_relaxed);
+    }
+
+    channel.reloadAt(at + 1);
+    const bool openLastLine = lastByte != -1 && lastByte != '\n';
+    return 1 + lineFeeds + (openLastLine ? 1 : 0);
+}
 
 }  // namespace trailscan::log

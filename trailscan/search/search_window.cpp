@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -101,19 +104,10 @@ QString lastModifiedText(const QString& fileName) {
     return locale.toString(modified, locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + time);
 }
 
-// Shows the busy cursor while a long step runs.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
 }  // namespace
 
 SearchWindow::SearchWindow(forms::Platform& platform, QWidget* parent)
-    : QDialog(parent), platform_(platform) {
+    : QDialog(parent), platform_(platform), opening_(platform, this) {
     initSearchResources();
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Proxy Kestrand"));
@@ -134,6 +128,16 @@ SearchWindow::SearchWindow(forms::Platform& platform, QWidget* parent)
         if (browserOpener_) browserOpener_();
     });
     buildReportCommands();
+
+    // Ctrl+O presses the open button; F5 runs the open flow again on the file shown.
+    auto* openKey = new QShortcut(QKeySequence::Open, this);
+    connect(openKey, &QShortcut::activated, Command2, &QPushButton::click);
+    auto* reloadKey = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(reloadKey, &QShortcut::activated, this, [this] {
+        if (!fileName_.isEmpty()) openFlow(fileName_);
+    });
+    Command2->setToolTip(QStringLiteral("Open a log file (Ctrl+O); F5 opens the file shown again"));
+    setAcceptDrops(true);
 }
 
 // Saving and finding in the report: Ctrl+S anywhere in the window, Ctrl+F in the report box,
@@ -323,13 +327,48 @@ void SearchWindow::closeEvent(QCloseEvent* event) {
     platform_.programEnd.end();
 }
 
-void SearchWindow::Command2_Click() {
+void SearchWindow::Command2_Click() { openFlow(std::nullopt); }
+
+void SearchWindow::openGiven(const QString& path) {
+    openFlow(QFileInfo(path).absoluteFilePath());
+}
+
+void SearchWindow::dragEnterEvent(QDragEnterEvent* event) {
+    // Only a local file can be opened; anything else is refused at the drag.
+    if (droppedLog(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void SearchWindow::dropEvent(QDropEvent* event) {
+    if (const auto path = droppedLog(event->mimeData())) {
+        event->acceptProposedAction();
+        openFlow(*path);
+    }
+}
+
+void SearchWindow::openFlow(const std::optional<QString>& given) {
+    // What a failed open puts back; the panel, table, search box and report are only
+    // changed once every step has succeeded.
+    const QString fileName = fileName_;
+    const int selector = searchSelector_;
+    const std::int64_t lineTotal = lineTotal_;
     if (openFlag_) {
         channel_.close();
     }
     reset();
-    dialog();
+    fromDialog_ = !given;
+    if (given) {
+        fileName_ = *given;
+    } else {
+        dialog();
+    }
     if (!op()) {
+        fileName_ = fileName;
+        searchSelector_ = selector;
+        lineTotal_ = lineTotal;
         return;
     }
     read();
@@ -343,18 +382,13 @@ void SearchWindow::reset() {
 }
 
 void SearchWindow::dialog() {
-    if (auto chosen = platform_.chooser.choose(this, logFileRequest())) {
+    if (auto chosen = opening_.choose()) {
         fileName_ = *chosen;
     }
 }
 
 bool SearchWindow::op() {
-    if (static_cast<std::size_t>(fileName_.size()) < log::kShortestFileName) {
-        platform_.programEnd.end();
-        return false;
-    }
-    if (auto error = channel_.open(logPath(fileName_))) {
-        reportOpenFailure(*error);
+    if (!opening_.open(channel_, fileName_, fromDialog_)) {
         return false;
     }
     openFlag_ = true;
@@ -362,6 +396,12 @@ bool SearchWindow::op() {
 }
 
 bool SearchWindow::linecounter() {
+    const auto total = opening_.countAndReopen(channel_, fileName_);
+    if (!total) {
+        openFlag_ = false;
+        return false;
+    }
+    lineTotal_ = *total;
     const auto panel = log::panelTexts(fileName_.toStdU16String());
     // The boxes are narrow: show each text from its start, and all of it on hover.
     for (auto [box, text] : {std::pair{Text2, lastModifiedText(fileName_)},
@@ -375,25 +415,15 @@ bool SearchWindow::linecounter() {
     // A named label is read by its name alone, so the name carries what the label shows.
     Label3->setAccessibleName(QStringLiteral("Log date: ") + Label3->text());
     Label1->setAccessibleName(QStringLiteral("Log kind: ") + Label1->text());
-    {
-        const BusyCursor busy;
-        lineTotal_ = log::lineTotal(channel_);
-    }
     Text5->setText(QString::number(lineTotal_));
-    // Back to the first byte for the load.
-    channel_.close();
-    if (auto error = channel_.open(logPath(fileName_))) {
-        openFlag_ = false;
-        reportOpenFailure(*error);
-        return false;
-    }
+    // The line total counts every line; the table keeps the first 5001 records.
+    const std::int64_t lines = lineTotal_ - 1;
+    Text5->setToolTip(lines > kRecordCapacity
+                          ? QStringLiteral("Searches see the first %1 records of %2 lines")
+                                .arg(kRecordCapacity)
+                                .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(lines)))
+                          : QString());
     return true;
-}
-
-void SearchWindow::reportOpenFailure(const std::string& reason) {
-    platform_.messenger.warn(
-        this, windowTitle(),
-        QString::fromStdString(log::openFailureMessage(fileName_.toStdString(), reason)));
 }
 
 void SearchWindow::read() {

@@ -4,9 +4,11 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "forms/platform.h"
 #include "trailscan/log/channel.h"
+#include "trailscan/log_opening.h"
 #include "trailscan/search/record_table.h"
 
 class QLabel;
@@ -33,6 +35,9 @@ public:
     int searchSelector() const { return searchSelector_; }
     bool isFileOpen() const { return openFlag_; }
     const RecordTable& recordTable() const { return table_; }
+    // The open flow on a file named on the command line or dropped: as if the first dialog
+    // had returned that path.
+    void openGiven(const QString& path);
 
     // Controls, named as the design names them.
     QLabel* Label1;
@@ -55,6 +60,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private slots:
     void Command2_Click();
@@ -64,6 +71,9 @@ private slots:
 private:
     void buildControls();
     void buildReportCommands();
+    // close, reset, the choice (skipped when `given`), op, linecounter, read, Fset. Cancel or
+    // a failure after the choice leaves the window as it was, with no file open.
+    void openFlow(const std::optional<QString>& given);
     // Asks for a text when `ask` is set or none was given yet, then selects its next (or
     // previous) occurrence in the report.
     void findInReport(bool backward, bool ask);
@@ -75,9 +85,10 @@ private:
     void read();
     void Fset();
     void nevis();
-    void reportOpenFailure(const std::string& reason);
 
     forms::Platform& platform_;
+    LogOpening opening_;
+    bool fromDialog_ = true;
     log::Channel channel_;
     RecordTable table_;
     int searchSelector_ = 0;

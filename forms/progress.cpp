@@ -1,0 +1,93 @@
+#include "forms/progress.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QLocale>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTimer>
+#include <algorithm>
+#include <thread>
+
+namespace forms {
+
+namespace {
+// The bar counts in thousandths, so sizes beyond an int's range fit.
+constexpr int kBarSteps = 1000;
+
+int barValue(std::int64_t done, std::int64_t total) {
+    if (total <= 0) {
+        return 0;
+    }
+    const double part = static_cast<double>(std::clamp<std::int64_t>(done, 0, total)) /
+                        static_cast<double>(total);
+    return static_cast<int>(part * kBarSteps);
+}
+}  // namespace
+
+QString progressText(std::int64_t done, std::int64_t total) {
+    const QLocale english(QLocale::English);
+    return QStringLiteral("%1 of %2").arg(
+        english.formattedDataSize(std::max<std::int64_t>(done, 0), 1, QLocale::DataSizeSIFormat),
+        english.formattedDataSize(std::max<std::int64_t>(total, 0), 1, QLocale::DataSizeSIFormat));
+}
+
+bool DialogProgressRunner::run(QWidget* parent, const ProgressJob& job) {
+    QEventLoop loop;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        job.work();
+        finished.store(true);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+
+    QPointer<QProgressDialog> dialog;
+    QTimer update;
+    update.setInterval(50);
+    const auto refresh = [&] {
+        if (dialog) {
+            const std::int64_t done = job.done != nullptr ? job.done->load() : 0;
+            dialog->setValue(barValue(done, job.total));
+            dialog->setLabelText(job.label + QStringLiteral("\n") + progressText(done, job.total));
+        }
+    };
+    QObject::connect(&update, &QTimer::timeout, &loop, refresh);
+    update.start();
+
+    // Until the dialog shows, input to the windows waits (it is delivered afterwards, or
+    // blocked by the modal dialog); painting and timers go on.
+    QTimer::singleShot(delayMs_, &loop, &QEventLoop::quit);
+    if (!finished.load()) {
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!finished.load()) {
+        dialog = new QProgressDialog(job.label, QStringLiteral("Cancel"), 0, kBarSteps, parent);
+        dialog->setObjectName(QStringLiteral("progressDialog"));
+        dialog->setWindowTitle(job.title);
+        dialog->setWindowModality(Qt::ApplicationModal);
+        dialog->setAutoReset(false);
+        dialog->setAutoClose(false);
+        dialog->setMinimumDuration(0);
+        QObject::connect(dialog, &QProgressDialog::canceled, &loop, [&] {
+            if (job.cancel != nullptr) {
+                job.cancel->store(true);
+            }
+            dialog->setLabelText(QStringLiteral("Cancelling..."));
+        });
+        QApplication::restoreOverrideCursor();
+        dialog->show();
+        refresh();
+        while (!finished.load()) {
+            loop.exec();
+        }
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    }
+    worker.join();
+    update.stop();
+    delete dialog.data();
+    QApplication::restoreOverrideCursor();
+    return job.cancel == nullptr || !job.cancel->load();
+}
+
+}  // namespace forms

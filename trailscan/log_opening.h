@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "forms/platform.h"
+#include "trailscan/log/channel.h"
+#include "trailscan/log_file_request.h"
+
+class QMimeData;
+class QWidget;
+
+namespace trailscan {
+
+// The open steps both windows share. Every failure is told to the user here, in a message
+// titled with the window's title; a Cancel is not a failure and says nothing.
+class LogOpening {
+  public:
+    LogOpening(forms::Platform& platform, QWidget* window) : platform_(platform), window_(window) {}
+
+    // The open-file dialog; nothing on Cancel.
+    std::optional<QString> choose();
+    // The short-name rule, then the open. A short name from the dialog ends the program; one
+    // given on the command line or by a drop gets a message instead.
+    bool open(log::Channel& channel, const QString& fileName, bool fromDialog);
+    // Counts the lines from the channel's position (with progress and Cancel when that takes
+    // long), then opens the file again at its first byte. Nothing on Cancel or a failure; the
+    // channel is then closed.
+    std::optional<std::int64_t> countAndReopen(log::Channel& channel, const QString& fileName);
+    void reportFailure(const QString& fileName, const std::string& reason);
+
+  private:
+    forms::Platform& platform_;
+    QWidget* window_;
+};
+
+// The first local file among dropped URLs, if any.
+std::optional<QString> droppedLog(const QMimeData* data);
+
+}  // namespace trailscan
