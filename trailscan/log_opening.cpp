@@ -1,5 +1,6 @@
 #include "trailscan/log_opening.h"
 
+#include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
@@ -74,6 +75,14 @@ std::optional<QString> droppedLog(const QMimeData* data) {
         }
     }
     return std::nullopt;
+}
+
+void acceptLogDrag(QDragEnterEvent* event) {
+    if (droppedLog(event->mimeData())) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
 }
 
 }  // namespace trailscan

@@ -8,6 +8,7 @@
 #include "trailscan/log/channel.h"
 #include "trailscan/log_file_request.h"
 
+class QDragEnterEvent;
 class QMimeData;
 class QWidget;
 
@@ -37,5 +38,7 @@ class LogOpening {
 
 // The first local file among dropped URLs, if any.
 std::optional<QString> droppedLog(const QMimeData* data);
+// Accepts a drag that carries a local file and refuses anything else, so the cursor shows it.
+void acceptLogDrag(QDragEnterEvent* event);
 
 }  // namespace trailscan

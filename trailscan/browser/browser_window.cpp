@@ -288,13 +288,7 @@ void BrowserWindow::chooseAnother(const std::optional<QString>& given) {
     }
 }
 
-void BrowserWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (droppedLog(event->mimeData())) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
+void BrowserWindow::dragEnterEvent(QDragEnterEvent* event) { acceptLogDrag(event); }
 
 void BrowserWindow::dropEvent(QDropEvent* event) {
     if (const auto path = droppedLog(event->mimeData())) {

@@ -333,14 +333,7 @@ void SearchWindow::openGiven(const QString& path) {
     openFlow(QFileInfo(path).absoluteFilePath());
 }
 
-void SearchWindow::dragEnterEvent(QDragEnterEvent* event) {
-    // Only a local file can be opened; anything else is refused at the drag.
-    if (droppedLog(event->mimeData())) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
+void SearchWindow::dragEnterEvent(QDragEnterEvent* event) { acceptLogDrag(event); }
 
 void SearchWindow::dropEvent(QDropEvent* event) {
     if (const auto path = droppedLog(event->mimeData())) {
