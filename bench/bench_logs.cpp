@@ -1,5 +1,10 @@
 #include "bench/bench_logs.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <cstdlib>
 #include <fstream>
 
@@ -65,6 +70,47 @@ void measureWcL(benchmark::State& state, std::uint64_t bytes) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(fs::file_size(path)));
+}
+
+#ifndef _WIN32
+bool evict(const fs::path& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return false;
+    }
+    const bool done =
+        ::fdatasync(descriptor) == 0 && ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(descriptor);
+    return done;
+}
+
+bool warm(const fs::path& path) {
+    const std::string command = "cat '" + path.string() + "' > /dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+void measureCatCold(benchmark::State& state, const fs::path& path) {
+    const std::string command = "cat '" + path.string() + "' > /dev/null";
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (!evict(path)) {
+            state.SkipWithError("cannot evict the log from the page cache");
+            return;
+        }
+        state.ResumeTiming();
+        if (std::system(command.c_str()) != 0) {
+            state.SkipWithError("cat failed");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(fs::file_size(path)));
+}
+#endif
+
+std::uint64_t bigLogBytes() {
+    const char* gigabytes = std::getenv("TS_BENCH_GB");
+    return (gigabytes != nullptr ? std::strtoull(gigabytes, nullptr, 10) : 4) << 30;
 }
 
 }  // namespace bench

@@ -19,4 +19,19 @@ std::filesystem::path generatedLog(std::uint64_t bytes);
 // timed as a whole process per iteration.
 void measureWcL(benchmark::State& state, std::uint64_t bytes);
 
+#ifndef _WIN32
+// Drops the file's pages from the page cache (written pages are flushed first, or they
+// would stay). False when the system refuses.
+bool evict(const std::filesystem::path& path);
+
+// Reads the file once so a warm row does not pay for an earlier cold one.
+bool warm(const std::filesystem::path& path);
+
+// The cold reference: `cat FILE > /dev/null` with the file evicted before each iteration.
+void measureCatCold(benchmark::State& state, const std::filesystem::path& path);
+#endif
+
+// The size of the 4 GB benchmark log; TS_BENCH_GB sets another.
+std::uint64_t bigLogBytes();
+
 }  // namespace bench

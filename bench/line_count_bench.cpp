@@ -3,12 +3,8 @@
 // to `cat FILE > /dev/null`. Compare the rows' times; TS_BENCH_GB sets another size.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "bench/bench_logs.h"
 #include "trailscan/log/channel.h"
@@ -16,33 +12,9 @@
 
 namespace {
 
-std::uint64_t logBytes() {
-    const char* gigabytes = std::getenv("TS_BENCH_GB");
-    return (gigabytes != nullptr ? std::strtoull(gigabytes, nullptr, 10) : 4) << 30;
-}
-
 const std::filesystem::path& bigLog() {
-    static const auto path = bench::generatedLog(logBytes());
+    static const auto path = bench::generatedLog(bench::bigLogBytes());
     return path;
-}
-
-// Drops the file's pages from the page cache (written pages are flushed first, or they
-// would stay).
-bool evict(const std::filesystem::path& path) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        return false;
-    }
-    const bool done =
-        ::fdatasync(descriptor) == 0 && ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_DONTNEED) == 0;
-    ::close(descriptor);
-    return done;
-}
-
-// Reads the file once so a warm row does not pay for an earlier cold one.
-bool warm(const std::filesystem::path& path) {
-    const std::string command = "cat '" + path.string() + "' > /dev/null";
-    return std::system(command.c_str()) == 0;
 }
 
 void countOnce(benchmark::State& state, const std::filesystem::path& path) {
@@ -67,7 +39,7 @@ void setBytes(benchmark::State& state, const std::filesystem::path& path) {
 
 void BM_LineTotalWarm(benchmark::State& state) {
     const auto& path = bigLog();
-    if (!warm(path)) {
+    if (!bench::warm(path)) {
         state.SkipWithError("cannot read the generated log");
         return;
     }
@@ -79,11 +51,11 @@ void BM_LineTotalWarm(benchmark::State& state) {
 BENCHMARK(BM_LineTotalWarm)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 void BM_WcLWarm(benchmark::State& state) {
-    if (!warm(bigLog())) {
+    if (!bench::warm(bigLog())) {
         state.SkipWithError("cannot read the generated log");
         return;
     }
-    bench::measureWcL(state, logBytes());
+    bench::measureWcL(state, bench::bigLogBytes());
 }
 BENCHMARK(BM_WcLWarm)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
@@ -91,7 +63,7 @@ void BM_LineTotalCold(benchmark::State& state) {
     const auto& path = bigLog();
     for (auto _ : state) {
         state.PauseTiming();
-        if (!evict(path)) {
+        if (!bench::evict(path)) {
             state.SkipWithError("cannot evict the log from the page cache");
             return;
         }
@@ -102,23 +74,7 @@ void BM_LineTotalCold(benchmark::State& state) {
 }
 BENCHMARK(BM_LineTotalCold)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
-void BM_CatCold(benchmark::State& state) {
-    const auto& path = bigLog();
-    const std::string command = "cat '" + path.string() + "' > /dev/null";
-    for (auto _ : state) {
-        state.PauseTiming();
-        if (!evict(path)) {
-            state.SkipWithError("cannot evict the log from the page cache");
-            return;
-        }
-        state.ResumeTiming();
-        if (std::system(command.c_str()) != 0) {
-            state.SkipWithError("cat failed");
-            return;
-        }
-    }
-    setBytes(state, path);
-}
+void BM_CatCold(benchmark::State& state) { bench::measureCatCold(state, bigLog()); }
 BENCHMARK(BM_CatCold)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace

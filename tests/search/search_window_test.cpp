@@ -398,6 +398,15 @@ TEST_F(SearchWindowTest, EveryOpenRouteRunsTheFlowAndAFailedOneLeavesTheWindowAs
     EXPECT_EQ(scripted.messenger.messages.size(), messages);
     unchanged("cancel");
 
+    // The file gone between the count and the reopen: its message, and the window as it was.
+    const auto moved = std::filesystem::path(other.string() + ".moved");
+    scripted.progress.afterNext = [&] { std::filesystem::rename(other, moved); };
+    openWith(native(other));
+    ASSERT_EQ(scripted.messenger.messages.size(), messages + 1);
+    EXPECT_TRUE(scripted.messenger.messages.back().text.startsWith("The log file cannot be opened:\n"));
+    unchanged("reopen");
+    std::filesystem::rename(moved, other);
+
     // F5 after the log has grown opens the file shown again, with no dialog.
     window->openGiven(native(first));
     { std::ofstream(first, std::ios::app | std::ios::binary) << logLine(sampleFields(3)); }

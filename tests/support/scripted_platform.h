@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "forms/platform.h"
@@ -94,9 +96,14 @@ public:
             job.cancel->store(true);
         }
         job.work();
+        if (afterNext) {
+            std::exchange(afterNext, nullptr)();
+        }
         return job.cancel == nullptr || !job.cancel->load();
     }
     bool cancelNext = false;
+    // Runs once, right after the next job's work (a test changes the file there).
+    std::function<void()> afterNext;
     int runs = 0;
 };
 
