@@ -12,12 +12,14 @@
 #include "kestrand/settings_dialog.h"
 #include "kestrand/stored_strings.h"
 #include "tests/accessibility/accessible_tree.h"
+#include "tests/support/keys.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
 
 using namespace accessibility_test;
 using testing_support::ScriptedPlatform;
+using testing_support::typeControlP;
 
 QString u16(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()),
@@ -27,11 +29,6 @@ QString u16(std::u16string_view text) {
 template <typename T>
 T* child(QWidget* window, const QString& name) {
     return window->findChild<T*>(name);
-}
-
-// Ctrl+P as a platform delivers it: the event carries the control character.
-void typeControlP(QWidget* widget) {
-    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_P, QString(QChar(0x10)), Qt::ControlModifier);
 }
 
 class MainWindowAccessTest : public testing::Test {

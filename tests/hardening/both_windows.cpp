@@ -9,18 +9,6 @@
 
 namespace hardening {
 
-std::string linesOfLengths(const std::vector<int>& lengths, const std::string& prefix) {
-    std::string bytes;
-    for (std::size_t i = 0; i < lengths.size(); ++i) {
-        std::vector<std::string> fields(23, "x");
-        fields[0] = prefix + std::to_string(i + 1);
-        const std::size_t bare = testing_support::logLine(fields).size();
-        fields[22] += std::string(static_cast<std::size_t>(lengths[i]) - bare, 'x');
-        bytes += testing_support::logLine(fields);
-    }
-    return bytes;
-}
-
 std::int64_t residentBytes() {
     std::ifstream status("/proc/self/status");
     std::string word;
@@ -82,30 +70,6 @@ void BothWindowsTest::searchRecordNumber(const QString& text) {
     search->Text4->clear();
     QTest::keyClicks(search->Text4, text);
     QTest::mouseClick(search->Command3, Qt::LeftButton);
-}
-
-QLineEdit* BothWindowsTest::box(int i) const {
-    return browser->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(i));
-}
-
-QString BothWindowsTest::position() const {
-    return browser->findChild<QLineEdit*>(QStringLiteral("Text2"))->text();
-}
-
-QPushButton* BothWindowsTest::forward() const {
-    return browser->findChild<QPushButton*>(QStringLiteral("Command1"));
-}
-QPushButton* BothWindowsTest::back() const {
-    return browser->findChild<QPushButton*>(QStringLiteral("Command2"));
-}
-QPushButton* BothWindowsTest::choose() const {
-    return browser->findChild<QPushButton*>(QStringLiteral("Command3"));
-}
-
-void BothWindowsTest::click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-QColor BothWindowsTest::colourOf(QPushButton* button) {
-    return button->property(trailscan::browser::BrowserWindow::kBackColourProperty).value<QColor>();
 }
 
 void BothWindowsTest::chooseInBrowser(const QString& path) {

@@ -25,13 +25,14 @@
 #include "kestrand/settings_dialog.h"
 #include "kestrand/usage_chart.h"
 #include "tests/kestrand/gui_helpers.h"
+#include "tests/support/keys.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
 
 using kestrand_test::child;
-using kestrand_test::typeCharacter;
-using kestrand_test::typeControlP;
+using testing_support::typeCharacter;
+using testing_support::typeControlP;
 
 constexpr char16_t kKeheh = u'\u06A9';
 
