@@ -13,6 +13,7 @@
 
 #include "forms/twips.h"
 #include "tests/support/browser_controls.h"
+#include "tests/support/controls.h"
 #include "tests/support/drops.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
@@ -20,6 +21,7 @@
 namespace trailscan::browser {
 namespace {
 
+using testing_support::control;
 using testing_support::kOrange;
 using testing_support::kRed;
 using testing_support::lineOfLength;
@@ -299,16 +301,16 @@ TEST_F(BrowserWindowTest, TheFirstActionSetsTheBackButtonColour) {
 
     BrowserWindow second(scripted.platform);
     scripted.chooser.answer(path);
-    QTest::mouseClick(second.findChild<QPushButton*>("Command3"), Qt::LeftButton);
-    EXPECT_EQ(colourOf(second.findChild<QPushButton*>("Command2")), kRed);
-    EXPECT_EQ(second.findChild<QLineEdit*>("Text2")->text(), "1 OF 3");
+    QTest::mouseClick(control<QPushButton>(&second, "Command3"), Qt::LeftButton);
+    EXPECT_EQ(colourOf(control<QPushButton>(&second, "Command2")), kRed);
+    EXPECT_EQ(control<QLineEdit>(&second, "Text2")->text(), "1 OF 3");
 
     BrowserWindow third(scripted.platform);
     scripted.chooser.answer(path);
-    QTest::mouseClick(third.findChild<QPushButton*>("Command2"), Qt::LeftButton);
-    EXPECT_EQ(colourOf(third.findChild<QPushButton*>("Command2")), kRed);
-    EXPECT_EQ(third.findChild<QLineEdit*>("Text2")->text(), "1 OF 3");
-    EXPECT_EQ(third.findChild<QLineEdit*>("Text1(0)")->text(), "r1");
+    QTest::mouseClick(control<QPushButton>(&third, "Command2"), Qt::LeftButton);
+    EXPECT_EQ(colourOf(control<QPushButton>(&third, "Command2")), kRed);
+    EXPECT_EQ(control<QLineEdit>(&third, "Text2")->text(), "1 OF 3");
+    EXPECT_EQ(control<QLineEdit>(&third, "Text1(0)")->text(), "r1");
     EXPECT_TRUE(scripted.messenger.messages.empty());
 }
 
@@ -344,7 +346,7 @@ TEST_F(BrowserWindowTest, CancelAsTheVeryFirstActionEndsTheProgram) {
 
     BrowserWindow other(scripted.platform);
     scripted.chooser.cancel();
-    QTest::mouseClick(other.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(&other, "Command1"), Qt::LeftButton);
     EXPECT_EQ(scripted.programEnd.count, 2);
 }
 

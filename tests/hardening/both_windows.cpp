@@ -60,16 +60,18 @@ QString BothWindowsTest::pathOf(const std::string& name) const {
 
 void BothWindowsTest::openInSearch(const QString& path) {
     scripted.chooser.answer(path);
-    QTest::mouseClick(search->Command2, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command2"), Qt::LeftButton);
 }
 
-QString BothWindowsTest::report() const { return search->Text3->text(); }
+QString BothWindowsTest::report() const {
+    return control<ReportView>(search.get(), "Text3")->text();
+}
 
 void BothWindowsTest::searchRecordNumber(const QString& text) {
-    QTest::mouseClick(search->Command1[1], Qt::LeftButton);
-    search->Text4->clear();
-    QTest::keyClicks(search->Text4, text);
-    QTest::mouseClick(search->Command3, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command1", 1), Qt::LeftButton);
+    control<QLineEdit>(search.get(), "Text4")->clear();
+    QTest::keyClicks(control<QLineEdit>(search.get(), "Text4"), text);
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command3"), Qt::LeftButton);
 }
 
 void BothWindowsTest::chooseInBrowser(const QString& path) {

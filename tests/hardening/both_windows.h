@@ -17,16 +17,20 @@
 #include <vector>
 
 #include "tests/support/browser_controls.h"
+#include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
 #include "trailscan/browser/browser_window.h"
+#include "trailscan/search/report_view.h"
 #include "trailscan/search/search_window.h"
 
 namespace hardening {
 
+using testing_support::control;
 using testing_support::kOrange;
 using testing_support::kRed;
 using testing_support::linesOfLengths;
+using trailscan::search::ReportView;
 
 // Resident memory of this process in bytes, from /proc/self/status.
 std::int64_t residentBytes();
@@ -59,7 +63,7 @@ class BothWindowsTest : public ::testing::Test, protected testing_support::Brows
     // Search window.
     void openInSearch(const QString& path);
     QString report() const;
-    QString lineTotal() const { return search->Text5->text(); }
+    QString lineTotal() const { return control<QLineEdit>(search.get(), "Text5")->text(); }
     void searchRecordNumber(const QString& text);
 
     // Record browser.

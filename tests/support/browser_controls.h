@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include "tests/support/controls.h"
 #include "trailscan/browser/browser_window.h"
 
 namespace testing_support {
@@ -23,13 +24,13 @@ class BrowserControls {
     virtual const QWidget* browserWindow() const = 0;
 
     QLineEdit* box(int i) const {
-        return browserWindow()->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(i));
+        return control<QLineEdit>(browserWindow(), QStringLiteral("Text1"), i);
     }
     QLineEdit* positionBox() const {
-        return browserWindow()->findChild<QLineEdit*>(QStringLiteral("Text2"));
+        return control<QLineEdit>(browserWindow(), QStringLiteral("Text2"));
     }
     QPushButton* button(const QString& name) const {
-        return browserWindow()->findChild<QPushButton*>(name);
+        return control<QPushButton>(browserWindow(), name);
     }
     QPushButton* forward() const { return button(QStringLiteral("Command1")); }
     QPushButton* back() const { return button(QStringLiteral("Command2")); }
