@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "tests/accessibility/accessible_tree.h"
+#include "tests/support/browser_controls.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
 #include "trailscan/browser/browser_window.h"
@@ -20,15 +21,10 @@ using testing_support::ScriptedPlatform;
 using testing_support::TempDir;
 using trailscan::browser::BrowserWindow;
 
-class BrowserWindowAccessTest : public testing::Test {
+class BrowserWindowAccessTest : public testing::Test, protected testing_support::BrowserControls {
   protected:
     void SetUp() override { window = std::make_unique<BrowserWindow>(scripted.platform); }
-
-    QLineEdit* box(int i) const {
-        return window->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(i));
-    }
-    QLineEdit* positionBox() const { return window->findChild<QLineEdit*>("Text2"); }
-    QPushButton* button(const char* name) const { return window->findChild<QPushButton*>(name); }
+    const QWidget* browserWindow() const override { return window.get(); }
 
     QString writeLog(const std::string& name, int records) {
         std::string bytes;

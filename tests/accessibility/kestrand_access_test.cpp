@@ -12,33 +12,27 @@
 #include "kestrand/settings_dialog.h"
 #include "kestrand/stored_strings.h"
 #include "tests/accessibility/accessible_tree.h"
+#include "tests/support/controls.h"
+#include "tests/support/keys.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
 
 using namespace accessibility_test;
+using testing_support::control;
 using testing_support::ScriptedPlatform;
+using testing_support::typeControlP;
 
 QString u16(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()),
                    static_cast<qsizetype>(text.size()));
 }
 
-template <typename T>
-T* child(QWidget* window, const QString& name) {
-    return window->findChild<T*>(name);
-}
-
-// Ctrl+P as a platform delivers it: the event carries the control character.
-void typeControlP(QWidget* widget) {
-    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_P, QString(QChar(0x10)), Qt::ControlModifier);
-}
-
 class MainWindowAccessTest : public testing::Test {
   protected:
     void SetUp() override { window = std::make_unique<kestrand::MainWindow>(scripted.platform); }
     QPushButton* button(const char* name) const {
-        return child<QPushButton>(window.get(), QString::fromLatin1(name));
+        return control<QPushButton>(window.get(), QString::fromLatin1(name));
     }
 
     ScriptedPlatform scripted;
@@ -63,7 +57,7 @@ TEST_F(MainWindowAccessTest, EveryControlIsNamedForAScreenReaderWithItsRole) {
 
 TEST_F(MainWindowAccessTest, TheChartDescriptionReadsOutItsData) {
     QAccessibleInterface* chart =
-        QAccessible::queryAccessibleInterface(child<QWidget>(window.get(), "Chart1"));
+        QAccessible::queryAccessibleInterface(control<QWidget>(window.get(), "Chart1"));
     ASSERT_NE(chart, nullptr);
     const QString description = chart->text(QAccessible::Description);
     // Each series with its four seasons in order; the two-part series name is read as one
@@ -111,14 +105,10 @@ class SettingsDialogAccessTest : public testing::Test {
         // Hidden rather than closed: a closed dialog deletes itself.
         dialog->hide();
     }
-    QPushButton* command1(int i) const {
-        return child<QPushButton>(dialog.get(), QStringLiteral("Command1(%1)").arg(i));
-    }
-    QCheckBox* check(int i) const {
-        return child<QCheckBox>(dialog.get(), QStringLiteral("Check1(%1)").arg(i));
-    }
-    QLineEdit* folder() const { return child<QLineEdit>(dialog.get(), "Text1"); }
-    QPushButton* browse() const { return child<QPushButton>(dialog.get(), "Command2"); }
+    QPushButton* command1(int i) const { return control<QPushButton>(dialog.get(), "Command1", i); }
+    QCheckBox* check(int i) const { return control<QCheckBox>(dialog.get(), "Check1", i); }
+    QLineEdit* folder() const { return control<QLineEdit>(dialog.get(), "Text1"); }
+    QPushButton* browse() const { return control<QPushButton>(dialog.get(), "Command2"); }
 
     testing_support::ScriptedFolderChooser folders;  // Browse is answered with Cancel
     std::unique_ptr<kestrand::SettingsDialog> dialog;

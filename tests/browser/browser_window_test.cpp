@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "forms/twips.h"
+#include "tests/support/browser_controls.h"
+#include "tests/support/controls.h"
 #include "tests/support/drops.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
@@ -19,47 +21,26 @@
 namespace trailscan::browser {
 namespace {
 
+using testing_support::control;
+using testing_support::kOrange;
+using testing_support::kRed;
 using testing_support::lineOfLength;
+using testing_support::linesOfLengths;
 using testing_support::logLine;
 using testing_support::sampleFields;
 using testing_support::ScriptedPlatform;
 using testing_support::TempDir;
 
-const QColor kOrange(255, 192, 128);
-const QColor kRed(255, 0, 0);
-
-// Lines of the given byte lengths; field 0 of line n reads "r<n>".
-std::string linesOfLengths(const std::vector<int>& lengths) {
-    std::string bytes;
-    for (std::size_t i = 0; i < lengths.size(); ++i) {
-        bytes += lineOfLength(static_cast<int>(i) + 1, lengths[i]);
-    }
-    return bytes;
-}
-
-class BrowserWindowTest : public ::testing::Test {
+class BrowserWindowTest : public ::testing::Test, protected testing_support::BrowserControls {
   protected:
     void SetUp() override {
         window = std::make_unique<BrowserWindow>(scripted.platform);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
+    const QWidget* browserWindow() const override { return window.get(); }
 
-    QLineEdit* box(int i) const {
-        return window->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(i));
-    }
-    QLineEdit* positionBox() const { return window->findChild<QLineEdit*>("Text2"); }
-    QPushButton* button(const char* name) const { return window->findChild<QPushButton*>(name); }
-    QPushButton* forward() const { return button("Command1"); }
-    QPushButton* back() const { return button("Command2"); }
-    QPushButton* choose() const { return button("Command3"); }
-
-    QString position() const { return positionBox()->text(); }
-    QString record() const { return box(0)->text(); }
-    static QColor colourOf(QPushButton* b) {
-        return b->property(BrowserWindow::kBackColourProperty).value<QColor>();
-    }
-    static void click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+    QString record() const { return field(0); }
     int dialogs() const { return static_cast<int>(scripted.chooser.requests.size()); }
 
     QString write(const std::string& name, const std::string& bytes) {
@@ -320,16 +301,16 @@ TEST_F(BrowserWindowTest, TheFirstActionSetsTheBackButtonColour) {
 
     BrowserWindow second(scripted.platform);
     scripted.chooser.answer(path);
-    QTest::mouseClick(second.findChild<QPushButton*>("Command3"), Qt::LeftButton);
-    EXPECT_EQ(colourOf(second.findChild<QPushButton*>("Command2")), kRed);
-    EXPECT_EQ(second.findChild<QLineEdit*>("Text2")->text(), "1 OF 3");
+    QTest::mouseClick(control<QPushButton>(&second, "Command3"), Qt::LeftButton);
+    EXPECT_EQ(colourOf(control<QPushButton>(&second, "Command2")), kRed);
+    EXPECT_EQ(control<QLineEdit>(&second, "Text2")->text(), "1 OF 3");
 
     BrowserWindow third(scripted.platform);
     scripted.chooser.answer(path);
-    QTest::mouseClick(third.findChild<QPushButton*>("Command2"), Qt::LeftButton);
-    EXPECT_EQ(colourOf(third.findChild<QPushButton*>("Command2")), kRed);
-    EXPECT_EQ(third.findChild<QLineEdit*>("Text2")->text(), "1 OF 3");
-    EXPECT_EQ(third.findChild<QLineEdit*>("Text1(0)")->text(), "r1");
+    QTest::mouseClick(control<QPushButton>(&third, "Command2"), Qt::LeftButton);
+    EXPECT_EQ(colourOf(control<QPushButton>(&third, "Command2")), kRed);
+    EXPECT_EQ(control<QLineEdit>(&third, "Text2")->text(), "1 OF 3");
+    EXPECT_EQ(control<QLineEdit>(&third, "Text1(0)")->text(), "r1");
     EXPECT_TRUE(scripted.messenger.messages.empty());
 }
 
@@ -365,7 +346,7 @@ TEST_F(BrowserWindowTest, CancelAsTheVeryFirstActionEndsTheProgram) {
 
     BrowserWindow other(scripted.platform);
     scripted.chooser.cancel();
-    QTest::mouseClick(other.findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(&other, "Command1"), Qt::LeftButton);
     EXPECT_EQ(scripted.programEnd.count, 2);
 }
 

@@ -45,9 +45,9 @@ TEST_F(BigFileTest, AHundredMegabytesWithoutALineBreakIsReadInBoundedMemory) {
     EXPECT_EQ(search->recordTable().endOfData(), 1);
     EXPECT_TRUE(report().isEmpty());  // no user name: the default query finds nothing
     // The stored prefix is searchable like any field.
-    QTest::mouseClick(search->Command1[6], Qt::LeftButton);
-    search->Text4->setText("AAAA");
-    QTest::mouseClick(search->Command3, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command1", 6), Qt::LeftButton);
+    control<QLineEdit>(search.get(), "Text4")->setText("AAAA");
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command3"), Qt::LeftButton);
     EXPECT_EQ(report().size(), qsizetype(3 + static_cast<qsizetype>(kMaxFieldLength) + 3 + 22 * 3));
     EXPECT_LT(residentBytes() - before, kResidentGrowthLimit);
 
@@ -77,8 +77,8 @@ TEST_F(BigFileTest, FieldsUpToTheLimitAreShownAndSearchedWhole) {
                                    testing_support::logLine(testing_support::sampleFields(1)) +
                                    testing_support::logLine(testing_support::sampleFields(2)));
     openInSearch(path);
-    EXPECT_EQ(search->Text4->text().size(), 40003);
-    EXPECT_TRUE(search->Text4->text().endsWith("END"));
+    EXPECT_EQ(control<QLineEdit>(search.get(), "Text4")->text().size(), 40003);
+    EXPECT_TRUE(control<QLineEdit>(search.get(), "Text4")->text().endsWith("END"));
     EXPECT_EQ(report(), "long.example\r\n");
 
     chooseInBrowser(path);

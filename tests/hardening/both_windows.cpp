@@ -9,18 +9,6 @@
 
 namespace hardening {
 
-std::string linesOfLengths(const std::vector<int>& lengths, const std::string& prefix) {
-    std::string bytes;
-    for (std::size_t i = 0; i < lengths.size(); ++i) {
-        std::vector<std::string> fields(23, "x");
-        fields[0] = prefix + std::to_string(i + 1);
-        const std::size_t bare = testing_support::logLine(fields).size();
-        fields[22] += std::string(static_cast<std::size_t>(lengths[i]) - bare, 'x');
-        bytes += testing_support::logLine(fields);
-    }
-    return bytes;
-}
-
 std::int64_t residentBytes() {
     std::ifstream status("/proc/self/status");
     std::string word;
@@ -72,40 +60,18 @@ QString BothWindowsTest::pathOf(const std::string& name) const {
 
 void BothWindowsTest::openInSearch(const QString& path) {
     scripted.chooser.answer(path);
-    QTest::mouseClick(search->Command2, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command2"), Qt::LeftButton);
 }
 
-QString BothWindowsTest::report() const { return search->Text3->text(); }
+QString BothWindowsTest::report() const {
+    return control<ReportView>(search.get(), "Text3")->text();
+}
 
 void BothWindowsTest::searchRecordNumber(const QString& text) {
-    QTest::mouseClick(search->Command1[1], Qt::LeftButton);
-    search->Text4->clear();
-    QTest::keyClicks(search->Text4, text);
-    QTest::mouseClick(search->Command3, Qt::LeftButton);
-}
-
-QLineEdit* BothWindowsTest::box(int i) const {
-    return browser->findChild<QLineEdit*>(QStringLiteral("Text1(%1)").arg(i));
-}
-
-QString BothWindowsTest::position() const {
-    return browser->findChild<QLineEdit*>(QStringLiteral("Text2"))->text();
-}
-
-QPushButton* BothWindowsTest::forward() const {
-    return browser->findChild<QPushButton*>(QStringLiteral("Command1"));
-}
-QPushButton* BothWindowsTest::back() const {
-    return browser->findChild<QPushButton*>(QStringLiteral("Command2"));
-}
-QPushButton* BothWindowsTest::choose() const {
-    return browser->findChild<QPushButton*>(QStringLiteral("Command3"));
-}
-
-void BothWindowsTest::click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-QColor BothWindowsTest::colourOf(QPushButton* button) {
-    return button->property(trailscan::browser::BrowserWindow::kBackColourProperty).value<QColor>();
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command1", 1), Qt::LeftButton);
+    control<QLineEdit>(search.get(), "Text4")->clear();
+    QTest::keyClicks(control<QLineEdit>(search.get(), "Text4"), text);
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command3"), Qt::LeftButton);
 }
 
 void BothWindowsTest::chooseInBrowser(const QString& path) {

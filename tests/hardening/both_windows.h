@@ -16,15 +16,21 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/browser_controls.h"
+#include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
 #include "trailscan/browser/browser_window.h"
+#include "trailscan/search/report_view.h"
 #include "trailscan/search/search_window.h"
 
 namespace hardening {
 
-// Lines of the given byte lengths; field 0 of line n reads "<prefix><n>".
-std::string linesOfLengths(const std::vector<int>& lengths, const std::string& prefix = "r");
+using testing_support::control;
+using testing_support::kOrange;
+using testing_support::kRed;
+using testing_support::linesOfLengths;
+using trailscan::search::ReportView;
 
 // Resident memory of this process in bytes, from /proc/self/status.
 std::int64_t residentBytes();
@@ -47,7 +53,7 @@ class Watchdog {
 
 // Both windows of the program on one scripted platform, with the controls read back by
 // their object names.
-class BothWindowsTest : public ::testing::Test {
+class BothWindowsTest : public ::testing::Test, protected testing_support::BrowserControls {
   protected:
     void SetUp() override;
 
@@ -57,18 +63,11 @@ class BothWindowsTest : public ::testing::Test {
     // Search window.
     void openInSearch(const QString& path);
     QString report() const;
-    QString lineTotal() const { return search->Text5->text(); }
+    QString lineTotal() const { return control<QLineEdit>(search.get(), "Text5")->text(); }
     void searchRecordNumber(const QString& text);
 
     // Record browser.
-    QLineEdit* box(int i) const;
-    QString field(int i) const { return box(i)->text(); }
-    QString position() const;
-    QPushButton* forward() const;
-    QPushButton* back() const;
-    QPushButton* choose() const;
-    static void click(QPushButton* button);
-    static QColor colourOf(QPushButton* button);
+    const QWidget* browserWindow() const override { return browser.get(); }
     void chooseInBrowser(const QString& path);
     int dialogs() const { return static_cast<int>(scripted.chooser.requests.size()); }
     int warnings() const;
@@ -78,8 +77,5 @@ class BothWindowsTest : public ::testing::Test {
     std::unique_ptr<trailscan::search::SearchWindow> search;
     std::unique_ptr<trailscan::browser::BrowserWindow> browser;
 };
-
-inline const QColor kOrange(255, 192, 128);
-inline const QColor kRed(255, 0, 0);
 
 }  // namespace hardening

@@ -16,11 +16,7 @@ void append(const QString& path, const std::string& bytes) {
     out << bytes;
 }
 
-// Rewrites the file in place (same inode), as a program that truncates and writes does.
-void rewrite(const QString& path, const std::string& bytes) {
-    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using testing_support::rewriteInPlace;
 
 class ChangingFileTest : public BothWindowsTest {};
 
@@ -76,7 +72,7 @@ TEST_F(ChangingFileTest, AFileTruncatedWhileOpenEndsTheNextStep) {
     }
 
     // Cut after record 2 while record 3 is shown: ">>" meets the end.
-    rewrite(path, linesOfLengths({200, 210, 190, 205}));
+    rewriteInPlace(path.toStdString(), linesOfLengths({200, 210, 190, 205}));
     chooseInBrowser(path);
     click(forward());
     click(forward());
@@ -107,7 +103,7 @@ TEST_F(ChangingFileTest, AStepBackIntoATruncatedFileSeeksPastItsEnd) {
     EXPECT_EQ(colourOf(forward()), kRed);
 
     // At record 2 the step back reads from the first byte, which the file still has.
-    rewrite(path, linesOfLengths({200, 210, 190, 205}));
+    rewriteInPlace(path.toStdString(), linesOfLengths({200, 210, 190, 205}));
     chooseInBrowser(path);
     click(forward());
     fs::resize_file(path.toStdString(), 0);
@@ -125,7 +121,7 @@ TEST_F(ChangingFileTest, AFileRewrittenInPlaceIsReadAsItIsNow) {
     click(forward());
     EXPECT_EQ(field(0), "r2");
     // Other records at the same places, one of them longer.
-    rewrite(path, linesOfLengths({200, 210, 190, 305}, "n"));
+    rewriteInPlace(path.toStdString(), linesOfLengths({200, 210, 190, 305}, "n"));
     click(forward());
     EXPECT_EQ(field(0), "n3");
     click(forward());

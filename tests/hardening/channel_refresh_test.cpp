@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "tests/support/test_files.h"
@@ -13,13 +12,9 @@ namespace hardening {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::rewriteInPlace;
 using testing_support::TempDir;
 using trailscan::log::Channel;
-
-void rewrite(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 TEST(ChannelRefresh, ATruncatedFileHasNoMoreBytesAfterARefresh) {
     TempDir dir;
@@ -45,13 +40,13 @@ TEST(ChannelRefresh, ARewrittenFileIsReadAgainAtTheSamePosition) {
     ASSERT_FALSE(channel.open(path).has_value());
     std::string value;
     channel.readLine();
-    rewrite(path, "A, B\r\nCC, D\r\n");
+    rewriteInPlace(path, "A, B\r\nCC, D\r\n");
     channel.refresh();
     channel.readField(value);
     EXPECT_EQ(value, "CC");
     // Reloaded at an LF, the channel still knows the CR before it: a line read from there
     // runs on to the next line end.
-    rewrite(path, "A, B\r\nCCC, D\r\nE\r\n");
+    rewriteInPlace(path, "A, B\r\nCCC, D\r\nE\r\n");
     channel.seek(6);
     channel.refresh();
     channel.readLine();

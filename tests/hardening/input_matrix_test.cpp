@@ -54,14 +54,14 @@ TEST_F(InputMatrixTest, NamesThatAreNotRegularFilesGiveAMessageAndNeverBlock) {
             EXPECT_TRUE(scripted.messenger.messages[i].text.contains(row.reason));
         }
         EXPECT_FALSE(search->isFileOpen());
-        EXPECT_EQ(search->Text5->text(), "0000");
+        EXPECT_EQ(control<QLineEdit>(search.get(), "Text5")->text(), "0000");
         EXPECT_TRUE(position().isEmpty());
         EXPECT_EQ(colourOf(forward()), kOrange);
     }
     EXPECT_EQ(scripted.programEnd.count, 0);
 
     // Both windows stay usable: "Go !" asks for a file, and the next choice opens it.
-    QTest::mouseClick(search->Command3, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command3"), Qt::LeftButton);
     EXPECT_EQ(report(), "Please select a LOG file at first!\r\n");
     const QString good = write("good-X3010214.log", sampleLog(3));
     openInSearch(good);
@@ -79,12 +79,13 @@ TEST_F(InputMatrixTest, AnEmptyFileAndAFileOfOnlyLineBreaksHoldNoRecord) {
           std::tuple{"breaks-X3010214.log", std::string("\r\n\r\n\r\n"), "4"}}) {
         SCOPED_TRACE(name);
         const QString path = write(name, bytes);
-        search->Text4->setText("keep");
+        control<QLineEdit>(search.get(), "Text4")->setText("keep");
         openInSearch(path);
         EXPECT_TRUE(search->isFileOpen());
         EXPECT_EQ(lineTotal(), total);
         EXPECT_EQ(search->recordTable().endOfData(), 0);
-        EXPECT_EQ(search->Text4->text(), "keep");  // no user name to put there
+        // No user name to put there.
+        EXPECT_EQ(control<QLineEdit>(search.get(), "Text4")->text(), "keep");
         EXPECT_TRUE(report().isEmpty());
 
         chooseInBrowser(path);
@@ -110,7 +111,7 @@ TEST_F(InputMatrixTest, NulBytesAndBytesAbove127AreShownInTheLogsCodePage) {
 
     // The default query finds the user name with its odd bytes and reports the site.
     openInSearch(path);
-    EXPECT_EQ(search->Text4->text(), user);
+    EXPECT_EQ(control<QLineEdit>(search.get(), "Text4")->text(), user);
     EXPECT_EQ(report(), site + "\r\n");
 
     searchRecordNumber("0");
@@ -214,9 +215,9 @@ TEST_F(InputMatrixTest, AFileOf5002LinesLoads5001RecordsAndCountsEveryLine) {
     EXPECT_EQ(lines[0], "5000= ");
     EXPECT_EQ(lines[2 + 7], QString::fromStdString(sampleFields(5000)[7]));
     // Line 5002 was never loaded.
-    QTest::mouseClick(search->Command1[0], Qt::LeftButton);
-    search->Text4->setText("LASTUSER");
-    QTest::mouseClick(search->Command3, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command1", 0), Qt::LeftButton);
+    control<QLineEdit>(search.get(), "Text4")->setText("LASTUSER");
+    QTest::mouseClick(control<QPushButton>(search.get(), "Command3"), Qt::LeftButton);
     EXPECT_TRUE(report().isEmpty());
 
     // The browser steps through every line to the end.

@@ -10,12 +10,12 @@
 
 #include "kestrand/main_window.h"
 #include "kestrand/settings_dialog.h"
-#include "tests/kestrand/gui_helpers.h"
+#include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
 
-using kestrand_test::child;
+using testing_support::control;
 
 // Dark pixels per column, without the empty columns at either end.
 std::vector<int> inkColumns(const QImage& image, const QRect& area) {
@@ -97,7 +97,7 @@ TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.index);
-        auto* button = child<QPushButton>(&dialog, QStringLiteral("Command1(%1)").arg(c.index));
+        auto* button = control<QPushButton>(&dialog, "Command1", c.index);
         const auto ink = captionInk(button, 4);
         EXPECT_LT(mismatchAtEnd(ink, inkOf(c.right, button->font()), true), 0.25);
         EXPECT_LT(mismatchAtEnd(ink, inkOf(c.left, button->font()), false), 0.25);
@@ -111,7 +111,7 @@ TEST(CaptionDirection, LabelsShowTheirColonAtTheLeft) {
     dialog.show();
     for (const char* name : {"Label1", "Label2"}) {
         SCOPED_TRACE(name);
-        auto* label = child<QLabel>(&dialog, QString::fromLatin1(name));
+        auto* label = control<QLabel>(&dialog, QString::fromLatin1(name));
         const auto ink = captionInk(label, 0);
         const auto colon = inkOf(QStringLiteral(":"), label->font());
         int colonWidth = 0, leftWidth = 0, rightWidth = 0;
@@ -129,7 +129,7 @@ TEST(CaptionDirection, TheWideButtonEndsWithItsLatinWordAtTheRight) {
     testing_support::ScriptedPlatform platform;
     kestrand::MainWindow window(platform.platform);
     window.show();
-    auto* button = child<QPushButton>(&window, QStringLiteral("Command1"));
+    auto* button = control<QPushButton>(&window, "Command1");
     const auto ink = captionInk(button, 4);
     const auto latin = inkOf(QStringLiteral("Orvane"), button->font());
     EXPECT_LT(mismatchAtEnd(ink, latin, true), 0.25);

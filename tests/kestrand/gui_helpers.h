@@ -2,29 +2,10 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QString>
-#include <QTest>
-#include <QWidget>
 
 namespace kestrand_test {
 
-// Types one character with its text as a keyboard layout delivers it. QTest::keyClicks
-// passes characters through Latin-1, which loses Persian letters.
-inline void typeCharacter(QWidget* widget, char16_t code, Qt::Key key = Qt::Key_unknown) {
-    QTest::sendKeyEvent(QTest::Click, widget, key, QString(QChar(code)), Qt::NoModifier);
-}
-
-// Ctrl+P as the platform sends it where the event carries the control character itself.
-inline void typeControlP(QWidget* widget) {
-    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_P, QString(QChar(0x10)), Qt::ControlModifier);
-}
-
 // Runs the deferred deletes of closed windows.
 inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-template <typename T>
-T* child(QWidget* window, const QString& name) {
-    return window->findChild<T*>(name);
-}
 
 }  // namespace kestrand_test

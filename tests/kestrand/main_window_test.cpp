@@ -25,13 +25,15 @@
 #include "kestrand/settings_dialog.h"
 #include "kestrand/usage_chart.h"
 #include "tests/kestrand/gui_helpers.h"
+#include "tests/support/controls.h"
+#include "tests/support/keys.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
 
-using kestrand_test::child;
-using kestrand_test::typeCharacter;
-using kestrand_test::typeControlP;
+using testing_support::control;
+using testing_support::typeCharacter;
+using testing_support::typeControlP;
 
 constexpr char16_t kKeheh = u'\u06A9';
 
@@ -44,7 +46,7 @@ class MainWindowTest : public ::testing::Test {
     }
 
     QPushButton* button(const char* name) {
-        return child<QPushButton>(window.get(), QString::fromLatin1(name));
+        return control<QPushButton>(window.get(), QString::fromLatin1(name));
     }
     kestrand::SettingsDialog* dialog() const { return window->settingsDialog(); }
     bool dialogVisible() const { return dialog() != nullptr && dialog()->isVisible(); }
@@ -74,7 +76,8 @@ TEST_F(MainWindowTest, LaidOutAsDesigned) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        auto* control = child<QWidget>(window.get(), QString::fromLatin1(row.name));
+        auto* control =
+            testing_support::control<QWidget>(window.get(), QString::fromLatin1(row.name));
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(control->geometry(), forms::toPixels(row.rect));
         EXPECT_EQ(control->parentWidget()->objectName(), QString::fromLatin1(row.container));
@@ -94,17 +97,17 @@ TEST_F(MainWindowTest, LaidOutAsDesigned) {
     EXPECT_TRUE(iconSizes.contains(QSize(32, 32)));
     EXPECT_TRUE(iconSizes.contains(QSize(16, 16)));
 
-    auto* logo = child<QLabel>(window.get(), QStringLiteral("Picture1"));
+    auto* logo = control<QLabel>(window.get(), "Picture1");
     EXPECT_EQ(logo->pixmap().size(), QSize(68, 320));
-    auto* label = child<QLabel>(window.get(), QStringLiteral("Label1"));
+    auto* label = control<QLabel>(window.get(), "Label1");
     EXPECT_TRUE(label->text().isEmpty());
     EXPECT_FALSE(label->autoFillBackground());
 
     // The picture buttons lie over the chart, the empty label behind it.
-    auto* frame = child<QGroupBox>(window.get(), QStringLiteral("Frame1"));
+    auto* frame = control<QGroupBox>(window.get(), "Frame1");
     const auto stack = frame->children();
     auto z = [&](const char* name) {
-        return stack.indexOf(child<QWidget>(window.get(), QString::fromLatin1(name)));
+        return stack.indexOf(control<QWidget>(window.get(), QString::fromLatin1(name)));
     };
     EXPECT_LT(z("Label1"), z("Chart1"));
     EXPECT_LT(z("Chart1"), z("Command2"));
@@ -125,7 +128,7 @@ TEST_F(MainWindowTest, TabOrderAndStartingFocus) {
 }
 
 TEST_F(MainWindowTest, TheChartShowsItsLegendAtTheRightBetweenThePictureButtons) {
-    auto* chart = child<kestrand::UsageChart>(window.get(), QStringLiteral("Chart1"));
+    auto* chart = control<kestrand::UsageChart>(window.get(), "Chart1");
     ASSERT_NE(chart, nullptr);
     const QRectF legend = chart->legendRect();
     EXPECT_GT(legend.left(), chart->width() * 0.75);
@@ -155,7 +158,7 @@ TEST_F(MainWindowTest, TheChartShowsItsLegendAtTheRightBetweenThePictureButtons)
 }
 
 TEST_F(MainWindowTest, HoveringAColumnOrALegendEntryTellsItsValuesRightToLeft) {
-    auto* chart = child<kestrand::UsageChart>(window.get(), QStringLiteral("Chart1"));
+    auto* chart = control<kestrand::UsageChart>(window.get(), "Chart1");
     ASSERT_NE(chart, nullptr);
     const kestrand::ChartLayout layout = chart->currentLayout();
     const kestrand::ChartGeometry& geometry = chart->geometry();
@@ -270,7 +273,7 @@ TEST_F(MainWindowTest, OtherKeysAndOtherFocusDoNothing) {
     // The window does not look at keys typed elsewhere.
     for (const char* name : {"Chart1", "Picture1"}) {
         SCOPED_TRACE(name);
-        QWidget* target = child<QWidget>(window.get(), QString::fromLatin1(name));
+        QWidget* target = control<QWidget>(window.get(), QString::fromLatin1(name));
         target->setFocus();
         typeCharacter(target, kKeheh);
         typeControlP(target);
@@ -282,7 +285,7 @@ TEST_F(MainWindowTest, OtherKeysAndOtherFocusDoNothing) {
 
 TEST_F(MainWindowTest, EnterElsewhereInTheWindowPressesTheDefaultButton) {
     QSignalSpy clicks(button("Command1"), &QPushButton::clicked);
-    auto* chart = child<QWidget>(window.get(), QStringLiteral("Chart1"));
+    auto* chart = control<QWidget>(window.get(), "Chart1");
     chart->setFocus();
     QTest::keyClick(chart, Qt::Key_Return);
     EXPECT_EQ(clicks.count(), 1);
@@ -303,9 +306,9 @@ TEST_F(MainWindowTest, HiddenDialogComesBackWithTheUsersTicksAndFolder) {
     typeCharacter(button("Command2"), kKeheh);
     ASSERT_TRUE(dialogVisible());
     QPointer<kestrand::SettingsDialog> shown = dialog();
-    auto* tick = child<QCheckBox>(shown, QStringLiteral("Check1(3)"));
-    auto* other = child<QCheckBox>(shown, QStringLiteral("Check1(5)"));
-    auto* folder = child<QLineEdit>(shown, QStringLiteral("Text1"));
+    auto* tick = control<QCheckBox>(shown, QStringLiteral("Check1(3)"));
+    auto* other = control<QCheckBox>(shown, QStringLiteral("Check1(5)"));
+    auto* folder = control<QLineEdit>(shown, "Text1");
     QTest::mouseClick(tick, Qt::LeftButton);
     QTest::mouseClick(other, Qt::LeftButton);
     folder->setFocus();
@@ -322,7 +325,7 @@ TEST_F(MainWindowTest, HiddenDialogComesBackWithTheUsersTicksAndFolder) {
     EXPECT_EQ(folder->text(), QStringLiteral("D:\\logs"));
 
     // Cancel hides as well and keeps them.
-    QTest::mouseClick(child<QPushButton>(shown, QStringLiteral("Command1(1)")), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(shown, QStringLiteral("Command1(1)")), Qt::LeftButton);
     ASSERT_FALSE(shown->isVisible());
     typeCharacter(button("Command1"), kKeheh);
     EXPECT_TRUE(tick->isChecked());
@@ -333,8 +336,8 @@ TEST_F(MainWindowTest, TheDialogsCloseBoxUnloadsItAndTheNextShortcutStartsAfresh
     typeCharacter(button("Command1"), kKeheh);
     QPointer<kestrand::SettingsDialog> first = dialog();
     ASSERT_FALSE(first.isNull());
-    QTest::mouseClick(child<QCheckBox>(first, QStringLiteral("Check1(0)")), Qt::LeftButton);
-    child<QLineEdit>(first, QStringLiteral("Text1"))->setText(QStringLiteral("elsewhere"));
+    QTest::mouseClick(control<QCheckBox>(first, QStringLiteral("Check1(0)")), Qt::LeftButton);
+    control<QLineEdit>(first, "Text1")->setText(QStringLiteral("elsewhere"));
 
     EXPECT_TRUE(first->close());
     kestrand_test::flushDeletes();
@@ -346,9 +349,9 @@ TEST_F(MainWindowTest, TheDialogsCloseBoxUnloadsItAndTheNextShortcutStartsAfresh
     typeCharacter(button("Command1"), kKeheh);
     ASSERT_TRUE(dialogVisible());
     for (int i = 0; i < 7; ++i) {
-        EXPECT_FALSE(child<QCheckBox>(dialog(), QStringLiteral("Check1(%1)").arg(i))->isChecked());
+        EXPECT_FALSE(control<QCheckBox>(dialog(), "Check1", i)->isChecked());
     }
-    EXPECT_EQ(child<QLineEdit>(dialog(), QStringLiteral("Text1"))->text(),
+    EXPECT_EQ(control<QLineEdit>(dialog(), "Text1")->text(),
               QStringLiteral("I:\\#LOCALs\\log-server"));
 }
 

@@ -20,11 +20,12 @@
 
 #include "forms/twips.h"
 #include "tests/kestrand/gui_helpers.h"
+#include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
 
-using kestrand_test::child;
+using testing_support::control;
 
 const QString kFolder = QStringLiteral("I:\\#LOCALs\\log-server");
 
@@ -38,14 +39,10 @@ class SettingsDialogTest : public ::testing::Test {
     }
     void TearDown() override { delete guard.data(); }
 
-    QPushButton* command1(int index) {
-        return child<QPushButton>(dialog, QStringLiteral("Command1(%1)").arg(index));
-    }
-    QCheckBox* check1(int index) {
-        return child<QCheckBox>(dialog, QStringLiteral("Check1(%1)").arg(index));
-    }
-    QLineEdit* text1() { return child<QLineEdit>(dialog, QStringLiteral("Text1")); }
-    QPushButton* command2() { return child<QPushButton>(dialog, QStringLiteral("Command2")); }
+    QPushButton* command1(int index) { return control<QPushButton>(dialog, "Command1", index); }
+    QCheckBox* check1(int index) { return control<QCheckBox>(dialog, "Check1", index); }
+    QLineEdit* text1() { return control<QLineEdit>(dialog, "Text1"); }
+    QPushButton* command2() { return control<QPushButton>(dialog, "Command2"); }
 
     testing_support::ScriptedFolderChooser folders;
     kestrand::SettingsDialog* dialog = nullptr;
@@ -82,22 +79,21 @@ TEST_F(SettingsDialogTest, LaidOutAsDesigned) {
     }
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name.toStdString());
-        auto* control = child<QWidget>(dialog, row.name);
+        auto* control = testing_support::control<QWidget>(dialog, row.name);
         ASSERT_NE(control, nullptr);
         EXPECT_EQ(control->geometry(), forms::toPixels(row.rect));
         EXPECT_EQ(control->parentWidget()->objectName(), QString::fromLatin1(row.container));
     }
     for (const char* frame : {"Frame1", "Frame2", "Frame3"}) {
-        EXPECT_TRUE(child<QGroupBox>(dialog, QString::fromLatin1(frame))->title().isEmpty());
+        EXPECT_TRUE(control<QGroupBox>(dialog, QString::fromLatin1(frame))->title().isEmpty());
     }
 
     EXPECT_TRUE(command1(2)->isDefault());
     EXPECT_FALSE(command1(0)->isDefault());
-    EXPECT_EQ(child<QPushButton>(dialog, QStringLiteral("Command2"))->text(),
-              QStringLiteral("Browse"));
+    EXPECT_EQ(control<QPushButton>(dialog, "Command2")->text(), QStringLiteral("Browse"));
     EXPECT_EQ(text1()->text(), kFolder);
     for (const char* name : {"Label1", "Label2"}) {
-        auto* label = child<QLabel>(dialog, QString::fromLatin1(name));
+        auto* label = control<QLabel>(dialog, QString::fromLatin1(name));
         EXPECT_EQ(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
         EXPECT_EQ(QFontInfo(label->font()).family(), QStringLiteral("Noto Naskh Arabic"));
         EXPECT_NEAR(label->font().pointSizeF(), 9.0, 1e-9);
@@ -131,7 +127,7 @@ TEST_F(SettingsDialogTest, TabOrderFollowsTheTabIndexes) {
 
 TEST_F(SettingsDialogTest, EscapeInAnyControlHidesTheDialog) {
     std::vector<QWidget*> controls = {command1(0), command1(1), command1(2), text1(),
-                                      child<QWidget>(dialog, QStringLiteral("Command2"))};
+                                      control<QWidget>(dialog, "Command2")};
     for (int i = 0; i < 7; ++i) controls.push_back(check1(i));
     for (QWidget* control : controls) {
         SCOPED_TRACE(control->objectName().toStdString());

@@ -13,10 +13,12 @@
 
 #include "kestrand/chart_data.h"
 #include "kestrand/settings_dialog.h"
+#include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
 
+using testing_support::control;
 using Points = std::vector<unsigned>;
 
 Points codePoints(std::u16string_view text) { return Points(text.begin(), text.end()); }
@@ -103,18 +105,18 @@ TEST(StoredStrings, TheDialogShowsTheStoredTextsUnchanged) {
     kestrand::SettingsDialog dialog(folders);
     using kestrand::text::kDialogButtons;
     for (int i = 0; i < 3; ++i) {
-        auto* button = dialog.findChild<QPushButton*>(QStringLiteral("Command1(%1)").arg(i));
+        auto* button = control<QPushButton>(&dialog, "Command1", i);
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(codePoints(button->text()), codePoints(kDialogButtons[i]));
     }
     for (int i = 0; i < 7; ++i) {
-        auto* box = dialog.findChild<QCheckBox*>(QStringLiteral("Check1(%1)").arg(i));
+        auto* box = control<QCheckBox>(&dialog, "Check1", i);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(codePoints(box->text()), codePoints(kestrand::text::kReportKinds[i]));
     }
-    EXPECT_EQ(codePoints(dialog.findChild<QLabel*>(QStringLiteral("Label1"))->text()),
+    EXPECT_EQ(codePoints(control<QLabel>(&dialog, "Label1")->text()),
               codePoints(kestrand::text::kFolderLabel));
-    EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("Text1"))->text(),
+    EXPECT_EQ(control<QLineEdit>(&dialog, "Text1")->text(),
               QStringLiteral("I:\\#LOCALs\\log-server"));
 }
 

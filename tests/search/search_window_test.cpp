@@ -12,6 +12,7 @@
 #include <QToolTip>
 
 #include "forms/twips.h"
+#include "tests/support/controls.h"
 #include "tests/support/drops.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
@@ -20,10 +21,12 @@
 
 namespace {
 
+using testing_support::control;
 using testing_support::logLine;
 using testing_support::sampleFields;
 using testing_support::ScriptedPlatform;
 using testing_support::TempDir;
+using trailscan::search::ReportView;
 using trailscan::search::SearchWindow;
 
 QString samplePath(const char* name) {
@@ -46,9 +49,9 @@ protected:
     }
     void openWith(const QString& path) {
         scripted.chooser.answer(path);
-        QTest::mouseClick(window->Command2, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(window.get(), "Command2"), Qt::LeftButton);
     }
-    QString report() const { return window->Text3->text(); }
+    QString report() const { return control<ReportView>(window.get(), "Text3")->text(); }
 
     ScriptedPlatform scripted;
     std::unique_ptr<SearchWindow> window;
@@ -63,49 +66,62 @@ TEST_F(SearchWindowTest, StartsAsDesigned) {
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_FALSE(window->windowIcon().isNull());
 
-    EXPECT_EQ(window->Label1->text(), "Hello");
-    EXPECT_EQ(window->Label2->text(), "File name:");
-    EXPECT_EQ(window->Text1->text(), "No file selected");
-    EXPECT_EQ(window->Label4->text(), "Last modified:");
-    EXPECT_EQ(window->Label5->text(), "User Name:");
-    EXPECT_EQ(window->Command3->text(), "Go !");
-    EXPECT_EQ(window->Command2->text(), "Open a log file ...");
-    EXPECT_EQ(window->Label6->text(), "These results are sorted by records !");
-    EXPECT_EQ(window->Label7->text(), "Nomber of records:");
-    EXPECT_EQ(window->Text5->text(), "0000");
-    EXPECT_TRUE(window->Text2->text().isEmpty());
-    EXPECT_TRUE(window->Text3->text().isEmpty());
-    EXPECT_TRUE(window->Text3->verticalScrollBar()->isVisible());  // both bars, always
-    EXPECT_TRUE(window->Text3->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(control<QLabel>(window.get(), "Label1")->text(), "Hello");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label2")->text(), "File name:");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "No file selected");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label4")->text(), "Last modified:");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label5")->text(), "User Name:");
+    EXPECT_EQ(control<QPushButton>(window.get(), "Command3")->text(), "Go !");
+    EXPECT_EQ(control<QPushButton>(window.get(), "Command2")->text(), "Open a log file ...");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label6")->text(),
+              "These results are sorted by records !");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label7")->text(), "Nomber of records:");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "0000");
+    EXPECT_TRUE(control<QLineEdit>(window.get(), "Text2")->text().isEmpty());
+    EXPECT_TRUE(control<ReportView>(window.get(), "Text3")->text().isEmpty());
+    EXPECT_TRUE(control<ReportView>(window.get(), "Text3")
+                    ->verticalScrollBar()
+                    ->isVisible());  // both bars, always
+    EXPECT_TRUE(control<ReportView>(window.get(), "Text3")->horizontalScrollBar()->isVisible());
     const char* captions[] = {"User Name", "Record No.", "Site", "Date", "Time", "I P", "All Fields"};
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(window->Command1[i]->text(), captions[i]);
-        EXPECT_EQ(window->Command1[i]->objectName(), QStringLiteral("Command1(%1)").arg(i));
+        EXPECT_EQ(control<QPushButton>(window.get(), "Command1", i)->text(), captions[i]);
+        EXPECT_EQ(control<QPushButton>(window.get(), "Command1", i)->objectName(),
+                  QStringLiteral("Command1(%1)").arg(i));
     }
 
     // Geometry in twips, through the named controls.
-    EXPECT_EQ(window->findChild<QWidget*>("Text3")->geometry(), forms::toPixels({105, 1440, 5175, 3240}));
-    EXPECT_EQ(window->Command1[4]->geometry(), forms::toPixels({5385, 2400, 1335, 360}));
-    EXPECT_EQ(window->Command1[0]->geometry(), forms::toPixels({5400, 1425, 1335, 360}));
-    EXPECT_EQ(window->Label1->geometry(), forms::toPixels({4215, 75, 2535, 420}));
+    EXPECT_EQ(control<QWidget>(window.get(), "Text3")->geometry(),
+              forms::toPixels({105, 1440, 5175, 3240}));
+    EXPECT_EQ(control<QPushButton>(window.get(), "Command1", 4)->geometry(),
+              forms::toPixels({5385, 2400, 1335, 360}));
+    EXPECT_EQ(control<QPushButton>(window.get(), "Command1", 0)->geometry(),
+              forms::toPixels({5400, 1425, 1335, 360}));
+    EXPECT_EQ(control<QLabel>(window.get(), "Label1")->geometry(),
+              forms::toPixels({4215, 75, 2535, 420}));
 
     // Colours and fonts.
-    EXPECT_EQ(window->Label1->palette().color(QPalette::Window), QColor(128, 128, 255));
-    EXPECT_EQ(window->Label1->palette().color(QPalette::WindowText), QColor(255, 255, 255));
-    EXPECT_EQ(window->Label6->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    EXPECT_EQ(window->Label2->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    EXPECT_EQ(window->Label1->font().family(), "Goudy Stout");
-    EXPECT_TRUE(window->Label1->font().italic());
-    EXPECT_EQ(window->Command1[0]->font().family(), "Times New Roman");
-    EXPECT_DOUBLE_EQ(window->Command3->font().pointSizeF(), 8.25);
+    EXPECT_EQ(control<QLabel>(window.get(), "Label1")->palette().color(QPalette::Window),
+              QColor(128, 128, 255));
+    EXPECT_EQ(control<QLabel>(window.get(), "Label1")->palette().color(QPalette::WindowText),
+              QColor(255, 255, 255));
+    EXPECT_EQ(control<QLabel>(window.get(), "Label6")->palette().color(QPalette::WindowText),
+              QColor(255, 0, 0));
+    EXPECT_EQ(control<QLabel>(window.get(), "Label2")->palette().color(QPalette::WindowText),
+              QColor(0, 0, 255));
+    EXPECT_EQ(control<QLabel>(window.get(), "Label1")->font().family(), "Goudy Stout");
+    EXPECT_TRUE(control<QLabel>(window.get(), "Label1")->font().italic());
+    EXPECT_EQ(control<QPushButton>(window.get(), "Command1", 0)->font().family(),
+              "Times New Roman");
+    EXPECT_DOUBLE_EQ(control<QPushButton>(window.get(), "Command3")->font().pointSizeF(), 8.25);
 
     // The open button is the default one, the search box has the focus, and Tab follows
     // the designed order while skipping the panel's boxes.
-    EXPECT_TRUE(window->Command2->isDefault());
-    EXPECT_FALSE(window->Command3->isDefault());
-    EXPECT_EQ(QApplication::focusWidget(), window->Text4);
+    EXPECT_TRUE(control<QPushButton>(window.get(), "Command2")->isDefault());
+    EXPECT_FALSE(control<QPushButton>(window.get(), "Command3")->isDefault());
+    EXPECT_EQ(QApplication::focusWidget(), control<QLineEdit>(window.get(), "Text4"));
     QStringList order;
-    QWidget* w = window->Text4;
+    QWidget* w = control<QLineEdit>(window.get(), "Text4");
     for (int i = 0; i < 11; ++i) {
         order << w->objectName();
         w = w->nextInFocusChain();
@@ -114,16 +130,16 @@ TEST_F(SearchWindowTest, StartsAsDesigned) {
     EXPECT_EQ(order.join(' '),
               "Text4 Command3 Command2 Command1(0) Command1(3) Command1(4) Command1(2) "
               "Command1(1) Command1(5) Command1(6) Text3");
-    EXPECT_EQ(window->Text4->accessibleName(), "Search text");
-    EXPECT_EQ(window->Text1->accessibleName(), "File name");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text4")->accessibleName(), "Search text");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->accessibleName(), "File name");
 }
 
 TEST_F(SearchWindowTest, CancellingTheFirstDialogEndsTheProgram) {
     scripted.chooser.cancel();
-    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command2"), Qt::LeftButton);
     EXPECT_EQ(scripted.programEnd.count, 1);
     EXPECT_FALSE(window->isFileOpen());
-    EXPECT_EQ(window->Text1->text(), "No file selected");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "No file selected");
     ASSERT_EQ(scripted.chooser.requests.size(), 1u);
     const auto& request = scripted.chooser.requests.front();
     EXPECT_EQ(request.title, "  Open trailscan file:");
@@ -135,16 +151,16 @@ TEST_F(SearchWindowTest, OpenFlowFillsThePanelLoadsAndRunsTheDefaultQuery) {
     openWith(samplePath("X3010214.log"));
     EXPECT_EQ(scripted.programEnd.count, 0);
     EXPECT_TRUE(window->isFileOpen());
-    EXPECT_EQ(window->Text1->text(), "X3010214.log");
-    EXPECT_EQ(window->Label3->text(), "2001/02/14");
-    EXPECT_EQ(window->Label1->text(), "Email");
-    EXPECT_EQ(window->Text5->text(), "41");  // 40 lines
-    EXPECT_FALSE(window->Text2->text().isEmpty());
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X3010214.log");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label3")->text(), "2001/02/14");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label1")->text(), "Email");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "41");  // 40 lines
+    EXPECT_FALSE(control<QLineEdit>(window.get(), "Text2")->text().isEmpty());
     // The default query: the first user name longer than five characters, searched in
     // the user-name column, its records' sites reported.
-    EXPECT_EQ(window->Text4->text(), "ALIREZA");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text4")->text(), "ALIREZA");
     EXPECT_EQ(window->searchSelector(), 1);
-    EXPECT_EQ(window->Label5->text(), "User Name:");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label5")->text(), "User Name:");
     const QStringList lines = report().split("\r\n");
     EXPECT_GT(lines.size(), 2);
     EXPECT_TRUE(lines.last().isEmpty());  // every line ends with CR LF
@@ -152,16 +168,16 @@ TEST_F(SearchWindowTest, OpenFlowFillsThePanelLoadsAndRunsTheDefaultQuery) {
 
     // A second open replaces the panel and the line total.
     openWith(samplePath("X5010214.log"));
-    EXPECT_EQ(window->Text1->text(), "X5010214.log");
-    EXPECT_EQ(window->Label1->text(), "Sites");
-    EXPECT_EQ(window->Text5->text(), "61");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X5010214.log");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label1")->text(), "Sites");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "61");
 
     // Cancel in a later dialog opens the same file again.
     scripted.chooser.cancel();
-    QTest::mouseClick(window->Command2, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command2"), Qt::LeftButton);
     EXPECT_EQ(scripted.programEnd.count, 0);
     EXPECT_TRUE(window->isFileOpen());
-    EXPECT_EQ(window->Text1->text(), "X5010214.log");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X5010214.log");
     EXPECT_EQ(scripted.chooser.unexpected, 0);
 }
 
@@ -171,8 +187,8 @@ TEST_F(SearchWindowTest, NamesOfFiveCharactersOpenAndOfFourEndTheProgram) {
     dir.write("x.log", logLine(sampleFields(0)) + logLine(sampleFields(1)));
     openWith(QStringLiteral("x.log"));
     EXPECT_EQ(scripted.programEnd.count, 0);
-    EXPECT_EQ(window->Text1->text(), "x.log");
-    EXPECT_EQ(window->Text5->text(), "3");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "x.log");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "3");
     openWith(QStringLiteral("x.lo"));
     EXPECT_EQ(scripted.programEnd.count, 1);
     QDir::setCurrent(previous);
@@ -186,7 +202,7 @@ TEST_F(SearchWindowTest, AFileThatCannotBeOpenedGivesAMessageAndLeavesTheWindowU
     EXPECT_TRUE(scripted.messenger.messages[0].text.contains("missing-X3010214.log"));
     EXPECT_TRUE(scripted.messenger.messages[0].text.contains("does not exist"));
     EXPECT_FALSE(window->isFileOpen());
-    EXPECT_EQ(window->Text1->text(), "No file selected");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "No file selected");
 
     openWith(native(dir.path()));  // a folder
     EXPECT_EQ(scripted.messenger.messages.size(), 2u);
@@ -195,21 +211,22 @@ TEST_F(SearchWindowTest, AFileThatCannotBeOpenedGivesAMessageAndLeavesTheWindowU
     // An empty file has no line: total 1, an empty report.
     openWith(native(dir.write("empty-X5010214.log", "")));
     EXPECT_TRUE(window->isFileOpen());
-    EXPECT_EQ(window->Text5->text(), "1");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "1");
     EXPECT_TRUE(report().isEmpty());
 
     openWith(samplePath("X5010214.log"));
     EXPECT_TRUE(window->isFileOpen());
-    EXPECT_EQ(window->Text5->text(), "61");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "61");
     EXPECT_EQ(scripted.messenger.messages.size(), 2u);
 }
 
 TEST_F(SearchWindowTest, GoWithoutAFileAppendsTheMessageEachTime) {
-    for (int i = 0; i < 3; ++i) QTest::mouseClick(window->Command3, Qt::LeftButton);
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(control<QPushButton>(window.get(), "Command3"), Qt::LeftButton);
     EXPECT_EQ(report(), QString("Please select a LOG file at first!\r\n").repeated(3));
     // With a search text the search runs over the empty table and replaces the report.
-    QTest::keyClicks(window->Text4, "abc");
-    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    QTest::keyClicks(control<QLineEdit>(window.get(), "Text4"), "abc");
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command3"), Qt::LeftButton);
     EXPECT_TRUE(report().isEmpty());
 }
 
@@ -223,26 +240,28 @@ TEST_F(SearchWindowTest, FieldButtonsChooseTheSearchAndMakeGoTheDefault) {
     const Row rows[] = {{0, "User Name:", 1}, {1, "Rec No.:", 11}, {2, "Site:", 7}, {3, "Date:", 5},
                         {4, "Time:", 6},      {5, "IP:", 0},       {6, "All Rec:", 10}};
     for (const auto& row : rows) {
-        QTest::mouseClick(window->Command1[row.index], Qt::LeftButton);
-        EXPECT_EQ(window->Label5->text(), row.label);
+        QTest::mouseClick(control<QPushButton>(window.get(), "Command1", row.index),
+                          Qt::LeftButton);
+        EXPECT_EQ(control<QLabel>(window.get(), "Label5")->text(), row.label);
         EXPECT_EQ(window->searchSelector(), row.selector);
-        EXPECT_EQ(QApplication::focusWidget(), window->Text4) << row.label;
-        EXPECT_TRUE(window->Command3->isDefault());
-        EXPECT_FALSE(window->Command2->isDefault());
+        EXPECT_EQ(QApplication::focusWidget(), control<QLineEdit>(window.get(), "Text4"))
+            << row.label;
+        EXPECT_TRUE(control<QPushButton>(window.get(), "Command3")->isDefault());
+        EXPECT_FALSE(control<QPushButton>(window.get(), "Command2")->isDefault());
     }
 
     // Enter in the search box now presses "Go !": an all-fields search.
-    window->Text4->clear();
-    QTest::keyClicks(window->Text4, "MARYAM");
-    QTest::keyClick(window->Text4, Qt::Key_Return);
+    control<QLineEdit>(window.get(), "Text4")->clear();
+    QTest::keyClicks(control<QLineEdit>(window.get(), "Text4"), "MARYAM");
+    QTest::keyClick(control<QLineEdit>(window.get(), "Text4"), Qt::Key_Return);
     EXPECT_TRUE(report().contains(QRegularExpression("^\\d+- ")));
     EXPECT_FALSE(report().contains("\r\n"));
     EXPECT_TRUE(report().contains("MARYAM | "));
 
     // Record number 0: heading, then the 23 fields of the first line one per line.
-    QTest::mouseClick(window->Command1[1], Qt::LeftButton);
-    window->Text4->setText("0");
-    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command1", 1), Qt::LeftButton);
+    control<QLineEdit>(window.get(), "Text4")->setText("0");
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command3"), Qt::LeftButton);
     const QStringList lines = report().split("\r\n");
     ASSERT_EQ(lines.size(), 2 + 23 + 1);
     EXPECT_EQ(lines[0], "0= ");
@@ -250,20 +269,20 @@ TEST_F(SearchWindowTest, FieldButtonsChooseTheSearchAndMakeGoTheDefault) {
     EXPECT_EQ(lines[2], QString::fromLatin1(first.data(), static_cast<qsizetype>(first.size())));
     EXPECT_EQ(lines[2 + 7], "news.example.net");
 
-    window->Text4->setText("abc");
-    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    control<QLineEdit>(window.get(), "Text4")->setText("abc");
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command3"), Qt::LeftButton);
     EXPECT_EQ(report(), "abc= \r\n\r\nA record number is a whole number from 0 to 5000.\r\n");
 
     // Site column: the matching sites themselves.
-    QTest::mouseClick(window->Command1[2], Qt::LeftButton);
-    window->Text4->setText("mail.");
-    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command1", 2), Qt::LeftButton);
+    control<QLineEdit>(window.get(), "Text4")->setText("mail.");
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command3"), Qt::LeftButton);
     for (const QString& line : report().split("\r\n", Qt::SkipEmptyParts)) {
         EXPECT_EQ(line, "mail.example.org");
     }
     // Text the log's code page cannot hold matches nothing.
-    window->Text4->setText(QString::fromUtf16(u"\u06A9"));
-    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    control<QLineEdit>(window.get(), "Text4")->setText(QString::fromUtf16(u"\u06A9"));
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command3"), Qt::LeftButton);
     EXPECT_TRUE(report().isEmpty());
 }
 
@@ -271,9 +290,9 @@ TEST_F(SearchWindowTest, CtrlBAsksForTheRecordBrowser) {
     int asked = 0;
     window->setBrowserOpener([&] { ++asked; });
     window->activateWindow();
-    QTest::keyClick(window->Text4, Qt::Key_B, Qt::ControlModifier);
+    QTest::keyClick(control<QLineEdit>(window.get(), "Text4"), Qt::Key_B, Qt::ControlModifier);
     EXPECT_EQ(asked, 1);
-    EXPECT_TRUE(window->Text4->text().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(window.get(), "Text4")->text().isEmpty());
 }
 
 TEST_F(SearchWindowTest, ClosingTheWindowClosesTheFileAndEndsTheProgram) {
@@ -329,30 +348,33 @@ TEST_F(SearchWindowTest, SaveWritesTheReportAsHeldAndAFailureLeavesNoFile) {
 
 TEST_F(SearchWindowTest, FindSelectsOccurrencesBothWaysWrapsAndSaysWhenThereIsNone) {
     using Span = std::pair<qsizetype, qsizetype>;
-    window->Text3->setText("abc\r\nxx abc\r\nABC abc");
-    window->Text3->setFocus();
+    control<ReportView>(window.get(), "Text3")->setText("abc\r\nxx abc\r\nABC abc");
+    control<ReportView>(window.get(), "Text3")->setFocus();
     const auto selected = [this] {
-        return std::pair(window->Text3->selectionStart(), window->Text3->selectionEnd());
+        return std::pair(control<ReportView>(window.get(), "Text3")->selectionStart(),
+                         control<ReportView>(window.get(), "Text3")->selectionEnd());
     };
     scripted.messenger.answerText("abc");
-    QTest::keyClick(window->Text3, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(control<ReportView>(window.get(), "Text3"), Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(scripted.messenger.asked, 1);
     EXPECT_EQ(selected(), Span(0, 3));
-    QTest::keyClick(window->Text3, Qt::Key_F3);
+    QTest::keyClick(control<ReportView>(window.get(), "Text3"), Qt::Key_F3);
     EXPECT_EQ(selected(), Span(8, 11));
-    QTest::keyClick(window->Text3, Qt::Key_F3);  // case matters: "ABC" is passed over
+    QTest::keyClick(control<ReportView>(window.get(), "Text3"),
+                    Qt::Key_F3);  // case matters: "ABC" is passed over
     EXPECT_EQ(selected(), Span(17, 20));
-    QTest::keyClick(window->Text3, Qt::Key_F3);  // wraps to the start
+    QTest::keyClick(control<ReportView>(window.get(), "Text3"), Qt::Key_F3);  // wraps to the start
     EXPECT_EQ(selected(), Span(0, 3));
-    QTest::keyClick(window->Text3, Qt::Key_F3, Qt::ShiftModifier);  // and back over the start
+    QTest::keyClick(control<ReportView>(window.get(), "Text3"), Qt::Key_F3,
+                    Qt::ShiftModifier);  // and back over the start
     EXPECT_EQ(selected(), Span(17, 20));
-    QTest::keyClick(window->Text3, Qt::Key_F3, Qt::ShiftModifier);
+    QTest::keyClick(control<ReportView>(window.get(), "Text3"), Qt::Key_F3, Qt::ShiftModifier);
     EXPECT_EQ(selected(), Span(8, 11));
     EXPECT_EQ(scripted.messenger.asked, 1);  // F3 asks only once
 
     // Not there: the selection stays, the tool tip says so, and no message box is shown.
     scripted.messenger.answerText("abcd");
-    QTest::keyClick(window->Text3, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(control<ReportView>(window.get(), "Text3"), Qt::Key_F, Qt::ControlModifier);
     EXPECT_EQ(selected(), Span(8, 11));
     EXPECT_EQ(QToolTip::text(), QString::fromUtf8("\u201Cabcd\u201D is not in the report."));
     EXPECT_TRUE(scripted.messenger.messages.empty());
@@ -366,18 +388,18 @@ TEST_F(SearchWindowTest, EveryOpenRouteRunsTheFlowAndAFailedOneLeavesTheWindowAs
     // The command line: a good path opens as the first dialog would; no dialog is shown.
     window->openGiven(native(first));
     EXPECT_TRUE(window->isFileOpen());
-    EXPECT_EQ(window->Text1->text(), "X3010214.log");
-    EXPECT_EQ(window->Text5->text(), "4");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X3010214.log");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "4");
     EXPECT_TRUE(scripted.chooser.requests.empty());
-    const QString report = window->Text3->text();
-    const QString query = window->Text4->text();
+    const QString report = control<ReportView>(window.get(), "Text3")->text();
+    const QString query = control<QLineEdit>(window.get(), "Text4")->text();
 
     const auto unchanged = [&](const char* step) {
         EXPECT_FALSE(window->isFileOpen()) << step;
-        EXPECT_EQ(window->Text1->text(), "X3010214.log") << step;
-        EXPECT_EQ(window->Text5->text(), "4") << step;
-        EXPECT_EQ(window->Text4->text(), query) << step;
-        EXPECT_EQ(window->Text3->text(), report) << step;
+        EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X3010214.log") << step;
+        EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "4") << step;
+        EXPECT_EQ(control<QLineEdit>(window.get(), "Text4")->text(), query) << step;
+        EXPECT_EQ(control<ReportView>(window.get(), "Text3")->text(), report) << step;
         EXPECT_EQ(window->recordTable().endOfData(), 3) << step;
     };
     // A bad path, a folder and a short name: a message each, and the window as it was.
@@ -413,21 +435,21 @@ TEST_F(SearchWindowTest, EveryOpenRouteRunsTheFlowAndAFailedOneLeavesTheWindowAs
     const auto dialogs = scripted.chooser.requests.size();
     QTest::keyClick(window.get(), Qt::Key_F5);
     EXPECT_EQ(scripted.chooser.requests.size(), dialogs);
-    EXPECT_EQ(window->Text5->text(), "5");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "5");
     EXPECT_EQ(window->recordTable().endOfData(), 4);
 
     // A dropped local file opens; anything else is refused at the drag.
     EXPECT_FALSE(testing_support::dropOn(window.get(), {QUrl("https://example.net/X3.log")}));
     EXPECT_TRUE(testing_support::dropOn(window.get(), {QUrl::fromLocalFile(native(other)),
                                                        QUrl::fromLocalFile(native(first))}));
-    EXPECT_EQ(window->Text1->text(), "X5010215.log");
-    EXPECT_EQ(window->Text5->text(), "7");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X5010215.log");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "7");
     EXPECT_TRUE(window->isFileOpen());
 
     // Ctrl+O presses the open button.
     scripted.chooser.answer(native(first));
     QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(window->Text1->text(), "X3010214.log");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X3010214.log");
     EXPECT_EQ(scripted.chooser.unexpected, 0);
 }
 

@@ -82,15 +82,37 @@ std::vector<std::string> sampleFields(int n) {
     return fields;
 }
 
-std::string lineOfLength(int n, int length) {
+namespace {
+
+std::string paddedLine(const std::string& first, int length) {
     std::vector<std::string> fields(23, "x");
-    fields[0] = "r" + std::to_string(n);
+    fields[0] = first;
     std::string line = logLine(fields);
     if (static_cast<int>(line.size()) > length) {
         throw std::invalid_argument("line too short for its fields");
     }
     fields[22] += std::string(static_cast<std::size_t>(length) - line.size(), 'x');
     return logLine(fields);
+}
+
+}  // namespace
+
+std::string lineOfLength(int n, int length) { return paddedLine("r" + std::to_string(n), length); }
+
+std::string linesOfLengths(const std::vector<int>& lengths, const std::string& prefix) {
+    std::string bytes;
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        bytes += paddedLine(prefix + std::to_string(i + 1), lengths[i]);
+    }
+    return bytes;
+}
+
+void rewriteInPlace(const fs::path& file, std::string_view bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot rewrite test file " + file.string());
+    }
 }
 
 }  // namespace testing_support

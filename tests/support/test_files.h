@@ -33,4 +33,12 @@ std::vector<std::string> sampleFields(int n);
 // padded so the line reaches the length. Field 0 is "r<n>" so the record can be told apart.
 std::string lineOfLength(int n, int length);
 
+// Lines of the given byte lengths, built as lineOfLength builds them; field 0 of line n
+// (from 1) reads "<prefix><n>".
+std::string linesOfLengths(const std::vector<int>& lengths, const std::string& prefix = "r");
+
+// Truncates the file and writes the bytes into it, keeping its inode, as a program that
+// rewrites a log in place does.
+void rewriteInPlace(const std::filesystem::path& file, std::string_view bytes);
+
 }  // namespace testing_support

@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     (void)QTest::qWaitForWindowExposed(&window);
     window.grab().save(out.filePath(QStringLiteral("trailscan-search-start%1.png").arg(suffix)));
     scripted.chooser.answer(sample);
-    QTest::mouseClick(window.Command2, Qt::LeftButton);
+    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     QTest::qWait(50);
     window.grab().save(out.filePath(QStringLiteral("trailscan-search%1.png").arg(suffix)));
 
