@@ -14,7 +14,7 @@
 #include <string>
 
 #include "bench/bench_logs.h"
-#include "forms/fonts.h"
+#include "bench/window_benchmarks.h"
 #include "forms/platform.h"
 #include "trailscan/browser/browser_window.h"
 #include "trailscan/browser/stepping.h"
@@ -188,14 +188,6 @@ BENCHMARK(BM_WindowBack)->UseManualTime()->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    forms::installFontSubstitutions();
     std::printf("log: %s\n", benchLog().string().c_str());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWindowBenchmarks(argc, argv);
 }

@@ -18,8 +18,7 @@
 #include <string>
 
 #include "bench/bench_logs.h"
-#include "forms/fonts.h"
-#include "forms/memory.h"
+#include "bench/window_benchmarks.h"
 #include "tests/support/scripted_platform.h"
 #include "trailscan/search/report_view.h"
 #include "trailscan/search/search_window.h"
@@ -191,11 +190,5 @@ int main(int argc, char** argv) {
             return failed;
         }
     }
-    QApplication app(argc, argv);
-    forms::keepLargeBlocks();
-    forms::installFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWindowBenchmarks(argc, argv);
 }

@@ -3,6 +3,8 @@
 // line of about 38 million characters. Runs on the offscreen platform.
 #include <benchmark/benchmark.h>
 
+#include "bench/window_benchmarks.h"
+
 #include <QApplication>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -149,16 +151,4 @@ BENCHMARK(BM_PlainTextEditWorstReport)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::runWindowBenchmarks(argc, argv); }

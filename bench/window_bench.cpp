@@ -9,8 +9,7 @@
 #include <QPushButton>
 
 #include "bench/bench_logs.h"
-#include "forms/fonts.h"
-#include "forms/memory.h"
+#include "bench/window_benchmarks.h"
 #include "tests/support/scripted_platform.h"
 #include "trailscan/search/report_view.h"
 #include "trailscan/search/search_window.h"
@@ -64,13 +63,4 @@ BENCHMARK(BM_WcL1GB)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime()
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    forms::keepLargeBlocks();
-    forms::installFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::runWindowBenchmarks(argc, argv); }
