@@ -39,18 +39,18 @@ const QColor kActiveBorder(212, 208, 200);
 struct FieldButton {
     const char* caption;
     int top;
-    int selector;
+    Selector selector;
     const char* label;
 };
 // Indexed as the button array; tab order follows the tops (User Name, Date, Time, ...).
 constexpr std::array<FieldButton, 7> kFieldButtons = {{
-    {"User Name", 1425, 1, "User Name:"},
-    {"Record No.", 3360, kSelectRecordNumber, "Rec No.:"},
-    {"Site", 2880, 7, "Site:"},
-    {"Date", 1920, 5, "Date:"},
-    {"Time", 2400, 6, "Time:"},
-    {"I P", 3855, 0, "IP:"},
-    {"All Fields", 4350, kSelectAllFields, "All Rec:"},
+    {"User Name", 1425, Selector::forColumn(1), "User Name:"},
+    {"Record No.", 3360, Selector::recordNumber(), "Rec No.:"},
+    {"Site", 2880, Selector::forColumn(7), "Site:"},
+    {"Date", 1920, Selector::forColumn(5), "Date:"},
+    {"Time", 2400, Selector::forColumn(6), "Time:"},
+    {"I P", 3855, Selector::forColumn(0), "IP:"},
+    {"All Fields", 4350, Selector::allFields(), "All Rec:"},
 }};
 constexpr std::array<int, 7> kFieldButtonTabOrder = {0, 3, 4, 2, 1, 5, 6};
 
@@ -346,7 +346,7 @@ void SearchWindow::openFlow(const std::optional<QString>& given) {
     // What a failed open puts back; the panel, table, search box and report are only
     // changed once every step has succeeded.
     const QString fileName = fileName_;
-    const int selector = searchSelector_;
+    const Selector selector = searchSelector_;
     const std::int64_t lineTotal = lineTotal_;
     if (openFlag_) {
         channel_.close();
@@ -456,7 +456,7 @@ void SearchWindow::nevis() {
     const auto text = log::encodeWindows1252(typed.toStdU16String());
     if (!text) {
         // No log byte can hold this text: nothing matches and it names no record.
-        if (searchSelector_ == kSelectRecordNumber) {
+        if (searchSelector_.kind == SelectorKind::RecordNumber) {
             Text3->setText(typed + QStringLiteral("= \r\n\r\n") +
                            QString::fromLatin1(kBadRecordNumber.data(),
                                                static_cast<qsizetype>(kBadRecordNumber.size())) +
