@@ -44,12 +44,12 @@ struct FieldButton {
 };
 // Indexed as the button array; tab order follows the tops (User Name, Date, Time, ...).
 constexpr std::array<FieldButton, 7> kFieldButtons = {{
-    {"User Name", 1425, Selector::forColumn(1), "User Name:"},
+    {"User Name", 1425, Selector::forColumn(log::kColumnUser), "User Name:"},
     {"Record No.", 3360, Selector::recordNumber(), "Rec No.:"},
-    {"Site", 2880, Selector::forColumn(7), "Site:"},
-    {"Date", 1920, Selector::forColumn(5), "Date:"},
-    {"Time", 2400, Selector::forColumn(6), "Time:"},
-    {"I P", 3855, Selector::forColumn(0), "IP:"},
+    {"Site", 2880, Selector::forColumn(log::kColumnSite), "Site:"},
+    {"Date", 1920, Selector::forColumn(log::kColumnDate), "Date:"},
+    {"Time", 2400, Selector::forColumn(log::kColumnTime), "Time:"},
+    {"I P", 3855, Selector::forColumn(log::kColumnIp), "IP:"},
     {"All Fields", 4350, Selector::allFields(), "All Rec:"},
 }};
 constexpr std::array<int, 7> kFieldButtonTabOrder = {0, 3, 4, 2, 1, 5, 6};

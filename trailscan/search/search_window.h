@@ -93,7 +93,7 @@ private:
     bool fromDialog_ = true;
     log::Channel channel_;
     RecordTable table_;
-    Selector searchSelector_ = Selector::forColumn(0);
+    Selector searchSelector_ = Selector::forColumn(log::kColumnIp);
     bool openFlag_ = false;
     QString fileName_;
     std::int64_t lineTotal_ = 0;
