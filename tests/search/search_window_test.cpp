@@ -253,6 +253,10 @@ TEST_F(SearchWindowTest, FieldButtonsChooseTheSearchAndMakeGoTheDefault) {
     window->Text4->setText("abc");
     QTest::mouseClick(window->Command3, Qt::LeftButton);
     EXPECT_EQ(report(), "abc= \r\n\r\nA record number is a whole number from 0 to 5000.\r\n");
+    window->Text4->setText(QString::fromUtf16(u"\u06A9"));
+    QTest::mouseClick(window->Command3, Qt::LeftButton);
+    EXPECT_EQ(report(), QString::fromUtf16(u"\u06A9= \r\n\r\n") +
+                            "A record number is a whole number from 0 to 5000.\r\n");
 
     // Site column: the matching sites themselves.
     QTest::mouseClick(window->Command1[2], Qt::LeftButton);

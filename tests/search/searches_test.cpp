@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tests/support/test_files.h"
+#include "trailscan/log/code_page.h"
 #include "trailscan/search/searches.h"
 
 namespace {
@@ -105,6 +106,14 @@ TEST_F(SearchesTest, ASelectorNumberIsASlotOr10ForAllFieldsOr11ForARecordNumber)
     EXPECT_EQ(runSearch(table, 10, "ALIREZA"), allFieldsSearch(table, "ALIREZA"));
     EXPECT_EQ(runSearch(table, 11, "0"), recordNumberSearch(table, "0"));
     EXPECT_EQ(runSearch(table, 1, "ALIREZA"), "www.a.com\r\n");
+}
+
+TEST_F(SearchesTest, RecordNumberOnTypedTextDecodesTheReport) {
+    load({record("10.0.0.1", "caf\xe9", "www.a.com")});
+    EXPECT_EQ(recordNumberSearch(table, u"0"),
+              trailscan::log::decodeWindows1252(recordNumberSearch(table, "0")));
+    EXPECT_EQ(recordNumberSearch(table, u"\u06A9"),
+              u"\u06A9= \r\n\r\nA record number is a whole number from 0 to 5000.\r\n");
 }
 
 TEST(RecordNumber, ANumberOutsideTheTableNamesNoRecord) {

@@ -455,12 +455,11 @@ void SearchWindow::nevis() {
     const QString typed = Text4->text();
     const auto text = log::encodeWindows1252(typed.toStdU16String());
     if (!text) {
-        // No log byte can hold this text: nothing matches and it names no record.
+        // No log byte can hold this text, so no field matches it; the record-number search
+        // still writes its report.
         if (searchSelector_.kind == SelectorKind::RecordNumber) {
-            Text3->setText(typed + QStringLiteral("= \r\n\r\n") +
-                           QString::fromLatin1(kBadRecordNumber.data(),
-                                               static_cast<qsizetype>(kBadRecordNumber.size())) +
-                           QStringLiteral("\r\n"));
+            Text3->setText(
+                QString::fromStdU16String(recordNumberSearch(table_, typed.toStdU16String())));
         }
         return;
     }

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <vector>
 
+#include "trailscan/log/code_page.h"
+
 namespace trailscan::search {
 
 namespace {
@@ -168,6 +170,20 @@ void recordNumberSearch(const RecordTable& table, std::string_view text, std::st
         report += table.field(*record, k);
         report += kLineBreak;
     }
+}
+
+std::u16string recordNumberSearch(const RecordTable& table, std::u16string_view typed) {
+    if (const auto text = log::encodeWindows1252(typed)) {
+        return log::decodeWindows1252(recordNumberSearch(table, *text));
+    }
+    std::u16string report(typed);
+    report += u"= ";
+    const std::u16string lineBreak = log::decodeWindows1252(kLineBreak);
+    report += lineBreak;
+    report += lineBreak;
+    report += log::decodeWindows1252(kBadRecordNumber);
+    report += lineBreak;
+    return report;
 }
 
 void runSearch(const RecordTable& table, Selector selector, std::string_view text,

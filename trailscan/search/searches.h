@@ -104,6 +104,10 @@ void columnSearch(const RecordTable& table, int column, std::string_view text, s
 void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report,
                      std::size_t capacity = kReportCapacity);
 void recordNumberSearch(const RecordTable& table, std::string_view text, std::string& report);
+// Record number on the text as typed, for texts the log's code page may not hold; the
+// report's fields are decoded. A character outside the code page is never a digit, so such a
+// text gives the heading and kBadRecordNumber.
+std::u16string recordNumberSearch(const RecordTable& table, std::u16string_view typed);
 
 // The last line of a report that reached `capacity` with `unlisted` matches left, for example
 // "The report stops here: it passed 256 MiB. 91,332 more matches are not listed."
