@@ -102,7 +102,7 @@ void SettingsDialog::buildControls() {
     Command2 = new QPushButton(toQString(text::kBrowse), Frame1);
     Command2->setObjectName(QStringLiteral("Command2"));
     forms::place(Command2, {150, 255, 720, 285});
-    connect(Command2, &QPushButton::clicked, this, &SettingsDialog::onCommand2Click);
+    connect(Command2, &QPushButton::clicked, this, &SettingsDialog::Command2_Click);
 
     Text1 = new QLineEdit(Frame1);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -139,7 +139,7 @@ void SettingsDialog::buildControls() {
         button->setAccessibleName(spokenCaption(text::kDialogButtons[i]));
         button->setFont(persianFont(8.25));
         forms::place(button, kCommand1Rects[i]);
-        connect(button, &QPushButton::clicked, this, [this, i] { onCommand1Click(i); });
+        connect(button, &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
         Command1[i] = button;
     }
     Command1[kOkButton]->setDefault(true);
@@ -168,12 +168,48 @@ void SettingsDialog::applyTabOrder() {
 }
 
 bool SettingsDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && isEscape(typedCode(*static_cast<QKeyEvent*>(event)))) {
-        hide();
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const char16_t typed = typedCode(*static_cast<QKeyEvent*>(event));
+    char16_t code = typed;
+    for (int i = 0; i < kReportKindCount; ++i) {
+        if (watched == Check1[i]) {
+            Check1_KeyPress(i, code);
+        }
+    }
+    for (int i = 0; i < static_cast<int>(Command1.size()); ++i) {
+        if (watched == Command1[i]) {
+            Command1_KeyPress(i, code);
+        }
+    }
+    if (watched == Command2) {
+        Command2_KeyPress(code);
+    } else if (watched == Text1) {
+        Text1_KeyPress(code);
+    }
+    if (typed != 0 && code == 0) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
 }
+
+void SettingsDialog::hideOnEscape(char16_t& keyAscii) {
+    if (isEscape(keyAscii)) {
+        hide();
+        keyAscii = 0;
+    }
+}
+
+void SettingsDialog::Check1_KeyPress(int /*index*/, char16_t& keyAscii) { hideOnEscape(keyAscii); }
+
+void SettingsDialog::Command1_KeyPress(int /*index*/, char16_t& keyAscii) {
+    hideOnEscape(keyAscii);
+}
+
+void SettingsDialog::Command2_KeyPress(char16_t& keyAscii) { hideOnEscape(keyAscii); }
+
+void SettingsDialog::Text1_KeyPress(char16_t& keyAscii) { hideOnEscape(keyAscii); }
 
 void SettingsDialog::keyPressEvent(QKeyEvent* event) {
     // Enter that no control took presses the default button.
@@ -192,7 +228,7 @@ void SettingsDialog::restoreStartingValues() {
     Text1->setCursorPosition(0);
 }
 
-void SettingsDialog::onCommand1Click(int index) {
+void SettingsDialog::Command1_Click(int index) {
     // OK has no action: nothing in this program reads the settings yet.
     if (index == kCancelButton) {
         hide();
@@ -201,7 +237,7 @@ void SettingsDialog::onCommand1Click(int index) {
     }
 }
 
-void SettingsDialog::onCommand2Click() {
+void SettingsDialog::Command2_Click() {
     const forms::FolderRequest request{Text1->accessibleName(), browseStartFolder(Text1->text())};
     // The chooser is modal over this dialog; Escape in it closes the chooser alone.
     if (const std::optional<QString> folder = folders_.chooseFolder(this, request)) {
