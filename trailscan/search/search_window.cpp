@@ -83,6 +83,17 @@ QLineEdit* makePanelBox(QWidget* parent, const char* name, const QString& text,
     return box;
 }
 
+// The names of the two panel labels whose text the open flow sets.
+constexpr QLatin1String kLogKindName("Log kind");
+constexpr QLatin1String kLogDateName("Log date");
+
+// A named label is read by its name alone, so the name carries what the label shows.
+void setNamedLabelText(QLabel* label, QLatin1String name, const QString& text) {
+    label->setText(text);
+    label->setAccessibleName(text.isEmpty() ? QString(name)
+                                            : QString(name) + QStringLiteral(": ") + text);
+}
+
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
@@ -198,7 +209,8 @@ SearchWindow::~SearchWindow() = default;
 void SearchWindow::buildControls() {
     const QFont bold = forms::designFont(QStringLiteral("MS Sans Serif"), 8.25, true);
 
-    Label1 = makeLabel(this, "Label1", QStringLiteral("Hello"), {4215, 75, 2535, 420});
+    Label1 = makeLabel(this, "Label1", QString(), {4215, 75, 2535, 420});
+    setNamedLabelText(Label1, kLogKindName, QStringLiteral("Hello"));
     Label1->setFont(forms::designFont(QStringLiteral("Goudy Stout"), 15.75, true, true));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label1->setAutoFillBackground(true);
@@ -208,7 +220,6 @@ void SearchWindow::buildControls() {
         palette.setColor(QPalette::Window, QColor(128, 128, 255));
         Label1->setPalette(palette);
     }
-    Label1->setAccessibleName(QStringLiteral("Log kind"));
 
     Label2 = makeLabel(this, "Label2", QStringLiteral("File name:"), {1980, 225, 1095, 255});
     Label2->setFont(bold);
@@ -226,7 +237,7 @@ void SearchWindow::buildControls() {
     Label3->setFont(bold);
     Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setTextColour(Label3, kBlue);
-    Label3->setAccessibleName(QStringLiteral("Log date"));
+    setNamedLabelText(Label3, kLogDateName, QString());
 
     Label5 = makeLabel(this, "Label5", QStringLiteral("User Name:"), {930, 1020, 1005, 285});
     Label5->setFont(bold);
@@ -403,11 +414,8 @@ bool SearchWindow::linecounter() {
         box->setCursorPosition(0);
         box->setToolTip(text);
     }
-    Label3->setText(QString::fromStdU16String(panel.date));
-    Label1->setText(QString::fromStdU16String(panel.kind));
-    // A named label is read by its name alone, so the name carries what the label shows.
-    Label3->setAccessibleName(QStringLiteral("Log date: ") + Label3->text());
-    Label1->setAccessibleName(QStringLiteral("Log kind: ") + Label1->text());
+    setNamedLabelText(Label3, kLogDateName, QString::fromStdU16String(panel.date));
+    setNamedLabelText(Label1, kLogKindName, QString::fromStdU16String(panel.kind));
     Text5->setText(QString::number(lineTotal_));
     // The line total counts every line; the table keeps the first 5001 records.
     const std::int64_t lines = lineTotal_ - 1;
