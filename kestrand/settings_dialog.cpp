@@ -14,6 +14,7 @@
 #include "kestrand/ltr_label.h"
 #include "kestrand/ltr_push_button.h"
 #include "kestrand/qt_text.h"
+#include "kestrand/spoken_text.h"
 #include "kestrand/stored_strings.h"
 #include "kestrand/typed_code.h"
 
@@ -45,28 +46,7 @@ QFont persianFont(double pointSize) {
     return forms::designFont(QStringLiteral("ZARVENA"), pointSize, true);
 }
 
-// A button caption as a screen reader should read it. Two-part captions are stored with
-// their halves swapped around a left-to-right mark; read aloud, the second half comes first
-// and the two make one word. Kashidas only stretch a word on screen.
-QString spokenCaption(std::u16string_view stored) {
-    QString caption = toQString(stored);
-    const qsizetype mark = caption.indexOf(QChar(0x200E));
-    if (mark >= 0) {
-        caption = caption.mid(mark + 1) + QChar(0x200C) + caption.left(mark);
-    }
-    caption.remove(QChar(0x0640));
-    return caption;
-}
-
-// A label's colon is stored first so that it shows at the left end; read aloud it ends the
-// caption.
-QString spokenLabel(std::u16string_view stored) {
-    QString caption = toQString(stored);
-    if (caption.startsWith(QLatin1Char(':'))) {
-        caption = caption.mid(1) + QLatin1Char(':');
-    }
-    return caption;
-}
+QString spokenLabel(std::u16string_view stored) { return toQString(text::spokenLabel(stored)); }
 
 // Where the folder chooser opens: the folder the text names where it exists, else home.
 QString browseStartFolder(const QString& folderText) {
@@ -136,7 +116,8 @@ void SettingsDialog::buildControls() {
     for (int i = 0; i < 3; ++i) {
         auto* button = new LtrPushButton(toQString(text::kDialogButtons[i]), this);
         button->setObjectName(QStringLiteral("Command1(%1)").arg(i));
-        button->setAccessibleName(spokenCaption(text::kDialogButtons[i]));
+        button->setAccessibleName(
+            toQString(text::spokenCaption(text::kDialogButtons[i], text::PartOrder::Swapped)));
         button->setFont(persianFont(8.25));
         forms::place(button, kCommand1Rects[i]);
         connect(button, &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
