@@ -3,11 +3,72 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <vector>
 
 #include "kestrand/chart_data.h"
 #include "kestrand/projection.h"
 
 namespace kestrand {
+
+// The shape of a clustered column chart.
+struct ClusterLayout {
+    double gapPercent = 150;     // gap between categories, in column widths
+    double depthPercent = 100;   // floor depth, in widths of one category
+    double heightPercent = 100;  // wall height, in widths of the floor
+};
+
+// One column: its series, category and the faces of its box in world units.
+struct Column {
+    int series = 0;
+    int category = 0;
+    double left = 0;
+    double right = 0;
+    double front = 0;
+    double back = 0;
+    double top = 0;
+};
+
+struct ChartGeometry {
+    BoxSize box;  // floor, back wall and side wall
+    ValueScale scale;
+    std::vector<Column> columns;  // series by series within each category, left to right
+    double valueToHeight(double value) const { return value / scale.maximum * box.height; }
+};
+
+// Each category takes one unit of width; its columns stand side by side (no overlap) with
+// the gap shared equally on both sides, and centred in the floor's depth.
+ChartGeometry layoutColumns(const ChartData& data, const ClusterLayout& layout);
+
+// Indexes into `columns` in the order to paint them: farthest first, so nearer columns
+// cover the ones behind.
+std::vector<std::size_t> paintingOrder(const std::vector<Column>& columns, const View& view);
+
+// The faces of a column that the viewer sees, as they are painted: the front or back face,
+// the right or left side, and the top, which is seen only from above. Corners go round
+// each face.
+struct ColumnFaces {
+    Quad facing;
+    Quad side;
+    Quad top;
+    bool topSeen = true;
+};
+ColumnFaces columnFaces(const Column& column, const VisibleFaces& faces);
+
+// Maps projected points into a screen rectangle (y down), as large as fits, centred.
+struct ScreenFit {
+    double scaleX = 1;
+    double scaleY = 1;
+    double offsetX = 0;
+    double offsetY = 0;
+    Point2 toScreen(const Point2& point) const {
+        return {offsetX + point.x * scaleX, offsetY - point.y * scaleY};
+    }
+};
+
+// With maxStretch 1 both axes share one scale. Above 1 the picture may be widened by up to
+// that factor to fill a wide rectangle, as chart components autoscale a 3D plot.
+ScreenFit fitToRect(const std::vector<Point2>& points, double left, double top, double width,
+                    double height, double maxStretch = 1);
 
 // Room between a label and what it names, and the length of an axis tick, in pixels.
 inline constexpr double kChartLabelGap = 5;

@@ -125,11 +125,29 @@ void MainWindow::applyTabOrder() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     // Only the three buttons' typed characters are looked at; the button still handles
     // the key as usual.
-    if (event->type() == QEvent::KeyPress &&
-        isSettingsShortcut(typedCode(*static_cast<QKeyEvent*>(event)))) {
-        showSettings();
+    if (event->type() == QEvent::KeyPress) {
+        char16_t code = typedCode(*static_cast<QKeyEvent*>(event));
+        if (watched == Command1) {
+            Command1_KeyPress(code);
+        } else if (watched == Command2) {
+            Command2_KeyPress(code);
+        } else if (watched == Command3) {
+            Command3_KeyPress(code);
+        }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::Command1_KeyPress(char16_t& keyAscii) { settingsShortcut(keyAscii); }
+
+void MainWindow::Command2_KeyPress(char16_t& keyAscii) { settingsShortcut(keyAscii); }
+
+void MainWindow::Command3_KeyPress(char16_t& keyAscii) { settingsShortcut(keyAscii); }
+
+void MainWindow::settingsShortcut(char16_t keyAscii) {
+    if (isSettingsShortcut(keyAscii)) {
+        showSettings();
+    }
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

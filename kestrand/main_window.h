@@ -31,9 +31,16 @@ class MainWindow final : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
+  private slots:
+    // The settings shortcut on each of the three buttons; the typed code is left as it is.
+    void Command1_KeyPress(char16_t& keyAscii);
+    void Command2_KeyPress(char16_t& keyAscii);
+    void Command3_KeyPress(char16_t& keyAscii);
+
   private:
     void buildControls();
     void applyTabOrder();
+    void settingsShortcut(char16_t keyAscii);
     void showSettings();
     QPoint besideThisWindow(const QSize& dialogSize) const;
 

@@ -14,6 +14,7 @@
 #include "kestrand/ltr_label.h"
 #include "kestrand/ltr_push_button.h"
 #include "kestrand/qt_text.h"
+#include "kestrand/spoken_text.h"
 #include "kestrand/stored_strings.h"
 #include "kestrand/typed_code.h"
 
@@ -45,28 +46,7 @@ QFont persianFont(double pointSize) {
     return forms::designFont(QStringLiteral("ZARVENA"), pointSize, true);
 }
 
-// A button caption as a screen reader should read it. Two-part captions are stored with
-// their halves swapped around a left-to-right mark; read aloud, the second half comes first
-// and the two make one word. Kashidas only stretch a word on screen.
-QString spokenCaption(std::u16string_view stored) {
-    QString caption = toQString(stored);
-    const qsizetype mark = caption.indexOf(QChar(0x200E));
-    if (mark >= 0) {
-        caption = caption.mid(mark + 1) + QChar(0x200C) + caption.left(mark);
-    }
-    caption.remove(QChar(0x0640));
-    return caption;
-}
-
-// A label's colon is stored first so that it shows at the left end; read aloud it ends the
-// caption.
-QString spokenLabel(std::u16string_view stored) {
-    QString caption = toQString(stored);
-    if (caption.startsWith(QLatin1Char(':'))) {
-        caption = caption.mid(1) + QLatin1Char(':');
-    }
-    return caption;
-}
+QString spokenLabel(std::u16string_view stored) { return toQString(text::spokenLabel(stored)); }
 
 // Where the folder chooser opens: the folder the text names where it exists, else home.
 QString browseStartFolder(const QString& folderText) {
@@ -102,7 +82,7 @@ void SettingsDialog::buildControls() {
     Command2 = new QPushButton(toQString(text::kBrowse), Frame1);
     Command2->setObjectName(QStringLiteral("Command2"));
     forms::place(Command2, {150, 255, 720, 285});
-    connect(Command2, &QPushButton::clicked, this, &SettingsDialog::onCommand2Click);
+    connect(Command2, &QPushButton::clicked, this, &SettingsDialog::Command2_Click);
 
     Text1 = new QLineEdit(Frame1);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -136,10 +116,11 @@ void SettingsDialog::buildControls() {
     for (int i = 0; i < 3; ++i) {
         auto* button = new LtrPushButton(toQString(text::kDialogButtons[i]), this);
         button->setObjectName(QStringLiteral("Command1(%1)").arg(i));
-        button->setAccessibleName(spokenCaption(text::kDialogButtons[i]));
+        button->setAccessibleName(
+            toQString(text::spokenCaption(text::kDialogButtons[i], text::PartOrder::Swapped)));
         button->setFont(persianFont(8.25));
         forms::place(button, kCommand1Rects[i]);
-        connect(button, &QPushButton::clicked, this, [this, i] { onCommand1Click(i); });
+        connect(button, &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
         Command1[i] = button;
     }
     Command1[kOkButton]->setDefault(true);
@@ -168,12 +149,48 @@ void SettingsDialog::applyTabOrder() {
 }
 
 bool SettingsDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && isEscape(typedCode(*static_cast<QKeyEvent*>(event)))) {
-        hide();
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const char16_t typed = typedCode(*static_cast<QKeyEvent*>(event));
+    char16_t code = typed;
+    for (int i = 0; i < kReportKindCount; ++i) {
+        if (watched == Check1[i]) {
+            Check1_KeyPress(i, code);
+        }
+    }
+    for (int i = 0; i < static_cast<int>(Command1.size()); ++i) {
+        if (watched == Command1[i]) {
+            Command1_KeyPress(i, code);
+        }
+    }
+    if (watched == Command2) {
+        Command2_KeyPress(code);
+    } else if (watched == Text1) {
+        Text1_KeyPress(code);
+    }
+    if (typed != 0 && code == 0) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
 }
+
+void SettingsDialog::hideOnEscape(char16_t& keyAscii) {
+    if (isEscape(keyAscii)) {
+        hide();
+        keyAscii = 0;
+    }
+}
+
+void SettingsDialog::Check1_KeyPress(int /*index*/, char16_t& keyAscii) { hideOnEscape(keyAscii); }
+
+void SettingsDialog::Command1_KeyPress(int /*index*/, char16_t& keyAscii) {
+    hideOnEscape(keyAscii);
+}
+
+void SettingsDialog::Command2_KeyPress(char16_t& keyAscii) { hideOnEscape(keyAscii); }
+
+void SettingsDialog::Text1_KeyPress(char16_t& keyAscii) { hideOnEscape(keyAscii); }
 
 void SettingsDialog::keyPressEvent(QKeyEvent* event) {
     // Enter that no control took presses the default button.
@@ -192,7 +209,7 @@ void SettingsDialog::restoreStartingValues() {
     Text1->setCursorPosition(0);
 }
 
-void SettingsDialog::onCommand1Click(int index) {
+void SettingsDialog::Command1_Click(int index) {
     // OK has no action: nothing in this program reads the settings yet.
     if (index == kCancelButton) {
         hide();
@@ -201,7 +218,7 @@ void SettingsDialog::onCommand1Click(int index) {
     }
 }
 
-void SettingsDialog::onCommand2Click() {
+void SettingsDialog::Command2_Click() {
     const forms::FolderRequest request{Text1->accessibleName(), browseStartFolder(Text1->text())};
     // The chooser is modal over this dialog; Escape in it closes the chooser alone.
     if (const std::optional<QString> folder = folders_.chooseFolder(this, request)) {

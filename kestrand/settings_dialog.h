@@ -32,10 +32,16 @@ class SettingsDialog final : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private slots:
-    void onCommand1Click(int index);
-    void onCommand2Click();
+    void Command1_Click(int index);
+    void Command2_Click();
+    // Escape hides the dialog; a handler that takes the key sets the code to 0.
+    void Check1_KeyPress(int index, char16_t& keyAscii);
+    void Command1_KeyPress(int index, char16_t& keyAscii);
+    void Command2_KeyPress(char16_t& keyAscii);
+    void Text1_KeyPress(char16_t& keyAscii);
 
   private:
+    void hideOnEscape(char16_t& keyAscii);
     void buildControls();
     void applyTabOrder();
     // No box ticked and the stored folder: the values the dialog is created with.

@@ -13,6 +13,7 @@
 
 #include "forms/fonts.h"
 #include "kestrand/qt_text.h"
+#include "kestrand/spoken_text.h"
 
 namespace kestrand {
 
@@ -54,8 +55,7 @@ void installAccessibleFactory() {
 }
 
 // The data as a screen reader reads it: each series with its value in every category,
-// "series: category value, ...; series: ...". The left-to-right mark inside a stored name
-// only steers drawing; read aloud, the name's two parts are one word.
+// "series: category value, ...; series: ...".
 QString spokenData(const ChartData& data) {
     QStringList series;
     for (int s = 0; s < kSeriesCount; ++s) {
@@ -64,8 +64,8 @@ QString spokenData(const ChartData& data) {
             values << toQString(data.categories[c]) + QLatin1Char(' ') +
                           valueText(data.values[s][c]);
         }
-        QString name = toQString(data.seriesNames[s]);
-        name.replace(QChar(0x200E), QChar(0x200C));
+        const QString name =
+            toQString(text::spokenCaption(data.seriesNames[s], text::PartOrder::Reading));
         series << name + QStringLiteral(": ") + values.join(QStringLiteral(", "));
     }
     return series.join(QStringLiteral("; "));
@@ -164,18 +164,10 @@ void UsageChart::paintEvent(QPaintEvent*) {
 void UsageChart::paintWalls(QPainter& painter, const ScreenFit& fit) const {
     const BoxSize& box = geometry_.box;
     const double w = box.width, h = box.height, d = box.depth;
-    auto face = [&](std::initializer_list<Vec3> corners, const QColor& color) {
-        QPolygonF polygon;
-        for (const Vec3& corner : corners) {
-            polygon << toScreen(fit, corner);
-        }
-        painter.setPen(QPen(kEdge, 1));
-        painter.setBrush(color);
-        painter.drawPolygon(polygon);
-    };
-    face({{0, 0, d}, {w, 0, d}, {w, h, d}, {0, h, d}}, kBackWall);
-    face({{0, 0, 0}, {0, 0, d}, {0, h, d}, {0, h, 0}}, kSideWall);
-    face({{0, 0, 0}, {w, 0, 0}, {w, 0, d}, {0, 0, d}}, kFloor);
+    painter.setPen(QPen(kEdge, 1));
+    paintFace(painter, fit, {{{0, 0, d}, {w, 0, d}, {w, h, d}, {0, h, d}}}, kBackWall);
+    paintFace(painter, fit, {{{0, 0, 0}, {0, 0, d}, {0, h, d}, {0, h, 0}}}, kSideWall);
+    paintFace(painter, fit, {{{0, 0, 0}, {w, 0, 0}, {w, 0, d}, {0, 0, d}}}, kFloor);
 
     // Value gridlines run along the side wall and across the back wall.
     painter.setPen(QPen(kGridline, 1));
@@ -230,20 +222,22 @@ void UsageChart::paintColumns(QPainter& painter, const ScreenFit& fit) const {
         const ColumnFaces seen = columnFaces(c, faces);
         const QColor base = seriesColor(c.series);
         painter.setPen(QPen(base.darker(220), 0.8));
-        auto face = [&](const Quad& corners, const QColor& color) {
-            QPolygonF polygon;
-            for (const Vec3& corner : corners) {
-                polygon << toScreen(fit, corner);
-            }
-            painter.setBrush(color);
-            painter.drawPolygon(polygon);
-        };
-        face(seen.facing, base);
-        face(seen.side, base.darker(140));
+        paintFace(painter, fit, seen.facing, base);
+        paintFace(painter, fit, seen.side, base.darker(140));
         if (seen.topSeen) {
-            face(seen.top, base.lighter(125));
+            paintFace(painter, fit, seen.top, base.lighter(125));
         }
     }
+}
+
+void UsageChart::paintFace(QPainter& painter, const ScreenFit& fit, const Quad& corners,
+                           const QColor& color) const {
+    QPolygonF polygon;
+    for (const Vec3& corner : corners) {
+        polygon << toScreen(fit, corner);
+    }
+    painter.setBrush(color);
+    painter.drawPolygon(polygon);
 }
 
 void UsageChart::paintLegend(QPainter& painter, const LegendLayout& legend) const {

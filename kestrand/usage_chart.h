@@ -41,6 +41,9 @@ class UsageChart final : public QWidget {
     void paintColumns(QPainter& painter, const ScreenFit& fit) const;
     void paintLegend(QPainter& painter, const LegendLayout& legend) const;
     QPointF toScreen(const ScreenFit& fit, const Vec3& point) const;
+    // One face of a box in the painter's current pen.
+    void paintFace(QPainter& painter, const ScreenFit& fit, const Quad& corners,
+                   const QColor& color) const;
     // The tooltip at a widget point; empty over nothing that has one.
     QString toolTipAt(const QPointF& at) const;
 

@@ -45,7 +45,7 @@ TEST_F(SearchWindowAccessTest, EveryControlIsNamedForAScreenReaderWithItsRole) {
     expectAccessibleControls(
         window.get(),
         {
-            {"Label1", QAccessible::StaticText, "Log kind"},
+            {"Label1", QAccessible::StaticText, "Log kind: Hello"},
             {"Label2", QAccessible::StaticText, "File name:"},
             {"Text1", QAccessible::EditableText, "File name"},
             {"Label4", QAccessible::StaticText, "Last modified:"},

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "kestrand/chart_data.h"
+#include "kestrand/chart_layout.h"
 #include "kestrand/key_codes.h"
 
 namespace {

@@ -13,6 +13,7 @@
 
 #include "kestrand/chart_data.h"
 #include "kestrand/settings_dialog.h"
+#include "kestrand/spoken_text.h"
 #include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 
@@ -98,6 +99,24 @@ TEST(StoredStrings, MainButtonCaptionAndLatinTexts) {
     EXPECT_EQ(kestrand::text::kMainCaption, std::u16string_view(u" ORVANE users information"));
     EXPECT_EQ(kestrand::text::kSettingsCaption, std::u16string_view(u" Performances..."));
     EXPECT_EQ(kestrand::text::kInitialFolder, std::u16string_view(u"I:\\#LOCALs\\log-server"));
+}
+
+TEST(StoredStrings, SpokenTextsJoinThePartsInReadingOrderAndEndLabelsWithTheColon) {
+    using kestrand::text::PartOrder;
+    using kestrand::text::spokenCaption;
+    // Default: "پيش", a zero-width non-joiner, "فرض"; the kashida is dropped.
+    EXPECT_EQ(codePoints(spokenCaption(kestrand::text::kDialogButtons[0], PartOrder::Swapped)),
+              (Points{0x067E, 0x064A, 0x0634, 0x200C, 0x0641, 0x0631, 0x0636}));
+    EXPECT_EQ(codePoints(spokenCaption(kestrand::text::kDialogButtons[2], PartOrder::Swapped)),
+              (Points{0x0642, 0x0628, 0x0648, 0x0644}));
+    // The series name is stored in reading order.
+    EXPECT_EQ(
+        codePoints(spokenCaption(kestrand::usageChartData().seriesNames[2], PartOrder::Reading)),
+        (Points{0x0646, 0x0627, 0x0645, 0x0647, 0x200C, 0x0647, 0x0627}));
+    EXPECT_EQ(spokenCaption(u"Browse", PartOrder::Swapped), u"Browse");
+    EXPECT_EQ(codePoints(kestrand::text::spokenLabel(kestrand::text::kRequestedLabel)),
+              (Points{0x0627, 0x0637, 0x0644, 0x0627, 0x0639, 0x0627, 0x062A, 0x0020, 0x062F,
+                      0x0631, 0x062E, 0x0648, 0x0627, 0x0633, 0x062A, 0x064A, 0x003A}));
 }
 
 TEST(StoredStrings, TheDialogShowsTheStoredTextsUnchanged) {

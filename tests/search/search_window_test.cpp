@@ -272,6 +272,10 @@ TEST_F(SearchWindowTest, FieldButtonsChooseTheSearchAndMakeGoTheDefault) {
     control<QLineEdit>(window.get(), "Text4")->setText("abc");
     QTest::mouseClick(control<QPushButton>(window.get(), "Command3"), Qt::LeftButton);
     EXPECT_EQ(report(), "abc= \r\n\r\nA record number is a whole number from 0 to 5000.\r\n");
+    control<QLineEdit>(window.get(), "Text4")->setText(QString::fromUtf16(u"\u06A9"));
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command3"), Qt::LeftButton);
+    EXPECT_EQ(report(), QString::fromUtf16(u"\u06A9= \r\n\r\n") +
+                            "A record number is a whole number from 0 to 5000.\r\n");
 
     // Site column: the matching sites themselves.
     QTest::mouseClick(control<QPushButton>(window.get(), "Command1", 2), Qt::LeftButton);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tests/support/test_files.h"
+#include "trailscan/log/code_page.h"
 #include "trailscan/search/searches.h"
 
 namespace {
@@ -60,7 +61,7 @@ TEST_F(SearchesTest, ColumnSearchReportsSlot7OfMatchesUpToTheEndOfData) {
     EXPECT_EQ(columnSearch(table, 1, ""), "www.a.com\r\nwww.b.com\r\nwww.c.com\r\n");
     EXPECT_EQ(columnSearch(table, 23, ""), "");
     EXPECT_EQ(columnSearch(table, 99, "x"), "");
-    EXPECT_EQ(runSearch(table, 5, "2/14"), columnSearch(table, 5, "2/14"));
+    EXPECT_EQ(runSearch(table, Selector::forColumn(5), "2/14"), columnSearch(table, 5, "2/14"));
 }
 
 TEST_F(SearchesTest, AllFieldsListsARecordOncePerMatchingField) {
@@ -70,7 +71,7 @@ TEST_F(SearchesTest, AllFieldsListsARecordOncePerMatchingField) {
     load({none, three});
     const std::string expected = entry(1, three) + entry(1, three) + entry(1, three);
     EXPECT_EQ(allFieldsSearch(table, "abc"), expected);
-    EXPECT_EQ(runSearch(table, kSelectAllFields, "abc"), expected);
+    EXPECT_EQ(runSearch(table, Selector::allFields(), "abc"), expected);
     EXPECT_EQ(allFieldsSearch(table, "ABC"), "");
     EXPECT_EQ(allFieldsSearch(table, "no such text"), "");
     EXPECT_EQ(allFieldsSearch(table, "reza"), entry(0, none));
@@ -82,7 +83,7 @@ TEST_F(SearchesTest, RecordNumberListsTheFieldsOnePerLine) {
     std::string expected = "0= \r\n\r\n";
     for (const auto& f : first) expected += f + "\r\n";
     EXPECT_EQ(recordNumberSearch(table, "0"), expected);
-    EXPECT_EQ(runSearch(table, kSelectRecordNumber, "0"), expected);
+    EXPECT_EQ(runSearch(table, Selector::recordNumber(), "0"), expected);
     // Past the loaded records: the heading and 23 empty lines.
     std::string empty = "5000= \r\n\r\n";
     for (int i = 0; i < 23; ++i) empty += "\r\n";
@@ -92,6 +93,27 @@ TEST_F(SearchesTest, RecordNumberListsTheFieldsOnePerLine) {
         for (const auto& f : record("10.0.0.2", "b", "www.b.com")) s += f + "\r\n";
         return s;
     }());
+}
+
+TEST_F(SearchesTest, ASelectorNumberIsASlotOr10ForAllFieldsOr11ForARecordNumber) {
+    EXPECT_EQ(Selector::fromNumber(10), Selector::allFields());
+    EXPECT_EQ(Selector::fromNumber(11), Selector::recordNumber());
+    EXPECT_EQ(Selector::fromNumber(7), Selector::forColumn(7));
+    for (int number : {0, 1, 5, 6, 7, 10, 11, 22}) {
+        EXPECT_EQ(Selector::fromNumber(number).number(), number);
+    }
+    load({record("10.0.0.1", "ALIREZA", "www.a.com")});
+    EXPECT_EQ(runSearch(table, 10, "ALIREZA"), allFieldsSearch(table, "ALIREZA"));
+    EXPECT_EQ(runSearch(table, 11, "0"), recordNumberSearch(table, "0"));
+    EXPECT_EQ(runSearch(table, 1, "ALIREZA"), "www.a.com\r\n");
+}
+
+TEST_F(SearchesTest, RecordNumberOnTypedTextDecodesTheReport) {
+    load({record("10.0.0.1", "caf\xe9", "www.a.com")});
+    EXPECT_EQ(recordNumberSearch(table, u"0"),
+              trailscan::log::decodeWindows1252(recordNumberSearch(table, "0")));
+    EXPECT_EQ(recordNumberSearch(table, u"\u06A9"),
+              u"\u06A9= \r\n\r\nA record number is a whole number from 0 to 5000.\r\n");
 }
 
 TEST(RecordNumber, ANumberOutsideTheTableNamesNoRecord) {
@@ -153,7 +175,7 @@ TEST_F(SearchesTest, AReportAtItsCapacityEndsWithALineThatCountsTheRest) {
     EXPECT_EQ(reportStopsLine(std::size_t{256} << 20, 91332),
               "The report stops here: it passed 256 MiB. 91,332 more matches are not listed.");
     // Under the capacity, the report is what it always was.
-    runSearch(table, 1, "OMID", report, whole.size());
+    runSearch(table, Selector::forColumn(1), "OMID", report, whole.size());
     EXPECT_EQ(report, whole);
 }
 

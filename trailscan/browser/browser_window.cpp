@@ -169,9 +169,9 @@ BrowserWindow::BrowserWindow(forms::Platform& platform, QWidget* parent)
         previous = next;
     }
 
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(Command1, &QPushButton::clicked, this, &BrowserWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &BrowserWindow::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &BrowserWindow::Command3_Click);
     // Alt+Right is ">>", Alt+Left "<<", Ctrl+O "| |"; a dropped file runs the "| |" flow.
     const auto key = [this](const QKeySequence& sequence, QPushButton* button, const QString& tip) {
         auto* shortcut = new QShortcut(sequence, this);

@@ -34,11 +34,13 @@ class BrowserWindow : public QWidget {
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-  private:
-    void Form_Load();
+  private slots:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+
+  private:
+    void Form_Load();
     // The "| |" flow; `given` (a dropped file) skips the dialog. Cancel or a failure after
     // the choice leaves the boxes, the position box and the colours as they were.
     void chooseAnother(const std::optional<QString>& given);

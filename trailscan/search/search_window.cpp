@@ -39,18 +39,18 @@ const QColor kActiveBorder(212, 208, 200);
 struct FieldButton {
     const char* caption;
     int top;
-    int selector;
+    Selector selector;
     const char* label;
 };
 // Indexed as the button array; tab order follows the tops (User Name, Date, Time, ...).
 constexpr std::array<FieldButton, 7> kFieldButtons = {{
-    {"User Name", 1425, 1, "User Name:"},
-    {"Record No.", 3360, kSelectRecordNumber, "Rec No.:"},
-    {"Site", 2880, 7, "Site:"},
-    {"Date", 1920, 5, "Date:"},
-    {"Time", 2400, 6, "Time:"},
-    {"I P", 3855, 0, "IP:"},
-    {"All Fields", 4350, kSelectAllFields, "All Rec:"},
+    {"User Name", 1425, Selector::forColumn(log::kColumnUser), "User Name:"},
+    {"Record No.", 3360, Selector::recordNumber(), "Rec No.:"},
+    {"Site", 2880, Selector::forColumn(log::kColumnSite), "Site:"},
+    {"Date", 1920, Selector::forColumn(log::kColumnDate), "Date:"},
+    {"Time", 2400, Selector::forColumn(log::kColumnTime), "Time:"},
+    {"I P", 3855, Selector::forColumn(log::kColumnIp), "IP:"},
+    {"All Fields", 4350, Selector::allFields(), "All Rec:"},
 }};
 constexpr std::array<int, 7> kFieldButtonTabOrder = {0, 3, 4, 2, 1, 5, 6};
 
@@ -81,6 +81,17 @@ QLineEdit* makePanelBox(QWidget* parent, const char* name, const QString& text,
     box->setAccessibleName(accessibleName);
     forms::place(box, rect);
     return box;
+}
+
+// The names of the two panel labels whose text the open flow sets.
+constexpr QLatin1String kLogKindName("Log kind");
+constexpr QLatin1String kLogDateName("Log date");
+
+// A named label is read by its name alone, so the name carries what the label shows.
+void setNamedLabelText(QLabel* label, QLatin1String name, const QString& text) {
+    label->setText(text);
+    label->setAccessibleName(text.isEmpty() ? QString(name)
+                                            : QString(name) + QStringLiteral(": ") + text);
 }
 
 void setTextColour(QWidget* widget, const QColor& colour) {
@@ -198,7 +209,8 @@ SearchWindow::~SearchWindow() = default;
 void SearchWindow::buildControls() {
     const QFont bold = forms::designFont(QStringLiteral("MS Sans Serif"), 8.25, true);
 
-    Label1 = makeLabel(this, "Label1", QStringLiteral("Hello"), {4215, 75, 2535, 420});
+    Label1 = makeLabel(this, "Label1", QString(), {4215, 75, 2535, 420});
+    setNamedLabelText(Label1, kLogKindName, QStringLiteral("Hello"));
     Label1->setFont(forms::designFont(QStringLiteral("Goudy Stout"), 15.75, true, true));
     Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label1->setAutoFillBackground(true);
@@ -208,7 +220,6 @@ void SearchWindow::buildControls() {
         palette.setColor(QPalette::Window, QColor(128, 128, 255));
         Label1->setPalette(palette);
     }
-    Label1->setAccessibleName(QStringLiteral("Log kind"));
 
     Label2 = makeLabel(this, "Label2", QStringLiteral("File name:"), {1980, 225, 1095, 255});
     Label2->setFont(bold);
@@ -226,7 +237,7 @@ void SearchWindow::buildControls() {
     Label3->setFont(bold);
     Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     setTextColour(Label3, kBlue);
-    Label3->setAccessibleName(QStringLiteral("Log date"));
+    setNamedLabelText(Label3, kLogDateName, QString());
 
     Label5 = makeLabel(this, "Label5", QStringLiteral("User Name:"), {930, 1020, 1005, 285});
     Label5->setFont(bold);
@@ -346,7 +357,7 @@ void SearchWindow::openFlow(const std::optional<QString>& given) {
     // What a failed open puts back; the panel, table, search box and report are only
     // changed once every step has succeeded.
     const QString fileName = fileName_;
-    const int selector = searchSelector_;
+    const Selector selector = searchSelector_;
     const std::int64_t lineTotal = lineTotal_;
     if (openFlag_) {
         channel_.close();
@@ -403,11 +414,8 @@ bool SearchWindow::linecounter() {
         box->setCursorPosition(0);
         box->setToolTip(text);
     }
-    Label3->setText(QString::fromStdU16String(panel.date));
-    Label1->setText(QString::fromStdU16String(panel.kind));
-    // A named label is read by its name alone, so the name carries what the label shows.
-    Label3->setAccessibleName(QStringLiteral("Log date: ") + Label3->text());
-    Label1->setAccessibleName(QStringLiteral("Log kind: ") + Label1->text());
+    setNamedLabelText(Label3, kLogDateName, QString::fromStdU16String(panel.date));
+    setNamedLabelText(Label1, kLogKindName, QString::fromStdU16String(panel.kind));
     Text5->setText(QString::number(lineTotal_));
     // The line total counts every line; the table keeps the first 5001 records.
     const std::int64_t lines = lineTotal_ - 1;
@@ -455,12 +463,11 @@ void SearchWindow::nevis() {
     const QString typed = Text4->text();
     const auto text = log::encodeWindows1252(typed.toStdU16String());
     if (!text) {
-        // No log byte can hold this text: nothing matches and it names no record.
-        if (searchSelector_ == kSelectRecordNumber) {
-            Text3->setText(typed + QStringLiteral("= \r\n\r\n") +
-                           QString::fromLatin1(kBadRecordNumber.data(),
-                                               static_cast<qsizetype>(kBadRecordNumber.size())) +
-                           QStringLiteral("\r\n"));
+        // No log byte can hold this text, so no field matches it; the record-number search
+        // still writes its report.
+        if (searchSelector_.kind == SelectorKind::RecordNumber) {
+            Text3->setText(
+                QString::fromStdU16String(recordNumberSearch(table_, typed.toStdU16String())));
         }
         return;
     }

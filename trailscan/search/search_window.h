@@ -10,6 +10,7 @@
 #include "trailscan/log/channel.h"
 #include "trailscan/log_opening.h"
 #include "trailscan/search/record_table.h"
+#include "trailscan/search/searches.h"
 
 class QLabel;
 class QLineEdit;
@@ -32,7 +33,8 @@ public:
     // Ctrl+B runs this: the program shows its record browser with it.
     void setBrowserOpener(std::function<void()> opener) { browserOpener_ = std::move(opener); }
 
-    int searchSelector() const { return searchSelector_; }
+    // The search selector as its number (Selector::number).
+    int searchSelector() const { return searchSelector_.number(); }
     bool isFileOpen() const { return openFlag_; }
     const RecordTable& recordTable() const { return table_; }
     // The open flow on a file named on the command line or dropped: as if the first dialog
@@ -91,7 +93,7 @@ private:
     bool fromDialog_ = true;
     log::Channel channel_;
     RecordTable table_;
-    int searchSelector_ = 0;
+    Selector searchSelector_ = Selector::forColumn(log::kColumnIp);
     bool openFlag_ = false;
     QString fileName_;
     std::int64_t lineTotal_ = 0;

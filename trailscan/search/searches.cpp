@@ -4,6 +4,8 @@
 #include <charconv>
 #include <vector>
 
+#include "trailscan/log/code_page.h"
+
 namespace trailscan::search {
 
 namespace {
@@ -170,20 +172,39 @@ void recordNumberSearch(const RecordTable& table, std::string_view text, std::st
     }
 }
 
-void runSearch(const RecordTable& table, int selector, std::string_view text, std::string& report,
-               std::size_t capacity) {
+std::u16string recordNumberSearch(const RecordTable& table, std::u16string_view typed) {
+    if (const auto text = log::encodeWindows1252(typed)) {
+        return log::decodeWindows1252(recordNumberSearch(table, *text));
+    }
+    std::u16string report(typed);
+    report += u"= ";
+    const std::u16string lineBreak = log::decodeWindows1252(kLineBreak);
+    report += lineBreak;
+    report += lineBreak;
+    report += log::decodeWindows1252(kBadRecordNumber);
+    report += lineBreak;
+    return report;
+}
+
+void runSearch(const RecordTable& table, Selector selector, std::string_view text,
+               std::string& report, std::size_t capacity) {
     report.clear();
-    switch (selector) {
-        case kSelectAllFields:
+    switch (selector.kind) {
+        case SelectorKind::AllFields:
             allFieldsSearch(table, text, report, capacity);
             break;
-        case kSelectRecordNumber:
+        case SelectorKind::RecordNumber:
             recordNumberSearch(table, text, report);
             break;
-        default:
-            columnSearch(table, selector, text, report, capacity);
+        case SelectorKind::Column:
+            columnSearch(table, selector.column, text, report, capacity);
             break;
     }
+}
+
+void runSearch(const RecordTable& table, int selectorNumber, std::string_view text,
+               std::string& report, std::size_t capacity) {
+    runSearch(table, Selector::fromNumber(selectorNumber), text, report, capacity);
 }
 
 std::string columnSearch(const RecordTable& table, int column, std::string_view text) {
@@ -204,10 +225,14 @@ std::string recordNumberSearch(const RecordTable& table, std::string_view text) 
     return report;
 }
 
-std::string runSearch(const RecordTable& table, int selector, std::string_view text) {
+std::string runSearch(const RecordTable& table, Selector selector, std::string_view text) {
     std::string report;
     runSearch(table, selector, text, report);
     return report;
+}
+
+std::string runSearch(const RecordTable& table, int selectorNumber, std::string_view text) {
+    return runSearch(table, Selector::fromNumber(selectorNumber), text);
 }
 
 std::optional<std::string> defaultQueryText(const RecordTable& table) {

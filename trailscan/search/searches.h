@@ -10,11 +10,50 @@
 
 namespace trailscan::search {
 
-// What "Go !" searches: a slot number of the record table, or one of these two.
-inline constexpr int kSelectAllFields = 10;
-inline constexpr int kSelectRecordNumber = 11;
+enum class SelectorKind { Column, AllFields, RecordNumber };
+
+// What "Go !" searches: one slot of the record table, every field, or the record a number
+// names.
+struct Selector {
+    SelectorKind kind = SelectorKind::Column;
+    int column = 0;  // the slot a column search reads
+
+    // The window keeps its selector as one 16-bit number: the slot, or these two, which is why
+    // slots 10 and 11 are never searched as columns.
+    static constexpr int kAllFieldsNumber = 10;
+    static constexpr int kRecordNumberNumber = 11;
+
+    static constexpr Selector forColumn(int column) { return {SelectorKind::Column, column}; }
+    static constexpr Selector allFields() { return {SelectorKind::AllFields, 0}; }
+    static constexpr Selector recordNumber() { return {SelectorKind::RecordNumber, 0}; }
+
+    static constexpr Selector fromNumber(int number) {
+        switch (number) {
+            case kAllFieldsNumber:
+                return allFields();
+            case kRecordNumberNumber:
+                return recordNumber();
+            default:
+                return forColumn(number);
+        }
+    }
+    constexpr int number() const {
+        switch (kind) {
+            case SelectorKind::AllFields:
+                return kAllFieldsNumber;
+            case SelectorKind::RecordNumber:
+                return kRecordNumberNumber;
+            case SelectorKind::Column:
+                break;
+        }
+        return column;
+    }
+
+    friend constexpr bool operator==(const Selector&, const Selector&) = default;
+};
+
 // The selector the open flow's reset and the default query set: the user-name column.
-inline constexpr int kSelectUserName = log::kColumnUser;
+inline constexpr Selector kSelectUserName = Selector::forColumn(log::kColumnUser);
 
 // The report box holds reports up to this size (256 MiB), eight times the worst report of an
 // ordinary full table. A longer report lists its matches up to here, then ends with one line
@@ -48,11 +87,15 @@ std::string recordNumberSearch(const RecordTable& table, std::string_view text);
 std::optional<int> parseRecordNumber(std::string_view text);
 
 // The search "Go !" runs for a selector.
-std::string runSearch(const RecordTable& table, int selector, std::string_view text);
+std::string runSearch(const RecordTable& table, Selector selector, std::string_view text);
 // The same into `report`, which is emptied first; its memory is kept, so a window that
 // searches again and again does not allocate tens of megabytes each time.
-void runSearch(const RecordTable& table, int selector, std::string_view text, std::string& report,
-               std::size_t capacity = kReportCapacity);
+void runSearch(const RecordTable& table, Selector selector, std::string_view text,
+               std::string& report, std::size_t capacity = kReportCapacity);
+// Both for a selector given as its number (Selector::fromNumber).
+std::string runSearch(const RecordTable& table, int selectorNumber, std::string_view text);
+void runSearch(const RecordTable& table, int selectorNumber, std::string_view text,
+               std::string& report, std::size_t capacity = kReportCapacity);
 
 // The three searches appending to `report`, which they keep within `capacity` bytes and
 // the line that says where it stopped.
@@ -61,6 +104,10 @@ void columnSearch(const RecordTable& table, int column, std::string_view text, s
 void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report,
                      std::size_t capacity = kReportCapacity);
 void recordNumberSearch(const RecordTable& table, std::string_view text, std::string& report);
+// Record number on the text as typed, for texts the log's code page may not hold; the
+// report's fields are decoded. A character outside the code page is never a digit, so such a
+// text gives the heading and kBadRecordNumber.
+std::u16string recordNumberSearch(const RecordTable& table, std::u16string_view typed);
 
 // The last line of a report that reached `capacity` with `unlisted` matches left, for example
 // "The report stops here: it passed 256 MiB. 91,332 more matches are not listed."
