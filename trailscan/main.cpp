@@ -7,6 +7,7 @@
 #include "forms/memory.h"
 #include "forms/platform.h"
 #include "trailscan/search/search_window.h"
+#include "trailscan/version.h"
 #ifdef TRAILSCAN_HAS_BROWSER
 #include "trailscan/browser/browser_window.h"
 #endif
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     forms::keepLargeBlocks();
     QApplication::setApplicationName(QStringLiteral("trailscan"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0.0.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(trailscan::kVersion));
     forms::installFontSubstitutions();
 
     QCommandLineParser parser;
