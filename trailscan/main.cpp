@@ -6,11 +6,9 @@
 #include "forms/fonts.h"
 #include "forms/memory.h"
 #include "forms/platform.h"
+#include "trailscan/browser/browser_window.h"
 #include "trailscan/search/search_window.h"
 #include "trailscan/version.h"
-#ifdef TRAILSCAN_HAS_BROWSER
-#include "trailscan/browser/browser_window.h"
-#endif
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -30,7 +28,6 @@ int main(int argc, char** argv) {
     forms::Platform& platform = forms::desktopPlatform();
     trailscan::search::SearchWindow searchWindow(platform);
     QApplication::setWindowIcon(searchWindow.windowIcon());
-#ifdef TRAILSCAN_HAS_BROWSER
     QPointer<trailscan::browser::BrowserWindow> browser;
     searchWindow.setBrowserOpener([&] {
         if (browser.isNull()) {
@@ -41,15 +38,12 @@ int main(int argc, char** argv) {
         browser->raise();
         browser->activateWindow();
     });
-#endif
     searchWindow.show();
     if (!parser.positionalArguments().isEmpty()) {
         // Opened as if the first dialog had returned the path, made absolute from here.
         searchWindow.openGiven(parser.positionalArguments().constFirst());
     }
     const int status = QApplication::exec();
-#ifdef TRAILSCAN_HAS_BROWSER
     delete browser.data();
-#endif
     return status;
 }
