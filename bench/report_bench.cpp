@@ -19,8 +19,8 @@
 
 #include "bench/bench_logs.h"
 #include "forms/fonts.h"
-#include "forms/memory.h"
 #include "tests/support/scripted_platform.h"
+#include "trailscan/search/memory.h"
 #include "trailscan/search/report_view.h"
 #include "trailscan/search/search_window.h"
 #include "trailscan/search/searches.h"
@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
         }
     }
     QApplication app(argc, argv);
-    forms::keepLargeBlocks();
+    trailscan::search::keepLargeBlocks();
     forms::installFontSubstitutions();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -10,8 +10,8 @@
 
 #include "bench/bench_logs.h"
 #include "forms/fonts.h"
-#include "forms/memory.h"
 #include "tests/support/scripted_platform.h"
+#include "trailscan/search/memory.h"
 #include "trailscan/search/report_view.h"
 #include "trailscan/search/search_window.h"
 
@@ -67,7 +67,7 @@ BENCHMARK(BM_WcL1GB)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime()
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    forms::keepLargeBlocks();
+    trailscan::search::keepLargeBlocks();
     forms::installFontSubstitutions();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

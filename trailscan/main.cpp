@@ -4,15 +4,15 @@
 #include <QPointer>
 
 #include "forms/fonts.h"
-#include "forms/memory.h"
 #include "forms/platform.h"
 #include "trailscan/browser/browser_window.h"
+#include "trailscan/search/memory.h"
 #include "trailscan/search/search_window.h"
 #include "trailscan/version.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    forms::keepLargeBlocks();
+    trailscan::search::keepLargeBlocks();
     QApplication::setApplicationName(QStringLiteral("trailscan"));
     QApplication::setApplicationVersion(QString::fromLatin1(trailscan::kVersion));
     forms::installFontSubstitutions();
