@@ -5,7 +5,7 @@
 #include <QApplication>
 
 #include "forms/fonts.h"
-#include "forms/memory.h"
+#include "trailscan/search/memory.h"
 
 namespace bench {
 
@@ -14,7 +14,7 @@ int runWindowBenchmarks(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    forms::keepLargeBlocks();
+    trailscan::search::keepLargeBlocks();
     forms::installFontSubstitutions();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

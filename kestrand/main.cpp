@@ -9,12 +9,13 @@
 #include "forms/fonts.h"
 #include "forms/platform.h"
 #include "kestrand/main_window.h"
+#include "kestrand/version.h"
 
 namespace {
 
 void nameTheProgram() {
     QCoreApplication::setApplicationName(QStringLiteral("kestrand"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0.0.4"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kestrand::kVersion));
 }
 
 // Prints help or the version and exits where asked to; any other option is an error.

@@ -4,18 +4,17 @@
 #include <QPointer>
 
 #include "forms/fonts.h"
-#include "forms/memory.h"
 #include "forms/platform.h"
-#include "trailscan/search/search_window.h"
-#ifdef TRAILSCAN_HAS_BROWSER
 #include "trailscan/browser/browser_window.h"
-#endif
+#include "trailscan/search/memory.h"
+#include "trailscan/search/search_window.h"
+#include "trailscan/version.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    forms::keepLargeBlocks();
+    trailscan::search::keepLargeBlocks();
     QApplication::setApplicationName(QStringLiteral("trailscan"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0.0.0"));
+    QApplication::setApplicationVersion(QString::fromLatin1(trailscan::kVersion));
     forms::installFontSubstitutions();
 
     QCommandLineParser parser;
@@ -29,7 +28,6 @@ int main(int argc, char** argv) {
     forms::Platform& platform = forms::desktopPlatform();
     trailscan::search::SearchWindow searchWindow(platform);
     QApplication::setWindowIcon(searchWindow.windowIcon());
-#ifdef TRAILSCAN_HAS_BROWSER
     QPointer<trailscan::browser::BrowserWindow> browser;
     searchWindow.setBrowserOpener([&] {
         if (browser.isNull()) {
@@ -40,15 +38,12 @@ int main(int argc, char** argv) {
         browser->raise();
         browser->activateWindow();
     });
-#endif
     searchWindow.show();
     if (!parser.positionalArguments().isEmpty()) {
         // Opened as if the first dialog had returned the path, made absolute from here.
         searchWindow.openGiven(parser.positionalArguments().constFirst());
     }
     const int status = QApplication::exec();
-#ifdef TRAILSCAN_HAS_BROWSER
     delete browser.data();
-#endif
     return status;
 }

@@ -8,13 +8,17 @@
 #   install  cmake --install into a temporary prefix and check the same files
 #   launch   cmake --install into a temporary prefix, then run each desktop entry's Exec line
 #            under Xvfb and check that the program comes up with a window and keeps running
+# The expected versions come from CMake, which sets them for the test: TS_TRAILSCAN_VERSION,
+# TS_KESTRAND_VERSION and TS_PACKAGE_VERSION.
 # Exits 77 (skipped) when a tool the mode needs is missing.
 set -euo pipefail
 
 readonly programs=(trailscan kestrand)
-declare -A program_version=([trailscan]=2.0.0.0 [kestrand]=1.0.0.4)
+declare -A program_version=(
+    [trailscan]=${TS_TRAILSCAN_VERSION:?the expected trailscan version}
+    [kestrand]=${TS_KESTRAND_VERSION:?the expected kestrand version})
 readonly package_name=trailscan-kestrand
-readonly package_version=2.0.0.0
+readonly package_version=${TS_PACKAGE_VERSION:?the expected package version}
 readonly icon_sizes=(16 32 48 64 128 256)
 
 failures=0

@@ -1,4 +1,4 @@
-#include "forms/memory.h"
+#include "trailscan/search/memory.h"
 
 #include <cstdint>
 
@@ -9,7 +9,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace forms {
+namespace trailscan::search {
 
 void keepLargeBlocks() {
 #if defined(__GLIBC__)
@@ -34,4 +34,4 @@ void preferLargePages(void* data, std::size_t bytes) {
 #endif
 }
 
-}  // namespace forms
+}  // namespace trailscan::search
