@@ -33,7 +33,8 @@ std::string logLine(std::uint64_t n) {
 
 fs::path generatedLog(std::uint64_t bytes) {
     const char* folder = std::getenv("TS_BENCH_DIR");
-    const fs::path dir = folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "trailscan-bench";
+    const fs::path dir =
+        folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "trailscan-bench";
     fs::create_directories(dir);
     const fs::path path = dir / ("X3" + std::to_string(bytes >> 20) + "M.log");
     std::error_code error;

@@ -1,10 +1,10 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
-
-#include <benchmark/benchmark.h>
 
 namespace bench {
 

@@ -3,8 +3,6 @@
 // line of about 38 million characters. Runs on the offscreen platform.
 #include <benchmark/benchmark.h>
 
-#include "bench/window_benchmarks.h"
-
 #include <QApplication>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -12,6 +10,7 @@
 #include <QString>
 #include <cstdlib>
 
+#include "bench/window_benchmarks.h"
 #include "trailscan/search/report_view.h"
 
 namespace {

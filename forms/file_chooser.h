@@ -20,7 +20,7 @@ struct FileRequest {
 // The open-file dialog. Returns the full path of the chosen file, or nothing on Cancel.
 // A typed name of a file that does not exist is returned as well.
 class FileChooser {
-public:
+  public:
     virtual ~FileChooser() = default;
     virtual std::optional<QString> choose(QWidget* parent, const FileRequest& request) = 0;
     // The save-file dialog: the full path to write, or nothing on Cancel. Replacing an
@@ -33,7 +33,7 @@ QString effectiveInitialFolder(const QString& requested);
 
 // Production chooser: a modal QFileDialog.
 class DialogFileChooser final : public FileChooser {
-public:
+  public:
     std::optional<QString> choose(QWidget* parent, const FileRequest& request) override;
     std::optional<QString> chooseSave(QWidget* parent, const FileRequest& request) override;
 };

@@ -24,7 +24,8 @@ void MessageBoxMessenger::warn(QWidget* parent, const QString& title, const QStr
 std::optional<QString> MessageBoxMessenger::askText(QWidget* parent, const QString& title,
                                                     const QString& label, const QString& initial) {
     bool confirmed = false;
-    QString text = QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &confirmed);
+    QString text =
+        QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &confirmed);
     if (!confirmed) {
         return std::nullopt;
     }

@@ -9,7 +9,7 @@ namespace forms {
 
 // Modal message boxes with a single OK button, and a box that asks for one line of text.
 class Messenger {
-public:
+  public:
     virtual ~Messenger() = default;
     // A message the design gives: no icon.
     virtual void inform(QWidget* parent, const QString& title, const QString& text) = 0;
@@ -21,7 +21,7 @@ public:
 };
 
 class MessageBoxMessenger final : public Messenger {
-public:
+  public:
     void inform(QWidget* parent, const QString& title, const QString& text) override;
     void warn(QWidget* parent, const QString& title, const QString& text) override;
     std::optional<QString> askText(QWidget* parent, const QString& title, const QString& label,

@@ -3,8 +3,8 @@
 #include "forms/file_chooser.h"
 #include "forms/folder_chooser.h"
 #include "forms/messenger.h"
-#include "forms/progress.h"
 #include "forms/program_end.h"
+#include "forms/progress.h"
 
 namespace forms {
 

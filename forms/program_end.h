@@ -5,7 +5,7 @@ namespace forms {
 // Ends the whole program from inside an event handler. The caller returns at once after
 // end(): no further step of its handler runs.
 class ProgramEnd {
-public:
+  public:
     virtual ~ProgramEnd() = default;
     virtual void end() = 0;
 };
@@ -13,7 +13,7 @@ public:
 // Production: every window is hidden and the event loop ends with status 0; main() then
 // destroys the windows, which closes their files.
 class ApplicationEnd final : public ProgramEnd {
-public:
+  public:
     void end() override;
 };
 

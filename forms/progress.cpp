@@ -19,17 +19,19 @@ int barValue(std::int64_t done, std::int64_t total) {
     if (total <= 0) {
         return 0;
     }
-    const double part = static_cast<double>(std::clamp<std::int64_t>(done, 0, total)) /
-                        static_cast<double>(total);
+    const double part =
+        static_cast<double>(std::clamp<std::int64_t>(done, 0, total)) / static_cast<double>(total);
     return static_cast<int>(part * kBarSteps);
 }
 }  // namespace
 
 QString progressText(std::int64_t done, std::int64_t total) {
     const QLocale english(QLocale::English);
-    return QStringLiteral("%1 of %2").arg(
-        english.formattedDataSize(std::max<std::int64_t>(done, 0), 1, QLocale::DataSizeSIFormat),
-        english.formattedDataSize(std::max<std::int64_t>(total, 0), 1, QLocale::DataSizeSIFormat));
+    return QStringLiteral("%1 of %2")
+        .arg(english.formattedDataSize(std::max<std::int64_t>(done, 0), 1,
+                                       QLocale::DataSizeSIFormat),
+             english.formattedDataSize(std::max<std::int64_t>(total, 0), 1,
+                                       QLocale::DataSizeSIFormat));
 }
 
 bool DialogProgressRunner::run(QWidget* parent, const ProgressJob& job) {

@@ -1,11 +1,12 @@
 // Fuzzes the channel: arbitrary file bytes, then reads of fields, lines and records,
 // the end test and seeks to arbitrary positions, driven by the input's first bytes.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "trailscan/log/channel.h"
 #include "trailscan/log/format.h"
@@ -44,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         switch (op % 6) {
             case 0: {
                 const size_t length = channel.readField(value);
-                if (value.size() > trailscan::log::kMaxFieldLength || value.size() > length) __builtin_trap();
+                if (value.size() > trailscan::log::kMaxFieldLength || value.size() > length)
+                    __builtin_trap();
                 break;
             }
             case 1:
@@ -52,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             case 2: {
                 const auto read = trailscan::log::readRecord(channel, slots);
-                if (read.fieldsRead > trailscan::log::kFieldCount || !slots[23].empty()) __builtin_trap();
+                if (read.fieldsRead > trailscan::log::kFieldCount || !slots[23].empty())
+                    __builtin_trap();
                 break;
             }
             case 3:

@@ -1,11 +1,12 @@
 // Fuzzes the record table load and the searches: the input is split at its first NUL
 // byte into a search text and the log's bytes; every selector and the default query run.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "trailscan/search/searches.h"
 

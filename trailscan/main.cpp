@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     forms::installFontSubstitutions();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Opens a Web proxy log and searches its records."));
+    parser.setApplicationDescription(
+        QStringLiteral("Opens a Web proxy log and searches its records."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The log to open."),

@@ -49,7 +49,8 @@ TEST(FieldReader, ReadsRecordsOfTheLineFormatAndTheirLengths) {
     EXPECT_EQ(channel.position(), 70);  // the next read starts on the following line
 
     auto second = readRecord(channel, slots);
-    EXPECT_EQ(second.length, static_cast<std::int64_t>(logLine(testing_support::sampleFields(1)).size()));
+    EXPECT_EQ(second.length,
+              static_cast<std::int64_t>(logLine(testing_support::sampleFields(1)).size()));
     EXPECT_EQ(slots[1], "anonymous");
     EXPECT_TRUE(slots[23].empty());
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "trailscan/log/code_page.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

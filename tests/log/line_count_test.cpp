@@ -1,3 +1,5 @@
+#include "trailscan/log/line_count.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 
 #include "tests/support/test_files.h"
 #include "trailscan/log/channel.h"
-#include "trailscan/log/line_count.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ TEST(FastLineCount, AgreesWithTheChannelCountOnEveryKindOfFile) {
         {"one-crlf.log", "\r\n"},
         {"open-end.log", line + line + line.substr(0, 50)},
         {"crlf-only.log", std::string(5000, '\r') + std::string(3, '\n')},
-        {"only-breaks.log", [] {
+        {"only-breaks.log",
+         [] {
              std::string s;
              for (int i = 0; i < 3000; ++i) s += "\r\n";
              return s;
@@ -75,8 +77,8 @@ TEST(FastLineCount, AgreesWithTheChannelCountOnEveryKindOfFile) {
             for (const std::size_t block : blockSizes) {
                 if (block < 31 && size > 10000) continue;  // byte-sized blocks of big files
                 for (const std::int64_t threshold : {std::int64_t{0}, INT64_MAX}) {
-                    const CountTuning tuning{.blockBytes = block, .twoThreadsFrom = threshold,
-                                             .beforeBlock = {}};
+                    const CountTuning tuning{
+                        .blockBytes = block, .twoThreadsFrom = threshold, .beforeBlock = {}};
                     Channel channel;
                     ASSERT_FALSE(channel.open(path).has_value());
                     channel.seek(from);

@@ -1,10 +1,11 @@
+#include "trailscan/search/record_table.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "tests/support/test_files.h"
 #include "trailscan/log/line_count.h"
-#include "trailscan/search/record_table.h"
 
 namespace {
 
@@ -91,7 +92,7 @@ TEST(RecordTable, EmptyFileAndOnlyLineBreaks) {
     EXPECT_EQ(table.endOfData(), 0);
     ASSERT_FALSE(channel.open(dir.write("breaks.log", "\r\n\r\n\r\n")).has_value());
     EXPECT_EQ(table.load(channel, 0).records, 1);  // three empty fields make one record
-    EXPECT_EQ(table.endOfData(), 0);    // whose empty slot 0 ends the data
+    EXPECT_EQ(table.endOfData(), 0);               // whose empty slot 0 ends the data
 }
 
 TEST(RecordTable, ALoadStopsAtItsBudgetBeforeARecordThatDoesNotFitAndSaysSo) {
@@ -105,7 +106,8 @@ TEST(RecordTable, ALoadStopsAtItsBudgetBeforeARecordThatDoesNotFitAndSaysSo) {
     RecordTable table;
     ASSERT_FALSE(channel.open(dir.write("wide.log", text)).has_value());
     // 2300 field bytes a record: 3.5 records fit, so 3 are kept whole.
-    const auto outcome = table.load(channel, static_cast<std::int64_t>(text.size()), 2300 * 3 + 1150);
+    const auto outcome =
+        table.load(channel, static_cast<std::int64_t>(text.size()), 2300 * 3 + 1150);
     EXPECT_EQ(outcome.records, 3);
     EXPECT_TRUE(outcome.budgetReached);
     EXPECT_FALSE(outcome.fieldsCut);
@@ -114,7 +116,8 @@ TEST(RecordTable, ALoadStopsAtItsBudgetBeforeARecordThatDoesNotFitAndSaysSo) {
     EXPECT_TRUE(table.field(3, 0).empty());  // no part of the fourth record
 
     // A field longer than a box holds is kept cut, and the load says that too.
-    ASSERT_FALSE(channel.open(dir.write("long.log", logLine({std::string(70'000, 'x'), "u"}))).has_value());
+    ASSERT_FALSE(
+        channel.open(dir.write("long.log", logLine({std::string(70'000, 'x'), "u"}))).has_value());
     const auto cut = table.load(channel, 0);
     EXPECT_EQ(cut.records, 1);
     EXPECT_FALSE(cut.budgetReached);

@@ -59,8 +59,8 @@ TEST(ReportLayout, AppendedPiecesIndexLikeTheWholeText) {
     ReportLayout atOnce(whole, advance, isWord);
     std::string all;
     for (int i = 0; i < 5001; ++i) {
-        const std::string hit = "www.site" + std::to_string(i) + ".example.com/path?q=" +
-                                std::to_string(i * 7) + "\r\n";
+        const std::string hit = "www.site" + std::to_string(i) +
+                                ".example.com/path?q=" + std::to_string(i * 7) + "\r\n";
         // Some breaks are split between two appends: the CR ends one piece, the LF starts the next.
         if (i % 3 == 0) {
             appended.append(std::string_view(hit).substr(0, hit.size() - 1));

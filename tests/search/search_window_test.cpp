@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
+#include "trailscan/search/search_window.h"
 
-#include <fstream>
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QLabel>
@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QToolTip>
+#include <fstream>
 
 #include "forms/twips.h"
 #include "tests/support/controls.h"
@@ -17,7 +18,6 @@
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
 #include "trailscan/search/report_view.h"
-#include "trailscan/search/search_window.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ using trailscan::search::ReportView;
 using trailscan::search::SearchWindow;
 
 QString samplePath(const char* name) {
-    return QDir(QStringLiteral(TS_SOURCE_DIR "/samples")).absoluteFilePath(QString::fromLatin1(name));
+    return QDir(QStringLiteral(TS_SOURCE_DIR "/samples"))
+        .absoluteFilePath(QString::fromLatin1(name));
 }
 
 QString native(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
@@ -41,7 +42,7 @@ std::string readAll(const std::filesystem::path& path) {
 }
 
 class SearchWindowTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         window = std::make_unique<SearchWindow>(scripted.platform);
         window->show();
@@ -83,7 +84,8 @@ TEST_F(SearchWindowTest, StartsAsDesigned) {
                     ->verticalScrollBar()
                     ->isVisible());  // both bars, always
     EXPECT_TRUE(control<ReportView>(window.get(), "Text3")->horizontalScrollBar()->isVisible());
-    const char* captions[] = {"User Name", "Record No.", "Site", "Date", "Time", "I P", "All Fields"};
+    const char* captions[] = {"User Name", "Record No.", "Site",      "Date",
+                              "Time",      "I P",        "All Fields"};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(control<QPushButton>(window.get(), "Command1", i)->text(), captions[i]);
         EXPECT_EQ(control<QPushButton>(window.get(), "Command1", i)->objectName(),
@@ -237,8 +239,9 @@ TEST_F(SearchWindowTest, FieldButtonsChooseTheSearchAndMakeGoTheDefault) {
         const char* label;
         int selector;
     };
-    const Row rows[] = {{0, "User Name:", 1}, {1, "Rec No.:", 11}, {2, "Site:", 7}, {3, "Date:", 5},
-                        {4, "Time:", 6},      {5, "IP:", 0},       {6, "All Rec:", 10}};
+    const Row rows[] = {{0, "User Name:", 1}, {1, "Rec No.:", 11}, {2, "Site:", 7},
+                        {3, "Date:", 5},      {4, "Time:", 6},     {5, "IP:", 0},
+                        {6, "All Rec:", 10}};
     for (const auto& row : rows) {
         QTest::mouseClick(control<QPushButton>(window.get(), "Command1", row.index),
                           Qt::LeftButton);
@@ -323,7 +326,8 @@ TEST_F(SearchWindowTest, SaveWritesTheReportAsHeldAndAFailureLeavesNoFile) {
         return text;
     }());
     openWith(native(logPath));
-    ASSERT_EQ(report(), QString::fromUtf8("www.caf\u00e90.com\r\nwww.caf\u00e91.com\r\nwww.caf\u00e92.com\r\n"));
+    ASSERT_EQ(report(), QString::fromUtf8(
+                            "www.caf\u00e90.com\r\nwww.caf\u00e91.com\r\nwww.caf\u00e92.com\r\n"));
 
     const auto saved = dir.path() / "saved.txt";
     scripted.chooser.answerSave(native(saved));
@@ -332,7 +336,10 @@ TEST_F(SearchWindowTest, SaveWritesTheReportAsHeldAndAFailureLeavesNoFile) {
     EXPECT_EQ(scripted.chooser.saveRequests[0].suggestedName, "X3010214-report.txt");
     EXPECT_EQ(QDir(scripted.chooser.saveRequests[0].initialFolder), QDir(native(dir.path())));
     EXPECT_EQ(readAll(saved),
-              "www.caf\xe9" "0.com\r\nwww.caf\xe9" "1.com\r\nwww.caf\xe9" "2.com\r\n");
+              "www.caf\xe9"
+              "0.com\r\nwww.caf\xe9"
+              "1.com\r\nwww.caf\xe9"
+              "2.com\r\n");
     EXPECT_TRUE(scripted.messenger.messages.empty());
 
     // A folder, or a name in a missing folder: a message, and nothing written under the name.
@@ -407,11 +414,13 @@ TEST_F(SearchWindowTest, EveryOpenRouteRunsTheFlowAndAFailedOneLeavesTheWindowAs
         EXPECT_EQ(window->recordTable().endOfData(), 3) << step;
     };
     // A bad path, a folder and a short name: a message each, and the window as it was.
-    for (const QString& bad : {native(dir.path() / "missing.log"), native(dir.path()), QString("a.l")}) {
+    for (const QString& bad :
+         {native(dir.path() / "missing.log"), native(dir.path()), QString("a.l")}) {
         const auto before = scripted.messenger.messages.size();
         window->openGiven(bad);
         ASSERT_EQ(scripted.messenger.messages.size(), before + 1) << bad.toStdString();
-        EXPECT_TRUE(scripted.messenger.messages.back().text.startsWith("The log file cannot be opened:\n"));
+        EXPECT_TRUE(
+            scripted.messenger.messages.back().text.startsWith("The log file cannot be opened:\n"));
         unchanged("bad path");
     }
     EXPECT_EQ(scripted.programEnd.count, 0);
@@ -429,7 +438,8 @@ TEST_F(SearchWindowTest, EveryOpenRouteRunsTheFlowAndAFailedOneLeavesTheWindowAs
     scripted.progress.afterNext = [&] { std::filesystem::rename(other, moved); };
     openWith(native(other));
     ASSERT_EQ(scripted.messenger.messages.size(), messages + 1);
-    EXPECT_TRUE(scripted.messenger.messages.back().text.startsWith("The log file cannot be opened:\n"));
+    EXPECT_TRUE(
+        scripted.messenger.messages.back().text.startsWith("The log file cannot be opened:\n"));
     unchanged("reopen");
     std::filesystem::rename(moved, other);
 
@@ -444,8 +454,8 @@ TEST_F(SearchWindowTest, EveryOpenRouteRunsTheFlowAndAFailedOneLeavesTheWindowAs
 
     // A dropped local file opens; anything else is refused at the drag.
     EXPECT_FALSE(testing_support::dropOn(window.get(), {QUrl("https://example.net/X3.log")}));
-    EXPECT_TRUE(testing_support::dropOn(window.get(), {QUrl::fromLocalFile(native(other)),
-                                                       QUrl::fromLocalFile(native(first))}));
+    EXPECT_TRUE(testing_support::dropOn(
+        window.get(), {QUrl::fromLocalFile(native(other)), QUrl::fromLocalFile(native(first))}));
     EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X5010215.log");
     EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "7");
     EXPECT_TRUE(window->isFileOpen());

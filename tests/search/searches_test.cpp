@@ -1,10 +1,11 @@
+#include "trailscan/search/searches.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "tests/support/test_files.h"
 #include "trailscan/log/code_page.h"
-#include "trailscan/search/searches.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ std::string entry(int index, const std::vector<std::string>& fields) {
 }
 
 class SearchesTest : public testing::Test {
-protected:
+  protected:
     void load(const std::vector<std::vector<std::string>>& records) {
         std::string text;
         for (const auto& r : records) text += logLine(r);
@@ -88,11 +89,12 @@ TEST_F(SearchesTest, RecordNumberListsTheFieldsOnePerLine) {
     std::string empty = "5000= \r\n\r\n";
     for (int i = 0; i < 23; ++i) empty += "\r\n";
     EXPECT_EQ(recordNumberSearch(table, "5000"), empty);
-    EXPECT_EQ(recordNumberSearch(table, " 001 "), " 001 = \r\n\r\n" + [&] {
-        std::string s;
-        for (const auto& f : record("10.0.0.2", "b", "www.b.com")) s += f + "\r\n";
-        return s;
-    }());
+    EXPECT_EQ(
+        recordNumberSearch(table, " 001 "), " 001 = \r\n\r\n" + [&] {
+            std::string s;
+            for (const auto& f : record("10.0.0.2", "b", "www.b.com")) s += f + "\r\n";
+            return s;
+        }());
 }
 
 TEST_F(SearchesTest, ASelectorNumberIsASlotOr10ForAllFieldsOr11ForARecordNumber) {
@@ -121,8 +123,8 @@ TEST(RecordNumber, ANumberOutsideTheTableNamesNoRecord) {
     EXPECT_EQ(parseRecordNumber("5000"), 5000);
     EXPECT_EQ(parseRecordNumber(" 7 "), 7);
     EXPECT_EQ(parseRecordNumber("00000000000000000000042"), 42);
-    for (const char* bad : {"", "   ", "-1", "+1", "5001", "99999999999999999999", "1e3", "7a",
-                            "1 2", "\t3"}) {
+    for (const char* bad :
+         {"", "   ", "-1", "+1", "5001", "99999999999999999999", "1e3", "7a", "1 2", "\t3"}) {
         EXPECT_FALSE(parseRecordNumber(bad).has_value()) << bad;
     }
     RecordTable table;
@@ -146,7 +148,8 @@ TEST_F(SearchesTest, DefaultQueryTakesTheFirstUserNameLongerThanFiveCharacters) 
 TEST_F(SearchesTest, AReportAtItsCapacityEndsWithALineThatCountsTheRest) {
     std::vector<std::vector<std::string>> records;
     for (int i = 0; i < 40; ++i) {
-        records.push_back(record("10.0.0." + std::to_string(i), "OMID", "www.s" + std::to_string(i) + ".com"));
+        records.push_back(
+            record("10.0.0." + std::to_string(i), "OMID", "www.s" + std::to_string(i) + ".com"));
     }
     load(records);
     const std::string whole = columnSearch(table, 1, "OMID");
@@ -155,8 +158,10 @@ TEST_F(SearchesTest, AReportAtItsCapacityEndsWithALineThatCountsTheRest) {
     // 100 bytes hold the first 8 sites whole; the other 32 are counted, not listed.
     std::string report;
     columnSearch(table, 1, "OMID", report, 100);
-    EXPECT_EQ(report, whole.substr(0, 8 * 12) +
-                          "The report stops here: it passed 100 bytes. 32 more matches are not listed.\r\n");
+    EXPECT_EQ(
+        report,
+        whole.substr(0, 8 * 12) +
+            "The report stops here: it passed 100 bytes. 32 more matches are not listed.\r\n");
 
     // All fields: every record matches in slot 1 only; whole entries stop at the capacity,
     // the cut falls between entries, and the stop line starts a line of its own.
@@ -165,8 +170,8 @@ TEST_F(SearchesTest, AReportAtItsCapacityEndsWithALineThatCountsTheRest) {
     ASSERT_NE(first, std::string::npos);
     report.clear();
     allFieldsSearch(table, "OMID", report, first + 1);
-    EXPECT_EQ(report, all.substr(0, first) + "\r\n" +
-                          "The report stops here: it passed " + std::to_string(first + 1) +
+    EXPECT_EQ(report, all.substr(0, first) + "\r\n" + "The report stops here: it passed " +
+                          std::to_string(first + 1) +
                           " bytes. 39 more matches are not listed.\r\n");
     // One left over is a single match.
     report.clear();

@@ -15,7 +15,7 @@ namespace testing_support {
 // A dialog with no answer left counts as a Cancel and is recorded as unexpected. Save
 // dialogs are answered from a script of their own.
 class ScriptedChooser final : public forms::FileChooser {
-public:
+  public:
     void answer(const QString& path) { answers_.push_back(path); }
     void cancel() { answers_.push_back(std::nullopt); }
     void answerSave(const QString& path) { saveAnswers_.push_back(path); }
@@ -26,7 +26,7 @@ public:
     std::vector<forms::FileRequest> saveRequests;  // every save dialog shown, in order
     int unexpected = 0;                            // dialogs shown with no scripted answer
 
-private:
+  private:
     std::deque<std::optional<QString>> answers_;
     std::deque<QString> saveAnswers_;
 };
@@ -34,7 +34,7 @@ private:
 // Answers folder choosers from a script: each entry a folder, or nullopt for Cancel. A
 // chooser with no answer left counts as a Cancel and is recorded as unexpected.
 class ScriptedFolderChooser final : public forms::FolderChooser {
-public:
+  public:
     void answer(const QString& folder) { answers_.push_back(folder); }
     void cancel() { answers_.push_back(std::nullopt); }
     std::optional<QString> chooseFolder(QWidget* parent,
@@ -43,20 +43,20 @@ public:
     std::vector<forms::FolderRequest> requests;  // every chooser shown, in order
     int unexpected = 0;                          // choosers shown with no scripted answer
 
-private:
+  private:
     std::deque<std::optional<QString>> answers_;
 };
 
 // Records that the program was ended instead of ending the test process.
 class RecordingEnd final : public forms::ProgramEnd {
-public:
+  public:
     void end() override { ++count; }
     int count = 0;
 };
 
 // Records message boxes instead of showing them.
 class RecordingMessenger final : public forms::Messenger {
-public:
+  public:
     struct Message {
         QString title;
         QString text;
@@ -88,7 +88,7 @@ public:
 // Runs long jobs on the calling thread, so a test sees every step in order; told to, it
 // presses Cancel before the next job starts.
 class ScriptedProgress final : public forms::ProgressRunner {
-public:
+  public:
     bool run(QWidget*, const forms::ProgressJob& job) override {
         ++runs;
         if (cancelNext && job.cancel != nullptr) {

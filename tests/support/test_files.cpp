@@ -15,8 +15,8 @@ TempDir::TempDir() {
     for (;;) {
         // The clock keeps test programs that run side by side apart.
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        auto candidate = base / ("trailscan-test-" + std::to_string(stamp) + "-" +
-                                 std::to_string(counter++));
+        auto candidate =
+            base / ("trailscan-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         if (fs::create_directory(candidate)) {
             path_ = candidate;
             return;

@@ -9,7 +9,7 @@ namespace testing_support {
 
 // A fresh folder for one test, removed with the object.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,7 +19,7 @@ public:
     // Writes the bytes exactly as given and returns the file's full path.
     std::filesystem::path write(const std::string& name, std::string_view bytes) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -1,27 +1,27 @@
 #include "trailscan/browser/browser_window.h"
 
 #include <QCloseEvent>
+#include <QColor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
-#include <QMimeData>
-#include <QShortcut>
-#include <QColor>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPalette>
 #include <QPushButton>
+#include <QShortcut>
 #include <filesystem>
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
-#include "trailscan/log_file_request.h"
 #include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/line_count.h"
 #include "trailscan/log/record.h"
+#include "trailscan/log_file_request.h"
 
 // The window's icon lives in this library's resources; a static library must register
 // them itself.
@@ -110,7 +110,9 @@ void setBackColour(QPushButton* button, const Rgb& rgb) {
 }  // namespace
 
 BrowserWindow::BrowserWindow(forms::Platform& platform, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint), platform_(platform), opening_(platform, this) {
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint),
+      platform_(platform),
+      opening_(platform, this) {
     initBrowserResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Proxy Kestrand...!"));
@@ -179,7 +181,8 @@ BrowserWindow::BrowserWindow(forms::Platform& platform, QWidget* parent)
         button->setToolTip(tip);
     };
     key(QKeySequence(Qt::ALT | Qt::Key_Right), Command1, QStringLiteral("Next record (Alt+Right)"));
-    key(QKeySequence(Qt::ALT | Qt::Key_Left), Command2, QStringLiteral("Previous record (Alt+Left)"));
+    key(QKeySequence(Qt::ALT | Qt::Key_Left), Command2,
+        QStringLiteral("Previous record (Alt+Left)"));
     key(QKeySequence::Open, Command3, QStringLiteral("Choose another log (Ctrl+O)"));
     setAcceptDrops(true);
 

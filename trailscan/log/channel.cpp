@@ -17,7 +17,8 @@ constexpr std::size_t kBufferSize = 128 * 1024;
 std::int64_t countLineFeeds(const char* data, std::size_t size) {
     std::int64_t count = 0;
     const char* end = data + size;
-    while ((data = static_cast<const char*>(std::memchr(data, '\n', static_cast<std::size_t>(end - data)))) != nullptr) {
+    while ((data = static_cast<const char*>(
+                std::memchr(data, '\n', static_cast<std::size_t>(end - data)))) != nullptr) {
         ++count;
         ++data;
     }
@@ -181,7 +182,8 @@ void Channel::readLine() {
         return;
     }
     if (buffer_[next_] == '\n') {
-        const int before = next_ > 0 ? static_cast<unsigned char>(buffer_[next_ - 1]) : beforeBuffer_;
+        const int before =
+            next_ > 0 ? static_cast<unsigned char>(buffer_[next_ - 1]) : beforeBuffer_;
         // This LF ends the line that the previous bytes began.
         if (before == '\r') {
             ++next_;

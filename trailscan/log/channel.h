@@ -15,7 +15,7 @@ namespace trailscan::log {
 // tell and set the byte position (counted from 1). Reads go through a buffer of its own,
 // so a seek within the buffer costs nothing and one outside it costs one read.
 class Channel {
-public:
+  public:
     Channel();
     ~Channel();
     Channel(const Channel&) = delete;
@@ -62,7 +62,7 @@ public:
     // position on; a last line without a line end counts too.
     std::int64_t countLinesToEnd();
 
-private:
+  private:
     bool fill();  // next_ reached end_: loads the following bytes; false at end of file
     bool loadAt(std::int64_t offset);  // loads the buffer starting at a 0-based offset
 

@@ -17,7 +17,8 @@ PanelTexts panelTexts(const std::u16string& fileName) {
     PanelTexts texts;
     texts.shownName = lastChars(fileName, 12);
     const std::u16string dateDigits = lastChars(fileName, 10);
-    texts.date = u"20" + pair(dateDigits, 0) + u"/" + pair(dateDigits, 2) + u"/" + pair(dateDigits, 4);
+    texts.date =
+        u"20" + pair(dateDigits, 0) + u"/" + pair(dateDigits, 2) + u"/" + pair(dateDigits, 4);
     const std::u16string kindChars = lastChars(fileName, 11);
     texts.kind = !kindChars.empty() && kindChars.front() == u'3' ? u"Email" : u"Sites";
     return texts;

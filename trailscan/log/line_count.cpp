@@ -59,7 +59,7 @@ std::int64_t countLineFeedsSse2(const char* data, std::size_t size) {
 #ifdef TS_COUNT_AVX2
 // The same with 32-byte vectors, for processors that have them.
 __attribute__((target("avx2"))) std::int64_t countLineFeedsAvx2(const char* data,
-                                                                 std::size_t size) {
+                                                                std::size_t size) {
     const __m256i lineFeed = _mm256_set1_epi8('\n');
     const __m256i zero = _mm256_setzero_si256();
     __m256i total = zero;
@@ -104,12 +104,17 @@ struct BlockTally {
 // after a block that came up short (the file ended there), and also before a block behind
 // one that another reader found short, since nothing after that is counted.
 class BlockReader {
-public:
+  public:
     BlockReader(std::FILE* file, std::int64_t from, std::int64_t to, std::int64_t blockBytes,
                 CountProgress& progress, const CountTuning& tuning,
                 std::vector<BlockTally>& tallies)
-        : file_(file), from_(from), to_(to), blockBytes_(blockBytes), progress_(progress),
-          tuning_(tuning), tallies_(tallies),
+        : file_(file),
+          from_(from),
+          to_(to),
+          blockBytes_(blockBytes),
+          progress_(progress),
+          tuning_(tuning),
+          tallies_(tallies),
           shortBlock_(static_cast<std::int64_t>(tallies.size())) {}
 
     void run(std::size_t first, std::size_t step, char* buffer) {
@@ -147,7 +152,7 @@ public:
 
     bool failed() const { return failed_.load(); }
 
-private:
+  private:
     std::FILE* file_;
     std::int64_t from_;
     std::int64_t to_;

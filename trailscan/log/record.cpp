@@ -19,7 +19,8 @@ RecordRead readRecord(Channel& channel, FieldSlots& slots) {
 std::int64_t recordLength(const FieldSlots& slots) {
     std::int64_t sum = 0;
     for (int i = 0; i < kFieldCount; ++i) {
-        sum += static_cast<std::int64_t>(slots[static_cast<std::size_t>(i)].size()) + kFieldOverhead;
+        sum +=
+            static_cast<std::int64_t>(slots[static_cast<std::size_t>(i)].size()) + kFieldOverhead;
     }
     return sum;
 }

@@ -9,9 +9,9 @@ namespace trailscan::log {
 
 // What one record read found.
 struct RecordRead {
-    int fieldsRead = 0;          // 23 unless the end of the file came first
-    std::int64_t length = 0;     // sum of (field length + 2) over the fields read
-    bool reachedEnd = false;     // the end of the file stopped the read early
+    int fieldsRead = 0;       // 23 unless the end of the file came first
+    std::int64_t length = 0;  // sum of (field length + 2) over the fields read
+    bool reachedEnd = false;  // the end of the file stopped the read early
 };
 
 // Reads the next 23 fields into slots 0 to 22, testing for the end of the file before

@@ -33,8 +33,7 @@ constexpr std::array<std::uint8_t, 256> kCommonness = [] {
     constexpr std::string_view kByFrequency =
         " |.e0tao1in2s3r54-6/h98l7c:dmupgwfybvESATNORIkCLDMPHxWGUBFjqzKVYXJQZ,_=?&%\r\n";
     for (std::size_t i = 0; i < kByFrequency.size(); ++i) {
-        table[static_cast<unsigned char>(kByFrequency[i])] =
-            static_cast<std::uint8_t>(255 - i);
+        table[static_cast<unsigned char>(kByFrequency[i])] = static_cast<std::uint8_t>(255 - i);
     }
     return table;
 }();
@@ -123,7 +122,7 @@ std::size_t scanSse2(const char* text, std::size_t begin, std::size_t end, const
 }
 
 __attribute__((target("avx2"))) inline __m256i pairMask(const char* text, std::size_t at,
-                                                       const Needle& n, __m256i a, __m256i b) {
+                                                        const Needle& n, __m256i a, __m256i b) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + n.first));
     const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + n.second));
     return _mm256_and_si256(_mm256_cmpeq_epi8(x, a), _mm256_cmpeq_epi8(y, b));
@@ -180,8 +179,8 @@ std::size_t scanShared(const char* text, std::size_t begin, std::size_t end, con
     std::thread second;
     try {
         second = std::thread([&] {
-            for (std::size_t at = middle; at < end && !firstHalfFound.load(std::memory_order_relaxed);
-                 at += kStopCheck) {
+            for (std::size_t at = middle;
+                 at < end && !firstHalfFound.load(std::memory_order_relaxed); at += kStopCheck) {
                 later = scan(text, at, std::min(end, at + kStopCheck), n);
                 if (later != npos) {
                     return;

@@ -6,12 +6,14 @@ namespace trailscan::search {
 
 static_assert(kTableBudget < UINT32_MAX, "slot ends are 32-bit offsets");
 
-RecordTable::RecordTable() : ends_(static_cast<std::size_t>(kRecordCapacity) * log::kSlotCount, 0) {}
+RecordTable::RecordTable()
+    : ends_(static_cast<std::size_t>(kRecordCapacity) * log::kSlotCount, 0) {}
 
 LoadOutcome RecordTable::load(log::Channel& channel, std::int64_t fileSize, std::size_t budget) {
     budget = std::min(budget, kTableBudget);
     bytes_.clear();
-    bytes_.reserve(std::min<std::size_t>(budget, static_cast<std::size_t>(std::max<std::int64_t>(fileSize, 0))));
+    bytes_.reserve(std::min<std::size_t>(
+        budget, static_cast<std::size_t>(std::max<std::int64_t>(fileSize, 0))));
     LoadOutcome outcome;
     std::string field;
     std::size_t index = 0;

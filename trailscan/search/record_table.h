@@ -20,9 +20,9 @@ inline constexpr std::size_t kTableBudget = std::size_t{256} << 20;
 
 // What one load kept of the log.
 struct LoadOutcome {
-    int records = 0;              // records that received at least one field
-    bool budgetReached = false;   // the next record did not fit in the budget: not loaded
-    bool fieldsCut = false;       // a field was longer than log::kMaxFieldLength: kept cut
+    int records = 0;             // records that received at least one field
+    bool budgetReached = false;  // the next record did not fit in the budget: not loaded
+    bool fieldsCut = false;      // a field was longer than log::kMaxFieldLength: kept cut
 };
 
 // The loaded records: 5001 records of 24 slots. Record r is the r-th run of 23 fields read

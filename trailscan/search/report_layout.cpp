@@ -76,7 +76,8 @@ void ReportLayout::indexFrom(Offset i, Advance advance, const char16_t* wide, co
     constexpr Offset blockMask = kBlockSize - 1;
     std::int64_t x = runningX_;
     const auto blockBoundary = [&](Offset at) {
-        if ((at & blockMask) == 0 && static_cast<std::size_t>(at >> kBlockShift) == blockX_.size()) {
+        if ((at & blockMask) == 0 &&
+            static_cast<std::size_t>(at >> kBlockShift) == blockX_.size()) {
             blockX_.push_back(x);
         }
     };
@@ -113,7 +114,8 @@ void ReportLayout::extend() {
     }
     if (text_.isWide()) {
         const std::u16string whole = text_.decode(0, text_.size());
-        indexFrom(from, [&](Offset at) { return advanceAt(at); }, whole.data(), nullptr);
+        indexFrom(
+            from, [&](Offset at) { return advanceAt(at); }, whole.data(), nullptr);
         return;
     }
     // Every byte's advance known up front, so the pass over the bytes is one look-up each.
@@ -197,7 +199,8 @@ bool ReportLayout::isWordAt(Offset offset) const {
     if (text_.isWide()) {
         return isWordChar_(c);
     }
-    std::int8_t& known = byteIsWord_[static_cast<unsigned char>(text_.bytes()[static_cast<std::size_t>(offset)])];
+    std::int8_t& known =
+        byteIsWord_[static_cast<unsigned char>(text_.bytes()[static_cast<std::size_t>(offset)])];
     if (known < 0) {
         known = isWordChar_(c) ? 1 : 0;
     }

@@ -124,7 +124,8 @@ std::optional<std::size_t> ReportText::findBackward(std::u16string_view needle,
     std::size_t at = std::string_view::npos;
     if (wide_) {
         if (!needle.empty() && needle.size() <= std::min(to, wide_->size())) {
-            at = std::u16string_view(*wide_).rfind(needle, std::min(to, wide_->size()) - needle.size());
+            at = std::u16string_view(*wide_).rfind(needle,
+                                                   std::min(to, wide_->size()) - needle.size());
         }
     } else if (const auto bytes = log::encodeWindows1252(needle)) {
         at = findBytesBackward(bytes_, *bytes, to);

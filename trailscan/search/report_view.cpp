@@ -154,9 +154,8 @@ void ReportView::appendBytes(std::string_view more) {
     }
     viewport()->update();
     if (QAccessible::isActive()) {
-        QAccessibleTextInsertEvent event(
-            this, toAccessibleOffset(at),
-            textBetween(at, std::min(size(), at + kAnnouncedLimit)));
+        QAccessibleTextInsertEvent event(this, toAccessibleOffset(at),
+                                         textBetween(at, std::min(size(), at + kAnnouncedLimit)));
         QAccessible::updateAccessibility(&event);
     }
     emit contentChanged();
@@ -271,8 +270,7 @@ QRect ReportView::offsetRect(qsizetype offset) const {
     offset = std::clamp<qsizetype>(offset, 0, size());
     const qsizetype line = lineOf(offset);
     const std::int64_t row = line - verticalScrollBar()->value();
-    const std::int64_t x =
-        kMargin + layout_.xInLine(line, offset) / kFixedOne - horizontalOffset();
+    const std::int64_t x = kMargin + layout_.xInLine(line, offset) / kFixedOne - horizontalOffset();
     return QRect(clampToInt(x), clampToInt(kMargin + row * lineHeight()), kCaretWidth,
                  lineHeight());
 }

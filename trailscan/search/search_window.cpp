@@ -4,24 +4,24 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
-#include "trailscan/log_file_request.h"
 #include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/file_panel.h"
 #include "trailscan/log/line_count.h"
+#include "trailscan/log_file_request.h"
 #include "trailscan/search/report_view.h"
 #include "trailscan/search/searches.h"
 
@@ -112,7 +112,8 @@ QString lastModifiedText(const QString& fileName) {
     if (!time.contains(QLatin1String("ss"))) {
         time.replace(QLatin1String("mm"), QLatin1String("mm:ss"));
     }
-    return locale.toString(modified, locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + time);
+    return locale.toString(modified,
+                           locale.dateFormat(QLocale::ShortFormat) + QLatin1Char(' ') + time);
 }
 
 }  // namespace
@@ -173,7 +174,7 @@ void SearchWindow::findInReport(bool backward, bool ask) {
     }
     if (ask || findText_.isEmpty()) {
         const auto typed = platform_.messenger.askText(this, QStringLiteral("Find in the report"),
-                                                      QStringLiteral("Find:"), findText_);
+                                                       QStringLiteral("Find:"), findText_);
         if (!typed || typed->isEmpty()) {
             return;
         }
@@ -192,15 +193,17 @@ void SearchWindow::saveReport() {
     request.initialFolder = fileName_.isEmpty() ? QString() : log.absolutePath();
     request.filters = {QStringLiteral("Text files (*.txt)"), QStringLiteral("All Files (*)")};
     request.suggestedName =
-        (fileName_.isEmpty() ? QStringLiteral("report") : log.completeBaseName() + QStringLiteral("-report")) +
+        (fileName_.isEmpty() ? QStringLiteral("report")
+                             : log.completeBaseName() + QStringLiteral("-report")) +
         QStringLiteral(".txt");
     const auto path = platform_.chooser.chooseSave(this, request);
     if (!path) {
         return;
     }
     if (const auto error = Text3->saveTo(*path)) {
-        platform_.messenger.warn(this, windowTitle(),
-                                 QStringLiteral("The report cannot be saved:\n%1\n\n%2").arg(*path, *error));
+        platform_.messenger.warn(
+            this, windowTitle(),
+            QStringLiteral("The report cannot be saved:\n%1\n\n%2").arg(*path, *error));
     }
 }
 
@@ -289,7 +292,8 @@ void SearchWindow::buildControls() {
     Label6->setFont(forms::designFont(QStringLiteral("Verdana"), 8.25, true));
     setTextColour(Label6, QColor(255, 0, 0));
 
-    Label7 = makeLabel(this, "Label7", QStringLiteral("Nomber of records:"), {4845, 4740, 1395, 270});
+    Label7 =
+        makeLabel(this, "Label7", QStringLiteral("Nomber of records:"), {4845, 4740, 1395, 270});
     setTextColour(Label7, kBlue);
     // Read aloud, the caption's misspelling would be heard as a different word.
     Label7->setAccessibleName(QStringLiteral("Number of records:"));
@@ -340,9 +344,7 @@ void SearchWindow::closeEvent(QCloseEvent* event) {
 
 void SearchWindow::Command2_Click() { openFlow(std::nullopt); }
 
-void SearchWindow::openGiven(const QString& path) {
-    openFlow(QFileInfo(path).absoluteFilePath());
-}
+void SearchWindow::openGiven(const QString& path) { openFlow(QFileInfo(path).absoluteFilePath()); }
 
 void SearchWindow::dragEnterEvent(QDragEnterEvent* event) { acceptLogDrag(event); }
 
@@ -419,11 +421,12 @@ bool SearchWindow::linecounter() {
     Text5->setText(QString::number(lineTotal_));
     // The line total counts every line; the table keeps the first 5001 records.
     const std::int64_t lines = lineTotal_ - 1;
-    Text5->setToolTip(lines > kRecordCapacity
-                          ? QStringLiteral("Searches see the first %1 records of %2 lines")
-                                .arg(kRecordCapacity)
-                                .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(lines)))
-                          : QString());
+    Text5->setToolTip(
+        lines > kRecordCapacity
+            ? QStringLiteral("Searches see the first %1 records of %2 lines")
+                  .arg(kRecordCapacity)
+                  .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(lines)))
+            : QString());
     return true;
 }
 
@@ -433,14 +436,16 @@ void SearchWindow::read() {
     QStringList notes;
     const QLocale english(QLocale::English);
     if (loaded.budgetReached) {
-        notes << QStringLiteral("The records of this log are too long to keep whole in memory. The "
-                                "searches see its first %1 records, which fill %2 MiB.")
+        notes << QStringLiteral(
+                     "The records of this log are too long to keep whole in memory. The "
+                     "searches see its first %1 records, which fill %2 MiB.")
                      .arg(english.toString(loaded.records))
                      .arg(kTableBudget >> 20);
     }
     if (loaded.fieldsCut) {
-        notes << QStringLiteral("Some fields of this log are longer than %1 characters. The searches "
-                                "see the first %1 characters of each.")
+        notes << QStringLiteral(
+                     "Some fields of this log are longer than %1 characters. The searches "
+                     "see the first %1 characters of each.")
                      .arg(english.toString(static_cast<qulonglong>(log::kMaxFieldLength)));
     }
     if (!notes.isEmpty()) {

@@ -26,7 +26,7 @@ class ReportView;
 class SearchWindow final : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     explicit SearchWindow(forms::Platform& platform, QWidget* parent = nullptr);
     ~SearchWindow() override;
 
@@ -58,19 +58,19 @@ public:
     QLabel* Label7;
     QLineEdit* Text5;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private slots:
+  private slots:
     void Command2_Click();
     void Command1_Click(int index);
     void Command3_Click();
 
-private:
+  private:
     void buildControls();
     void buildReportCommands();
     // close, reset, the choice (skipped when `given`), op, linecounter, read, Fset. Cancel or

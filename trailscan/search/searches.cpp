@@ -107,7 +107,10 @@ void allFieldsSearch(const RecordTable& table, std::string_view text, std::strin
         const std::size_t entrySize = entrySizes[static_cast<std::size_t>(r)];
         const auto room = static_cast<std::size_t>(
             report.size() >= capacity ? 0 : (capacity - report.size()) / entrySize);
-        const int listed = unlisted > 0 ? 0 : static_cast<int>(std::min<std::size_t>(room, static_cast<std::size_t>(count)));
+        const int listed =
+            unlisted > 0
+                ? 0
+                : static_cast<int>(std::min<std::size_t>(room, static_cast<std::size_t>(count)));
         unlisted += static_cast<std::uint64_t>(count - listed);
         if (listed == 0) {
             continue;
