@@ -90,8 +90,8 @@ bool warm(const fs::path& path) {
     return std::system(command.c_str()) == 0;
 }
 
-void measureCatCold(benchmark::State& state, const fs::path& path) {
-    const std::string command = "cat '" + path.string() + "' > /dev/null";
+void forEachColdRun(benchmark::State& state, const fs::path& path,
+                    const std::function<void()>& step) {
     for (auto _ : state) {
         state.PauseTiming();
         if (!evict(path)) {
@@ -99,11 +99,17 @@ void measureCatCold(benchmark::State& state, const fs::path& path) {
             return;
         }
         state.ResumeTiming();
+        step();
+    }
+}
+
+void measureCatCold(benchmark::State& state, const fs::path& path) {
+    const std::string command = "cat '" + path.string() + "' > /dev/null";
+    forEachColdRun(state, path, [&] {
         if (std::system(command.c_str()) != 0) {
             state.SkipWithError("cat failed");
-            return;
         }
-    }
+    });
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(fs::file_size(path)));
 }
@@ -112,6 +118,14 @@ void measureCatCold(benchmark::State& state, const fs::path& path) {
 std::uint64_t bigLogBytes() {
     const char* gigabytes = std::getenv("TS_BENCH_GB");
     return (gigabytes != nullptr ? std::strtoull(gigabytes, nullptr, 10) : 4) << 30;
+}
+
+void measureWcLWarm(benchmark::State& state) {
+    if (!warm(generatedLog(bigLogBytes()))) {
+        state.SkipWithError("cannot read the generated log");
+        return;
+    }
+    measureWcL(state, bigLogBytes());
 }
 
 }  // namespace bench

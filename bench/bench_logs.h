@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace bench {
@@ -27,11 +28,19 @@ bool evict(const std::filesystem::path& path);
 // Reads the file once so a warm row does not pay for an earlier cold one.
 bool warm(const std::filesystem::path& path);
 
+// Runs `step` once an iteration, with the file evicted from the page cache (untimed) before
+// each.
+void forEachColdRun(benchmark::State& state, const std::filesystem::path& path,
+                    const std::function<void()>& step);
+
 // The cold reference: `cat FILE > /dev/null` with the file evicted before each iteration.
 void measureCatCold(benchmark::State& state, const std::filesystem::path& path);
 #endif
 
 // The size of the 4 GB benchmark log; TS_BENCH_GB sets another.
 std::uint64_t bigLogBytes();
+
+// The warm reference: `wc -l` on the log of bigLogBytes(), read once before.
+void measureWcLWarm(benchmark::State& state);
 
 }  // namespace bench

@@ -50,26 +50,12 @@ void BM_LineTotalWarm(benchmark::State& state) {
 }
 BENCHMARK(BM_LineTotalWarm)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
-void BM_WcLWarm(benchmark::State& state) {
-    if (!bench::warm(bigLog())) {
-        state.SkipWithError("cannot read the generated log");
-        return;
-    }
-    bench::measureWcL(state, bench::bigLogBytes());
-}
+void BM_WcLWarm(benchmark::State& state) { bench::measureWcLWarm(state); }
 BENCHMARK(BM_WcLWarm)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 void BM_LineTotalCold(benchmark::State& state) {
     const auto& path = bigLog();
-    for (auto _ : state) {
-        state.PauseTiming();
-        if (!bench::evict(path)) {
-            state.SkipWithError("cannot evict the log from the page cache");
-            return;
-        }
-        state.ResumeTiming();
-        countOnce(state, path);
-    }
+    bench::forEachColdRun(state, path, [&] { countOnce(state, path); });
     setBytes(state, path);
 }
 BENCHMARK(BM_LineTotalCold)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();

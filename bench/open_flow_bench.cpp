@@ -68,26 +68,12 @@ void BM_OpenFlowWarm(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenFlowWarm)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
-void BM_WcLWarm(benchmark::State& state) {
-    if (!bench::warm(bigLog())) {
-        state.SkipWithError("cannot read the generated log");
-        return;
-    }
-    bench::measureWcL(state, bench::bigLogBytes());
-}
+void BM_WcLWarm(benchmark::State& state) { bench::measureWcLWarm(state); }
 BENCHMARK(BM_WcLWarm)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
 void BM_OpenFlowCold(benchmark::State& state) {
     OpenWindow open;
-    for (auto _ : state) {
-        state.PauseTiming();
-        if (!bench::evict(bigLog())) {
-            state.SkipWithError("cannot evict the log from the page cache");
-            return;
-        }
-        state.ResumeTiming();
-        openOnce(state, open);
-    }
+    bench::forEachColdRun(state, bigLog(), [&] { openOnce(state, open); });
 }
 BENCHMARK(BM_OpenFlowCold)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
