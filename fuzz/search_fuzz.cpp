@@ -30,9 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::size_t limit = size > 0 ? std::size_t{data[0]} * 16 : 0;
     table.load(channel, 0, limit == 0 ? trailscan::search::kTableBudget : limit);
     std::string kept;
-    for (int selector : {0, 1, 5, 6, 7, 10, 11, 22, 23, 24, -1, 32767}) {
+    for (int number : {0, 1, 5, 6, 7, 10, 11, 22, 23, 24, -1, 32767}) {
+        const auto selector = trailscan::search::Selector::fromNumber(number);
         const auto report = trailscan::search::runSearch(table, selector, text);
-        if (selector == 11 && report.compare(0, text.size(), text) != 0) __builtin_trap();
+        if (number == 11 && report.compare(0, text.size(), text) != 0) __builtin_trap();
         // A report cut at a capacity is the whole report's start, then the line that stops it.
         trailscan::search::runSearch(table, selector, text, kept, limit);
         if (kept != report) {

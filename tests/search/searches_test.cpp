@@ -105,9 +105,10 @@ TEST_F(SearchesTest, ASelectorNumberIsASlotOr10ForAllFieldsOr11ForARecordNumber)
         EXPECT_EQ(Selector::fromNumber(number).number(), number);
     }
     load({record("10.0.0.1", "ALIREZA", "www.a.com")});
-    EXPECT_EQ(runSearch(table, 10, "ALIREZA"), allFieldsSearch(table, "ALIREZA"));
-    EXPECT_EQ(runSearch(table, 11, "0"), recordNumberSearch(table, "0"));
-    EXPECT_EQ(runSearch(table, 1, "ALIREZA"), "www.a.com\r\n");
+    EXPECT_EQ(runSearch(table, Selector::fromNumber(10), "ALIREZA"),
+              allFieldsSearch(table, "ALIREZA"));
+    EXPECT_EQ(runSearch(table, Selector::fromNumber(11), "0"), recordNumberSearch(table, "0"));
+    EXPECT_EQ(runSearch(table, Selector::fromNumber(1), "ALIREZA"), "www.a.com\r\n");
 }
 
 TEST_F(SearchesTest, RecordNumberOnTypedTextDecodesTheReport) {

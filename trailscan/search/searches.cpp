@@ -205,11 +205,6 @@ void runSearch(const RecordTable& table, Selector selector, std::string_view tex
     }
 }
 
-void runSearch(const RecordTable& table, int selectorNumber, std::string_view text,
-               std::string& report, std::size_t capacity) {
-    runSearch(table, Selector::fromNumber(selectorNumber), text, report, capacity);
-}
-
 std::string columnSearch(const RecordTable& table, int column, std::string_view text) {
     std::string report;
     columnSearch(table, column, text, report);
@@ -232,10 +227,6 @@ std::string runSearch(const RecordTable& table, Selector selector, std::string_v
     std::string report;
     runSearch(table, selector, text, report);
     return report;
-}
-
-std::string runSearch(const RecordTable& table, int selectorNumber, std::string_view text) {
-    return runSearch(table, Selector::fromNumber(selectorNumber), text);
 }
 
 std::optional<std::string> defaultQueryText(const RecordTable& table) {

@@ -92,10 +92,6 @@ std::string runSearch(const RecordTable& table, Selector selector, std::string_v
 // searches again and again does not allocate tens of megabytes each time.
 void runSearch(const RecordTable& table, Selector selector, std::string_view text,
                std::string& report, std::size_t capacity = kReportCapacity);
-// Both for a selector given as its number (Selector::fromNumber).
-std::string runSearch(const RecordTable& table, int selectorNumber, std::string_view text);
-void runSearch(const RecordTable& table, int selectorNumber, std::string_view text,
-               std::string& report, std::size_t capacity = kReportCapacity);
 
 // The three searches appending to `report`, which they keep within `capacity` bytes and
 // the line that says where it stopped.
