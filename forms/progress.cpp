@@ -50,8 +50,13 @@ bool DialogProgressRunner::run(QWidget* parent, const ProgressJob& job) {
     const auto refresh = [&] {
         if (dialog) {
             const std::int64_t done = job.done != nullptr ? job.done->load() : 0;
-            dialog->setValue(barValue(done, job.total));
-            dialog->setLabelText(job.label + QStringLiteral("\n") + progressText(done, job.total));
+            const std::int64_t total = job.liveTotal != nullptr ? job.liveTotal->load() : job.total;
+            QString text = job.label + QStringLiteral("\n") + progressText(done, total);
+            if (job.detail) {
+                text += QStringLiteral("\n") + job.detail();
+            }
+            dialog->setValue(barValue(done, total));
+            dialog->setLabelText(text);
         }
     };
     QObject::connect(&update, &QTimer::timeout, &loop, refresh);
@@ -64,7 +69,9 @@ bool DialogProgressRunner::run(QWidget* parent, const ProgressJob& job) {
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     if (!finished.load()) {
-        dialog = new QProgressDialog(job.label, QStringLiteral("Cancel"), 0, kBarSteps, parent);
+        dialog = new QProgressDialog(
+            job.label, job.cancelCaption.isEmpty() ? QStringLiteral("Cancel") : job.cancelCaption,
+            0, kBarSteps, parent);
         dialog->setObjectName(QStringLiteral("progressDialog"));
         dialog->setWindowTitle(job.title);
         dialog->setWindowModality(Qt::ApplicationModal);

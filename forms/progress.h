@@ -18,6 +18,12 @@ struct ProgressJob {
     const std::atomic<std::int64_t>* done = nullptr;
     std::atomic<bool>* cancel = nullptr;
     std::function<void()> work;
+    // For work that learns its size as it goes: read instead of `total` when set.
+    const std::atomic<std::int64_t>* liveTotal = nullptr;
+    // A line shown under the bytes (the files read, say); called on the window's thread.
+    std::function<QString()> detail;
+    // The Cancel button's caption; empty shows "Cancel".
+    QString cancelCaption;
 };
 
 // Runs a job and waits for it. Returns false when the user cancelled it.

@@ -1,5 +1,6 @@
 #include "kestrand/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -9,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
+#include <vector>
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
@@ -16,6 +18,7 @@
 #include "kestrand/key_codes.h"
 #include "kestrand/ltr_push_button.h"
 #include "kestrand/qt_text.h"
+#include "kestrand/report_window.h"
 #include "kestrand/settings_dialog.h"
 #include "kestrand/stored_strings.h"
 #include "kestrand/typed_code.h"
@@ -58,7 +61,24 @@ MainWindow::MainWindow(forms::Platform& platform, QWidget* parent)
     applyTabOrder();
 }
 
-MainWindow::~MainWindow() { delete settings_.data(); }
+namespace {
+std::vector<ReportWindow*> reportWindows() {
+    std::vector<ReportWindow*> windows;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<ReportWindow*>(top)) {
+            windows.push_back(window);
+        }
+    }
+    return windows;
+}
+}  // namespace
+
+MainWindow::~MainWindow() {
+    delete settings_.data();
+    for (ReportWindow* window : reportWindows()) {
+        delete window;
+    }
+}
 
 void MainWindow::buildControls() {
     Picture1 = new QLabel(this);
@@ -162,7 +182,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 void MainWindow::showSettings() {
     if (settings_.isNull()) {
         // No owner: the dialog is a window of its own beside this one.
-        settings_ = new SettingsDialog(platform_.folderChooser);
+        settings_ = new SettingsDialog(platform_);
     }
     if (!settings_->isVisible()) {
         // A dialog not yet shown has no frame; take this window's frame as its measure.
@@ -197,9 +217,13 @@ QPoint MainWindow::besideThisWindow(const QSize& size) const {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Closing ends the program at once, the dialog with it; nothing is asked.
+    // Closing ends the program at once, the dialog and the report windows with it; nothing
+    // is asked.
     if (!settings_.isNull()) {
         settings_->hide();
+    }
+    for (ReportWindow* window : reportWindows()) {
+        window->close();
     }
     event->accept();
     platform_.programEnd.end();

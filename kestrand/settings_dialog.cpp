@@ -14,6 +14,7 @@
 #include "kestrand/ltr_label.h"
 #include "kestrand/ltr_push_button.h"
 #include "kestrand/qt_text.h"
+#include "kestrand/report_window.h"
 #include "kestrand/spoken_text.h"
 #include "kestrand/stored_strings.h"
 #include "kestrand/typed_code.h"
@@ -59,8 +60,8 @@ QString browseStartFolder(const QString& folderText) {
 
 }  // namespace
 
-SettingsDialog::SettingsDialog(forms::FolderChooser& folders, QWidget* parent)
-    : QWidget(parent, Qt::Dialog), folders_(folders) {
+SettingsDialog::SettingsDialog(forms::Platform& platform, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), platform_(platform) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(toQString(text::kSettingsCaption));
     setWindowIcon(QIcon(QStringLiteral(":/kestrand/kestrand.ico")));
@@ -210,18 +211,38 @@ void SettingsDialog::restoreStartingValues() {
 }
 
 void SettingsDialog::Command1_Click(int index) {
-    // OK has no action: nothing in this program reads the settings yet.
     if (index == kCancelButton) {
         hide();
     } else if (index == kDefaultButton) {
         restoreStartingValues();
+    } else if (index == kOkButton) {
+        makeTickedReports();
     }
+}
+
+void SettingsDialog::makeTickedReports() {
+    ReportRequest request;
+    request.folder = Text1->text();
+    bool anyTicked = false;
+    for (int i = 0; i < kReportKindCount; ++i) {
+        request.kinds[static_cast<std::size_t>(i)] = Check1[i]->isChecked();
+        anyTicked = anyTicked || Check1[i]->isChecked();
+    }
+    if (!anyTicked) {
+        platform_.messenger.inform(this, reportMessageTitle(),
+                                   QStringLiteral("هیچ نوع گزارشی تیک نخورده است. دست کم یکی از "
+                                                  "گزارش‌های "
+                                                  "«اطلاعات درخواستی» را تیک بزنید."));
+        return;
+    }
+    // The dialog stays as it is; the report opens in a window of its own.
+    ReportWindow::open(this, platform_, request);
 }
 
 void SettingsDialog::Command2_Click() {
     const forms::FolderRequest request{Text1->accessibleName(), browseStartFolder(Text1->text())};
     // The chooser is modal over this dialog; Escape in it closes the chooser alone.
-    if (const std::optional<QString> folder = folders_.chooseFolder(this, request)) {
+    if (const std::optional<QString> folder = platform_.folderChooser.chooseFolder(this, request)) {
         // The cursor ends up at the end, so a long path shows the chosen folder's own name.
         Text1->setText(QDir::toNativeSeparators(*folder));
     }

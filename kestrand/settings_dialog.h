@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <array>
 
-#include "forms/folder_chooser.h"
+#include "forms/platform.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -16,7 +16,8 @@ namespace kestrand {
 // `Form2`, the report settings dialog: seven report kinds to tick and the folder of the
 // information files. Escape typed in any of its controls, or Cancel, hides it and keeps
 // what the user entered; its close box unloads it (the window deletes itself). Browse
-// chooses the folder through `folders`; Default brings back the starting values.
+// chooses the folder through the platform's folder chooser; Default brings back the starting
+// values; OK makes the ticked reports over the folder and opens a report window with them.
 class SettingsDialog final : public QWidget {
     Q_OBJECT
   public:
@@ -25,7 +26,7 @@ class SettingsDialog final : public QWidget {
     static constexpr int kCancelButton = 1;
     static constexpr int kOkButton = 2;
 
-    explicit SettingsDialog(forms::FolderChooser& folders, QWidget* parent = nullptr);
+    explicit SettingsDialog(forms::Platform& platform, QWidget* parent = nullptr);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,8 +47,10 @@ class SettingsDialog final : public QWidget {
     void applyTabOrder();
     // No box ticked and the stored folder: the values the dialog is created with.
     void restoreStartingValues();
+    // OK: the ticked reports over the folder in Text1, off the window's thread.
+    void makeTickedReports();
 
-    forms::FolderChooser& folders_;
+    forms::Platform& platform_;
 
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;

@@ -100,7 +100,9 @@ TEST_F(MainWindowAccessTest, TabWalksTheDesignedOrderAndTheButtonsWorkFromTheKey
 
 class SettingsDialogAccessTest : public testing::Test {
   protected:
-    void SetUp() override { dialog = std::make_unique<kestrand::SettingsDialog>(folders); }
+    void SetUp() override {
+        dialog = std::make_unique<kestrand::SettingsDialog>(scripted.platform);
+    }
     void TearDown() override {
         // Hidden rather than closed: a closed dialog deletes itself.
         dialog->hide();
@@ -110,7 +112,7 @@ class SettingsDialogAccessTest : public testing::Test {
     QLineEdit* folder() const { return control<QLineEdit>(dialog.get(), "Text1"); }
     QPushButton* browse() const { return control<QPushButton>(dialog.get(), "Command2"); }
 
-    testing_support::ScriptedFolderChooser folders;  // Browse is answered with Cancel
+    testing_support::ScriptedPlatform scripted;  // Browse is answered with Cancel
     std::unique_ptr<kestrand::SettingsDialog> dialog;
 };
 
@@ -174,7 +176,7 @@ TEST_F(SettingsDialogAccessTest, TabWalksTheIndexOrderAndEveryStopWorksFromTheKe
         EXPECT_EQ(clicked.count(), 1) << qPrintable(button->objectName());
         EXPECT_TRUE(dialog->isVisible()) << qPrintable(button->objectName());
     }
-    EXPECT_EQ(folders.requests.size(), 1u);
+    EXPECT_EQ(scripted.folderChooser.requests.size(), 1u);
 
     // Cancel with Space hides the dialog and keeps what was entered.
     pressSpace(command1(1));

@@ -83,8 +83,8 @@ std::vector<int> captionInk(QWidget* control, int inset) {
 }
 
 TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
-    testing_support::ScriptedFolderChooser folders;
-    kestrand::SettingsDialog dialog(folders);
+    testing_support::ScriptedPlatform scripted;
+    kestrand::SettingsDialog dialog(scripted.platform);
     dialog.show();
     struct Case {
         int index;
@@ -106,8 +106,8 @@ TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
 }
 
 TEST(CaptionDirection, LabelsShowTheirColonAtTheLeft) {
-    testing_support::ScriptedFolderChooser folders;
-    kestrand::SettingsDialog dialog(folders);
+    testing_support::ScriptedPlatform scripted;
+    kestrand::SettingsDialog dialog(scripted.platform);
     dialog.show();
     for (const char* name : {"Label1", "Label2"}) {
         SCOPED_TRACE(name);

@@ -1,5 +1,5 @@
 // The report settings dialog on the offscreen platform: its design, Escape on every
-// control, Cancel, Enter, Browse, Default and OK, which does nothing.
+// control, Cancel, Enter, Browse, Default, and OK's answers when there is nothing to report.
 #include "kestrand/settings_dialog.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +32,7 @@ const QString kFolder = QStringLiteral("I:\\#LOCALs\\log-server");
 class SettingsDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dialog = new kestrand::SettingsDialog(folders);
+        dialog = new kestrand::SettingsDialog(scripted.platform);
         guard = dialog;
         dialog->show();
         QApplication::setActiveWindow(dialog);
@@ -44,7 +44,7 @@ class SettingsDialogTest : public ::testing::Test {
     QLineEdit* text1() { return control<QLineEdit>(dialog, "Text1"); }
     QPushButton* command2() { return control<QPushButton>(dialog, "Command2"); }
 
-    testing_support::ScriptedFolderChooser folders;
+    testing_support::ScriptedPlatform scripted;
     kestrand::SettingsDialog* dialog = nullptr;
     QPointer<kestrand::SettingsDialog> guard;
 };
@@ -162,9 +162,16 @@ TEST_F(SettingsDialogTest, EnterPressesOkWhichLeavesTheDialogOpen) {
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(text1()->text(), kFolder);
     EXPECT_FALSE(check1(4)->isChecked());
+    // Nothing is ticked: each press says so, and no report is made.
+    ASSERT_EQ(scripted.messenger.messages.size(), 2u);
+    for (const auto& message : scripted.messenger.messages) {
+        EXPECT_FALSE(message.warning);
+        EXPECT_TRUE(message.text.contains(QStringLiteral("هیچ نوع گزارشی تیک نخورده است")));
+    }
+    EXPECT_EQ(scripted.progress.runs, 0);
 }
 
-TEST_F(SettingsDialogTest, CancelHidesAndOkDoesNothing) {
+TEST_F(SettingsDialogTest, CancelHidesAndOkOnAMissingFolderNamesIt) {
     QTest::mouseClick(check1(2), Qt::LeftButton);
     check1(6)->setFocus();
     QTest::keyClick(check1(6), Qt::Key_Space);
@@ -173,6 +180,9 @@ TEST_F(SettingsDialogTest, CancelHidesAndOkDoesNothing) {
     EXPECT_TRUE(check1(2)->isChecked());
     EXPECT_TRUE(check1(6)->isChecked());
     EXPECT_EQ(text1()->text(), kFolder);
+    ASSERT_EQ(scripted.messenger.messages.size(), 1u);
+    EXPECT_TRUE(scripted.messenger.messages[0].warning);
+    EXPECT_TRUE(scripted.messenger.messages[0].text.contains(kFolder));
 
     QTest::mouseClick(command1(1), Qt::LeftButton);
     EXPECT_FALSE(dialog->isVisible());
@@ -190,29 +200,29 @@ TEST_F(SettingsDialogTest, CancelHidesAndOkDoesNothing) {
 TEST_F(SettingsDialogTest, BrowseChoosesTheFolderAndCancelKeepsIt) {
     QTemporaryDir chosen;
     ASSERT_TRUE(chosen.isValid());
-    folders.answer(chosen.path());
-    folders.cancel();
+    scripted.folderChooser.answer(chosen.path());
+    scripted.folderChooser.cancel();
 
     // The stored folder does not exist on this machine: the chooser starts at home.
     QTest::mouseClick(command2(), Qt::LeftButton);
-    ASSERT_EQ(folders.requests.size(), 1u);
-    EXPECT_EQ(folders.requests[0].startFolder, QDir::homePath());
+    ASSERT_EQ(scripted.folderChooser.requests.size(), 1u);
+    EXPECT_EQ(scripted.folderChooser.requests[0].startFolder, QDir::homePath());
     EXPECT_EQ(text1()->text(), QDir::toNativeSeparators(chosen.path()));
     EXPECT_TRUE(dialog->isVisible());
 
     // Next time it starts at the folder the box names; Cancel leaves the box alone.
     QTest::mouseClick(command2(), Qt::LeftButton);
-    ASSERT_EQ(folders.requests.size(), 2u);
-    EXPECT_EQ(QDir(folders.requests[1].startFolder), QDir(chosen.path()));
+    ASSERT_EQ(scripted.folderChooser.requests.size(), 2u);
+    EXPECT_EQ(QDir(scripted.folderChooser.requests[1].startFolder), QDir(chosen.path()));
     EXPECT_EQ(text1()->text(), QDir::toNativeSeparators(chosen.path()));
     EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(folders.unexpected, 0);
+    EXPECT_EQ(scripted.folderChooser.unexpected, 0);
 
     // Escape typed on Browse hides the dialog without a chooser.
     command2()->setFocus();
     QTest::keyClick(command2(), Qt::Key_Escape);
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(folders.requests.size(), 2u);
+    EXPECT_EQ(scripted.folderChooser.requests.size(), 2u);
 }
 
 TEST_F(SettingsDialogTest, DefaultBringsBackTheStartingValuesAndStaysOpen) {
@@ -228,7 +238,7 @@ TEST_F(SettingsDialogTest, DefaultBringsBackTheStartingValuesAndStaysOpen) {
     EXPECT_TRUE(dialog->isVisible());
     for (int i = 0; i < 7; ++i) EXPECT_FALSE(check1(i)->isChecked()) << i;
     EXPECT_EQ(text1()->text(), kFolder);
-    EXPECT_TRUE(folders.requests.empty());
+    EXPECT_TRUE(scripted.folderChooser.requests.empty());
 }
 
 TEST_F(SettingsDialogTest, SeveralTicksOrNone) {

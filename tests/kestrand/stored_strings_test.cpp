@@ -120,8 +120,8 @@ TEST(StoredStrings, SpokenTextsJoinThePartsInReadingOrderAndEndLabelsWithTheColo
 }
 
 TEST(StoredStrings, TheDialogShowsTheStoredTextsUnchanged) {
-    testing_support::ScriptedFolderChooser folders;
-    kestrand::SettingsDialog dialog(folders);
+    testing_support::ScriptedPlatform scripted;
+    kestrand::SettingsDialog dialog(scripted.platform);
     using kestrand::text::kDialogButtons;
     for (int i = 0; i < 3; ++i) {
         auto* button = control<QPushButton>(&dialog, "Command1", i);
