@@ -88,6 +88,11 @@ QWidget* hourBarsChart(const ReportChart& data, QWidget* parent) {
     chart->addSeries(series);
     auto* hours = new QBarCategoryAxis;
     hours->append(data.labels);
+    QFont small = hours->labelsFont();
+    small.setPointSizeF(7);
+    hours->setLabelsFont(small);
+    // Upright two-digit hours do not fit 24 to a narrow chart.
+    hours->setLabelsAngle(-90);
     chart->addAxis(hours, Qt::AlignBottom);
     series->attachAxis(hours);
     QValueAxis* counts = countAxis(data);
@@ -129,8 +134,14 @@ QWidget* heatMap(const ReportChart& data, QWidget* parent) {
     view->setLayoutDirection(Qt::LeftToRight);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::NoSelection);
+    QFont small = view->font();
+    small.setPointSizeF(7);
+    view->setFont(small);
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    view->horizontalHeader()->setMinimumSectionSize(24);
+    view->horizontalHeader()->setMinimumSectionSize(16);
+    view->horizontalHeader()->setFont(small);
+    view->verticalHeader()->setFont(small);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     view->setMinimumHeight(7 * 24 + 30);
     view->setToolTip(data.title);

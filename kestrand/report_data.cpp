@@ -446,13 +446,15 @@ QString visibleText(const QString& text) {
     return shown;
 }
 
+QString isolated(const QString& text) { return QChar(0x2068) + text + QChar(0x2069); }
+
 QString reportTitle() { return QStringLiteral("گزارش کاربران"); }
 
 QString periodText(const Report& report) {
     if (report.first.isEmpty()) {
         return QStringLiteral("دوره: —");
     }
-    return QStringLiteral("دوره: از %1 تا %2").arg(report.first, report.last);
+    return QStringLiteral("دوره: از %1 تا %2").arg(isolated(report.first), isolated(report.last));
 }
 
 QString filesSummary(const Report& report) {
@@ -465,7 +467,7 @@ QString filesSummary(const Report& report) {
 
 QString totalsText(const Report& report) {
     return QStringLiteral("درخواست‌ها: %1، حجم: %2، آدرس‌ها: %3")
-        .arg(groupedNumber(report.requests), byteSize(report.bytes),
+        .arg(groupedNumber(report.requests), isolated(byteSize(report.bytes)),
              groupedNumber(report.addresses));
 }
 

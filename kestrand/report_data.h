@@ -87,6 +87,10 @@ QString cellText(const ReportColumn& column, const ReportCell& cell);
 // by a visible name ("[U+202E]"), so a log cannot reorder or hide what the reader sees.
 QString visibleText(const QString& text);
 
+// A text set apart from the direction of what surrounds it, its own direction taken from its
+// first letter (left to right where it has none): dates, sizes and addresses in a Persian line.
+QString isolated(const QString& text);
+
 // The window's title and the header's texts, shared by the window and the page.
 QString reportTitle();
 QString periodText(const Report& report);

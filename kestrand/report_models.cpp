@@ -104,6 +104,12 @@ void ReportTableModel::sort(int column, Qt::SortOrder order) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+void CellDirectionDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                            const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->direction = option->text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+}
+
 HeatMapModel::HeatMapModel(const ReportChart& chart, QObject* parent)
     : QAbstractTableModel(parent), chart_(chart) {
     for (const auto& row : chart_.grid) {

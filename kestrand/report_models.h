@@ -4,6 +4,7 @@
 // (numbers by value), and the weekday-by-hour heat map.
 
 #include <QAbstractTableModel>
+#include <QStyledItemDelegate>
 #include <memory>
 #include <vector>
 
@@ -32,6 +33,17 @@ class ReportTableModel final : public QAbstractTableModel {
     std::shared_ptr<const Report> owner_;
     const ReportTable& table_;
     std::vector<int> order_;  // shown row -> table row
+};
+
+// Draws each cell in its own text's direction: dates, sizes and lists of numbers keep their
+// order in a right-to-left table, Persian cells read from the right.
+class CellDirectionDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 
 class HeatMapModel final : public QAbstractTableModel {

@@ -3,6 +3,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -39,6 +40,13 @@ QLabel* plainLabel(const QString& name, QWidget* parent) {
     label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
+}
+
+// Latin letters and digits in a face made for them, Persian in the dialog's face.
+QFont tableFont() {
+    QFont font = forms::designFont(QStringLiteral("Arial"), 9);
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("ZARVENA")});
+    return font;
 }
 
 QDate dayOf(const QString& stamp) { return QDate::fromString(stamp.left(10), kDayFormat); }
@@ -96,7 +104,9 @@ void ReportWindow::buildControls() {
 
     auto* header = new QGroupBox(this);
     header->setObjectName(QStringLiteral("header"));
-    auto* headerLayout = new QVBoxLayout(header);
+    auto* headerLayout = new QGridLayout(header);
+    headerLayout->setContentsMargins(8, 6, 8, 6);
+    headerLayout->setVerticalSpacing(2);
     folderLabel_ = plainLabel(QStringLiteral("folderLabel"), header);
     periodLabel_ = plainLabel(QStringLiteral("periodLabel"), header);
     totalsLabel_ = plainLabel(QStringLiteral("totalsLabel"), header);
@@ -104,13 +114,16 @@ void ReportWindow::buildControls() {
     QFont bold = font();
     bold.setBold(true);
     folderLabel_->setFont(bold);
-    for (QLabel* label : {folderLabel_, periodLabel_, totalsLabel_, filesLabel_}) {
-        headerLayout->addWidget(label);
-    }
+    headerLayout->addWidget(folderLabel_, 0, 0);
+    headerLayout->addWidget(periodLabel_, 0, 1);
+    headerLayout->addWidget(totalsLabel_, 1, 0);
+    headerLayout->addWidget(filesLabel_, 1, 1);
     filesView_ = new QTableView(header);
     filesView_->setObjectName(QStringLiteral("table-files"));
-    filesView_->setMaximumHeight(110);
-    headerLayout->addWidget(filesView_);
+    filesView_->setFont(tableFont());
+    filesView_->setMaximumHeight(84);
+    filesView_->setItemDelegate(new CellDirectionDelegate(filesView_));
+    headerLayout->addWidget(filesView_, 2, 0, 1, 2);
     layout->addWidget(header);
 
     auto* range = new QHBoxLayout;
@@ -121,9 +134,11 @@ void ReportWindow::buildControls() {
     to_ = new QDateEdit(this);
     to_->setObjectName(QStringLiteral("toDate"));
     for (QDateEdit* edit : {from_, to_}) {
+        // Before the format: a right-to-left date edit reverses the format's sections.
+        edit->setLayoutDirection(Qt::LeftToRight);
         edit->setDisplayFormat(kDayFormat);
         edit->setCalendarPopup(true);
-        edit->setLayoutDirection(Qt::LeftToRight);
+        edit->setFont(tableFont());
     }
     fromLabel->setBuddy(from_);
     toLabel->setBuddy(to_);
@@ -248,12 +263,21 @@ QWidget* ReportWindow::sectionPage(const ReportSection& section) {
         boxLayout->addWidget(tableView(table, box));
         splitter->addWidget(box);
     }
+    // Charts and tables share the height; a section of tables alone shares it evenly.
+    QList<int> sizes;
+    const bool charts = !section.charts.empty();
+    for (int i = 0; i < splitter->count(); ++i) {
+        sizes << (charts && i == 0 ? 3 * 100 : 2 * 100);
+    }
+    splitter->setSizes(sizes);
     return splitter;
 }
 
 QTableView* ReportWindow::tableView(const ReportTable& table, QWidget* parent) {
     auto* view = new QTableView(parent);
     view->setObjectName(QStringLiteral("table-") + table.name);
+    view->setFont(tableFont());
+    view->setItemDelegate(new CellDirectionDelegate(view));
     auto* model = new ReportTableModel(outcome_.report, table, view);
     view->setModel(model);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);

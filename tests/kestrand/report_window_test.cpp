@@ -168,7 +168,7 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     }
 
     // The per-user detail: that address's pages, hours and searches.
-    const QString address = model->index(0, 0).data().toString();
+    const QString address = model->index(0, 0).data(Qt::UserRole).toString();
     tabs->setCurrentIndex(0);
     QApplication::processEvents();
     const QRect cell = addresses->visualRect(model->index(0, 0));
@@ -350,9 +350,9 @@ TEST(ReportPage, NoTextFromALogBecomesMarkup) {
         QStringLiteral("\"'><script>alert(1)</script>[U+202E]exe.gnp[U+200F]&amp;");
     auto* folder = window->findChild<QLabel*>(QStringLiteral("folderLabel"));
     EXPECT_EQ(folder->textFormat(), Qt::PlainText);
-    EXPECT_TRUE(folder->text().endsWith(plain));
+    EXPECT_TRUE(folder->text().contains(plain));
     QTableView* addresses = tableIn(window->tabOfKind(0), "table-addresses");
-    EXPECT_EQ(addresses->model()->index(0, 0).data().toString(), plain);
+    EXPECT_EQ(addresses->model()->index(0, 0).data(Qt::UserRole).toString(), plain);
     delete guard.data();
 }
 

@@ -1,21 +1,28 @@
 // Renders kestrand's windows to PNG files for the documentation:
-//   kestrand_screenshots OUTPUT_FOLDER
+//   kestrand_screenshots OUTPUT_FOLDER [LOG_FOLDER]
+// With a folder of logs, OK in the settings dialog makes every report over it: the report
+// window is grabbed on three of its tabs and the web page is written beside the pictures.
 // The settings dialog is opened the way a user opens it: Ctrl+P on the wide button; Browse
 // is answered by a scripted folder chooser. The chart's tooltip is a window of its own, so
 // it is grabbed and drawn over the main window where it stands.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPolygonF>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolTip>
 
 #include "forms/fonts.h"
 #include "kestrand/chart_layout.h"
 #include "kestrand/main_window.h"
+#include "kestrand/report_page.h"
+#include "kestrand/report_window.h"
 #include "kestrand/settings_dialog.h"
 #include "kestrand/usage_chart.h"
 #include "tests/support/scripted_platform.h"
@@ -56,6 +63,51 @@ QWidget* shownToolTip() {
         }
     }
     return nullptr;
+}
+
+kestrand::ReportWindow* shownReportWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<kestrand::ReportWindow*>(top)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+int reportShots(QWidget& dialog, const QString& logs, const QDir& out, const QString& suffix) {
+    dialog.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(logs);
+    for (int i = 0; i < 7; ++i) {
+        dialog.findChild<QCheckBox*>(QStringLiteral("Check1(%1)").arg(i))->setChecked(true);
+    }
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command1(2)")),
+                      Qt::LeftButton);
+    kestrand::ReportWindow* window = shownReportWindow();
+    if (window == nullptr) {
+        qWarning("no report window opened");
+        return 1;
+    }
+    (void)QTest::qWaitForWindowExposed(window);
+    const struct {
+        int kind;
+        const char* name;
+    } shots[] = {{3, "kestrand-report-hours"},
+                 {2, "kestrand-report-browsers"},
+                 {5, "kestrand-report-country"},
+                 {0, "kestrand-report-addresses"}};
+    for (const auto& shot : shots) {
+        window->tabs()->setCurrentWidget(window->tabOfKind(shot.kind));
+        QApplication::processEvents();
+        window->grab().save(
+            out.filePath(QStringLiteral("%1%2.png").arg(QLatin1String(shot.name), suffix)));
+    }
+    std::string error;
+    if (!kestrand::writeHtmlReport(
+            window->json(), out.filePath(QStringLiteral("kestrand-report.html")).toStdString(),
+            error)) {
+        qWarning("%s", error.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -107,6 +159,9 @@ int main(int argc, char** argv) {
                           Qt::LeftButton);
         dialog->grab().save(
             out.filePath(QStringLiteral("kestrand-settings-browse%1.png").arg(suffix)));
+        if (argc > 2) {
+            return reportShots(*dialog, QString::fromLocal8Bit(argv[2]), out, suffix);
+        }
     } else {
         qWarning("the settings dialog did not open");
         return 1;
