@@ -65,22 +65,30 @@ ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
     }
     const QString shownFolder = QDir::toNativeSeparators(folder);
     if (!result->error.empty()) {
-        outcome.message = QStringLiteral(
-                              "پوشه‌ی «%1» را نمی‌توان خواند: یا وجود ندارد "
-                              "یا "
-                              "اجازه‌ی "
-                              "خواندن آن نیست.\n%2")
-                              .arg(shownFolder, QString::fromStdString(result->error));
+        outcome.message =
+            QStringLiteral(
+                "پوشه‌ی «%1» را نمی‌توان خواند: یا وجود ندارد "
+                "یا "
+                "اجازه‌ی "
+                "خواندن آن نیست.\n%2")
+                .arg(shownFolder, QString::fromStdString(result->error));
     } else if (result->totals.requests == 0) {
-        outcome.message = request.from || request.to
-                              ? QStringLiteral(
-                                    "در پوشه‌ی «%1» در این روزها هیچ "
-                                    "درخواستی نیست.")
-                                    .arg(shownFolder)
-                              : QStringLiteral(
-                                    "در پوشه‌ی «%1» هیچ فایل گزارش "
-                                    "خواندنی نیست.")
-                                    .arg(shownFolder);
+        if (!request.onlyAddress.isEmpty()) {
+            outcome.message =
+                QStringLiteral(
+                    "از آدرس «%1» در پوشه‌ی «%2» درخواستی نیست.")
+                    .arg(visibleText(request.onlyAddress), shownFolder);
+        } else if (request.from || request.to) {
+            outcome.message = QStringLiteral(
+                                  "در پوشه‌ی «%1» در این روزها هیچ درخواستی "
+                                  "نیست.")
+                                  .arg(shownFolder);
+        } else {
+            outcome.message =
+                QStringLiteral(
+                    "در پوشه‌ی «%1» هیچ فایل گزارش خواندنی نیست.")
+                    .arg(shownFolder);
+        }
     } else if (!report) {
         outcome.message = QStringLiteral("پاسخ موتور گزارش خوانده نشد.");
     } else {
