@@ -33,6 +33,7 @@ QChartView* viewOf(QChart* chart, const ReportChart& data, QWidget* parent) {
     chart->setMargins(QMargins(4, 4, 4, 4));
     auto* view = new QChartView(chart, parent);
     view->setObjectName(QStringLiteral("chart-") + data.name);
+    view->setAccessibleName(data.title);
     view->setRenderHint(QPainter::Antialiasing);
     // The axes read from left to right whatever the window's direction.
     view->setLayoutDirection(Qt::LeftToRight);
@@ -145,6 +146,7 @@ QWidget* heatMap(const ReportChart& data, QWidget* parent) {
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     view->setMinimumHeight(7 * 24 + 30);
     view->setToolTip(data.title);
+    view->setAccessibleName(data.title);
     return view;
 }
 

@@ -120,6 +120,7 @@ void ReportWindow::buildControls() {
     headerLayout->addWidget(filesLabel_, 1, 1);
     filesView_ = new QTableView(header);
     filesView_->setObjectName(QStringLiteral("table-files"));
+    filesView_->setAccessibleName(QStringLiteral("فایل‌ها"));
     filesView_->setFont(tableFont());
     filesView_->setMaximumHeight(84);
     filesView_->setItemDelegate(new CellDirectionDelegate(filesView_));
@@ -276,6 +277,7 @@ QWidget* ReportWindow::sectionPage(const ReportSection& section) {
 QTableView* ReportWindow::tableView(const ReportTable& table, QWidget* parent) {
     auto* view = new QTableView(parent);
     view->setObjectName(QStringLiteral("table-") + table.name);
+    view->setAccessibleName(table.title);
     view->setFont(tableFont());
     view->setItemDelegate(new CellDirectionDelegate(view));
     auto* model = new ReportTableModel(outcome_.report, table, view);
