@@ -49,6 +49,8 @@ struct Options {
     std::string onlyAddress;
     // Worker threads; 0 takes one per core.
     unsigned threads = 0;
+    // What the JSON names as its writer.
+    std::string generator = "kestrand";
 };
 
 struct Progress {
@@ -73,5 +75,8 @@ Result run(const Options& options, const Control& control = {});
 // report, each headed by its title line.
 std::string writeJson(const Result& result);
 std::string writeCsv(const Result& result);
+
+// The title of a report kind as the CSV sections head it ("Users' addresses").
+std::string kindTitle(Kind kind);
 
 }  // namespace kestrand::reports
