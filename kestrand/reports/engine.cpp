@@ -316,7 +316,8 @@ void Run::plan(const FolderListing& listing) {
         }
         files_[i]->layout = layout;
         // A W3C file is read by one worker: a #Fields: line may change the columns anywhere.
-        const std::uint64_t step = layout == Layout::W3c ? size : kChunk;
+        const std::uint64_t chunk = options_.chunkBytes != 0 ? options_.chunkBytes : kChunk;
+        const std::uint64_t step = layout == Layout::W3c ? size : chunk;
         std::size_t parts = 0;
         for (std::uint64_t begin = 0; begin < size; begin += step) {
             units_.push_back(Unit{i, begin, std::min(size, begin + step)});

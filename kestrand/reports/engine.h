@@ -49,6 +49,8 @@ struct Options {
     std::string onlyAddress;
     // Worker threads; 0 takes one per core.
     unsigned threads = 0;
+    // Bytes of a plain log one worker takes at a time; 0 takes the default (16 MiB).
+    std::uint64_t chunkBytes = 0;
     // What the JSON names as its writer.
     std::string generator = "kestrand";
 };
