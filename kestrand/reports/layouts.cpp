@@ -3,6 +3,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kestrand::reports {
 
 namespace {
@@ -23,49 +27,74 @@ std::string_view trimCr(std::string_view line) {
     return line;
 }
 
-// Splits at ", "; false when the line has more than kMaxFields fields.
-bool splitComma(std::string_view line, std::array<std::string_view, kMaxFields>& fields,
-                std::size_t& count) {
-    count = 0;
-    const char* p = line.data();
-    const char* end = p + line.size();
-    const char* fieldStart = p;
-    while (p < end) {
-        const void* hit = std::memchr(p, ',', static_cast<std::size_t>(end - p));
-        if (hit == nullptr) {
-            break;
+// The fields of a comma line as the positions of their separators; nothing is initialised
+// beyond the fields found.
+struct CommaFields {
+    const char* base = nullptr;
+    std::size_t size = 0;
+    std::size_t count = 0;
+    std::uint32_t separators[kMaxFields];  // separators[i] ends field i
+
+    std::string_view raw(std::size_t i) const {
+        const std::size_t begin = i == 0 ? 0 : separators[i - 1] + 2;
+        const std::size_t end = i + 1 < count ? separators[i] : size;
+        return std::string_view(base + begin, end - begin);
+    }
+    // Field i with the agent (2) joined back from its extra parts.
+    std::string_view field(int i) const {
+        const std::size_t extra = count - kCommaFieldCount;
+        if (i < 2) {
+            return raw(static_cast<std::size_t>(i));
         }
-        const char* comma = static_cast<const char*>(hit);
-        if (comma + 1 < end && comma[1] == ' ') {
+        if (i == 2) {
+            const std::size_t begin = separators[1] + 2;
+            const std::size_t end = separators[2 + extra];
+            return std::string_view(base + begin, end - begin);
+        }
+        return raw(static_cast<std::size_t>(i) + extra);
+    }
+};
+
+// Splits at ", "; false when the line has more than kMaxFields fields or is too long to index.
+bool splitComma(std::string_view line, CommaFields& fields) {
+    const char* base = line.data();
+    const std::size_t size = line.size();
+    fields.base = base;
+    fields.size = size;
+    fields.count = 0;
+    if (size > 0xFFFFFFF0u) {
+        return false;
+    }
+    std::size_t count = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: the commas of a block as the bits of a mask.
+    const __m128i comma = _mm_set1_epi8(',');
+    for (; i + 16 <= size; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, comma)));
+        while (mask != 0) {
+            const std::size_t pos = i + static_cast<std::size_t>(__builtin_ctz(mask));
+            mask &= mask - 1;
+            if (pos + 1 < size && base[pos + 1] == ' ') {
+                if (count + 1 >= kMaxFields) {
+                    return false;
+                }
+                fields.separators[count++] = static_cast<std::uint32_t>(pos);
+            }
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        if (base[i] == ',' && i + 1 < size && base[i + 1] == ' ') {
             if (count + 1 >= kMaxFields) {
                 return false;
             }
-            fields[count++] =
-                std::string_view(fieldStart, static_cast<std::size_t>(comma - fieldStart));
-            fieldStart = comma + 2;
-            p = fieldStart;
-        } else {
-            p = comma + 1;
+            fields.separators[count++] = static_cast<std::uint32_t>(i);
         }
     }
-    fields[count++] = std::string_view(fieldStart, static_cast<std::size_t>(end - fieldStart));
+    fields.count = count + 1;
     return true;
-}
-
-// Field i of a comma line of count fields, with the agent (2) joined back.
-std::string_view commaField(const std::array<std::string_view, kMaxFields>& fields,
-                            std::size_t count, int i) {
-    const std::size_t extra = count - kCommaFieldCount;
-    if (i < 2) {
-        return fields[static_cast<std::size_t>(i)];
-    }
-    if (i == 2) {
-        const std::string_view last = fields[2 + extra];
-        return std::string_view(
-            fields[2].data(),
-            static_cast<std::size_t>(last.data() + last.size() - fields[2].data()));
-    }
-    return fields[static_cast<std::size_t>(i) + extra];
 }
 
 }  // namespace
@@ -141,7 +170,7 @@ std::optional<W3cColumns> parseFieldsDirective(std::string_view line) {
 }
 
 Layout detectLayout(std::string_view head, bool wholeFile) {
-    std::array<std::string_view, kMaxFields> fields;
+    CommaFields fields;
     int linesSeen = 0;
     while (!head.empty() && linesSeen < 200) {
         const std::size_t end = head.find('\n');
@@ -160,12 +189,11 @@ Layout detectLayout(std::string_view head, bool wholeFile) {
         if (line[0] == '#') {
             return Layout::W3c;
         }
-        std::size_t count = 0;
-        if (!splitComma(line, fields, count) || count < kCommaFieldCount) {
+        if (!splitComma(line, fields) || fields.count < kCommaFieldCount) {
             continue;
         }
-        const bool samples = parseLoggedDate(commaField(fields, count, kSamples.date)) &&
-                             parseLoggedTime(commaField(fields, count, kSamples.time));
+        const bool samples = parseLoggedDate(fields.field(kSamples.date)) &&
+                             parseLoggedTime(fields.field(kSamples.time));
         return samples ? Layout::CommaSamples : Layout::Comma;
     }
     return Layout::Unknown;
@@ -210,21 +238,20 @@ bool LineReader::readMoment(std::string_view date, std::string_view time, Reques
 }
 
 LineKind LineReader::readComma(std::string_view line, Request& out) {
-    std::array<std::string_view, kMaxFields> fields;
-    std::size_t count = 0;
-    if (!splitComma(line, fields, count) || count < kCommaFieldCount) {
+    CommaFields fields;
+    if (!splitComma(line, fields) || fields.count < kCommaFieldCount) {
         return LineKind::Skipped;
     }
     const CommaColumns& c = layout_ == Layout::CommaSamples ? kSamples : kDocumented;
-    out.address = fields[0];
-    out.user = fields[1];
-    out.agent = commaField(fields, count, 2);
-    out.host = commaField(fields, count, c.host);
-    out.destination = commaField(fields, count, c.destination);
-    out.bytes = commaField(fields, count, c.bytes);
-    out.uri = commaField(fields, count, c.uri);
-    out.mime = commaField(fields, count, c.mime);
-    if (!readMoment(commaField(fields, count, c.date), commaField(fields, count, c.time), out)) {
+    out.address = fields.field(0);
+    out.user = fields.field(1);
+    out.agent = fields.field(2);
+    out.host = fields.field(c.host);
+    out.destination = fields.field(c.destination);
+    out.bytes = fields.field(c.bytes);
+    out.uri = fields.field(c.uri);
+    out.mime = fields.field(c.mime);
+    if (!readMoment(fields.field(c.date), fields.field(c.time), out)) {
         return LineKind::Skipped;
     }
     return LineKind::Request;
@@ -240,7 +267,11 @@ LineKind LineReader::readW3c(std::string_view line, Request& out) {
     if (!columns_ || columns_->address < 0 || columns_->date < 0 || columns_->time < 0) {
         return LineKind::Skipped;
     }
-    std::array<std::string_view, kMaxFields> fields;
+    if (line.size() > 0xFFFFFFF0u) {
+        return LineKind::Skipped;
+    }
+    std::uint32_t begins[kMaxFields];
+    std::uint32_t ends[kMaxFields];
     std::size_t count = 0;
     std::size_t start = 0;
     const auto needed = static_cast<std::size_t>(columns_->needed);
@@ -249,18 +280,23 @@ LineKind LineReader::readW3c(std::string_view line, Request& out) {
     }
     while (count < needed) {
         const std::size_t tab = line.find('\t', start);
+        begins[count] = static_cast<std::uint32_t>(start);
         if (tab == std::string_view::npos) {
-            fields[count++] = line.substr(start);
+            ends[count++] = static_cast<std::uint32_t>(line.size());
             break;
         }
-        fields[count++] = line.substr(start, tab - start);
+        ends[count++] = static_cast<std::uint32_t>(tab);
         start = tab + 1;
     }
     if (count < needed) {
         return LineKind::Skipped;
     }
     const auto field = [&](int index) {
-        return index < 0 ? std::string_view("-") : fields[static_cast<std::size_t>(index)];
+        if (index < 0) {
+            return std::string_view("-");
+        }
+        const auto i = static_cast<std::size_t>(index);
+        return line.substr(begins[i], ends[i] - begins[i]);
     };
     out.address = field(columns_->address);
     out.user = field(columns_->user);

@@ -118,8 +118,12 @@ std::string_view hostOfUri(std::string_view uri) {
         return {};
     }
     std::string_view rest = uri.substr(scheme + 3);
-    const std::size_t end = rest.find_first_of("/?#");
-    rest = rest.substr(0, end);
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '/' || rest[i] == '?' || rest[i] == '#') {
+            rest = rest.substr(0, i);
+            break;
+        }
+    }
     if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) {
         rest = rest.substr(at + 1);
     }

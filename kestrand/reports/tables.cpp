@@ -20,8 +20,12 @@ constexpr std::array<std::string_view, 21> kNotPages{
     ".woff2", ".ttf", ".mp3",  ".mp4", ".zip", ".exe", ".cab", ".xml", ".jpe", ".tif"};
 
 std::string_view withoutQuery(std::string_view uri) {
-    const std::size_t end = uri.find_first_of("?#");
-    return end == std::string_view::npos ? uri : uri.substr(0, end);
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        if (uri[i] == '?' || uri[i] == '#') {
+            return uri.substr(0, i);
+        }
+    }
+    return uri;
 }
 
 bool hasUpper(std::string_view text) {
@@ -207,31 +211,43 @@ void Tables::addUser(AddressStats& stats, std::string_view user) {
     if (isPlaceholder(user)) {
         return;
     }
+    if (stats.lastUser < stats.users.size() &&
+        userKeys_.key(stats.users[stats.lastUser].first) == user) {
+        ++stats.users[stats.lastUser].second;
+        return;
+    }
     const std::uint32_t id = userKeys_.intern(user);
-    for (auto& [userId, count] : stats.users) {
-        if (userId == id) {
-            ++count;
+    for (std::uint32_t i = 0; i < stats.users.size(); ++i) {
+        if (stats.users[i].first == id) {
+            ++stats.users[i].second;
+            stats.lastUser = i;
             return;
         }
     }
+    stats.lastUser = static_cast<std::uint32_t>(stats.users.size());
     stats.users.emplace_back(id, 1);
 }
 
 Tables::Outcome Tables::add(const Request& request) {
-    const std::uint32_t agent = agentId(request.agent);
-    if (agents_[agent].proxy) {
-        return Outcome::Proxy;
-    }
     const int day = dayNumber(request.date);
     if ((options_.from && day < *options_.from) || (options_.to && day > *options_.to) ||
         (!options_.onlyAddress.empty() && request.address != options_.onlyAddress)) {
         return Outcome::Filtered;
     }
+    const std::uint32_t addressIndex = addressId(request.address);
+    AddressStats& address = addresses_[addressIndex];
+    std::uint32_t agent = address.lastAgent;
+    const bool sameAgent = agent != KeyTable::kMissing && agentKeys_.key(agent) == request.agent;
+    if (!sameAgent) {
+        agent = agentId(request.agent);
+        address.lastAgent = agent;
+    }
+    if (agents_[agent].proxy) {
+        return Outcome::Proxy;
+    }
     const std::uint64_t bytes = parseBytes(request.bytes);
     const std::int64_t moment = momentOf(request.date, request.seconds);
     const int hour = request.seconds / 3600;
-    const std::uint32_t addressIndex = addressId(request.address);
-    AddressStats& address = addresses_[addressIndex];
 
     if (requests_ == 0 || moment < first_) {
         first_ = moment;
@@ -263,8 +279,10 @@ Tables::Outcome Tables::add(const Request& request) {
         }
         ++systemRequests_[rows.system];
         ++browserRequests_[rows.browser];
-        systemAddresses_.insert(pairKey(rows.system, addressIndex));
-        browserAddresses_.insert(pairKey(rows.browser, addressIndex));
+        if (!sameAgent) {
+            systemAddresses_.insert(pairKey(rows.system, addressIndex));
+            browserAddresses_.insert(pairKey(rows.browser, addressIndex));
+        }
     }
 
     hours_[static_cast<std::size_t>(hour)].requests++;
@@ -285,12 +303,20 @@ Tables::Outcome Tables::add(const Request& request) {
             hostText = "-";
         }
     }
-    const std::uint32_t hostIndex = hostId(hostText);
+    std::uint32_t hostIndex = address.lastHost;
+    const bool sameHost = hostIndex != KeyTable::kMissing && !hasUpper(hostText) &&
+                          hostKeys_.key(hostIndex) == hostText;
+    if (!sameHost) {
+        hostIndex = hostId(hostText);
+        address.lastHost = hostIndex;
+    }
     HostStats& host = hosts_[hostIndex];
     if (wantPages_) {
         ++host.requests;
         host.bytes += bytes;
-        hostAddresses_.insert(pairKey(hostIndex, addressIndex));
+        if (!sameHost) {
+            hostAddresses_.insert(pairKey(hostIndex, addressIndex));
+        }
         if (isPageView(request.mime, request.uri)) {
             ++host.pages;
             bool isNew = false;
@@ -304,11 +330,16 @@ Tables::Outcome Tables::add(const Request& request) {
     if (wantCountry_) {
         int place = kUnknown;
         if (!isPlaceholder(request.destination)) {
-            bool isNew = false;
-            const std::uint32_t destination = destinationKeys_.intern(request.destination, isNew);
-            if (isNew) {
-                destinationPlaces_.push_back(
-                    static_cast<std::int8_t>(shared_.destinationPlace(request.destination)));
+            std::uint32_t destination = host.lastDestination;
+            if (destination == KeyTable::kMissing ||
+                destinationKeys_.key(destination) != request.destination) {
+                bool isNew = false;
+                destination = destinationKeys_.intern(request.destination, isNew);
+                if (isNew) {
+                    destinationPlaces_.push_back(
+                        static_cast<std::int8_t>(shared_.destinationPlace(request.destination)));
+                }
+                host.lastDestination = destination;
             }
             place = destinationPlaces_[destination];
         }
@@ -456,7 +487,11 @@ void Tables::absorb(Tables& other) {
 void Tables::fill(Result& result) const {
     result.totals.requests = requests_;
     result.totals.bytes = bytes_;
-    result.totals.addresses = addresses_.size();
+    std::uint64_t activeAddresses = 0;
+    for (const AddressStats& stats : addresses_) {
+        activeAddresses += stats.requests > 0 ? 1 : 0;
+    }
+    result.totals.addresses = activeAddresses;
     if (requests_ > 0) {
         result.first = formatMoment(first_);
         result.last = formatMoment(last_);
@@ -464,6 +499,9 @@ void Tables::fill(Result& result) const {
     if (options_.kinds[0]) {
         for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
             const AddressStats& stats = addresses_[i];
+            if (stats.requests == 0) {
+                continue;  // only the proxy's own requests came from it
+            }
             AddressRow row;
             row.address = displayText(addressKeys_.key(i));
             row.requests = stats.requests;
@@ -583,6 +621,9 @@ void Tables::fill(Result& result) const {
         result.country.home = options_.homeCountry;
         result.country.classes = places_;
         for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
+            if (addresses_[i].requests == 0) {
+                continue;
+            }
             result.country.addresses.push_back(
                 CountryRow{displayText(addressKeys_.key(i)), addresses_[i].places});
         }

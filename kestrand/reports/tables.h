@@ -54,6 +54,11 @@ struct AddressStats {
     std::uint64_t searches = 0;
     std::array<Traffic, kPlaceCount> places{};
     std::vector<std::pair<std::uint32_t, std::uint64_t>> users;  // user id, requests
+    // What this address asked with last: consecutive requests of one user mostly repeat
+    // them, and a repeat needs no lookup and adds no new pair.
+    std::uint32_t lastAgent = KeyTable::kMissing;
+    std::uint32_t lastUser = 0;  // index into users
+    std::uint32_t lastHost = KeyTable::kMissing;
 };
 
 struct HostStats {
@@ -62,6 +67,7 @@ struct HostStats {
     std::uint64_t bytes = 0;
     int engine = -1;
     bool homeDomain = false;
+    std::uint32_t lastDestination = KeyTable::kMissing;  // a host mostly keeps its address
 };
 
 struct AgentStats {
