@@ -49,6 +49,10 @@ struct Options {
     std::string onlyAddress;
     // Worker threads; 0 takes one per core.
     unsigned threads = 0;
+    // Bytes of a plain log one worker takes at a time; 0 takes the default (16 MiB).
+    std::uint64_t chunkBytes = 0;
+    // What the JSON names as its writer.
+    std::string generator = "kestrand";
 };
 
 struct Progress {
@@ -73,5 +77,8 @@ Result run(const Options& options, const Control& control = {});
 // report, each headed by its title line.
 std::string writeJson(const Result& result);
 std::string writeCsv(const Result& result);
+
+// The title of a report kind as the CSV sections head it ("Users' addresses").
+std::string kindTitle(Kind kind);
 
 }  // namespace kestrand::reports

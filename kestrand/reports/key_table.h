@@ -1,0 +1,208 @@
+#pragma once
+
+// Compact hash tables for the aggregation: strings are copied once into an arena and given
+// dense ids, so every per-key figure lives in a plain vector indexed by id. Memory grows with
+// the distinct keys only.
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace kestrand::reports {
+
+__extension__ using Wide = unsigned __int128;
+
+// 64-bit hash of a byte string: 8 bytes a step, multiply and fold.
+inline std::uint64_t hashBytes(std::string_view text) {
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    std::uint64_t h = 0x243F6A8885A308D3ull ^ (text.size() * kMul);
+    const char* p = text.data();
+    std::size_t n = text.size();
+    while (n >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        const Wide m = static_cast<Wide>(h ^ word) * kMul;
+        h = static_cast<std::uint64_t>(m) ^ static_cast<std::uint64_t>(m >> 64);
+        p += 8;
+        n -= 8;
+    }
+    if (n > 0) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, n);
+        const Wide m = static_cast<Wide>(h ^ word) * kMul;
+        h = static_cast<std::uint64_t>(m) ^ static_cast<std::uint64_t>(m >> 64);
+    }
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 32;
+    return h;
+}
+
+inline std::uint64_t hashNumber(std::uint64_t x) {
+    x ^= x >> 30;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    return x;
+}
+
+// Bytes that never move once written, so string_views into them stay valid.
+class Arena {
+  public:
+    std::string_view store(std::string_view text) {
+        if (text.size() > blockSize_ / 4) {
+            big_.push_back(std::make_unique<char[]>(text.size() + 1));
+            std::memcpy(big_.back().get(), text.data(), text.size());
+            return {big_.back().get(), text.size()};
+        }
+        if (used_ + text.size() > blockSize_ || blocks_.empty()) {
+            blocks_.push_back(std::make_unique<char[]>(blockSize_));
+            used_ = 0;
+        }
+        char* out = blocks_.back().get() + used_;
+        if (!text.empty()) {
+            std::memcpy(out, text.data(), text.size());
+        }
+        used_ += text.size();
+        return {out, text.size()};
+    }
+
+  private:
+    static constexpr std::size_t blockSize_ = 1 << 16;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<std::unique_ptr<char[]>> big_;
+    std::size_t used_ = 0;
+};
+
+// Distinct strings to dense ids 0, 1, 2, ... in order of first sight.
+class KeyTable {
+  public:
+    static constexpr std::uint32_t kMissing = 0xFFFFFFFFu;
+
+    KeyTable() { slots_.assign(16, Slot{}); }
+
+    // The id of text, added if new; isNew tells which.
+    std::uint32_t intern(std::string_view text, bool& isNew) {
+        const std::uint64_t h = hashBytes(text);
+        const auto tag = static_cast<std::uint32_t>(h >> 32) | 1u;
+        std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+            Slot& slot = slots_[i];
+            if (slot.tag == 0) {
+                isNew = true;
+                const auto id = static_cast<std::uint32_t>(keys_.size());
+                keys_.push_back(arena_.store(text));
+                slot = Slot{tag, id};
+                if (keys_.size() * 2 > slots_.size()) {
+                    grow();
+                }
+                return id;
+            }
+            if (slot.tag == tag && keys_[slot.id] == text) {
+                isNew = false;
+                return slot.id;
+            }
+        }
+    }
+    std::uint32_t intern(std::string_view text) {
+        bool isNew = false;
+        return intern(text, isNew);
+    }
+    std::uint32_t find(std::string_view text) const {
+        const std::uint64_t h = hashBytes(text);
+        const auto tag = static_cast<std::uint32_t>(h >> 32) | 1u;
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            if (slot.tag == 0) {
+                return kMissing;
+            }
+            if (slot.tag == tag && keys_[slot.id] == text) {
+                return slot.id;
+            }
+        }
+    }
+    std::size_t size() const { return keys_.size(); }
+    std::string_view key(std::uint32_t id) const { return keys_[id]; }
+
+  private:
+    struct Slot {
+        std::uint32_t tag = 0;
+        std::uint32_t id = 0;
+    };
+    void grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (std::uint32_t id = 0; id < keys_.size(); ++id) {
+            const std::uint64_t h = hashBytes(keys_[id]);
+            std::size_t i = h & mask;
+            while (slots_[i].tag != 0) {
+                i = (i + 1) & mask;
+            }
+            slots_[i] = Slot{static_cast<std::uint32_t>(h >> 32) | 1u, id};
+        }
+    }
+    std::vector<Slot> slots_;
+    std::vector<std::string_view> keys_;
+    Arena arena_;
+};
+
+// A set of 64-bit numbers (pairs of ids), open addressing; the value ~0 is reserved.
+class NumberSet {
+  public:
+    NumberSet() { slots_.assign(16, kEmpty); }
+    bool insert(std::uint64_t value) {
+        std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hashNumber(value) & mask;; i = (i + 1) & mask) {
+            if (slots_[i] == value) {
+                return false;
+            }
+            if (slots_[i] == kEmpty) {
+                slots_[i] = value;
+                if (++size_ * 2 > slots_.size()) {
+                    grow();
+                }
+                return true;
+            }
+        }
+    }
+    std::size_t size() const { return size_; }
+    template <typename Visit>
+    void forEach(Visit&& visit) const {
+        for (const std::uint64_t value : slots_) {
+            if (value != kEmpty) {
+                visit(value);
+            }
+        }
+    }
+
+  private:
+    static constexpr std::uint64_t kEmpty = ~0ull;
+    void grow() {
+        std::vector<std::uint64_t> old(slots_.size() * 2, kEmpty);
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const std::uint64_t value : old) {
+            if (value == kEmpty) {
+                continue;
+            }
+            std::size_t i = hashNumber(value) & mask;
+            while (slots_[i] != kEmpty) {
+                i = (i + 1) & mask;
+            }
+            slots_[i] = value;
+        }
+    }
+    std::vector<std::uint64_t> slots_;
+    std::size_t size_ = 0;
+};
+
+inline std::uint64_t pairKey(std::uint32_t high, std::uint32_t low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+}  // namespace kestrand::reports

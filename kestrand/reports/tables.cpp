@@ -1,0 +1,682 @@
+#include "kestrand/reports/tables.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "kestrand/reports/agents.h"
+#include "kestrand/reports/country.h"
+#include "kestrand/reports/searches.h"
+#include "kestrand/reports/text.h"
+
+namespace kestrand::reports {
+
+namespace {
+
+constexpr std::size_t kTopPages = 100;
+constexpr std::size_t kTopPhrases = 100;
+
+constexpr std::array<std::string_view, 21> kNotPages{
+    ".gif",   ".jpg", ".jpeg", ".png", ".bmp", ".ico", ".css", ".js",  ".swf", ".svg", ".woff",
+    ".woff2", ".ttf", ".mp3",  ".mp4", ".zip", ".exe", ".cab", ".xml", ".jpe", ".tif"};
+
+std::string_view withoutQuery(std::string_view uri) {
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        if (uri[i] == '?' || uri[i] == '#') {
+            return uri.substr(0, i);
+        }
+    }
+    return uri;
+}
+
+bool hasUpper(std::string_view text) {
+    for (const char c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            return true;
+        }
+    }
+    return false;
+}
+
+template <typename Row, typename Count>
+void sortRows(std::vector<Row>& rows, Count count, bool (*less)(const Row&, const Row&)) {
+    std::sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
+        if (count(a) != count(b)) {
+            return count(a) > count(b);
+        }
+        return less(a, b);
+    });
+}
+
+}  // namespace
+
+std::uint64_t parseBytes(std::string_view text) {
+    std::uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return 0;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+bool isPageView(std::string_view mime, std::string_view uri) {
+    if (!isPlaceholder(mime)) {
+        constexpr std::string_view kHtml = "text/html";
+        if (mime.size() < kHtml.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < kHtml.size(); ++i) {
+            if (asciiLower(mime[i]) != kHtml[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    const std::string_view path = withoutQuery(uri);
+    // Only the last 7 bytes can hold an extension of the list.
+    const std::string_view tail = path.substr(path.size() > 7 ? path.size() - 7 : 0);
+    for (const std::string_view ext : kNotPages) {
+        if (endsWithNoCase(tail, ext)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+SharedLookups::SharedLookups(const Options& options, const AgentClassifier* agents,
+                             const CountryDatabase* countries)
+    : options(options), agents_(agents), countries_(countries) {}
+
+std::pair<std::uint32_t, std::uint32_t> SharedLookups::agentRows(std::string_view agent) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto it = agentCache_.find(std::string(agent)); it != agentCache_.end()) {
+            return it->second;
+        }
+    }
+    // Classified outside the lock; two workers meeting a new agent at once may both do it.
+    AgentClass named = agents_ != nullptr ? agents_->classify(agent) : AgentClass{"Other", "Other"};
+    const std::lock_guard lock(mutex_);
+    const std::pair<std::uint32_t, std::uint32_t> rows{systems_.intern(named.os),
+                                                       browsers_.intern(named.browser)};
+    agentCache_.emplace(std::string(agent), rows);
+    return rows;
+}
+
+int SharedLookups::destinationPlace(std::string_view destination) {
+    if (isPlaceholder(destination)) {
+        return kUnknown;
+    }
+    if (isLocalAddress(destination)) {
+        return kLocal;
+    }
+    if (countries_ == nullptr) {
+        return kUnknown;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto it = placeCache_.find(std::string(destination)); it != placeCache_.end()) {
+            return it->second;
+        }
+    }
+    const std::optional<std::string> country = countries_->countryOf(destination);
+    int place = kUnknown;
+    if (country) {
+        place = *country == options.homeCountry ? kInside : kOutside;
+    }
+    const std::lock_guard lock(mutex_);
+    placeCache_.emplace(std::string(destination), place);
+    return place;
+}
+
+std::vector<std::string> SharedLookups::systemNames() const {
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < systems_.size(); ++i) {
+        names.emplace_back(systems_.key(i));
+    }
+    return names;
+}
+
+std::vector<std::string> SharedLookups::browserNames() const {
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < browsers_.size(); ++i) {
+        names.emplace_back(browsers_.key(i));
+    }
+    return names;
+}
+
+Tables::Tables(SharedLookups& shared)
+    : shared_(shared),
+      options_(shared.options),
+      wantAgents_(options_.kinds[1] || options_.kinds[2]),
+      wantHosts_(options_.kinds[4] || options_.kinds[5] || options_.kinds[6]),
+      wantPages_(options_.kinds[4]),
+      wantCountry_(options_.kinds[5]),
+      wantSearches_(options_.kinds[6]),
+      homeDomain_("." + lowerAscii(options_.homeCountry)) {}
+
+std::uint32_t Tables::addressId(std::string_view address) {
+    if (lastAddress_ != KeyTable::kMissing && addressKeys_.key(lastAddress_) == address) {
+        return lastAddress_;
+    }
+    bool isNew = false;
+    const std::uint32_t id = addressKeys_.intern(address, isNew);
+    if (isNew) {
+        addresses_.emplace_back();
+    }
+    lastAddress_ = id;
+    return id;
+}
+
+std::uint32_t Tables::agentId(std::string_view agent) {
+    if (lastAgent_ != KeyTable::kMissing && agentKeys_.key(lastAgent_) == agent) {
+        return lastAgent_;
+    }
+    bool isNew = false;
+    const std::uint32_t id = agentKeys_.intern(agent, isNew);
+    if (isNew) {
+        AgentStats stats;
+        stats.proxy = isProxyAgent(agent);
+        if (wantAgents_ && !stats.proxy) {
+            std::tie(stats.system, stats.browser) = shared_.agentRows(agent);
+        }
+        agents_.push_back(stats);
+    }
+    lastAgent_ = id;
+    return id;
+}
+
+std::uint32_t Tables::hostId(std::string_view host) {
+    if (hasUpper(host)) {
+        lowerHost_ = lowerAscii(host);
+        host = lowerHost_;
+    }
+    if (lastHost_ != KeyTable::kMissing && hostKeys_.key(lastHost_) == host) {
+        return lastHost_;
+    }
+    bool isNew = false;
+    const std::uint32_t id = hostKeys_.intern(host, isNew);
+    if (isNew) {
+        HostStats stats;
+        stats.engine = searchEngineOf(host);
+        stats.homeDomain = endsWithNoCase(host, homeDomain_);
+        hosts_.push_back(stats);
+    }
+    lastHost_ = id;
+    return id;
+}
+
+void Tables::addUser(AddressStats& stats, std::string_view user) {
+    if (isPlaceholder(user)) {
+        return;
+    }
+    if (stats.lastUser < stats.users.size() &&
+        userKeys_.key(stats.users[stats.lastUser].first) == user) {
+        ++stats.users[stats.lastUser].second;
+        return;
+    }
+    const std::uint32_t id = userKeys_.intern(user);
+    for (std::uint32_t i = 0; i < stats.users.size(); ++i) {
+        if (stats.users[i].first == id) {
+            ++stats.users[i].second;
+            stats.lastUser = i;
+            return;
+        }
+    }
+    stats.lastUser = static_cast<std::uint32_t>(stats.users.size());
+    stats.users.emplace_back(id, 1);
+}
+
+Tables::Outcome Tables::add(const Request& request) {
+    const int day = dayNumber(request.date);
+    if ((options_.from && day < *options_.from) || (options_.to && day > *options_.to) ||
+        (!options_.onlyAddress.empty() && request.address != options_.onlyAddress)) {
+        return Outcome::Filtered;
+    }
+    const std::uint32_t addressIndex = addressId(request.address);
+    AddressStats& address = addresses_[addressIndex];
+    std::uint32_t agent = address.lastAgent;
+    const bool sameAgent = agent != KeyTable::kMissing && agentKeys_.key(agent) == request.agent;
+    if (!sameAgent) {
+        agent = agentId(request.agent);
+        address.lastAgent = agent;
+    }
+    if (agents_[agent].proxy) {
+        return Outcome::Proxy;
+    }
+    const std::uint64_t bytes = parseBytes(request.bytes);
+    const std::int64_t moment = momentOf(request.date, request.seconds);
+    const int hour = request.seconds / 3600;
+
+    if (requests_ == 0 || moment < first_) {
+        first_ = moment;
+    }
+    if (requests_ == 0 || moment > last_) {
+        last_ = moment;
+    }
+    ++requests_;
+    bytes_ += bytes;
+
+    if (address.requests == 0 || moment < address.first) {
+        address.first = moment;
+    }
+    if (address.requests == 0 || moment > address.last) {
+        address.last = moment;
+    }
+    ++address.requests;
+    address.bytes += bytes;
+    address.hours |= 1u << hour;
+    addUser(address, request.user);
+
+    if (wantAgents_) {
+        const AgentStats& rows = agents_[agent];
+        if (rows.system >= systemRequests_.size()) {
+            systemRequests_.resize(rows.system + 1);
+        }
+        if (rows.browser >= browserRequests_.size()) {
+            browserRequests_.resize(rows.browser + 1);
+        }
+        ++systemRequests_[rows.system];
+        ++browserRequests_[rows.browser];
+        if (!sameAgent) {
+            systemAddresses_.insert(pairKey(rows.system, addressIndex));
+            browserAddresses_.insert(pairKey(rows.browser, addressIndex));
+        }
+    }
+
+    hours_[static_cast<std::size_t>(hour)].requests++;
+    hours_[static_cast<std::size_t>(hour)].bytes += bytes;
+    if (day != lastDay_) {
+        lastDay_ = day;
+        lastWeekday_ = weekday(request.date);
+    }
+    ++weekdays_[static_cast<std::size_t>(lastWeekday_)][static_cast<std::size_t>(hour)];
+
+    if (!wantHosts_) {
+        return Outcome::Counted;
+    }
+    std::string_view hostText = request.host;
+    if (isPlaceholder(hostText)) {
+        hostText = hostOfUri(request.uri);
+        if (hostText.empty()) {
+            hostText = "-";
+        }
+    }
+    std::uint32_t hostIndex = address.lastHost;
+    const bool sameHost = hostIndex != KeyTable::kMissing && !hasUpper(hostText) &&
+                          hostKeys_.key(hostIndex) == hostText;
+    if (!sameHost) {
+        hostIndex = hostId(hostText);
+        address.lastHost = hostIndex;
+    }
+    HostStats& host = hosts_[hostIndex];
+    if (wantPages_) {
+        ++host.requests;
+        host.bytes += bytes;
+        if (!sameHost) {
+            hostAddresses_.insert(pairKey(hostIndex, addressIndex));
+        }
+        if (isPageView(request.mime, request.uri)) {
+            ++host.pages;
+            bool isNew = false;
+            const std::uint32_t page = pageKeys_.intern(withoutQuery(request.uri), isNew);
+            if (isNew) {
+                pageViews_.push_back(0);
+            }
+            ++pageViews_[page];
+        }
+    }
+    if (wantCountry_) {
+        int place = kUnknown;
+        if (!isPlaceholder(request.destination)) {
+            std::uint32_t destination = host.lastDestination;
+            if (destination == KeyTable::kMissing ||
+                destinationKeys_.key(destination) != request.destination) {
+                bool isNew = false;
+                destination = destinationKeys_.intern(request.destination, isNew);
+                if (isNew) {
+                    destinationPlaces_.push_back(
+                        static_cast<std::int8_t>(shared_.destinationPlace(request.destination)));
+                }
+                host.lastDestination = destination;
+            }
+            place = destinationPlaces_[destination];
+        }
+        if (place == kUnknown && host.homeDomain) {
+            place = kInside;
+        }
+        places_[static_cast<std::size_t>(place)].requests++;
+        places_[static_cast<std::size_t>(place)].bytes += bytes;
+        address.places[static_cast<std::size_t>(place)].requests++;
+        address.places[static_cast<std::size_t>(place)].bytes += bytes;
+    }
+    if (wantSearches_ && host.engine >= 0) {
+        const std::string phrase = searchPhrase(host.engine, request.uri);
+        if (!phrase.empty()) {
+            ++engineSearches_[static_cast<std::size_t>(host.engine)];
+            ++address.searches;
+            bool isNew = false;
+            const std::uint32_t id = phraseKeys_.intern(phrase, isNew);
+            if (isNew) {
+                phraseSearches_.push_back(0);
+            }
+            ++phraseSearches_[id];
+        }
+    }
+    return Outcome::Counted;
+}
+
+void Tables::absorb(Tables& other) {
+    if (other.requests_ > 0) {
+        if (requests_ == 0 || other.first_ < first_) {
+            first_ = other.first_;
+        }
+        if (requests_ == 0 || other.last_ > last_) {
+            last_ = other.last_;
+        }
+    }
+    requests_ += other.requests_;
+    bytes_ += other.bytes_;
+
+    std::vector<std::uint32_t> addressMap(other.addresses_.size());
+    for (std::uint32_t i = 0; i < other.addresses_.size(); ++i) {
+        const std::uint32_t id = addressId(other.addressKeys_.key(i));
+        addressMap[i] = id;
+        AddressStats& mine = addresses_[id];
+        AddressStats& theirs = other.addresses_[i];
+        if (theirs.requests > 0) {
+            if (mine.requests == 0 || theirs.first < mine.first) {
+                mine.first = theirs.first;
+            }
+            if (mine.requests == 0 || theirs.last > mine.last) {
+                mine.last = theirs.last;
+            }
+        }
+        mine.requests += theirs.requests;
+        mine.bytes += theirs.bytes;
+        mine.hours |= theirs.hours;
+        mine.searches += theirs.searches;
+        for (std::size_t p = 0; p < mine.places.size(); ++p) {
+            mine.places[p].requests += theirs.places[p].requests;
+            mine.places[p].bytes += theirs.places[p].bytes;
+        }
+        for (const auto& [userId, count] : theirs.users) {
+            const std::uint32_t user = userKeys_.intern(other.userKeys_.key(userId));
+            bool found = false;
+            for (auto& [mineId, mineCount] : mine.users) {
+                if (mineId == user) {
+                    mineCount += count;
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) {
+                mine.users.emplace_back(user, count);
+            }
+        }
+    }
+
+    // System and browser rows are shared ids already.
+    if (other.systemRequests_.size() > systemRequests_.size()) {
+        systemRequests_.resize(other.systemRequests_.size());
+    }
+    for (std::size_t i = 0; i < other.systemRequests_.size(); ++i) {
+        systemRequests_[i] += other.systemRequests_[i];
+    }
+    if (other.browserRequests_.size() > browserRequests_.size()) {
+        browserRequests_.resize(other.browserRequests_.size());
+    }
+    for (std::size_t i = 0; i < other.browserRequests_.size(); ++i) {
+        browserRequests_[i] += other.browserRequests_[i];
+    }
+    other.systemAddresses_.forEach([&](std::uint64_t key) {
+        systemAddresses_.insert(pairKey(static_cast<std::uint32_t>(key >> 32),
+                                        addressMap[static_cast<std::uint32_t>(key)]));
+    });
+    other.browserAddresses_.forEach([&](std::uint64_t key) {
+        browserAddresses_.insert(pairKey(static_cast<std::uint32_t>(key >> 32),
+                                         addressMap[static_cast<std::uint32_t>(key)]));
+    });
+
+    for (std::size_t h = 0; h < hours_.size(); ++h) {
+        hours_[h].requests += other.hours_[h].requests;
+        hours_[h].bytes += other.hours_[h].bytes;
+        for (std::size_t d = 0; d < weekdays_.size(); ++d) {
+            weekdays_[d][h] += other.weekdays_[d][h];
+        }
+    }
+
+    std::vector<std::uint32_t> hostMap(other.hosts_.size());
+    for (std::uint32_t i = 0; i < other.hosts_.size(); ++i) {
+        const std::uint32_t id = hostId(other.hostKeys_.key(i));
+        hostMap[i] = id;
+        hosts_[id].requests += other.hosts_[i].requests;
+        hosts_[id].pages += other.hosts_[i].pages;
+        hosts_[id].bytes += other.hosts_[i].bytes;
+    }
+    other.hostAddresses_.forEach([&](std::uint64_t key) {
+        hostAddresses_.insert(pairKey(hostMap[static_cast<std::uint32_t>(key >> 32)],
+                                      addressMap[static_cast<std::uint32_t>(key)]));
+    });
+    for (std::uint32_t i = 0; i < other.pageViews_.size(); ++i) {
+        bool isNew = false;
+        const std::uint32_t id = pageKeys_.intern(other.pageKeys_.key(i), isNew);
+        if (isNew) {
+            pageViews_.push_back(0);
+        }
+        pageViews_[id] += other.pageViews_[i];
+    }
+    for (std::size_t p = 0; p < places_.size(); ++p) {
+        places_[p].requests += other.places_[p].requests;
+        places_[p].bytes += other.places_[p].bytes;
+    }
+    for (std::size_t e = 0; e < engineSearches_.size(); ++e) {
+        engineSearches_[e] += other.engineSearches_[e];
+    }
+    for (std::uint32_t i = 0; i < other.phraseSearches_.size(); ++i) {
+        bool isNew = false;
+        const std::uint32_t id = phraseKeys_.intern(other.phraseKeys_.key(i), isNew);
+        if (isNew) {
+            phraseSearches_.push_back(0);
+        }
+        phraseSearches_[id] += other.phraseSearches_[i];
+    }
+}
+
+void Tables::fill(Result& result) const {
+    result.totals.requests = requests_;
+    result.totals.bytes = bytes_;
+    std::uint64_t activeAddresses = 0;
+    for (const AddressStats& stats : addresses_) {
+        activeAddresses += stats.requests > 0 ? 1 : 0;
+    }
+    result.totals.addresses = activeAddresses;
+    if (requests_ > 0) {
+        result.first = formatMoment(first_);
+        result.last = formatMoment(last_);
+    }
+    if (options_.kinds[0]) {
+        for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
+            const AddressStats& stats = addresses_[i];
+            if (stats.requests == 0) {
+                continue;  // only the proxy's own requests came from it
+            }
+            AddressRow row;
+            row.address = displayText(addressKeys_.key(i));
+            row.requests = stats.requests;
+            row.bytes = stats.bytes;
+            row.first = formatMoment(stats.first);
+            row.last = formatMoment(stats.last);
+            auto users = stats.users;
+            std::sort(users.begin(), users.end(), [&](const auto& a, const auto& b) {
+                if (a.second != b.second) {
+                    return a.second > b.second;
+                }
+                return userKeys_.key(a.first) < userKeys_.key(b.first);
+            });
+            for (const auto& [userId, count] : users) {
+                row.users.push_back(displayText(userKeys_.key(userId)));
+            }
+            result.addresses.push_back(std::move(row));
+        }
+        sortRows<AddressRow>(
+            result.addresses, [](const AddressRow& r) { return r.requests; },
+            [](const AddressRow& a, const AddressRow& b) { return a.address < b.address; });
+    }
+
+    const auto namedRows = [&](const std::vector<std::string>& names,
+                               const std::vector<std::uint64_t>& requests, const NumberSet& pairs,
+                               bool windowsFirst) {
+        std::vector<NamedRow> rows(names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            rows[i].name = names[i];
+            rows[i].requests = i < requests.size() ? requests[i] : 0;
+        }
+        pairs.forEach([&](std::uint64_t key) { ++rows[key >> 32].addresses; });
+        std::erase_if(rows, [](const NamedRow& row) { return row.requests == 0; });
+        std::sort(rows.begin(), rows.end(), [&](const NamedRow& a, const NamedRow& b) {
+            if (windowsFirst) {
+                const bool aw = a.name.starts_with("Windows");
+                const bool bw = b.name.starts_with("Windows");
+                if (aw != bw) {
+                    return aw;
+                }
+            }
+            if (a.requests != b.requests) {
+                return a.requests > b.requests;
+            }
+            return a.name < b.name;
+        });
+        return rows;
+    };
+    if (options_.kinds[1]) {
+        result.windows = namedRows(shared_.systemNames(), systemRequests_, systemAddresses_, true);
+    }
+    if (options_.kinds[2]) {
+        result.browsers =
+            namedRows(shared_.browserNames(), browserRequests_, browserAddresses_, false);
+    }
+
+    if (options_.kinds[3]) {
+        for (int h = 0; h < 24; ++h) {
+            HourRow& row = result.hours[static_cast<std::size_t>(h)];
+            row.hour = h;
+            row.requests = hours_[static_cast<std::size_t>(h)].requests;
+            row.bytes = hours_[static_cast<std::size_t>(h)].bytes;
+        }
+        for (const AddressStats& stats : addresses_) {
+            for (int h = 0; h < 24; ++h) {
+                if ((stats.hours >> h) & 1u) {
+                    ++result.hours[static_cast<std::size_t>(h)].addresses;
+                }
+            }
+        }
+        result.weekdays = weekdays_;
+        if (requests_ > 0) {
+            int busiest = 0;
+            for (int h = 1; h < 24; ++h) {
+                if (hours_[static_cast<std::size_t>(h)].requests >
+                    hours_[static_cast<std::size_t>(busiest)].requests) {
+                    busiest = h;
+                }
+            }
+            result.busiestHour = busiest;
+        }
+    }
+
+    if (options_.kinds[4]) {
+        std::vector<std::uint64_t> hostAddressCounts(hosts_.size());
+        hostAddresses_.forEach([&](std::uint64_t key) { ++hostAddressCounts[key >> 32]; });
+        for (std::uint32_t i = 0; i < hosts_.size(); ++i) {
+            if (hosts_[i].requests == 0) {
+                continue;
+            }
+            result.sites.push_back(SiteRow{displayText(hostKeys_.key(i)), hosts_[i].requests,
+                                           hosts_[i].pages, hosts_[i].bytes, hostAddressCounts[i]});
+        }
+        sortRows<SiteRow>(
+            result.sites, [](const SiteRow& r) { return r.requests; },
+            [](const SiteRow& a, const SiteRow& b) { return a.host < b.host; });
+        std::vector<std::uint32_t> order(pageViews_.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        const auto pageLess = [&](std::uint32_t a, std::uint32_t b) {
+            if (pageViews_[a] != pageViews_[b]) {
+                return pageViews_[a] > pageViews_[b];
+            }
+            return pageKeys_.key(a) < pageKeys_.key(b);
+        };
+        const std::size_t top = std::min(kTopPages, order.size());
+        std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(top),
+                          order.end(), pageLess);
+        for (std::size_t i = 0; i < top; ++i) {
+            result.pages.push_back(
+                PageRow{displayText(pageKeys_.key(order[i])), pageViews_[order[i]]});
+        }
+    }
+
+    if (options_.kinds[5]) {
+        result.country.home = options_.homeCountry;
+        result.country.classes = places_;
+        for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
+            if (addresses_[i].requests == 0) {
+                continue;
+            }
+            result.country.addresses.push_back(
+                CountryRow{displayText(addressKeys_.key(i)), addresses_[i].places});
+        }
+        const auto total = [](const CountryRow& row) {
+            std::uint64_t sum = 0;
+            for (const Traffic& t : row.classes) {
+                sum += t.requests;
+            }
+            return sum;
+        };
+        sortRows<CountryRow>(
+            result.country.addresses, total,
+            [](const CountryRow& a, const CountryRow& b) { return a.address < b.address; });
+    }
+
+    if (options_.kinds[6]) {
+        SearchReport& searches = result.searches;
+        for (int e = 0; e < kEngineCount; ++e) {
+            const std::uint64_t count = engineSearches_[static_cast<std::size_t>(e)];
+            searches.total += count;
+            if (count > 0) {
+                searches.engines.push_back(CountRow{std::string(engineName(e)), count});
+            }
+        }
+        for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
+            if (addresses_[i].searches > 0) {
+                searches.addresses.push_back(
+                    CountRow{displayText(addressKeys_.key(i)), addresses_[i].searches});
+            }
+        }
+        std::vector<std::uint32_t> order(phraseSearches_.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        const auto phraseLess = [&](std::uint32_t a, std::uint32_t b) {
+            if (phraseSearches_[a] != phraseSearches_[b]) {
+                return phraseSearches_[a] > phraseSearches_[b];
+            }
+            return phraseKeys_.key(a) < phraseKeys_.key(b);
+        };
+        const std::size_t top = std::min(kTopPhrases, order.size());
+        std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(top),
+                          order.end(), phraseLess);
+        for (std::size_t i = 0; i < top; ++i) {
+            searches.phrases.push_back(
+                CountRow{std::string(phraseKeys_.key(order[i])), phraseSearches_[order[i]]});
+        }
+        const auto countLess = [](const CountRow& a, const CountRow& b) { return a.name < b.name; };
+        sortRows<CountRow>(
+            searches.engines, [](const CountRow& r) { return r.searches; }, countLess);
+        sortRows<CountRow>(
+            searches.addresses, [](const CountRow& r) { return r.searches; }, countLess);
+    }
+}
+
+}  // namespace kestrand::reports

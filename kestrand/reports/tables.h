@@ -1,0 +1,153 @@
+#pragma once
+
+// One worker's aggregation tables, filled request by request and merged at the end.
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "kestrand/reports/engine.h"
+#include "kestrand/reports/key_table.h"
+#include "kestrand/reports/layouts.h"
+
+namespace kestrand::reports {
+
+class AgentClassifier;
+class CountryDatabase;
+
+// What every worker shares: the options and the caches of the slow classifications, so each
+// distinct agent and destination is classified once in the whole run.
+class SharedLookups {
+  public:
+    SharedLookups(const Options& options, const AgentClassifier* agents,
+                  const CountryDatabase* countries);
+    // Row ids of the agent's system and browser.
+    std::pair<std::uint32_t, std::uint32_t> agentRows(std::string_view agent);
+    // The destination's place before the host name is looked at: kInside, kOutside, kLocal,
+    // or kUnknown (no address, or not known to the database).
+    int destinationPlace(std::string_view destination);
+
+    std::vector<std::string> systemNames() const;
+    std::vector<std::string> browserNames() const;
+    const Options& options;
+
+  private:
+    const AgentClassifier* agents_;
+    const CountryDatabase* countries_;
+    std::mutex mutex_;
+    std::unordered_map<std::string, std::pair<std::uint32_t, std::uint32_t>> agentCache_;
+    std::unordered_map<std::string, int> placeCache_;
+    KeyTable systems_;
+    KeyTable browsers_;
+};
+
+struct AddressStats {
+    std::uint64_t requests = 0;
+    std::uint64_t bytes = 0;
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    std::uint32_t hours = 0;  // bit h: a request in hour h
+    std::uint64_t searches = 0;
+    std::array<Traffic, kPlaceCount> places{};
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> users;  // user id, requests
+    // What this address asked with last: consecutive requests of one user mostly repeat
+    // them, and a repeat needs no lookup and adds no new pair.
+    std::uint32_t lastAgent = KeyTable::kMissing;
+    std::uint32_t lastUser = 0;  // index into users
+    std::uint32_t lastHost = KeyTable::kMissing;
+};
+
+struct HostStats {
+    std::uint64_t requests = 0;
+    std::uint64_t pages = 0;
+    std::uint64_t bytes = 0;
+    int engine = -1;
+    bool homeDomain = false;
+    std::uint32_t lastDestination = KeyTable::kMissing;  // a host mostly keeps its address
+};
+
+struct AgentStats {
+    bool proxy = false;
+    std::uint32_t system = 0;
+    std::uint32_t browser = 0;
+};
+
+class Tables {
+  public:
+    explicit Tables(SharedLookups& shared);
+
+    // Counts one request; false when it is the proxy's own (not counted).
+    enum class Outcome { Counted, Proxy, Filtered };
+    Outcome add(const Request& request);
+    // Moves everything of other into this.
+    void absorb(Tables& other);
+    // The finished reports (everything but the files).
+    void fill(Result& result) const;
+
+    std::uint64_t requests() const { return requests_; }
+
+  private:
+    std::uint32_t addressId(std::string_view address);
+    std::uint32_t agentId(std::string_view agent);
+    std::uint32_t hostId(std::string_view host);
+    void addUser(AddressStats& stats, std::string_view user);
+
+    SharedLookups& shared_;
+    const Options& options_;
+    bool wantAgents_;
+    bool wantHosts_;
+    bool wantPages_;
+    bool wantCountry_;
+    bool wantSearches_;
+    std::string homeDomain_;  // ".ir"
+
+    std::uint64_t requests_ = 0;
+    std::uint64_t bytes_ = 0;
+    std::int64_t first_ = 0;
+    std::int64_t last_ = 0;
+
+    KeyTable addressKeys_;
+    std::vector<AddressStats> addresses_;
+    std::uint32_t lastAddress_ = KeyTable::kMissing;
+    KeyTable userKeys_;
+
+    KeyTable agentKeys_;
+    std::vector<AgentStats> agents_;
+    std::uint32_t lastAgent_ = KeyTable::kMissing;
+    std::vector<std::uint64_t> systemRequests_;
+    std::vector<std::uint64_t> browserRequests_;
+    NumberSet systemAddresses_;   // (system row, address id)
+    NumberSet browserAddresses_;  // (browser row, address id)
+
+    std::array<Traffic, 24> hours_{};
+    std::array<std::array<std::uint64_t, 24>, 7> weekdays_{};
+    int lastDay_ = 0;
+    int lastWeekday_ = 0;
+
+    KeyTable hostKeys_;
+    std::vector<HostStats> hosts_;
+    std::uint32_t lastHost_ = KeyTable::kMissing;
+    NumberSet hostAddresses_;  // (host id, address id)
+    KeyTable pageKeys_;
+    std::vector<std::uint64_t> pageViews_;
+
+    KeyTable destinationKeys_;
+    std::vector<std::int8_t> destinationPlaces_;
+    std::array<Traffic, kPlaceCount> places_{};
+
+    std::array<std::uint64_t, 9> engineSearches_{};
+    KeyTable phraseKeys_;
+    std::vector<std::uint64_t> phraseSearches_;
+    std::string lowerHost_;
+};
+
+// Bytes as logged: digits, "-" (or anything else) as 0.
+std::uint64_t parseBytes(std::string_view text);
+// A request for a page rather than a picture, style sheet or download.
+bool isPageView(std::string_view mime, std::string_view uri);
+
+}  // namespace kestrand::reports
