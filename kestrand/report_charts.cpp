@@ -87,15 +87,21 @@ QWidget* hourBarsChart(const ReportChart& data, QWidget* parent) {
     series->setBarWidth(0.8);
     auto* chart = new QChart;
     chart->addSeries(series);
-    auto* hours = new QBarCategoryAxis;
-    hours->append(data.labels);
-    QFont small = hours->labelsFont();
-    small.setPointSizeF(7);
-    hours->setLabelsFont(small);
-    // Upright two-digit hours do not fit 24 to a narrow chart.
-    hours->setLabelsAngle(-90);
+    // The bars stand on a category axis, which Qt Charts elides when 24 labels do not fit; the
+    // hours are read from a value axis over the same span, labelled every three hours.
+    auto* categories = new QBarCategoryAxis;
+    categories->append(data.labels);
+    chart->addAxis(categories, Qt::AlignBottom);
+    series->attachAxis(categories);
+    categories->setVisible(false);
+    auto* hours = new QValueAxis;
+    hours->setRange(-0.5, static_cast<double>(data.labels.size()) - 0.5);
+    hours->setTickType(QValueAxis::TicksDynamic);
+    hours->setTickAnchor(0);
+    hours->setTickInterval(3);
+    hours->setLabelFormat(QStringLiteral("%.0f"));
+    hours->setGridLineVisible(false);
     chart->addAxis(hours, Qt::AlignBottom);
-    series->attachAxis(hours);
     QValueAxis* counts = countAxis(data);
     chart->addAxis(counts, Qt::AlignLeft);
     series->attachAxis(counts);
