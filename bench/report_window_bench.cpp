@@ -3,7 +3,9 @@
 // - the window on screen after the engine's end: its JSON read, the window built and painted;
 // - switching between two tabs already shown, and to a tab shown for the first time;
 // - sorting the 10,000 addresses by a number and by a text, each time painted, next to a
-//   QSortFilterProxyModel over a QStandardItemModel of the same rows (Qt's stock way).
+//   QSortFilterProxyModel over a QStandardItemModel of the same rows (Qt's stock way);
+// - and on the engine's benchmark folder of 1 GB (bench/report_folder.h, in $TS_BENCH_DIR),
+//   all seven reports: from the engine's end to the window on screen.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -15,12 +17,15 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <chrono>
 #include <memory>
 
+#include "bench/report_folder.h"
 #include "forms/fonts.h"
 #include "kestrand/report_data.h"
 #include "kestrand/report_page.h"
 #include "kestrand/report_window.h"
+#include "kestrand/reports/engine.h"
 #include "tests/support/scripted_platform.h"
 
 namespace {
@@ -275,6 +280,43 @@ BENCHMARK(BM_SortReferenceProxyModel)
     ->Arg(0)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(3);
+
+void BM_EngineEndToWindowOn1GBFolder(benchmark::State& state) {
+    const bench::ReportFolder logs = bench::generatedReportFolder(1ull << 30, 200000, false);
+    testing_support::ScriptedPlatform scripted;
+    kestrand::reports::Options options;
+    options.folder = logs.folder;
+    double engineSeconds = 0;
+    std::size_t jsonBytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const auto started = std::chrono::steady_clock::now();
+        const kestrand::reports::Result result = kestrand::reports::run(options);
+        engineSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        state.ResumeTiming();
+        // What follows the engine in the program: the JSON written and read on the worker
+        // thread, then the window built and painted on the window's thread.
+        kestrand::ReportOutcome outcome;
+        outcome.json = kestrand::reports::writeJson(result);
+        jsonBytes = outcome.json.size();
+        std::optional<kestrand::Report> report = kestrand::readReport(QByteArray::fromRawData(
+            outcome.json.data(), static_cast<qsizetype>(outcome.json.size())));
+        outcome.report = std::make_shared<const kestrand::Report>(std::move(*report));
+        auto window = std::make_unique<kestrand::ReportWindow>(
+            scripted.platform, kestrand::ReportRequest{}, std::move(outcome));
+        window->show();
+        window->repaint();
+        state.PauseTiming();
+        window.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["engine_s"] = engineSeconds;
+    state.counters["json_MB"] = static_cast<double>(jsonBytes) / 1e6;
+    state.counters["log_GB"] = static_cast<double>(logs.bytes) / 1e9;
+}
+BENCHMARK(BM_EngineEndToWindowOn1GBFolder)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_WebPageOfTheLargeAnswer(benchmark::State& state) {
     std::string error;
