@@ -155,7 +155,7 @@ check_deb() {
     depends=$(dpkg-deb -f "$deb" Depends)
     echo "Depends: $depends"
     local needed
-    for needed in libqt6widgets6 libqt6gui6 libqt6core6 fonts-noto-core uap-core; do
+    for needed in libqt6widgets6 libqt6gui6 libqt6core6 libqt6charts6 fonts-noto-core uap-core; do
         [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed"
     done
 
