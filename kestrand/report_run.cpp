@@ -79,10 +79,11 @@ ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
                     "از آدرس «%1» در پوشه‌ی «%2» درخواستی نیست.")
                     .arg(visibleText(request.onlyAddress), shownFolder);
         } else if (request.from || request.to) {
-            outcome.message = QStringLiteral(
-                                  "در پوشه‌ی «%1» در این روزها هیچ درخواستی "
-                                  "نیست.")
-                                  .arg(shownFolder);
+            outcome.message =
+                QStringLiteral(
+                    "در پوشه‌ی «%1» در این روزها هیچ درخواستی "
+                    "نیست.")
+                    .arg(shownFolder);
         } else {
             outcome.message =
                 QStringLiteral(
