@@ -45,9 +45,15 @@ QValueAxis* countAxis(const ReportChart& data) {
     auto* axis = new QValueAxis;
     const std::int64_t most =
         data.values.empty() ? 0 : *std::max_element(data.values.begin(), data.values.end());
-    axis->setRange(0, std::max<double>(1.0, static_cast<double>(most)));
+    if (most < 5) {
+        // Whole numbers only: one tick per count.
+        axis->setRange(0, std::max<double>(1.0, static_cast<double>(most)));
+        axis->setTickCount(static_cast<int>(std::max<std::int64_t>(most, 1)) + 1);
+    } else {
+        axis->setRange(0, static_cast<double>(most));
+        axis->applyNiceNumbers();
+    }
     axis->setLabelFormat(QStringLiteral("%.0f"));
-    axis->applyNiceNumbers();
     return axis;
 }
 

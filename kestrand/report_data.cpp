@@ -128,7 +128,9 @@ ReportSection namedCountsSection(const QJsonObject& root, int kind, const QStrin
                                     {{QStringLiteral("name"), text(nameTitle)},
                                      {QStringLiteral("addresses"), count(kAddresses)},
                                      {QStringLiteral("requests"), count(kRequests)}});
-    section.charts.push_back(topBars(key, kindTitle(kind), table, 0, 2));
+    if (!table.rows.empty()) {
+        section.charts.push_back(topBars(key, kindTitle(kind), table, 0, 2));
+    }
     section.tables.push_back(std::move(table));
     return section;
 }
@@ -269,8 +271,10 @@ ReportSection searchesSection(const QJsonObject& root) {
                     searches.value(QStringLiteral("engines")).toArray(),
                     {{QStringLiteral("engine"), text(QStringLiteral("موتور جستجو"))},
                      {QStringLiteral("searches"), count(kSearches)}});
-    section.charts.push_back(
-        topBars(QStringLiteral("engines"), QStringLiteral("موتورهای جستجو"), engines, 0, 1));
+    if (!engines.rows.empty()) {
+        section.charts.push_back(
+            topBars(QStringLiteral("engines"), QStringLiteral("موتورهای جستجو"), engines, 0, 1));
+    }
     section.tables.push_back(std::move(engines));
     section.tables.push_back(objectTable(QStringLiteral("search-addresses"),
                                          QStringLiteral("جستجوی هر آدرس"),

@@ -254,6 +254,8 @@ QWidget* ReportWindow::sectionPage(const ReportSection& section) {
                 charts->addWidget(chartWidget(chart, top), 1);
             }
             topLayout->addLayout(charts, 1);
+        } else {
+            topLayout->addStretch(1);
         }
         splitter->addWidget(top);
     }
@@ -268,7 +270,9 @@ QWidget* ReportWindow::sectionPage(const ReportSection& section) {
     QList<int> sizes;
     const bool charts = !section.charts.empty();
     for (int i = 0; i < splitter->count(); ++i) {
-        sizes << (charts && i == 0 ? 3 * 100 : 2 * 100);
+        // Notes alone need a line or two.
+        const bool notesOnly = i == 0 && !charts && !section.notes.isEmpty();
+        sizes << (notesOnly ? 40 : (charts && i == 0 ? 3 * 100 : 2 * 100));
     }
     splitter->setSizes(sizes);
     return splitter;
