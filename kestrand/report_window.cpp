@@ -31,6 +31,8 @@ constexpr int kWidth = 1000;
 constexpr int kHeight = 740;
 // ReportColumn widths are measured on this many rows, so a long table opens at once.
 constexpr int kMeasuredRows = 200;
+// Tables of at most this many columns share a row.
+constexpr std::size_t kNarrowColumns = 3;
 const QString kDayFormat = QStringLiteral("yyyy-MM-dd");
 
 QLabel* plainLabel(const QString& name, QWidget* parent) {
@@ -259,12 +261,27 @@ QWidget* ReportWindow::sectionPage(const ReportSection& section) {
         }
         splitter->addWidget(top);
     }
+    // Narrow tables (a name and a count or two) stand side by side, wider ones one to a row.
+    QSplitter* row = nullptr;
     for (const ReportTable& table : section.tables) {
-        auto* box = new QGroupBox(table.title, splitter);
+        const bool narrow = table.columns.size() <= kNarrowColumns;
+        if (!narrow) {
+            row = nullptr;
+        } else if (row == nullptr) {
+            row = new QSplitter(Qt::Horizontal, splitter);
+            row->setChildrenCollapsible(false);
+            splitter->addWidget(row);
+        }
+        QWidget* holder = narrow ? static_cast<QWidget*>(row) : splitter;
+        auto* box = new QGroupBox(table.title, holder);
         auto* boxLayout = new QVBoxLayout(box);
         boxLayout->setContentsMargins(4, 4, 4, 4);
         boxLayout->addWidget(tableView(table, box));
-        splitter->addWidget(box);
+        if (narrow) {
+            row->addWidget(box);
+        } else {
+            splitter->addWidget(box);
+        }
     }
     // Charts and tables share the height; a section of tables alone shares it evenly.
     QList<int> sizes;

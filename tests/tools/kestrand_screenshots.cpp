@@ -1,13 +1,15 @@
 // Renders kestrand's windows to PNG files for the documentation:
-//   kestrand_screenshots OUTPUT_FOLDER [LOG_FOLDER]
+//   kestrand_screenshots OUTPUT_FOLDER [LOG_FOLDER [demo]]
 // With a folder of logs, OK in the settings dialog makes every report over it: the report
-// window is grabbed on three of its tabs and the web page is written beside the pictures.
+// window is grabbed on five of its tabs and the web page is written beside the pictures. With
+// "demo", LOG_FOLDER is first filled with a week of a small office's requests.
 // The settings dialog is opened the way a user opens it: Ctrl+P on the wide button; Browse
 // is answered by a scripted folder chooser. The chart's tooltip is a window of its own, so
 // it is grabbed and drawn over the main window where it stands.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +28,7 @@
 #include "kestrand/settings_dialog.h"
 #include "kestrand/usage_chart.h"
 #include "tests/support/scripted_platform.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -65,6 +68,72 @@ QWidget* shownToolTip() {
     return nullptr;
 }
 
+// A week of a small office behind the gateway: forty addresses, browsers of several ages, sites
+// inside and outside the country, searches; in the layout of the samples.
+void writeDemoLogs(const QString& folder) {
+    const std::vector<std::string> agents = {
+        "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)",
+        "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+        "Chrome/120.0.0.0 Safari/537.36",
+        "Mozilla/5.0 (Windows NT 6.1; rv:45.0) Gecko/20100101 Firefox/45.0",
+        "Mozilla/5.0 (Windows NT 6.1; WOW64; Trident/7.0; rv:11.0) like Gecko",
+        "Mozilla/5.0 (Linux; Android 4.4.2; SM-G7102) AppleWebKit/537.36 (KHTML, like Gecko) "
+        "Chrome/34.0.1847.114 Mobile Safari/537.36",
+        "Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:115.0) Gecko/20100101 Firefox/115.0",
+        "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)",
+    };
+    struct Site {
+        const char* host;
+        const char* address;
+        const char* path;
+    };
+    const std::vector<Site> sites = {
+        {"www.google.com", "142.250.185.68", "/search?q=%D8%A2%D8%A8+%D9%88+%D9%87%D9%88%D8%A7"},
+        {"www.google.com", "142.250.185.68", "/search?q=qt+charts+tutorial"},
+        {"www.bing.com", "13.107.21.200", "/search?q=tehran+weather"},
+        {"parsijoo.ir", "185.143.233.10", "/web?q=%DA%A9%D8%AA%D8%A7%D8%A8"},
+        {"www.varzesh3.com", "185.143.232.5", "/news/index.html"},
+        {"www.digikala.com", "185.147.178.11", "/product/list.html"},
+        {"www.aparat.com", "-", "/v/clip.html"},
+        {"en.wikipedia.org", "185.15.59.224", "/wiki/Proxy_server"},
+        {"intranet.office.local", "192.168.1.250", "/reports/index.html"},
+        {"mail.yahoo.com", "87.248.119.252", "/inbox.html"},
+        {"www.isna.ir", "-", "/news/today.html"},
+        {"cdn.example.net", "93.184.216.34", "/img/logo.gif"},
+    };
+    const std::vector<std::string> users = {"ALIREZA", "MARYAM", "reza", "SHIRIN", "babak", "-"};
+    std::string log;
+    unsigned seed = 7;
+    const auto next = [&seed](unsigned range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % range;
+    };
+    for (int n = 0; n < 3000; ++n) {
+        std::vector<std::string> fields = testing_support::sampleFields(n);
+        const unsigned client = next(40) * next(40) / 40;  // a few busy addresses
+        const Site& site = sites[next(static_cast<unsigned>(sites.size()))];
+        const unsigned day = 10 + next(7);
+        const unsigned hour = 8 + next(10) - (next(5) == 0 ? 0 : next(3));
+        fields[0] = "192.168.1." + std::to_string(client + 2);
+        fields[1] = users[client % users.size()];
+        fields[2] = agents[client % agents.size()];
+        fields[5] = "3/" + std::to_string(day) + "/24";
+        fields[6] = std::to_string(hour) + ":" + std::to_string(10 + next(50)) + ":" +
+                    std::to_string(10 + next(50));
+        fields[7] = site.host;
+        fields[11] = site.address;
+        fields[15] = std::to_string(2000 + next(60000) * (next(10) == 0 ? 40 : 1));
+        fields[19] = std::string("http://") + site.host + site.path;
+        fields[20] = std::string(site.path).ends_with(".gif") ? "image/gif" : "text/html";
+        log += testing_support::logLine(fields);
+    }
+    QDir().mkpath(folder);
+    QFile file(QDir(folder).filePath(QStringLiteral("W3240310.log")));
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(log.data(), static_cast<qint64>(log.size()));
+    }
+}
+
 kestrand::ReportWindow* shownReportWindow() {
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (auto* window = qobject_cast<kestrand::ReportWindow*>(top)) {
@@ -93,7 +162,8 @@ int reportShots(QWidget& dialog, const QString& logs, const QDir& out, const QSt
     } shots[] = {{3, "kestrand-report-hours"},
                  {2, "kestrand-report-browsers"},
                  {5, "kestrand-report-country"},
-                 {0, "kestrand-report-addresses"}};
+                 {0, "kestrand-report-addresses"},
+                 {6, "kestrand-report-searches"}};
     for (const auto& shot : shots) {
         window->tabs()->setCurrentWidget(window->tabOfKind(shot.kind));
         QApplication::processEvents();
@@ -159,6 +229,9 @@ int main(int argc, char** argv) {
                           Qt::LeftButton);
         dialog->grab().save(
             out.filePath(QStringLiteral("kestrand-settings-browse%1.png").arg(suffix)));
+        if (argc > 3 && QString::fromLocal8Bit(argv[3]) == QLatin1String("demo")) {
+            writeDemoLogs(QString::fromLocal8Bit(argv[2]));
+        }
         if (argc > 2) {
             return reportShots(*dialog, QString::fromLocal8Bit(argv[2]), out, suffix);
         }
