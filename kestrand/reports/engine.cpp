@@ -228,8 +228,7 @@ class GzipSource : public Source {
 
 class Run {
   public:
-    Run(const Options& options, const Control& control, SharedLookups& shared)
-        : options_(options), control_(control), shared_(shared) {}
+    Run(const Options& options, const Control& control) : options_(options), control_(control) {}
 
     void plan(const FolderListing& listing);
     void work(Tables& tables);
@@ -249,7 +248,6 @@ class Run {
 
     const Options& options_;
     const Control& control_;
-    SharedLookups& shared_;
     const FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<PlannedFile>> files_;
     std::vector<std::optional<std::string>> planErrors_;
@@ -603,7 +601,7 @@ Result run(const Options& given, const Control& control) {
     }
 
     SharedLookups shared(options, agents.get(), countries.get());
-    Run pass(options, control, shared);
+    Run pass(options, control);
     pass.plan(listing);
 
     unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();

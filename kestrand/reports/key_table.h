@@ -80,7 +80,7 @@ class Arena {
 // Distinct strings to dense ids 0, 1, 2, ... in order of first sight. A slot holds the
 // key's place in the arena, so a lookup touches the slot and the key's bytes only.
 class KeyTable {
-public:
+  public:
     static constexpr std::uint32_t kMissing = 0xFFFFFFFFu;
 
     KeyTable() { slots_.assign(16, Slot{}); }
@@ -132,7 +132,7 @@ public:
     std::size_t size() const { return keys_.size(); }
     std::string_view key(std::uint32_t id) const { return keys_[id]; }
 
-private:
+  private:
     struct Slot {
         const char* bytes = nullptr;
         std::uint32_t size = 0;
