@@ -84,6 +84,43 @@ bool isPageView(std::string_view mime, std::string_view uri) {
     return true;
 }
 
+void SharedPages::count(std::string_view page) {
+    Shard& shard = shards_[hashBytes(page) % kShards];
+    const std::lock_guard lock(shard.mutex);
+    bool isNew = false;
+    const std::uint32_t id = shard.keys.intern(page, isNew);
+    if (isNew) {
+        shard.views.push_back(0);
+    }
+    ++shard.views[id];
+}
+
+std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t limit) const {
+    std::vector<std::pair<std::string_view, std::uint64_t>> best;
+    const auto better = [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    };
+    for (const Shard& shard : shards_) {
+        for (std::uint32_t i = 0; i < shard.views.size(); ++i) {
+            best.emplace_back(shard.keys.key(i), shard.views[i]);
+        }
+        // Keep the list short: only the best `limit` can stay.
+        if (best.size() > 4 * limit + 1024) {
+            std::partial_sort(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(limit),
+                              best.end(), better);
+            best.resize(limit);
+        }
+    }
+    const std::size_t keep = std::min(limit, best.size());
+    std::partial_sort(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(keep), best.end(),
+                      better);
+    std::vector<std::pair<std::string, std::uint64_t>> out;
+    for (std::size_t i = 0; i < keep; ++i) {
+        out.emplace_back(std::string(best[i].first), best[i].second);
+    }
+    return out;
+}
+
 SharedLookups::SharedLookups(const Options& options, const AgentClassifier* agents,
                              const CountryDatabase* countries)
     : options(options), agents_(agents), countries_(countries) {}
@@ -319,12 +356,7 @@ Tables::Outcome Tables::add(const Request& request) {
         }
         if (isPageView(request.mime, request.uri)) {
             ++host.pages;
-            bool isNew = false;
-            const std::uint32_t page = pageKeys_.intern(withoutQuery(request.uri), isNew);
-            if (isNew) {
-                pageViews_.push_back(0);
-            }
-            ++pageViews_[page];
+            shared_.pages.count(withoutQuery(request.uri));
         }
     }
     if (wantCountry_) {
@@ -459,14 +491,6 @@ void Tables::absorb(Tables& other) {
         hostAddresses_.insert(pairKey(hostMap[static_cast<std::uint32_t>(key >> 32)],
                                       addressMap[static_cast<std::uint32_t>(key)]));
     });
-    for (std::uint32_t i = 0; i < other.pageViews_.size(); ++i) {
-        bool isNew = false;
-        const std::uint32_t id = pageKeys_.intern(other.pageKeys_.key(i), isNew);
-        if (isNew) {
-            pageViews_.push_back(0);
-        }
-        pageViews_[id] += other.pageViews_[i];
-    }
     for (std::size_t p = 0; p < places_.size(); ++p) {
         places_[p].requests += other.places_[p].requests;
         places_[p].bytes += other.places_[p].bytes;
@@ -598,22 +622,8 @@ void Tables::fill(Result& result) const {
         sortRows<SiteRow>(
             result.sites, [](const SiteRow& r) { return r.requests; },
             [](const SiteRow& a, const SiteRow& b) { return a.host < b.host; });
-        std::vector<std::uint32_t> order(pageViews_.size());
-        for (std::uint32_t i = 0; i < order.size(); ++i) {
-            order[i] = i;
-        }
-        const auto pageLess = [&](std::uint32_t a, std::uint32_t b) {
-            if (pageViews_[a] != pageViews_[b]) {
-                return pageViews_[a] > pageViews_[b];
-            }
-            return pageKeys_.key(a) < pageKeys_.key(b);
-        };
-        const std::size_t top = std::min(kTopPages, order.size());
-        std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(top),
-                          order.end(), pageLess);
-        for (std::size_t i = 0; i < top; ++i) {
-            result.pages.push_back(
-                PageRow{displayText(pageKeys_.key(order[i])), pageViews_[order[i]]});
+        for (auto& [page, views] : shared_.pages.top(kTopPages)) {
+            result.pages.push_back(PageRow{displayText(page), views});
         }
     }
 

@@ -19,6 +19,24 @@ namespace kestrand::reports {
 class AgentClassifier;
 class CountryDatabase;
 
+// The pages viewed, one table for all workers: distinct pages are the largest key set, and a
+// copy per worker would double the memory. Sharded by hash, so workers rarely wait.
+class SharedPages {
+public:
+    void count(std::string_view page);
+    // The most viewed, most first, ties by page.
+    std::vector<std::pair<std::string, std::uint64_t>> top(std::size_t limit) const;
+
+private:
+    struct Shard {
+        std::mutex mutex;
+        KeyTable keys;
+        std::vector<std::uint64_t> views;
+    };
+    static constexpr std::size_t kShards = 64;
+    std::array<Shard, kShards> shards_;
+};
+
 // What every worker shares: the options and the caches of the slow classifications, so each
 // distinct agent and destination is classified once in the whole run.
 class SharedLookups {
@@ -34,6 +52,7 @@ class SharedLookups {
     std::vector<std::string> systemNames() const;
     std::vector<std::string> browserNames() const;
     const Options& options;
+    SharedPages pages;
 
   private:
     const AgentClassifier* agents_;
@@ -132,8 +151,6 @@ class Tables {
     std::vector<HostStats> hosts_;
     std::uint32_t lastHost_ = KeyTable::kMissing;
     NumberSet hostAddresses_;  // (host id, address id)
-    KeyTable pageKeys_;
-    std::vector<std::uint64_t> pageViews_;
 
     KeyTable destinationKeys_;
     std::vector<std::int8_t> destinationPlaces_;
