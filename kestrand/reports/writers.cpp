@@ -443,7 +443,10 @@ std::string writeCsv(const Result& result) {
         csv.row(file.path, file.layout, file.lines, file.requests, file.proxyRequests, file.skipped,
                 file.error.value_or(""));
     }
-    csv.row("total", "", result.totals.requests, result.totals.bytes, result.totals.addresses);
+    csv.section("Totals");
+    csv.row("requests", "bytes", "addresses", "proxy_requests", "other_files");
+    csv.row(result.totals.requests, result.totals.bytes, result.totals.addresses,
+            result.proxyRequests, result.otherFiles);
     if (wants(result, Kind::Addresses)) {
         csv.section(kindTitle(Kind::Addresses));
         csv.row("address", "requests", "bytes", "users", "first", "last");
