@@ -72,6 +72,10 @@ class Json {
         separate();
         out += "null";
     }
+    void boolean(bool value) {
+        separate();
+        out += value ? "true" : "false";
+    }
     void optionalString(const std::optional<std::string>& text) {
         if (text) {
             string(*text);
@@ -298,7 +302,7 @@ std::string writeJson(const Result& result) {
     json.close('}');
     if (result.cancelled) {
         json.key("cancelled");
-        json.out += "true";
+        json.boolean(true);
     }
 
     if (wants(result, Kind::Addresses)) {
