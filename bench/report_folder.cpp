@@ -227,12 +227,12 @@ class Generator {
             line.mime = "text/html";
         } else if (kind < 4) {
             // A page is one of distinctPages URIs: its number decides its site too.
-            const std::uint64_t page = distinctPages_ > 200000 ? random_.below(distinctPages_)
-                                                               : pagePick_.draw(random_);
+            const std::uint64_t page =
+                distinctPages_ > 200000 ? random_.below(distinctPages_) : pagePick_.draw(random_);
             line.host = hosts_[page % hosts_.size()];
             line.destination = destinations_[page % hosts_.size()];
-            line.path = "/section" + std::to_string(page % 40) + "/article" +
-                        std::to_string(page) + ".html" +
+            line.path = "/section" + std::to_string(page % 40) + "/article" + std::to_string(page) +
+                        ".html" +
                         (random_.below(3) == 0 ? "?ref=" + std::to_string(random_.below(100)) : "");
             line.mime = "text/html";
         } else if (kind < 8) {

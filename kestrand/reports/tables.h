@@ -22,12 +22,12 @@ class CountryDatabase;
 // The pages viewed, one table for all workers: distinct pages are the largest key set, and a
 // copy per worker would double the memory. Sharded by hash, so workers rarely wait.
 class SharedPages {
-public:
+  public:
     void count(std::string_view page);
     // The most viewed, most first, ties by page.
     std::vector<std::pair<std::string, std::uint64_t>> top(std::size_t limit) const;
 
-private:
+  private:
     struct Shard {
         std::mutex mutex;
         KeyTable keys;
