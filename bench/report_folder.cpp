@@ -226,11 +226,15 @@ class Generator {
                         percentEncoded(phrase) + "&hl=fa";
             line.mime = "text/html";
         } else if (kind < 4) {
-            // A page is one of distinctPages URIs: its number decides its site too.
-            const std::uint64_t page =
-                distinctPages_ > 200000 ? random_.below(distinctPages_) : pagePick_.draw(random_);
-            line.host = hosts_[page % hosts_.size()];
-            line.destination = destinations_[page % hosts_.size()];
+            std::uint64_t page = 0;
+            if (distinctPages_ > 200000) {
+                // Exactly distinctPages URIs in all: the page's number decides its site.
+                page = random_.below(distinctPages_);
+                line.host = hosts_[page % hosts_.size()];
+                line.destination = destinations_[page % hosts_.size()];
+            } else {
+                page = pagePick_.draw(random_);  // a page of the site the user is on
+            }
             line.path = "/section" + std::to_string(page % 40) + "/article" + std::to_string(page) +
                         ".html" +
                         (random_.below(3) == 0 ? "?ref=" + std::to_string(random_.below(100)) : "");

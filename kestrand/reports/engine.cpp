@@ -48,6 +48,7 @@ struct UnitResult {
 
 struct PlannedFile {
     Layout layout = Layout::Unknown;
+    std::uint64_t size = 0;  // as planned: a file that grows later is read to here
     std::atomic<std::size_t> unitsLeft{0};
 };
 
@@ -288,6 +289,7 @@ void Run::plan(const FolderListing& listing) {
             planErrors_[i] = "an empty file";
             continue;
         }
+        files_[i]->size = size;
         ++filesTotal_;
         bytesTotal_ += size;
         if (file.compressed) {
@@ -375,7 +377,8 @@ void Run::readUnit(std::size_t index, Tables& tables) {
     if (file.compressed) {
         source = std::make_unique<GzipSource>(fd);
     } else {
-        source = std::make_unique<PlainSource>(fd, unit.begin > 0 ? unit.begin - 1 : 0, file.size);
+        source = std::make_unique<PlainSource>(fd, unit.begin > 0 ? unit.begin - 1 : 0,
+                                               files_[unit.file]->size);
     }
     Layout layout = files_[unit.file]->layout;
     std::optional<LineReader> reader;
@@ -509,7 +512,7 @@ void Run::finish(Result& result, const FolderListing& listing) {
     for (std::size_t i = 0; i < listing.files.size(); ++i) {
         const FoundFile& file = listing.files[i];
         rows[i].path = file.relative;
-        rows[i].size = file.size;
+        rows[i].size = files_[i]->size != 0 ? files_[i]->size : file.size;
         rows[i].error = file.error ? file.error : planErrors_[i];
         rows[i].layout = std::string(layoutName(files_[i]->layout));
     }

@@ -87,7 +87,10 @@ class KeyTable {
 
     // The id of text, added if new; isNew tells which.
     std::uint32_t intern(std::string_view text, bool& isNew) {
-        const std::uint64_t h = hashBytes(text);
+        return intern(text, hashBytes(text), isNew);
+    }
+    // The same with the text's hashBytes already known.
+    std::uint32_t intern(std::string_view text, std::uint64_t h, bool& isNew) {
         const auto tag = static_cast<std::uint32_t>(h >> 32) | 1u;
         const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {

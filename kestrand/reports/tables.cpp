@@ -85,10 +85,12 @@ bool isPageView(std::string_view mime, std::string_view uri) {
 }
 
 void SharedPages::count(std::string_view page) {
-    Shard& shard = shards_[hashBytes(page) % kShards];
+    const std::uint64_t h = hashBytes(page);
+    // The shard from the top bits, the slot from the bottom ones.
+    Shard& shard = shards_[h >> 58];
     const std::lock_guard lock(shard.mutex);
     bool isNew = false;
-    const std::uint32_t id = shard.keys.intern(page, isNew);
+    const std::uint32_t id = shard.keys.intern(page, h, isNew);
     if (isNew) {
         shard.views.push_back(0);
     }
@@ -273,11 +275,18 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const std::uint32_t addressIndex = addressId(request.address);
     AddressStats& address = addresses_[addressIndex];
-    std::uint32_t agent = address.lastAgent;
-    const bool sameAgent = agent != KeyTable::kMissing && agentKeys_.key(agent) == request.agent;
+    std::uint32_t agent = KeyTable::kMissing;
+    for (const std::uint32_t recent : address.recentAgents) {
+        if (recent != KeyTable::kMissing && agentKeys_.key(recent) == request.agent) {
+            agent = recent;
+            break;
+        }
+    }
+    const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
         agent = agentId(request.agent);
-        address.lastAgent = agent;
+        address.recentAgents[address.nextRecentAgent] = agent;
+        address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
     }
     if (agents_[agent].proxy) {
         return Outcome::Proxy;
@@ -340,12 +349,20 @@ Tables::Outcome Tables::add(const Request& request) {
             hostText = "-";
         }
     }
-    std::uint32_t hostIndex = address.lastHost;
-    const bool sameHost = hostIndex != KeyTable::kMissing && !hasUpper(hostText) &&
-                          hostKeys_.key(hostIndex) == hostText;
+    std::uint32_t hostIndex = KeyTable::kMissing;
+    if (!hasUpper(hostText)) {
+        for (const std::uint32_t recent : address.recentHosts) {
+            if (recent != KeyTable::kMissing && hostKeys_.key(recent) == hostText) {
+                hostIndex = recent;
+                break;
+            }
+        }
+    }
+    const bool sameHost = hostIndex != KeyTable::kMissing;
     if (!sameHost) {
         hostIndex = hostId(hostText);
-        address.lastHost = hostIndex;
+        address.recentHosts[address.nextRecentHost] = hostIndex;
+        address.nextRecentHost = (address.nextRecentHost + 1) % address.recentHosts.size();
     }
     HostStats& host = hosts_[hostIndex];
     if (wantPages_) {

@@ -75,9 +75,14 @@ struct AddressStats {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> users;  // user id, requests
     // What this address asked with last: consecutive requests of one user mostly repeat
     // them, and a repeat needs no lookup and adds no new pair.
-    std::uint32_t lastAgent = KeyTable::kMissing;
+    std::array<std::uint32_t, 4> recentAgents{KeyTable::kMissing, KeyTable::kMissing,
+                                              KeyTable::kMissing, KeyTable::kMissing};
+    std::uint32_t nextRecentAgent = 0;
     std::uint32_t lastUser = 0;  // index into users
-    std::uint32_t lastHost = KeyTable::kMissing;
+    // The last few hosts it went to: a user moves between a page's site and its servers.
+    std::array<std::uint32_t, 4> recentHosts{KeyTable::kMissing, KeyTable::kMissing,
+                                             KeyTable::kMissing, KeyTable::kMissing};
+    std::uint32_t nextRecentHost = 0;
 };
 
 struct HostStats {

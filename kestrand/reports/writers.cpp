@@ -276,7 +276,9 @@ std::string writeJson(const Result& result) {
     for (const FileRow& file : result.files) {
         json.open('{', false);
         json.field("path", file.path);
-        json.field("layout", file.layout);
+        json.key("layout");
+        json.optionalString(file.layout.empty() ? std::nullopt
+                                                : std::optional<std::string>(file.layout));
         json.field("lines", file.lines);
         json.field("requests", file.requests);
         json.field("proxy_requests", file.proxyRequests);
