@@ -15,9 +15,9 @@ namespace {
 constexpr std::size_t kTopPages = 100;
 constexpr std::size_t kTopPhrases = 100;
 
-constexpr std::array<std::string_view, 21> kNotPages{
-    ".gif",   ".jpg", ".jpeg", ".png", ".bmp", ".ico", ".css", ".js",  ".swf", ".svg", ".woff",
-    ".woff2", ".ttf", ".mp3",  ".mp4", ".zip", ".exe", ".cab", ".xml", ".jpe", ".tif"};
+constexpr std::array<std::string_view, 19> kNotPages{
+    ".gif",  ".jpg",   ".jpeg", ".png", ".bmp", ".ico", ".css", ".js",  ".swf", ".svg",
+    ".woff", ".woff2", ".ttf",  ".mp3", ".mp4", ".zip", ".exe", ".cab", ".xml"};
 
 std::string_view withoutQuery(std::string_view uri) {
     for (std::size_t i = 0; i < uri.size(); ++i) {
@@ -74,10 +74,15 @@ bool isPageView(std::string_view mime, std::string_view uri) {
         return true;
     }
     const std::string_view path = withoutQuery(uri);
-    // Only the last 7 bytes can hold an extension of the list.
+    // Only the last 7 bytes can hold an extension of the list, after a dot.
     const std::string_view tail = path.substr(path.size() > 7 ? path.size() - 7 : 0);
+    const std::size_t dot = tail.rfind('.');
+    if (dot == std::string_view::npos) {
+        return true;
+    }
+    const std::string_view extension = tail.substr(dot);
     for (const std::string_view ext : kNotPages) {
-        if (endsWithNoCase(tail, ext)) {
+        if (extension.size() == ext.size() && endsWithNoCase(extension, ext)) {
             return false;
         }
     }
@@ -208,12 +213,9 @@ std::uint32_t Tables::addressId(std::string_view address) {
     return id;
 }
 
-std::uint32_t Tables::agentId(std::string_view agent) {
-    if (lastAgent_ != KeyTable::kMissing && agentKeys_.key(lastAgent_) == agent) {
-        return lastAgent_;
-    }
+std::uint32_t Tables::agentId(std::string_view agent, std::uint64_t hash) {
     bool isNew = false;
-    const std::uint32_t id = agentKeys_.intern(agent, isNew);
+    const std::uint32_t id = agentKeys_.intern(agent, hash, isNew);
     if (isNew) {
         AgentStats stats;
         stats.proxy = isProxyAgent(agent);
@@ -222,7 +224,6 @@ std::uint32_t Tables::agentId(std::string_view agent) {
         }
         agents_.push_back(stats);
     }
-    lastAgent_ = id;
     return id;
 }
 
@@ -231,18 +232,18 @@ std::uint32_t Tables::hostId(std::string_view host) {
         lowerHost_ = lowerAscii(host);
         host = lowerHost_;
     }
-    if (lastHost_ != KeyTable::kMissing && hostKeys_.key(lastHost_) == host) {
-        return lastHost_;
-    }
+    return hostId(host, hashBytes(host));
+}
+
+std::uint32_t Tables::hostId(std::string_view lowerHost, std::uint64_t hash) {
     bool isNew = false;
-    const std::uint32_t id = hostKeys_.intern(host, isNew);
+    const std::uint32_t id = hostKeys_.intern(lowerHost, hash, isNew);
     if (isNew) {
         HostStats stats;
-        stats.engine = searchEngineOf(host);
-        stats.homeDomain = endsWithNoCase(host, homeDomain_);
+        stats.engine = searchEngineOf(lowerHost);
+        stats.homeDomain = endsWithNoCase(lowerHost, homeDomain_);
         hosts_.push_back(stats);
     }
-    lastHost_ = id;
     return id;
 }
 
@@ -275,17 +276,21 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const std::uint32_t addressIndex = addressId(request.address);
     AddressStats& address = addresses_[addressIndex];
+    const std::uint64_t agentHash = hashBytes(request.agent);
     std::uint32_t agent = KeyTable::kMissing;
-    for (const std::uint32_t recent : address.recentAgents) {
-        if (recent != KeyTable::kMissing && agentKeys_.key(recent) == request.agent) {
+    for (std::size_t i = 0; i < address.recentAgents.size(); ++i) {
+        const std::uint32_t recent = address.recentAgents[i];
+        if (recent != KeyTable::kMissing && address.recentAgentHashes[i] == agentHash &&
+            agentKeys_.key(recent) == request.agent) {
             agent = recent;
             break;
         }
     }
     const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
-        agent = agentId(request.agent);
+        agent = agentId(request.agent, agentHash);
         address.recentAgents[address.nextRecentAgent] = agent;
+        address.recentAgentHashes[address.nextRecentAgent] = agentHash;
         address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
     }
     if (agents_[agent].proxy) {
@@ -349,19 +354,25 @@ Tables::Outcome Tables::add(const Request& request) {
             hostText = "-";
         }
     }
+    if (hasUpper(hostText)) {
+        lowerHost_ = lowerAscii(hostText);
+        hostText = lowerHost_;
+    }
+    const std::uint64_t hostHash = hashBytes(hostText);
     std::uint32_t hostIndex = KeyTable::kMissing;
-    if (!hasUpper(hostText)) {
-        for (const std::uint32_t recent : address.recentHosts) {
-            if (recent != KeyTable::kMissing && hostKeys_.key(recent) == hostText) {
-                hostIndex = recent;
-                break;
-            }
+    for (std::size_t i = 0; i < address.recentHosts.size(); ++i) {
+        const std::uint32_t recent = address.recentHosts[i];
+        if (recent != KeyTable::kMissing && address.recentHostHashes[i] == hostHash &&
+            hostKeys_.key(recent) == hostText) {
+            hostIndex = recent;
+            break;
         }
     }
     const bool sameHost = hostIndex != KeyTable::kMissing;
     if (!sameHost) {
-        hostIndex = hostId(hostText);
+        hostIndex = hostId(hostText, hostHash);
         address.recentHosts[address.nextRecentHost] = hostIndex;
+        address.recentHostHashes[address.nextRecentHost] = hostHash;
         address.nextRecentHost = (address.nextRecentHost + 1) % address.recentHosts.size();
     }
     HostStats& host = hosts_[hostIndex];

@@ -77,11 +77,14 @@ struct AddressStats {
     // them, and a repeat needs no lookup and adds no new pair.
     std::array<std::uint32_t, 4> recentAgents{KeyTable::kMissing, KeyTable::kMissing,
                                               KeyTable::kMissing, KeyTable::kMissing};
+    std::array<std::uint64_t, 4> recentAgentHashes{};  // their hashBytes: long agents often
+                                                       // differ only near their end
     std::uint32_t nextRecentAgent = 0;
     std::uint32_t lastUser = 0;  // index into users
     // The last few hosts it went to: a user moves between a page's site and its servers.
     std::array<std::uint32_t, 4> recentHosts{KeyTable::kMissing, KeyTable::kMissing,
                                              KeyTable::kMissing, KeyTable::kMissing};
+    std::array<std::uint64_t, 4> recentHostHashes{};
     std::uint32_t nextRecentHost = 0;
 };
 
@@ -116,8 +119,9 @@ class Tables {
 
   private:
     std::uint32_t addressId(std::string_view address);
-    std::uint32_t agentId(std::string_view agent);
+    std::uint32_t agentId(std::string_view agent, std::uint64_t hash);
     std::uint32_t hostId(std::string_view host);
+    std::uint32_t hostId(std::string_view lowerHost, std::uint64_t hash);
     void addUser(AddressStats& stats, std::string_view user);
 
     SharedLookups& shared_;
@@ -141,7 +145,6 @@ class Tables {
 
     KeyTable agentKeys_;
     std::vector<AgentStats> agents_;
-    std::uint32_t lastAgent_ = KeyTable::kMissing;
     std::vector<std::uint64_t> systemRequests_;
     std::vector<std::uint64_t> browserRequests_;
     NumberSet systemAddresses_;   // (system row, address id)
@@ -154,7 +157,6 @@ class Tables {
 
     KeyTable hostKeys_;
     std::vector<HostStats> hosts_;
-    std::uint32_t lastHost_ = KeyTable::kMissing;
     NumberSet hostAddresses_;  // (host id, address id)
 
     KeyTable destinationKeys_;
