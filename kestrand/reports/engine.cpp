@@ -252,7 +252,8 @@ class Run {
     const FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<PlannedFile>> files_;
     std::vector<std::optional<std::string>> planErrors_;
-    std::vector<Unit> units_;
+    std::vector<Unit> units_;            // by file, then by place in the file
+    std::vector<std::size_t> schedule_;  // the order workers take them: biggest first
     std::vector<UnitResult> results_;
     std::atomic<std::size_t> nextUnit_{0};
     std::atomic<bool> cancelled_{false};
@@ -326,6 +327,15 @@ void Run::plan(const FolderListing& listing) {
         files_[i]->unitsLeft = parts;
     }
     results_.resize(units_.size());
+    // A whole W3C or compressed file cannot be shared: starting the biggest parts first keeps
+    // one worker from reading a big file alone at the end.
+    schedule_.resize(units_.size());
+    for (std::size_t u = 0; u < units_.size(); ++u) {
+        schedule_[u] = u;
+    }
+    std::stable_sort(schedule_.begin(), schedule_.end(), [&](std::size_t a, std::size_t b) {
+        return units_[a].end - units_[a].begin > units_[b].end - units_[b].begin;
+    });
 }
 
 void Run::reportProgress(bool force) {
@@ -349,10 +359,11 @@ void Run::work(Tables& tables) {
             cancelled_ = true;
             return;
         }
-        const std::size_t index = nextUnit_.fetch_add(1);
-        if (index >= units_.size()) {
+        const std::size_t next = nextUnit_.fetch_add(1);
+        if (next >= units_.size()) {
             return;
         }
+        const std::size_t index = schedule_[next];
         readUnit(index, tables);
         const Unit& unit = units_[index];
         if (files_[unit.file]->unitsLeft.fetch_sub(1) == 1) {
