@@ -57,7 +57,11 @@ void BM_EngineAllSeven(benchmark::State& state) {
     setRates(state, f);
     state.counters["requests"] = static_cast<double>(requests);
 }
-BENCHMARK(BM_EngineAllSeven)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK(BM_EngineAllSeven)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
     ->Iterations(3);
 
 void BM_ComparisonToolTsv(benchmark::State& state) {
@@ -80,8 +84,7 @@ BENCHMARK(BM_ComparisonToolTsv)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 void BM_CatFolder(benchmark::State& state) {
     const bench::ReportFolder& f = folder();
     warmUp(f);
-    const std::string command =
-        "cat $(find '" + f.folder.string() + "' -name '*.log') > /dev/null";
+    const std::string command = "cat $(find '" + f.folder.string() + "' -name '*.log') > /dev/null";
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) {
             state.SkipWithError("cat failed");

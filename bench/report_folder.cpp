@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class Random {
-public:
+  public:
     explicit Random(std::uint64_t seed) : state_(seed | 1) {}
     std::uint64_t next() {
         state_ ^= state_ << 13;
@@ -27,13 +27,13 @@ public:
     std::uint64_t below(std::uint64_t n) { return next() % n; }
     double unit() { return static_cast<double>(next() >> 11) / 9007199254740992.0; }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
 // Draws 0..n-1 with a Zipf-like skew: a few items are very common, most are rare.
 class Skewed {
-public:
+  public:
     explicit Skewed(std::size_t n) : cumulative_(n) {
         double sum = 0;
         for (std::size_t i = 0; i < n; ++i) {
@@ -50,7 +50,7 @@ public:
             std::lower_bound(cumulative_.begin(), cumulative_.end(), u) - cumulative_.begin());
     }
 
-private:
+  private:
     std::vector<double> cumulative_;
 };
 
@@ -72,32 +72,52 @@ std::vector<std::string> makeAgents() {
     }
     for (int major = 60; major <= 125; ++major) {
         for (const char* platform : {"Windows NT 10.0; Win64; x64", "X11; Ubuntu; Linux x86_64"}) {
-            agents.push_back(std::string("Mozilla/5.0 (") + platform + "; rv:" +
-                             std::to_string(major) + ".0) Gecko/20100101 Firefox/" +
+            agents.push_back(std::string("Mozilla/5.0 (") + platform +
+                             "; rv:" + std::to_string(major) + ".0) Gecko/20100101 Firefox/" +
                              std::to_string(major) + ".0");
         }
     }
-    for (const char* old : {"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)",
-                            "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)",
-                            "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 5.1)",
-                            "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0)",
-                            "Mozilla/4.0 (compatible; MSIE 5.5; Windows 98)",
-                            "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT)",
-                            "Mozilla/5.0 (iPhone; CPU iPhone OS 16_5 like Mac OS X) "
-                            "AppleWebKit/605.1.15 (KHTML, like Gecko) Version/16.5 Mobile/15E148 "
-                            "Safari/604.1",
-                            "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)",
-                            "Microsoft-CryptoAPI/10.0", "Windows-Update-Agent/10.0.10011.16384"}) {
+    for (const char* old :
+         {"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)",
+          "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)",
+          "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 5.1)",
+          "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 6.1; Trident/4.0)",
+          "Mozilla/4.0 (compatible; MSIE 5.5; Windows 98)",
+          "Mozilla/4.0 (compatible; MSIE 5.0; Windows NT)",
+          "Mozilla/5.0 (iPhone; CPU iPhone OS 16_5 like Mac OS X) "
+          "AppleWebKit/605.1.15 (KHTML, like Gecko) Version/16.5 Mobile/15E148 "
+          "Safari/604.1",
+          "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)",
+          "Microsoft-CryptoAPI/10.0", "Windows-Update-Agent/10.0.10011.16384"}) {
         agents.emplace_back(old);
     }
     return agents;
 }
 
-const std::array<const char*, 24> kWords{
-    "kestrel", "weather", "tehran", "news", "football", "price", "dollar", "recipe",
-    "music", "download", "free", "university", "exam", "result", "map", "train",
-    "\xD8\xAA\xD9\x87\xD8\xB1\xD8\xA7\xD9\x86", "\xD8\xA7\xD8\xAE\xD8\xA8\xD8\xA7\xD8\xB1",
-    "bank", "hotel", "flight", "movie", "game", "phone"};
+const std::array<const char*, 24> kWords{"kestrel",
+                                         "weather",
+                                         "tehran",
+                                         "news",
+                                         "football",
+                                         "price",
+                                         "dollar",
+                                         "recipe",
+                                         "music",
+                                         "download",
+                                         "free",
+                                         "university",
+                                         "exam",
+                                         "result",
+                                         "map",
+                                         "train",
+                                         "\xD8\xAA\xD9\x87\xD8\xB1\xD8\xA7\xD9\x86",
+                                         "\xD8\xA7\xD8\xAE\xD8\xA8\xD8\xA7\xD8\xB1",
+                                         "bank",
+                                         "hotel",
+                                         "flight",
+                                         "movie",
+                                         "game",
+                                         "phone"};
 
 std::string percentEncoded(const std::string& text) {
     static const char* hex = "0123456789ABCDEF";
@@ -123,10 +143,14 @@ struct Line {
 };
 
 class Generator {
-public:
+  public:
     explicit Generator(std::uint64_t distinctPages)
-        : random_(42), agents_(makeAgents()), agentPick_(agents_.size()), clientPick_(3000),
-          hostPick_(20000), pagePick_(std::min<std::uint64_t>(distinctPages, 200000)),
+        : random_(42),
+          agents_(makeAgents()),
+          agentPick_(agents_.size()),
+          clientPick_(3000),
+          hostPick_(20000),
+          pagePick_(std::min<std::uint64_t>(distinctPages, 200000)),
           distinctPages_(distinctPages) {
         for (int i = 0; i < 3000; ++i) {
             clients_.push_back((i % 3 == 0 ? "10.10." : "192.168.") + std::to_string(i / 250) +
@@ -138,21 +162,21 @@ public:
         for (int i = 0; i < 20000; ++i) {
             std::string host;
             switch (i) {
-            case 0:
-                host = "www.google.com";
-                break;
-            case 3:
-                host = "www.bing.com";
-                break;
-            case 5:
-                host = "www.parsijoo.ir";
-                break;
-            case 8:
-                host = "search.yahoo.com";
-                break;
-            default:
-                host = (i % 5 == 0 ? "cdn" : "www") + std::string(".site") + std::to_string(i) +
-                       (i % 3 == 0 ? ".ir" : (i % 3 == 1 ? ".com" : ".net"));
+                case 0:
+                    host = "www.google.com";
+                    break;
+                case 3:
+                    host = "www.bing.com";
+                    break;
+                case 5:
+                    host = "www.parsijoo.ir";
+                    break;
+                case 8:
+                    host = "search.yahoo.com";
+                    break;
+                default:
+                    host = (i % 5 == 0 ? "cdn" : "www") + std::string(".site") + std::to_string(i) +
+                           (i % 3 == 0 ? ".ir" : (i % 3 == 1 ? ".com" : ".net"));
             }
             hosts_.push_back(host);
             const bool home = host.ends_with(".ir");
@@ -202,10 +226,17 @@ public:
                         percentEncoded(phrase) + "&hl=fa";
             line.mime = "text/html";
         } else if (kind < 4) {
-            const std::uint64_t page = distinctPages_ > 200000 ? random_.below(distinctPages_)
-                                                               : pagePick_.draw(random_);
-            line.path = "/section" + std::to_string(page % 40) + "/article" +
-                        std::to_string(page) + ".html" +
+            std::uint64_t page = 0;
+            if (distinctPages_ > 200000) {
+                // Exactly distinctPages URIs in all: the page's number decides its site.
+                page = random_.below(distinctPages_);
+                line.host = hosts_[page % hosts_.size()];
+                line.destination = destinations_[page % hosts_.size()];
+            } else {
+                page = pagePick_.draw(random_);  // a page of the site the user is on
+            }
+            line.path = "/section" + std::to_string(page % 40) + "/article" + std::to_string(page) +
+                        ".html" +
                         (random_.below(3) == 0 ? "?ref=" + std::to_string(random_.below(100)) : "");
             line.mime = "text/html";
         } else if (kind < 8) {
@@ -222,7 +253,7 @@ public:
         return line;
     }
 
-private:
+  private:
     Random random_;
     std::vector<std::string> agents_;
     Skewed agentPick_;
@@ -248,11 +279,10 @@ fs::path benchFolder() {
 
 }  // namespace
 
-ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPages,
-                                   bool withTsv) {
+ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPages, bool withTsv) {
     ReportFolder out;
-    const std::string name = "kestrand-logs-" + std::to_string(bytes >> 20) + "MB-" +
-                             std::to_string(distinctPages);
+    const std::string name =
+        "kestrand-logs-" + std::to_string(bytes >> 20) + "MB-" + std::to_string(distinctPages);
     out.folder = benchFolder() / name;
     out.tsv = benchFolder() / (name + ".tsv");
     const fs::path done = benchFolder() / (name + ".done");
@@ -277,27 +307,28 @@ ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPa
     std::string tsvBuffer;
     for (int f = 0; f < kFiles; ++f) {
         const int layout = f < 4 ? 3 : (f < 7 ? 2 : 1);
-        const fs::path path = out.folder / (f % 2 ? "older" : ".") /
-                              ("ex" + std::to_string(240101 + f) + (layout == 1 ? "w3c" : "") +
-                               ".log");
+        const fs::path path =
+            out.folder / (f % 2 ? "older" : ".") /
+            ("ex" + std::to_string(240101 + f) + (layout == 1 ? "w3c" : "") + ".log");
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         std::uint64_t written = 0;
         if (layout == 1) {
-            buffer = "#Software: Proxy Server\r\n#Version: 1.0\r\n#Fields: c-ip cs-username "
-                     "c-agent date time r-host r-ip sc-bytes cs-uri cs-mime-type sc-status\r\n";
+            buffer =
+                "#Software: Proxy Server\r\n#Version: 1.0\r\n#Fields: c-ip cs-username "
+                "c-agent date time r-host r-ip sc-bytes cs-uri cs-mime-type sc-status\r\n";
         }
         while (written + buffer.size() < perFile) {
             const Line l = generator.next(n++, estimatedLines);
             if (layout == 3) {
                 buffer += l.client + ", " + l.user + ", " + l.agent + ", Y, -, " + l.commaDate +
-                          ", " + l.time + ", " + l.host + ", W3Proxy, PROXY1, -, " +
-                          l.destination + ", 80, 1462, 325, " + l.bytes + ", http, TCP, GET, " +
-                          l.uri + ", " + l.mime + ", Inet, 200\r\n";
+                          ", " + l.time + ", " + l.host + ", W3Proxy, PROXY1, -, " + l.destination +
+                          ", 80, 1462, 325, " + l.bytes + ", http, TCP, GET, " + l.uri + ", " +
+                          l.mime + ", Inet, 200\r\n";
             } else if (layout == 2) {
-                buffer += l.client + ", " + l.user + ", " + l.agent + ", Y, " + l.commaDate +
-                          ", " + l.time + ", W3Proxy, PROXY1, -, " + l.host + ", " +
-                          l.destination + ", 80, 1462, 325, " + l.bytes + ", http, TCP, GET, " +
-                          l.uri + ", " + l.mime + ", Inet, 200, 0\r\n";
+                buffer += l.client + ", " + l.user + ", " + l.agent + ", Y, " + l.commaDate + ", " +
+                          l.time + ", W3Proxy, PROXY1, -, " + l.host + ", " + l.destination +
+                          ", 80, 1462, 325, " + l.bytes + ", http, TCP, GET, " + l.uri + ", " +
+                          l.mime + ", Inet, 200, 0\r\n";
             } else {
                 buffer += l.client + "\t" + l.user + "\t" + l.agent + "\t" + l.date + "\t" +
                           l.time + "\t" + l.host + "\t" + l.destination + "\t" + l.bytes + "\t" +

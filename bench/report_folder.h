@@ -18,8 +18,7 @@ struct ReportFolder {
 
 // A folder of about `bytes` bytes whose page URIs are drawn from `distinctPages` paths,
 // written once into $TS_BENCH_DIR (else the temp folder) and reused.
-ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPages,
-                                   bool withTsv);
+ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPages, bool withTsv);
 
 // The log format of the tab-separated file, in the comparison tool's notation.
 inline constexpr char kTsvLogFormat[] = "%d\\t%t\\t%h\\t%e\\t%u\\t%v\\t%m\\t%U\\t%s\\t%b\\t%M";

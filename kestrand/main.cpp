@@ -38,6 +38,7 @@ constexpr char kReportHelp[] =
     "  --country XX        the home country of report 5 (default IR)\n"
     "  --geoip FILE        another country database (.mmdb)\n"
     "  --address A         only the requests of client address A\n"
+    "  --threads N         workers (default: one per core)\n"
     "  -o FILE             write FILE.json, FILE.csv or FILE.html\n"
     "Exit status: 0 when a request was read, 1 when none could be, 2 for bad arguments.\n"
     "\n"

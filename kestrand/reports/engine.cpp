@@ -48,6 +48,7 @@ struct UnitResult {
 
 struct PlannedFile {
     Layout layout = Layout::Unknown;
+    std::uint64_t size = 0;  // as planned: a file that grows later is read to here
     std::atomic<std::size_t> unitsLeft{0};
 };
 
@@ -228,8 +229,7 @@ class GzipSource : public Source {
 
 class Run {
   public:
-    Run(const Options& options, const Control& control, SharedLookups& shared)
-        : options_(options), control_(control), shared_(shared) {}
+    Run(const Options& options, const Control& control) : options_(options), control_(control) {}
 
     void plan(const FolderListing& listing);
     void work(Tables& tables);
@@ -249,11 +249,11 @@ class Run {
 
     const Options& options_;
     const Control& control_;
-    SharedLookups& shared_;
     const FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<PlannedFile>> files_;
     std::vector<std::optional<std::string>> planErrors_;
-    std::vector<Unit> units_;
+    std::vector<Unit> units_;            // by file, then by place in the file
+    std::vector<std::size_t> schedule_;  // the order workers take them: biggest first
     std::vector<UnitResult> results_;
     std::atomic<std::size_t> nextUnit_{0};
     std::atomic<bool> cancelled_{false};
@@ -290,6 +290,7 @@ void Run::plan(const FolderListing& listing) {
             planErrors_[i] = "an empty file";
             continue;
         }
+        files_[i]->size = size;
         ++filesTotal_;
         bytesTotal_ += size;
         if (file.compressed) {
@@ -326,6 +327,15 @@ void Run::plan(const FolderListing& listing) {
         files_[i]->unitsLeft = parts;
     }
     results_.resize(units_.size());
+    // A whole W3C or compressed file cannot be shared: starting the biggest parts first keeps
+    // one worker from reading a big file alone at the end.
+    schedule_.resize(units_.size());
+    for (std::size_t u = 0; u < units_.size(); ++u) {
+        schedule_[u] = u;
+    }
+    std::stable_sort(schedule_.begin(), schedule_.end(), [&](std::size_t a, std::size_t b) {
+        return units_[a].end - units_[a].begin > units_[b].end - units_[b].begin;
+    });
 }
 
 void Run::reportProgress(bool force) {
@@ -349,10 +359,11 @@ void Run::work(Tables& tables) {
             cancelled_ = true;
             return;
         }
-        const std::size_t index = nextUnit_.fetch_add(1);
-        if (index >= units_.size()) {
+        const std::size_t next = nextUnit_.fetch_add(1);
+        if (next >= units_.size()) {
             return;
         }
+        const std::size_t index = schedule_[next];
         readUnit(index, tables);
         const Unit& unit = units_[index];
         if (files_[unit.file]->unitsLeft.fetch_sub(1) == 1) {
@@ -377,7 +388,8 @@ void Run::readUnit(std::size_t index, Tables& tables) {
     if (file.compressed) {
         source = std::make_unique<GzipSource>(fd);
     } else {
-        source = std::make_unique<PlainSource>(fd, unit.begin > 0 ? unit.begin - 1 : 0, file.size);
+        source = std::make_unique<PlainSource>(fd, unit.begin > 0 ? unit.begin - 1 : 0,
+                                               files_[unit.file]->size);
     }
     Layout layout = files_[unit.file]->layout;
     std::optional<LineReader> reader;
@@ -511,7 +523,7 @@ void Run::finish(Result& result, const FolderListing& listing) {
     for (std::size_t i = 0; i < listing.files.size(); ++i) {
         const FoundFile& file = listing.files[i];
         rows[i].path = file.relative;
-        rows[i].size = file.size;
+        rows[i].size = files_[i]->size != 0 ? files_[i]->size : file.size;
         rows[i].error = file.error ? file.error : planErrors_[i];
         rows[i].layout = std::string(layoutName(files_[i]->layout));
     }
@@ -603,7 +615,7 @@ Result run(const Options& given, const Control& control) {
     }
 
     SharedLookups shared(options, agents.get(), countries.get());
-    Run pass(options, control, shared);
+    Run pass(options, control);
     pass.plan(listing);
 
     unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();

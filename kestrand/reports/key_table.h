@@ -77,7 +77,8 @@ class Arena {
     std::size_t used_ = 0;
 };
 
-// Distinct strings to dense ids 0, 1, 2, ... in order of first sight.
+// Distinct strings to dense ids 0, 1, 2, ... in order of first sight. A slot holds the
+// key's place in the arena, so a lookup touches the slot and the key's bytes only.
 class KeyTable {
   public:
     static constexpr std::uint32_t kMissing = 0xFFFFFFFFu;
@@ -86,22 +87,27 @@ class KeyTable {
 
     // The id of text, added if new; isNew tells which.
     std::uint32_t intern(std::string_view text, bool& isNew) {
-        const std::uint64_t h = hashBytes(text);
+        return intern(text, hashBytes(text), isNew);
+    }
+    // The same with the text's hashBytes already known.
+    std::uint32_t intern(std::string_view text, std::uint64_t h, bool& isNew) {
         const auto tag = static_cast<std::uint32_t>(h >> 32) | 1u;
-        std::size_t mask = slots_.size() - 1;
+        const std::size_t mask = slots_.size() - 1;
         for (std::size_t i = h & mask;; i = (i + 1) & mask) {
             Slot& slot = slots_[i];
             if (slot.tag == 0) {
                 isNew = true;
                 const auto id = static_cast<std::uint32_t>(keys_.size());
-                keys_.push_back(arena_.store(text));
-                slot = Slot{tag, id};
+                const std::string_view stored = arena_.store(text);
+                keys_.push_back(stored);
+                slot = Slot{stored.data(), static_cast<std::uint32_t>(text.size()), tag, id};
                 if (keys_.size() * 2 > slots_.size()) {
                     grow();
                 }
                 return id;
             }
-            if (slot.tag == tag && keys_[slot.id] == text) {
+            if (slot.tag == tag && slot.size == text.size() &&
+                (text.empty() || std::memcmp(slot.bytes, text.data(), text.size()) == 0)) {
                 isNew = false;
                 return slot.id;
             }
@@ -120,7 +126,8 @@ class KeyTable {
             if (slot.tag == 0) {
                 return kMissing;
             }
-            if (slot.tag == tag && keys_[slot.id] == text) {
+            if (slot.tag == tag && slot.size == text.size() &&
+                (text.empty() || std::memcmp(slot.bytes, text.data(), text.size()) == 0)) {
                 return slot.id;
             }
         }
@@ -130,6 +137,8 @@ class KeyTable {
 
   private:
     struct Slot {
+        const char* bytes = nullptr;
+        std::uint32_t size = 0;
         std::uint32_t tag = 0;
         std::uint32_t id = 0;
     };
@@ -137,13 +146,16 @@ class KeyTable {
         std::vector<Slot> old(slots_.size() * 2);
         old.swap(slots_);
         const std::size_t mask = slots_.size() - 1;
-        for (std::uint32_t id = 0; id < keys_.size(); ++id) {
-            const std::uint64_t h = hashBytes(keys_[id]);
+        for (const Slot& slot : old) {
+            if (slot.tag == 0) {
+                continue;
+            }
+            const std::uint64_t h = hashBytes(std::string_view(slot.bytes, slot.size));
             std::size_t i = h & mask;
             while (slots_[i].tag != 0) {
                 i = (i + 1) & mask;
             }
-            slots_[i] = Slot{static_cast<std::uint32_t>(h >> 32) | 1u, id};
+            slots_[i] = slot;
         }
     }
     std::vector<Slot> slots_;

@@ -15,9 +15,9 @@ namespace {
 constexpr std::size_t kTopPages = 100;
 constexpr std::size_t kTopPhrases = 100;
 
-constexpr std::array<std::string_view, 21> kNotPages{
-    ".gif",   ".jpg", ".jpeg", ".png", ".bmp", ".ico", ".css", ".js",  ".swf", ".svg", ".woff",
-    ".woff2", ".ttf", ".mp3",  ".mp4", ".zip", ".exe", ".cab", ".xml", ".jpe", ".tif"};
+constexpr std::array<std::string_view, 19> kNotPages{
+    ".gif",  ".jpg",   ".jpeg", ".png", ".bmp", ".ico", ".css", ".js",  ".swf", ".svg",
+    ".woff", ".woff2", ".ttf",  ".mp3", ".mp4", ".zip", ".exe", ".cab", ".xml"};
 
 std::string_view withoutQuery(std::string_view uri) {
     for (std::size_t i = 0; i < uri.size(); ++i) {
@@ -74,14 +74,58 @@ bool isPageView(std::string_view mime, std::string_view uri) {
         return true;
     }
     const std::string_view path = withoutQuery(uri);
-    // Only the last 7 bytes can hold an extension of the list.
+    // Only the last 7 bytes can hold an extension of the list, after a dot.
     const std::string_view tail = path.substr(path.size() > 7 ? path.size() - 7 : 0);
+    const std::size_t dot = tail.rfind('.');
+    if (dot == std::string_view::npos) {
+        return true;
+    }
+    const std::string_view extension = tail.substr(dot);
     for (const std::string_view ext : kNotPages) {
-        if (endsWithNoCase(tail, ext)) {
+        if (extension.size() == ext.size() && endsWithNoCase(extension, ext)) {
             return false;
         }
     }
     return true;
+}
+
+void SharedPages::count(std::string_view page) {
+    const std::uint64_t h = hashBytes(page);
+    // The shard from the top bits, the slot from the bottom ones.
+    Shard& shard = shards_[h >> 58];
+    const std::lock_guard lock(shard.mutex);
+    bool isNew = false;
+    const std::uint32_t id = shard.keys.intern(page, h, isNew);
+    if (isNew) {
+        shard.views.push_back(0);
+    }
+    ++shard.views[id];
+}
+
+std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t limit) const {
+    std::vector<std::pair<std::string_view, std::uint64_t>> best;
+    const auto better = [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    };
+    for (const Shard& shard : shards_) {
+        for (std::uint32_t i = 0; i < shard.views.size(); ++i) {
+            best.emplace_back(shard.keys.key(i), shard.views[i]);
+        }
+        // Keep the list short: only the best `limit` can stay.
+        if (best.size() > 4 * limit + 1024) {
+            std::partial_sort(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(limit),
+                              best.end(), better);
+            best.resize(limit);
+        }
+    }
+    const std::size_t keep = std::min(limit, best.size());
+    std::partial_sort(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(keep), best.end(),
+                      better);
+    std::vector<std::pair<std::string, std::uint64_t>> out;
+    for (std::size_t i = 0; i < keep; ++i) {
+        out.emplace_back(std::string(best[i].first), best[i].second);
+    }
+    return out;
 }
 
 SharedLookups::SharedLookups(const Options& options, const AgentClassifier* agents,
@@ -169,12 +213,9 @@ std::uint32_t Tables::addressId(std::string_view address) {
     return id;
 }
 
-std::uint32_t Tables::agentId(std::string_view agent) {
-    if (lastAgent_ != KeyTable::kMissing && agentKeys_.key(lastAgent_) == agent) {
-        return lastAgent_;
-    }
+std::uint32_t Tables::agentId(std::string_view agent, std::uint64_t hash) {
     bool isNew = false;
-    const std::uint32_t id = agentKeys_.intern(agent, isNew);
+    const std::uint32_t id = agentKeys_.intern(agent, hash, isNew);
     if (isNew) {
         AgentStats stats;
         stats.proxy = isProxyAgent(agent);
@@ -183,7 +224,6 @@ std::uint32_t Tables::agentId(std::string_view agent) {
         }
         agents_.push_back(stats);
     }
-    lastAgent_ = id;
     return id;
 }
 
@@ -192,18 +232,18 @@ std::uint32_t Tables::hostId(std::string_view host) {
         lowerHost_ = lowerAscii(host);
         host = lowerHost_;
     }
-    if (lastHost_ != KeyTable::kMissing && hostKeys_.key(lastHost_) == host) {
-        return lastHost_;
-    }
+    return hostId(host, hashBytes(host));
+}
+
+std::uint32_t Tables::hostId(std::string_view lowerHost, std::uint64_t hash) {
     bool isNew = false;
-    const std::uint32_t id = hostKeys_.intern(host, isNew);
+    const std::uint32_t id = hostKeys_.intern(lowerHost, hash, isNew);
     if (isNew) {
         HostStats stats;
-        stats.engine = searchEngineOf(host);
-        stats.homeDomain = endsWithNoCase(host, homeDomain_);
+        stats.engine = searchEngineOf(lowerHost);
+        stats.homeDomain = endsWithNoCase(lowerHost, homeDomain_);
         hosts_.push_back(stats);
     }
-    lastHost_ = id;
     return id;
 }
 
@@ -236,11 +276,22 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const std::uint32_t addressIndex = addressId(request.address);
     AddressStats& address = addresses_[addressIndex];
-    std::uint32_t agent = address.lastAgent;
-    const bool sameAgent = agent != KeyTable::kMissing && agentKeys_.key(agent) == request.agent;
+    const std::uint64_t agentHash = hashBytes(request.agent);
+    std::uint32_t agent = KeyTable::kMissing;
+    for (std::size_t i = 0; i < address.recentAgents.size(); ++i) {
+        const std::uint32_t recent = address.recentAgents[i];
+        if (recent != KeyTable::kMissing && address.recentAgentHashes[i] == agentHash &&
+            agentKeys_.key(recent) == request.agent) {
+            agent = recent;
+            break;
+        }
+    }
+    const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
-        agent = agentId(request.agent);
-        address.lastAgent = agent;
+        agent = agentId(request.agent, agentHash);
+        address.recentAgents[address.nextRecentAgent] = agent;
+        address.recentAgentHashes[address.nextRecentAgent] = agentHash;
+        address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
     }
     if (agents_[agent].proxy) {
         return Outcome::Proxy;
@@ -303,12 +354,26 @@ Tables::Outcome Tables::add(const Request& request) {
             hostText = "-";
         }
     }
-    std::uint32_t hostIndex = address.lastHost;
-    const bool sameHost = hostIndex != KeyTable::kMissing && !hasUpper(hostText) &&
-                          hostKeys_.key(hostIndex) == hostText;
+    if (hasUpper(hostText)) {
+        lowerHost_ = lowerAscii(hostText);
+        hostText = lowerHost_;
+    }
+    const std::uint64_t hostHash = hashBytes(hostText);
+    std::uint32_t hostIndex = KeyTable::kMissing;
+    for (std::size_t i = 0; i < address.recentHosts.size(); ++i) {
+        const std::uint32_t recent = address.recentHosts[i];
+        if (recent != KeyTable::kMissing && address.recentHostHashes[i] == hostHash &&
+            hostKeys_.key(recent) == hostText) {
+            hostIndex = recent;
+            break;
+        }
+    }
+    const bool sameHost = hostIndex != KeyTable::kMissing;
     if (!sameHost) {
-        hostIndex = hostId(hostText);
-        address.lastHost = hostIndex;
+        hostIndex = hostId(hostText, hostHash);
+        address.recentHosts[address.nextRecentHost] = hostIndex;
+        address.recentHostHashes[address.nextRecentHost] = hostHash;
+        address.nextRecentHost = (address.nextRecentHost + 1) % address.recentHosts.size();
     }
     HostStats& host = hosts_[hostIndex];
     if (wantPages_) {
@@ -319,12 +384,7 @@ Tables::Outcome Tables::add(const Request& request) {
         }
         if (isPageView(request.mime, request.uri)) {
             ++host.pages;
-            bool isNew = false;
-            const std::uint32_t page = pageKeys_.intern(withoutQuery(request.uri), isNew);
-            if (isNew) {
-                pageViews_.push_back(0);
-            }
-            ++pageViews_[page];
+            shared_.pages.count(withoutQuery(request.uri));
         }
     }
     if (wantCountry_) {
@@ -459,14 +519,6 @@ void Tables::absorb(Tables& other) {
         hostAddresses_.insert(pairKey(hostMap[static_cast<std::uint32_t>(key >> 32)],
                                       addressMap[static_cast<std::uint32_t>(key)]));
     });
-    for (std::uint32_t i = 0; i < other.pageViews_.size(); ++i) {
-        bool isNew = false;
-        const std::uint32_t id = pageKeys_.intern(other.pageKeys_.key(i), isNew);
-        if (isNew) {
-            pageViews_.push_back(0);
-        }
-        pageViews_[id] += other.pageViews_[i];
-    }
     for (std::size_t p = 0; p < places_.size(); ++p) {
         places_[p].requests += other.places_[p].requests;
         places_[p].bytes += other.places_[p].bytes;
@@ -598,22 +650,8 @@ void Tables::fill(Result& result) const {
         sortRows<SiteRow>(
             result.sites, [](const SiteRow& r) { return r.requests; },
             [](const SiteRow& a, const SiteRow& b) { return a.host < b.host; });
-        std::vector<std::uint32_t> order(pageViews_.size());
-        for (std::uint32_t i = 0; i < order.size(); ++i) {
-            order[i] = i;
-        }
-        const auto pageLess = [&](std::uint32_t a, std::uint32_t b) {
-            if (pageViews_[a] != pageViews_[b]) {
-                return pageViews_[a] > pageViews_[b];
-            }
-            return pageKeys_.key(a) < pageKeys_.key(b);
-        };
-        const std::size_t top = std::min(kTopPages, order.size());
-        std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(top),
-                          order.end(), pageLess);
-        for (std::size_t i = 0; i < top; ++i) {
-            result.pages.push_back(
-                PageRow{displayText(pageKeys_.key(order[i])), pageViews_[order[i]]});
+        for (auto& [page, views] : shared_.pages.top(kTopPages)) {
+            result.pages.push_back(PageRow{displayText(page), views});
         }
     }
 

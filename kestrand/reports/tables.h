@@ -19,6 +19,24 @@ namespace kestrand::reports {
 class AgentClassifier;
 class CountryDatabase;
 
+// The pages viewed, one table for all workers: distinct pages are the largest key set, and a
+// copy per worker would double the memory. Sharded by hash, so workers rarely wait.
+class SharedPages {
+  public:
+    void count(std::string_view page);
+    // The most viewed, most first, ties by page.
+    std::vector<std::pair<std::string, std::uint64_t>> top(std::size_t limit) const;
+
+  private:
+    struct Shard {
+        std::mutex mutex;
+        KeyTable keys;
+        std::vector<std::uint64_t> views;
+    };
+    static constexpr std::size_t kShards = 64;
+    std::array<Shard, kShards> shards_;
+};
+
 // What every worker shares: the options and the caches of the slow classifications, so each
 // distinct agent and destination is classified once in the whole run.
 class SharedLookups {
@@ -34,6 +52,7 @@ class SharedLookups {
     std::vector<std::string> systemNames() const;
     std::vector<std::string> browserNames() const;
     const Options& options;
+    SharedPages pages;
 
   private:
     const AgentClassifier* agents_;
@@ -56,9 +75,17 @@ struct AddressStats {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> users;  // user id, requests
     // What this address asked with last: consecutive requests of one user mostly repeat
     // them, and a repeat needs no lookup and adds no new pair.
-    std::uint32_t lastAgent = KeyTable::kMissing;
+    std::array<std::uint32_t, 4> recentAgents{KeyTable::kMissing, KeyTable::kMissing,
+                                              KeyTable::kMissing, KeyTable::kMissing};
+    std::array<std::uint64_t, 4> recentAgentHashes{};  // their hashBytes: long agents often
+                                                       // differ only near their end
+    std::uint32_t nextRecentAgent = 0;
     std::uint32_t lastUser = 0;  // index into users
-    std::uint32_t lastHost = KeyTable::kMissing;
+    // The last few hosts it went to: a user moves between a page's site and its servers.
+    std::array<std::uint32_t, 4> recentHosts{KeyTable::kMissing, KeyTable::kMissing,
+                                             KeyTable::kMissing, KeyTable::kMissing};
+    std::array<std::uint64_t, 4> recentHostHashes{};
+    std::uint32_t nextRecentHost = 0;
 };
 
 struct HostStats {
@@ -92,8 +119,9 @@ class Tables {
 
   private:
     std::uint32_t addressId(std::string_view address);
-    std::uint32_t agentId(std::string_view agent);
+    std::uint32_t agentId(std::string_view agent, std::uint64_t hash);
     std::uint32_t hostId(std::string_view host);
+    std::uint32_t hostId(std::string_view lowerHost, std::uint64_t hash);
     void addUser(AddressStats& stats, std::string_view user);
 
     SharedLookups& shared_;
@@ -117,7 +145,6 @@ class Tables {
 
     KeyTable agentKeys_;
     std::vector<AgentStats> agents_;
-    std::uint32_t lastAgent_ = KeyTable::kMissing;
     std::vector<std::uint64_t> systemRequests_;
     std::vector<std::uint64_t> browserRequests_;
     NumberSet systemAddresses_;   // (system row, address id)
@@ -130,10 +157,7 @@ class Tables {
 
     KeyTable hostKeys_;
     std::vector<HostStats> hosts_;
-    std::uint32_t lastHost_ = KeyTable::kMissing;
     NumberSet hostAddresses_;  // (host id, address id)
-    KeyTable pageKeys_;
-    std::vector<std::uint64_t> pageViews_;
 
     KeyTable destinationKeys_;
     std::vector<std::int8_t> destinationPlaces_;

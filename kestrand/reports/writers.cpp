@@ -72,6 +72,10 @@ class Json {
         separate();
         out += "null";
     }
+    void boolean(bool value) {
+        separate();
+        out += value ? "true" : "false";
+    }
     void optionalString(const std::optional<std::string>& text) {
         if (text) {
             string(*text);
@@ -272,7 +276,9 @@ std::string writeJson(const Result& result) {
     for (const FileRow& file : result.files) {
         json.open('{', false);
         json.field("path", file.path);
-        json.field("layout", file.layout);
+        json.key("layout");
+        json.optionalString(file.layout.empty() ? std::nullopt
+                                                : std::optional<std::string>(file.layout));
         json.field("lines", file.lines);
         json.field("requests", file.requests);
         json.field("proxy_requests", file.proxyRequests);
@@ -298,7 +304,7 @@ std::string writeJson(const Result& result) {
     json.close('}');
     if (result.cancelled) {
         json.key("cancelled");
-        json.out += "true";
+        json.boolean(true);
     }
 
     if (wants(result, Kind::Addresses)) {
@@ -443,7 +449,10 @@ std::string writeCsv(const Result& result) {
         csv.row(file.path, file.layout, file.lines, file.requests, file.proxyRequests, file.skipped,
                 file.error.value_or(""));
     }
-    csv.row("total", "", result.totals.requests, result.totals.bytes, result.totals.addresses);
+    csv.section("Totals");
+    csv.row("requests", "bytes", "addresses", "proxy_requests", "other_files");
+    csv.row(result.totals.requests, result.totals.bytes, result.totals.addresses,
+            result.proxyRequests, result.otherFiles);
     if (wants(result, Kind::Addresses)) {
         csv.section(kindTitle(Kind::Addresses));
         csv.row("address", "requests", "bytes", "users", "first", "last");

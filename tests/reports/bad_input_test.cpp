@@ -150,6 +150,7 @@ TEST(BadInput, MissingFolderAndCancelAreValues) {
     const reports::Result result = reports::run(options, control);
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(result.totals.requests, 0u);
+    EXPECT_TRUE(parseJson(reports::writeJson(result))["cancelled"].toBool());
 }
 
 }  // namespace
