@@ -80,6 +80,34 @@ ByteTally tallySse2(const char* data, std::size_t size) {
     return tally;
 }
 
+// Commas and LFs together, one compare result a byte.
+__attribute__((target("avx2"))) std::int64_t countFieldEndsAvx2(const char* data,
+                                                                std::size_t size) {
+    const __m256i lineFeed = _mm256_set1_epi8(kLineFeed);
+    const __m256i separator = _mm256_set1_epi8(kFieldSeparator);
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i total = zero;
+    std::size_t i = 0;
+    while (size - i >= 32) {
+        const std::size_t rounds = std::min<std::size_t>((size - i) / 32, 255);
+        __m256i counters = zero;
+        for (std::size_t r = 0; r < rounds; ++r, i += 32) {
+            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+            counters =
+                _mm256_sub_epi8(counters, _mm256_or_si256(_mm256_cmpeq_epi8(bytes, lineFeed),
+                                                          _mm256_cmpeq_epi8(bytes, separator)));
+        }
+        total = _mm256_add_epi64(total, _mm256_sad_epu8(counters, zero));
+    }
+    alignas(32) std::int64_t lanes[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), total);
+    std::int64_t count = lanes[0] + lanes[1] + lanes[2] + lanes[3];
+    for (; i < size; ++i) {
+        count += endsField(data[i]) ? 1 : 0;
+    }
+    return count;
+}
+
 // Bits set where a comma or an LF stands among 64 bytes.
 __attribute__((target("avx2"))) std::uint64_t fieldEndMask64(const char* data) {
     const __m256i lineFeed = _mm256_set1_epi8(kLineFeed);
@@ -117,6 +145,29 @@ __attribute__((target("avx2,popcnt"))) std::size_t findFieldEndAvx2(const char* 
     return size;
 }
 
+__attribute__((target("avx2,bmi"))) int findFieldEndsAvx2(const char* data, std::size_t size,
+                                                          std::size_t* ends, int count) {
+    int found = 0;
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        for (std::uint64_t mask = fieldEndMask64(data + i); mask != 0; mask &= mask - 1) {
+            ends[found++] = i + static_cast<std::size_t>(std::countr_zero(mask));
+            if (found == count) {
+                return found;
+            }
+        }
+    }
+    for (; i < size; ++i) {
+        if (endsField(data[i])) {
+            ends[found++] = i;
+            if (found == count) {
+                return found;
+            }
+        }
+    }
+    return found;
+}
+
 bool hasAvx2() {
     static const bool supported = [] {
         __builtin_cpu_init();
@@ -135,7 +186,29 @@ std::size_t findFieldEndPortable(const char* data, std::size_t size, std::int64_
     return size;
 }
 
+int findFieldEndsPortable(const char* data, std::size_t size, std::size_t* ends, int count) {
+    int found = 0;
+    for (std::size_t i = 0; i < size && found < count; ++i) {
+        if (endsField(data[i])) {
+            ends[found++] = i;
+        }
+    }
+    return found;
+}
+
 }  // namespace
+
+int findFieldEnds(const char* data, std::size_t size, std::size_t* ends, int count) {
+    if (count <= 0) {
+        return 0;
+    }
+#ifdef TS_FIELDS_X86
+    if (hasAvx2()) {
+        return findFieldEndsAvx2(data, size, ends, count);
+    }
+#endif
+    return findFieldEndsPortable(data, size, ends, count);
+}
 
 ByteTally tallyLineFeedsAndSeparators(const char* data, std::size_t size) {
 #ifdef TS_FIELDS_X86
@@ -146,6 +219,11 @@ ByteTally tallyLineFeedsAndSeparators(const char* data, std::size_t size) {
 }
 
 std::int64_t countFieldEnds(const char* data, std::size_t size) {
+#ifdef TS_FIELDS_X86
+    if (hasAvx2()) {
+        return countFieldEndsAvx2(data, size);
+    }
+#endif
     const ByteTally tally = tallyLineFeedsAndSeparators(data, size);
     return tally.lineFeeds + tally.separators;
 }

@@ -25,28 +25,34 @@ struct FieldSpan {
     }
 };
 
-// The field that begins at `at` (at most block.size()). When no comma or LF follows in the
-// block, the field runs to the block's end, which is right only where the block ends with
-// the file; a trailing CR then stays in the value, as the channel keeps it at the end of a file.
-inline FieldSpan fieldAt(std::string_view block, std::size_t at) {
+// The field from `begin` to the field end at `end`, or to the block's end when `end` is
+// block.size(): right only where the block ends with the file, and a trailing CR then stays in
+// the value, as the channel keeps it at the end of a file.
+inline FieldSpan fieldSpan(std::string_view block, std::size_t begin, std::size_t end) {
     FieldSpan span;
-    while (at < block.size() && block[at] == kBlank) {
-        ++at;
+    while (begin < end && block[begin] == kBlank) {
+        ++begin;
     }
-    span.valueBegin = at;
-    while (at < block.size() && !endsField(block[at])) {
-        ++at;
-    }
-    span.valueEnd = at;
-    if (at < block.size()) {
+    span.valueBegin = begin;
+    span.valueEnd = end;
+    span.next = end;
+    if (end < block.size()) {
         span.ended = true;
-        if (block[at] == kLineFeed && at > span.valueBegin && block[at - 1] == kCarriageReturn) {
+        if (block[end] == kLineFeed && end > begin && block[end - 1] == kCarriageReturn) {
             --span.valueEnd;
         }
-        ++at;
+        ++span.next;
     }
-    span.next = at;
     return span;
+}
+
+// The field that begins at `at` (at most block.size()).
+inline FieldSpan fieldAt(std::string_view block, std::size_t at) {
+    std::size_t end = at;
+    while (end < block.size() && !endsField(block[end])) {
+        ++end;
+    }
+    return fieldSpan(block, at, end);
 }
 
 // How many bytes of [data, data + size) end a field (commas and LFs).
@@ -55,6 +61,10 @@ std::int64_t countFieldEnds(const char* data, std::size_t size);
 // Where the `count`-th byte that ends a field (count >= 1) stands in [data, data + size), as
 // an offset from data; size when there are fewer.
 std::size_t findFieldEnd(const char* data, std::size_t size, std::int64_t count);
+
+// The offsets of the next field ends (commas and LFs) from data, at most `count` (up to
+// 64) of them, into `ends`; returns how many there were in [data, data + size).
+int findFieldEnds(const char* data, std::size_t size, std::size_t* ends, int count);
 
 // Commas and LFs, counted apart, for the line count that also keeps the field index.
 struct ByteTally {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,6 +28,9 @@ constexpr std::size_t kTailStep = 64 * 1024;
 // How many blocks the workers may run ahead of the report, so the finished but not yet
 // reported results stay a few blocks' worth.
 constexpr std::size_t kBlocksAhead = 4;
+// A find farther ahead than this is reached by counting field ends, a nearer one record by
+// record.
+constexpr std::size_t kCountFrom = 1024;
 
 std::string grouped(std::uint64_t value) {
     std::string digits = std::to_string(value);
@@ -55,21 +59,44 @@ std::string sizeText(std::int64_t bytes) {
 
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
-// One record taken apart: its 23 kept values (empty where the file ended first) and where
-// the next record begins.
+// One record's fields, found 64 bytes at a time; a value is taken out only when asked for.
 struct RecordSpan {
-    std::array<std::string_view, log::kFieldCount> fields{};
+    // Only the first `fields` entries are set.
+    std::array<std::size_t, log::kFieldCount> begins;
+    std::array<std::size_t, log::kFieldCount> ends;
+    int fields = 0;  // fewer than 23 where the file ended first
     std::size_t next = 0;
+
+    std::string_view field(std::string_view bytes, int k) const {
+        if (k >= fields) {
+            return {};
+        }
+        const auto i = static_cast<std::size_t>(k);
+        return log::fieldSpan(bytes, begins[i], ends[i]).keptValue(bytes);
+    }
 };
 
 RecordSpan recordAt(std::string_view bytes, std::size_t at) {
     RecordSpan record;
-    for (std::size_t k = 0; k < log::kFieldCount && at < bytes.size(); ++k) {
-        const log::FieldSpan span = log::fieldAt(bytes, at);
-        record.fields[k] = span.keptValue(bytes);
-        at = span.next;
+    std::array<std::size_t, log::kFieldCount> found;
+    const int count =
+        log::findFieldEnds(bytes.data() + at, bytes.size() - at, found.data(), log::kFieldCount);
+    std::size_t begin = at;
+    for (int k = 0; k < count; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        record.begins[i] = begin;
+        record.ends[i] = at + found[i];
+        begin = record.ends[i] + 1;
     }
-    record.next = at;
+    record.fields = count;
+    if (count < log::kFieldCount && begin < bytes.size()) {
+        // The last field of the file, ended by the end of the file.
+        record.begins[static_cast<std::size_t>(count)] = begin;
+        record.ends[static_cast<std::size_t>(count)] = bytes.size();
+        record.fields = count + 1;
+        begin = bytes.size();
+    }
+    record.next = begin;
     return record;
 }
 
@@ -82,6 +109,34 @@ struct BlockResult {
     std::int64_t endRecord = 0;
     bool failed = false;  // the file came up short: nothing from here on is reported
     bool ready = false;
+};
+
+// Bytes of one block and what was read past it; its memory is kept from block to block and
+// never cleared, since every byte used is read first.
+class BlockBuffer {
+  public:
+    const char* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    void clear() { size_ = 0; }
+    // Room for `more` bytes after size(), which the caller fills and then keeps with grow().
+    char* reserve(std::size_t more) {
+        if (size_ + more > capacity_) {
+            const std::size_t capacity = std::max(size_ + more, capacity_ * 2);
+            auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+            if (size_ > 0) {
+                std::memcpy(bigger.get(), bytes_.get(), size_);
+            }
+            bytes_ = std::move(bigger);
+            capacity_ = capacity;
+        }
+        return bytes_.get() + size_;
+    }
+    void grow(std::size_t more) { size_ += more; }
+
+  private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
 };
 
 struct Block {
@@ -178,19 +233,17 @@ class Scan {
 
     // Reads [offset, offset + size) of the file onto the end of `buffer`; false when the file
     // gave fewer bytes, so it was cut or could not be read.
-    bool readOnto(std::string& buffer, std::int64_t offset, std::size_t size) {
-        const std::size_t old = buffer.size();
-        buffer.resize(old + size);
-        const std::int64_t got = log::file_io::readAt(file_, offset, buffer.data() + old, size);
+    bool readOnto(BlockBuffer& buffer, std::int64_t offset, std::size_t size) {
+        const std::int64_t got = log::file_io::readAt(file_, offset, buffer.reserve(size), size);
         if (got != static_cast<std::int64_t>(size)) {
-            buffer.resize(old);
             return false;
         }
+        buffer.grow(size);
         return true;
     }
 
     void work() {
-        std::string buffer;
+        BlockBuffer buffer;
         for (;;) {
             std::size_t b = 0;
             {
@@ -248,7 +301,7 @@ class Scan {
     }
 
     // Nothing when the search stopped before this block was done.
-    std::optional<BlockResult> runBlock(std::size_t b, std::string& buffer) {
+    std::optional<BlockResult> runBlock(std::size_t b, BlockBuffer& buffer) {
         const Block block = blocks_[b];
         buffer.clear();
         if (!readOnto(buffer, block.begin, static_cast<std::size_t>(block.end - block.begin))) {
@@ -289,6 +342,11 @@ class Scan {
         if (endRecord != std::numeric_limits<std::int64_t>::max()) {
             std::int64_t wanted = endRecord * kFields - fieldEndsBefore;
             std::size_t from = 0;
+            if (wanted > blocks_[b].fieldEnds) {
+                // After the block's own field ends: look past its end only.
+                wanted -= blocks_[b].fieldEnds;
+                from = buffer.size();
+            }
             for (;;) {
                 const std::size_t found =
                     log::findFieldEnd(buffer.data() + from, buffer.size() - from, wanted);
@@ -312,7 +370,7 @@ class Scan {
         } else {
             result.endRecord = firstRecord;  // counted below, record by record
         }
-        searchRecords(std::string_view(buffer).substr(0, ownedEnd), start, firstRecord, endRecord,
+        searchRecords(std::string_view(buffer.data(), ownedEnd), start, firstRecord, endRecord,
                       result);
         return result;
     }
@@ -330,30 +388,32 @@ class Scan {
         }
     }
 
-    void evaluate(const RecordSpan& record, std::int64_t index, BlockResult& result,
-                  std::string& entry) {
+    void evaluate(std::string_view bytes, const RecordSpan& record, std::int64_t index,
+                  BlockResult& result, std::string& entry) {
         const std::string_view text = query_.text;
         if (query_.selector.kind == SelectorKind::Column) {
             const int column = query_.selector.column;
             if (column < 0 || column >= log::kFieldCount ||
-                !matches(record.fields[static_cast<std::size_t>(column)], text)) {
+                !matches(record.field(bytes, column), text)) {
                 return;
             }
-            entry.assign(record.fields[log::kColumnSite]);
+            entry.assign(record.field(bytes, log::kColumnSite));
             entry += kLineBreak;
             addHit(result, entry);
             return;
         }
+        std::array<std::string_view, log::kFieldCount> fields;
         int count = 0;
-        for (const std::string_view field : record.fields) {
-            count += matches(field, text) ? 1 : 0;
+        for (int k = 0; k < log::kFieldCount; ++k) {
+            fields[static_cast<std::size_t>(k)] = record.field(bytes, k);
+            count += matches(fields[static_cast<std::size_t>(k)], text) ? 1 : 0;
         }
         if (count == 0) {
             return;
         }
         entry = std::to_string(index);
         entry += kEntrySeparator;
-        for (const std::string_view field : record.fields) {
+        for (const std::string_view field : fields) {
             entry += field;
             entry += kFieldSeparator;
         }
@@ -364,11 +424,12 @@ class Scan {
                        std::int64_t endRecord, BlockResult& result) {
         std::string entry;
         const std::string_view text = query_.text;
+        const ByteFinder finder(text);
         while (at < bytes.size() && record < endRecord) {
             if (!text.empty()) {
                 // Straight to the next record that holds the text anywhere: a field that
                 // matches holds it, so the records before cannot match.
-                const std::size_t found = findBytes(bytes, text, at);
+                const std::size_t found = finder.find(bytes, at);
                 if (found == std::string_view::npos) {
                     if (endRecord == std::numeric_limits<std::int64_t>::max()) {
                         // The rest of the file's records, to tell where the report ends:
@@ -380,18 +441,38 @@ class Scan {
                     }
                     break;
                 }
-                const std::int64_t skipped =
-                    log::countFieldEnds(bytes.data() + at, found - at) / kFields;
-                if (skipped > 0) {
-                    at += log::findFieldEnd(bytes.data() + at, found - at, skipped * kFields) + 1;
-                    record += skipped;
+                if (found - at > kCountFrom) {
+                    // Far ahead: whole records are skipped by counting their field ends.
+                    const std::int64_t skipped =
+                        log::countFieldEnds(bytes.data() + at, found - at) / kFields;
+                    if (skipped > 0) {
+                        at +=
+                            log::findFieldEnd(bytes.data() + at, found - at, skipped * kFields) + 1;
+                        record += skipped;
+                    }
                 }
-                if (record >= endRecord) {
+                // Near: record by record up to the one that holds the find.
+                for (;;) {
+                    const std::size_t last =
+                        log::findFieldEnd(bytes.data() + at, bytes.size() - at, kFields);
+                    const std::size_t next = at + last + 1;
+                    if (next > found || next >= bytes.size() || record + 1 >= endRecord) {
+                        break;
+                    }
+                    at = next;
+                    ++record;
+                }
+                const RecordSpan span = recordAt(bytes, at);
+                if (record >= endRecord || span.next <= found) {
                     break;
                 }
+                evaluate(bytes, span, record, result, entry);
+                at = span.next;
+                ++record;
+                continue;
             }
             const RecordSpan span = recordAt(bytes, at);
-            evaluate(span, record, result, entry);
+            evaluate(bytes, span, record, result, entry);
             at = span.next;
             ++record;
         }
@@ -611,8 +692,8 @@ ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldInd
         }
         if (!finder.failed) {
             const RecordSpan record = recordAt(bytes, 0);
-            for (const std::string_view field : record.fields) {
-                report += field;
+            for (int k = 0; k < log::kFieldCount; ++k) {
+                report += record.field(bytes, k);
                 report += kLineBreak;
             }
             outcome.matches = 1;
