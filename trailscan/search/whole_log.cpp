@@ -506,8 +506,10 @@ class Scan {
             stoppedAt_ += result.bytes;
             nextRecord_ = result.endRecord;
             control_.bytesDone.store(stoppedAt_, std::memory_order_relaxed);
-            result = {};
-            result.ready = true;
+            // Swapped out, not assigned: a string assigned an empty one keeps its memory.
+            BlockResult spent;
+            spent.ready = true;
+            std::swap(result, spent);
             ++reported_;
         }
     }
