@@ -136,6 +136,7 @@ TEST(WholeLogSearch, AgreesWithTheTableAndTheFieldReader) {
                 const std::string model = modelReport(file, selector, text);
                 EXPECT_EQ(scan(file, &index, {selector, text}, 1 << 20).report, model);
                 EXPECT_EQ(scan(file, nullptr, {selector, text}, 5000).report, model);
+                EXPECT_EQ(scan(file, nullptr, {selector, text}, 1 << 22, 1).report, model);
                 for (const std::size_t capacity : {kReportCapacity, std::size_t{3000}}) {
                     std::string goReport;
                     runSearch(table, selector, text, goReport, capacity);

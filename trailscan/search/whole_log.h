@@ -39,7 +39,7 @@ struct ScanControl {
 };
 
 struct ScanTuning {
-    std::int64_t blockBytes = std::int64_t{2} << 20;
+    std::int64_t blockBytes = std::int64_t{256} << 10;
     int threads = 0;  // 0: one per core
 };
 
