@@ -76,11 +76,13 @@ struct RecordSpan {
     }
 };
 
-RecordSpan recordAt(std::string_view bytes, std::size_t at) {
+// The record at `at`, its first `wanted` fields taken apart (a column search needs no more
+// than its column and the site) and the rest only passed over.
+RecordSpan recordAt(std::string_view bytes, std::size_t at, int wanted = log::kFieldCount) {
     RecordSpan record;
     std::array<std::size_t, log::kFieldCount> found;
     const int count =
-        log::findFieldEnds(bytes.data() + at, bytes.size() - at, found.data(), log::kFieldCount);
+        log::findFieldEnds(bytes.data() + at, bytes.size() - at, found.data(), wanted);
     std::size_t begin = at;
     for (int k = 0; k < count; ++k) {
         const auto i = static_cast<std::size_t>(k);
@@ -89,12 +91,20 @@ RecordSpan recordAt(std::string_view bytes, std::size_t at) {
         begin = record.ends[i] + 1;
     }
     record.fields = count;
-    if (count < log::kFieldCount && begin < bytes.size()) {
-        // The last field of the file, ended by the end of the file.
-        record.begins[static_cast<std::size_t>(count)] = begin;
-        record.ends[static_cast<std::size_t>(count)] = bytes.size();
-        record.fields = count + 1;
-        begin = bytes.size();
+    if (count < wanted) {
+        if (begin < bytes.size()) {
+            // The last field of the file, ended by the end of the file.
+            record.begins[static_cast<std::size_t>(count)] = begin;
+            record.ends[static_cast<std::size_t>(count)] = bytes.size();
+            record.fields = count + 1;
+        }
+        record.next = bytes.size();
+        return record;
+    }
+    if (wanted < log::kFieldCount && begin < bytes.size()) {
+        const std::size_t rest = log::findFieldEnd(bytes.data() + begin, bytes.size() - begin,
+                                                   log::kFieldCount - wanted);
+        begin = std::min(bytes.size(), begin + rest + 1);
     }
     record.next = begin;
     return record;
@@ -425,6 +435,10 @@ class Scan {
         std::string entry;
         const std::string_view text = query_.text;
         const ByteFinder finder(text);
+        const int wanted = query_.selector.kind == SelectorKind::Column
+                               ? std::clamp(std::max(query_.selector.column, log::kColumnSite) + 1,
+                                            1, log::kFieldCount)
+                               : log::kFieldCount;
         while (at < bytes.size() && record < endRecord) {
             if (!text.empty()) {
                 // Straight to the next record that holds the text anywhere: a field that
@@ -452,17 +466,12 @@ class Scan {
                     }
                 }
                 // Near: record by record up to the one that holds the find.
-                for (;;) {
-                    const std::size_t last =
-                        log::findFieldEnd(bytes.data() + at, bytes.size() - at, kFields);
-                    const std::size_t next = at + last + 1;
-                    if (next > found || next >= bytes.size() || record + 1 >= endRecord) {
-                        break;
-                    }
-                    at = next;
+                RecordSpan span = recordAt(bytes, at, wanted);
+                while (span.next <= found && span.next < bytes.size() && record + 1 < endRecord) {
+                    at = span.next;
                     ++record;
+                    span = recordAt(bytes, at, wanted);
                 }
-                const RecordSpan span = recordAt(bytes, at);
                 if (record >= endRecord || span.next <= found) {
                     break;
                 }
@@ -471,7 +480,7 @@ class Scan {
                 ++record;
                 continue;
             }
-            const RecordSpan span = recordAt(bytes, at);
+            const RecordSpan span = recordAt(bytes, at, wanted);
             evaluate(bytes, span, record, result, entry);
             at = span.next;
             ++record;
