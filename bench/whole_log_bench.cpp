@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "bench/bench_logs.h"
@@ -95,6 +96,33 @@ TS_CASE(RareColumn, kRare)
 TS_CASE(TenthColumn, kTenth)
 TS_CASE(HalfColumn, kHalf)
 TS_CASE(RareAllFields, kRareAllFields)
+
+std::optional<std::int64_t> count(trailscan::log::FieldIndex* index);
+
+// As the window searches: with the field index its open flow's count kept, so the blocks need
+// no count of their own.
+void wholeLogIndexed(benchmark::State& state, const Case& c) {
+    static trailscan::log::FieldIndex index;
+    if (index.empty() && !count(&index)) {
+        state.SkipWithError("cannot count the generated log");
+        return;
+    }
+    for (auto _ : state) {
+        trailscan::search::ScanControl control;
+        benchmark::DoNotOptimize(trailscan::search::searchWholeLog(
+            bigLog(), &index, {c.selector, c.text}, control, [](std::string_view) {}));
+    }
+}
+void BM_WholeLogIndexed_RareColumn(benchmark::State& state) { wholeLogIndexed(state, kRare); }
+BENCHMARK(BM_WholeLogIndexed_RareColumn)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+void BM_WholeLogIndexed_HalfColumn(benchmark::State& state) { wholeLogIndexed(state, kHalf); }
+BENCHMARK(BM_WholeLogIndexed_HalfColumn)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
 std::optional<std::int64_t> count(trailscan::log::FieldIndex* index) {
     trailscan::log::Channel channel;

@@ -530,7 +530,10 @@ void SearchWindow::searchWholeLog() {
         }
         return;
     }
+    // Room for a report up to the capacity, taken up only as it is written: the box then
+    // never copies a report of hundreds of megabytes to grow it.
     report.clear();
+    report.reserve(kReportCapacity + 4096);
     Text3->setReport(std::move(report));
 
     ScanControl control;
