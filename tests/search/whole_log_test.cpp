@@ -7,6 +7,7 @@
 
 #include "tests/support/test_files.h"
 #include "trailscan/log/channel.h"
+#include "trailscan/log/field_bytes.h"
 #include "trailscan/log/line_count.h"
 #include "trailscan/log/record.h"
 
@@ -145,6 +146,21 @@ TEST(WholeLogSearch, AgreesWithTheTableAndTheFieldReader) {
                     EXPECT_EQ(scan(file, nullptr, query, 3000, 3).report, goReport);
                 }
             }
+        }
+        // The block reader's fields are the channel's, one for one.
+        {
+            const std::string bytes = quirkyLog(records, seed);
+            Channel reader;
+            ASSERT_FALSE(reader.open(file));
+            std::size_t at = 0;
+            for (std::string field; !reader.eof();) {
+                reader.readField(field);
+                ASSERT_LT(at, bytes.size());
+                const auto span = trailscan::log::fieldAt(bytes, at);
+                ASSERT_EQ(span.keptValue(bytes), field) << "at byte " << at;
+                at = span.next;
+            }
+            EXPECT_EQ(at, bytes.size());
         }
         // Record numbers: any record the file has, and one line with the count past it.
         std::string model = modelReport(file, Selector::allFields(), "");
