@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 
 #include "tests/support/test_files.h"
 #include "trailscan/log/channel.h"
@@ -220,6 +221,35 @@ TEST(WholeLogSearch, CancelKeepsWhatWasFound) {
     EXPECT_EQ(modelReport(file, Selector::forColumn(1), "a").substr(0, report.size()), report);
     EXPECT_EQ(stoppedLine({ScanEnd::Cancelled, 4'300'000'000, 1'200'000'000, 4'411'023, 0, {}}),
               "Stopped at 1.2 GB of 4.3 GB, record 4,411,023.");
+}
+
+// A log cut while it is searched ends the report with a line that says so; what was reported
+// before the cut stays.
+TEST(WholeLogSearch, ALogCutMeanwhileEndsTheReportWithALine) {
+    TempDir dir;
+    const std::string bytes = quirkyLog(3000, 5);
+    const auto file = dir.write("log", bytes);
+    std::string report;
+    ScanControl control;
+    bool cut = false;
+    const ScanOutcome outcome =
+        searchWholeLog(file, nullptr, {Selector::allFields(), "-"}, control,
+                       [&](std::string_view piece) {
+                           report += piece;
+                           if (!std::exchange(cut, true))
+                               std::filesystem::resize_file(file, bytes.size() / 2);
+                       },
+                       {4096, 1});
+    ASSERT_EQ(outcome.end, ScanEnd::Changed);
+    EXPECT_LE(outcome.stoppedAt, static_cast<std::int64_t>(bytes.size() / 2));
+    const std::string last = stoppedLine(outcome) + "\r\n";
+    EXPECT_TRUE(last.starts_with("The log changed while it was searched. Stopped at "));
+    ASSERT_TRUE(report.ends_with(last));
+    report.resize(report.size() - last.size());
+    if (report.ends_with("\r\n")) report.resize(report.size() - 2);  // put before the line
+    EXPECT_FALSE(report.empty());
+    testing_support::rewriteInPlace(file, bytes);
+    EXPECT_TRUE(modelReport(file, Selector::allFields(), "-").starts_with(report));
 }
 
 }  // namespace
