@@ -130,6 +130,7 @@ TEST(WholeLogSearch, AgreesWithTheTableAndTheFieldReader) {
         RecordTable table;
         table.load(channel, static_cast<std::int64_t>(std::filesystem::file_size(file)));
         const FieldIndex index = indexOf(file, 8192);
+        const FieldIndex marksWithinBlocks = indexOf(file, std::size_t{2} << 20);
         for (const Selector selector : {Selector::forColumn(1), Selector::forColumn(7),
                                         Selector::forColumn(0), Selector::allFields()}) {
             for (const std::string text : {"carlos", "rare", "eve\r", ".", "", "x, y", "BOB"}) {
@@ -137,6 +138,7 @@ TEST(WholeLogSearch, AgreesWithTheTableAndTheFieldReader) {
                              text + "'");
                 const std::string model = modelReport(file, selector, text);
                 EXPECT_EQ(scan(file, &index, {selector, text}, 1 << 20).report, model);
+                EXPECT_EQ(scan(file, &marksWithinBlocks, {selector, text}, 1 << 20).report, model);
                 EXPECT_EQ(scan(file, nullptr, {selector, text}, 5000).report, model);
                 EXPECT_EQ(scan(file, nullptr, {selector, text}, 1 << 22, 1).report, model);
                 for (const std::size_t capacity : {kReportCapacity, std::size_t{3000}}) {
