@@ -203,12 +203,13 @@ class Scan {
         outcome.stoppedAt = stoppedAt_;
         outcome.nextRecord = nextRecord_;
         outcome.matches = matches_;
-        if (changed_) {
+        // A file cut after its blocks were read has changed too.
+        const bool cut =
+            !changed_ && reported_ == blocks_.size() && log::file_io::stampOf(file_).size < size_;
+        if (changed_ || cut) {
             outcome.end = ScanEnd::Changed;
         } else if (reported_ < blocks_.size()) {
             outcome.end = ScanEnd::Cancelled;
-        } else if (log::file_io::stampOf(file_).size < size_) {
-            outcome.end = ScanEnd::Changed;  // cut after its blocks were read
         }
         if (unlisted_ > 0) {
             if (!endsWithLineBreak_) {
