@@ -96,7 +96,7 @@ struct ScanRun {
     ScanOutcome outcome;
 };
 
-ScanRun scan(const std::filesystem::path& file, const FieldIndex* index, WholeLogQuery query,
+ScanRun scan(const std::filesystem::path& file, const FieldIndex* index, const WholeLogQuery& query,
              std::int64_t blockBytes, int threads = 2) {
     ScanRun run;
     ScanControl control;
