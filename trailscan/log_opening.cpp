@@ -32,7 +32,8 @@ bool LogOpening::open(log::Channel& channel, const QString& fileName, bool fromD
 }
 
 std::optional<std::int64_t> LogOpening::countAndReopen(log::Channel& channel,
-                                                       const QString& fileName) {
+                                                       const QString& fileName,
+                                                       log::FieldIndex* index) {
     log::CountProgress progress;
     std::optional<std::int64_t> total;
     forms::ProgressJob job;
@@ -41,7 +42,7 @@ std::optional<std::int64_t> LogOpening::countAndReopen(log::Channel& channel,
     job.total = QFileInfo(fileName).size();
     job.done = &progress.bytesRead;
     job.cancel = &progress.cancel;
-    job.work = [&] { total = log::lineTotal(channel, progress); };
+    job.work = [&] { total = log::lineTotal(channel, progress, {}, index); };
     const bool finished = platform_.progress.run(window_, job);
     channel.close();
     if (!finished) {

@@ -6,6 +6,7 @@
 
 #include "forms/platform.h"
 #include "trailscan/log/channel.h"
+#include "trailscan/log/field_index.h"
 #include "trailscan/log_file_request.h"
 
 class QDragEnterEvent;
@@ -27,8 +28,9 @@ class LogOpening {
     bool open(log::Channel& channel, const QString& fileName, bool fromDialog);
     // Counts the lines from the channel's position (with progress and Cancel when that takes
     // long), then opens the file again at its first byte. Nothing on Cancel or a failure; the
-    // channel is then closed.
-    std::optional<std::int64_t> countAndReopen(log::Channel& channel, const QString& fileName);
+    // channel is then closed. With `index`, the count also fills that field index.
+    std::optional<std::int64_t> countAndReopen(log::Channel& channel, const QString& fileName,
+                                               log::FieldIndex* index = nullptr);
     void reportFailure(const QString& fileName, const std::string& reason);
 
   private:

@@ -140,7 +140,7 @@ void Channel::reloadAt(std::int64_t position) {
 std::size_t Channel::readField(std::string& value) {
     value.clear();
     // Blanks in front of the field.
-    while (fill() && buffer_[next_] == ' ') {
+    while (fill() && buffer_[next_] == kBlank) {
         ++next_;
     }
     std::size_t length = 0;
@@ -153,7 +153,7 @@ std::size_t Channel::readField(std::string& value) {
         const char* begin = buffer_.data() + next_;
         const char* stop = buffer_.data() + end_;
         const char* at = begin;
-        while (at != stop && *at != ',' && *at != '\n' && *at != '\r') {
+        while (at != stop && !endsField(*at) && *at != kCarriageReturn) {
             ++at;
         }
         keep(begin, static_cast<std::size_t>(at - begin));
@@ -163,9 +163,9 @@ std::size_t Channel::readField(std::string& value) {
         }
         const char delimiter = *at;
         ++next_;
-        if (delimiter == '\r') {
+        if (delimiter == kCarriageReturn) {
             // CR LF ends the line; a CR on its own is part of the value.
-            if (fill() && buffer_[next_] == '\n') {
+            if (fill() && buffer_[next_] == kLineFeed) {
                 ++next_;
                 break;
             }

@@ -27,6 +27,21 @@ inline constexpr int kColumnDate = 5;
 inline constexpr int kColumnTime = 6;
 inline constexpr int kColumnSite = 7;
 
+// Where a field begins and ends. The channel's field reader and the reader of byte blocks
+// (field_bytes.h) both follow these, so the record table, the record browser and the
+// whole-log search form the same fields and records:
+// - blanks in front of a field are skipped;
+// - a comma or an LF ends a field and is consumed; so each comma and each LF of a file ends
+//   exactly one field, and a field begins right after one of them;
+// - the CR of a CR LF is not part of the field; a CR on its own is;
+// - the end of the file ends the last field; bytes after the last comma or LF, blanks
+//   only included, form one more field.
+inline constexpr char kBlank = ' ';
+inline constexpr char kFieldSeparator = ',';
+inline constexpr char kLineFeed = '\n';
+inline constexpr char kCarriageReturn = '\r';
+constexpr bool endsField(char c) { return c == kFieldSeparator || c == kLineFeed; }
+
 using FieldSlots = std::array<std::string, kSlotCount>;
 
 }  // namespace trailscan::log

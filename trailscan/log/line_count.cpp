@@ -15,6 +15,7 @@
 #endif
 #endif
 
+#include "trailscan/log/field_bytes.h"
 #include "trailscan/log/file_io.h"
 
 namespace trailscan::log {
@@ -97,8 +98,32 @@ CountFunction lineFeedCounter() {
 struct BlockTally {
     std::int64_t bytes = 0;
     std::int64_t lineFeeds = 0;
+    // Only for a field index: the commas and LFs of each kMarkBytes of the block.
+    std::vector<std::int64_t> markFieldEnds;
     int lastByte = -1;
 };
+
+// The field index has a mark this often, so a search reads its blocks between marks in
+// pieces that stay in the processor's cache.
+constexpr std::int64_t kMarkBytes = 256 * 1024;
+
+// Counts a block's LFs, and its field ends per mark when a field index is kept.
+BlockTally tallyBlock(const char* data, std::int64_t size, bool withSeparators) {
+    BlockTally tally;
+    tally.bytes = size;
+    if (withSeparators) {
+        for (std::int64_t at = 0; at < size; at += kMarkBytes) {
+            const ByteTally bytes = tallyLineFeedsAndSeparators(
+                data + at, static_cast<std::size_t>(std::min(kMarkBytes, size - at)));
+            tally.lineFeeds += bytes.lineFeeds;
+            tally.markFieldEnds.push_back(bytes.lineFeeds + bytes.separators);
+        }
+    } else {
+        tally.lineFeeds = lineFeedCounter()(data, static_cast<std::size_t>(size));
+    }
+    tally.lastByte = size > 0 ? static_cast<unsigned char>(data[size - 1]) : -1;
+    return tally;
+}
 
 // Reads blocks first, first + step, ... of [from, to) into their slots of `tallies`. Stops
 // after a block that came up short (the file ended there), and also before a block behind
@@ -107,7 +132,7 @@ class BlockReader {
   public:
     BlockReader(std::FILE* file, std::int64_t from, std::int64_t to, std::int64_t blockBytes,
                 CountProgress& progress, const CountTuning& tuning,
-                std::vector<BlockTally>& tallies)
+                std::vector<BlockTally>& tallies, bool withSeparators)
         : file_(file),
           from_(from),
           to_(to),
@@ -115,10 +140,10 @@ class BlockReader {
           progress_(progress),
           tuning_(tuning),
           tallies_(tallies),
+          withSeparators_(withSeparators),
           shortBlock_(static_cast<std::int64_t>(tallies.size())) {}
 
     void run(std::size_t first, std::size_t step, char* buffer) {
-        const CountFunction count = lineFeedCounter();
         for (std::size_t block = first; block < tallies_.size(); block += step) {
             if (progress_.cancel.load(std::memory_order_relaxed) || failed_.load() ||
                 static_cast<std::int64_t>(block) > shortBlock_.load()) {
@@ -135,10 +160,7 @@ class BlockReader {
                 failed_ = true;
                 return;
             }
-            BlockTally& tally = tallies_[block];
-            tally.bytes = got;
-            tally.lineFeeds = count(buffer, static_cast<std::size_t>(got));
-            tally.lastByte = got > 0 ? static_cast<unsigned char>(buffer[got - 1]) : -1;
+            tallies_[block] = tallyBlock(buffer, got, withSeparators_);
             progress_.bytesRead.fetch_add(got, std::memory_order_relaxed);
             if (got < want) {
                 const auto index = static_cast<std::int64_t>(block);
@@ -160,6 +182,7 @@ class BlockReader {
     CountProgress& progress_;
     const CountTuning& tuning_;
     std::vector<BlockTally>& tallies_;
+    bool withSeparators_;
     std::atomic<std::int64_t> shortBlock_;
     std::atomic<bool> failed_{false};
 };
@@ -167,8 +190,11 @@ class BlockReader {
 }  // namespace
 
 std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
-                                      const CountTuning& tuning) {
+                                      const CountTuning& tuning, FieldIndex* index) {
     progress.bytesRead = 0;
+    if (index != nullptr) {
+        *index = {};
+    }
     std::FILE* file = channel.file();
     if (file == nullptr) {
         return 1;
@@ -179,7 +205,9 @@ std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
 
     std::vector<BlockTally> tallies(
         static_cast<std::size_t>((seenEnd - start + blockBytes - 1) / blockBytes));
-    BlockReader reader(file, start, seenEnd, blockBytes, progress, tuning, tallies);
+    // Field ends are counted from the first byte only; a count from elsewhere keeps no index.
+    const bool keepIndex = index != nullptr && start == 0;
+    BlockReader reader(file, start, seenEnd, blockBytes, progress, tuning, tallies, keepIndex);
     const bool twoThreads = seenEnd - start >= tuning.twoThreadsFrom && tallies.size() > 1;
     const auto buffers = std::make_unique_for_overwrite<char[]>(
         static_cast<std::size_t>(blockBytes) * (twoThreads ? 2 : 1));
@@ -210,8 +238,16 @@ std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
     // The blocks in file order, up to the first that came up short.
     std::int64_t at = start;
     std::int64_t lineFeeds = 0;
+    std::int64_t fieldEnds = 0;
     int lastByte = -1;
+    std::vector<FieldIndex::Mark> marks;
     auto take = [&](const BlockTally& tally) {
+        if (keepIndex) {
+            for (std::size_t m = 0; m < tally.markFieldEnds.size(); ++m) {
+                marks.push_back({at + static_cast<std::int64_t>(m) * kMarkBytes, fieldEnds});
+                fieldEnds += tally.markFieldEnds[m];
+            }
+        }
         at += tally.bytes;
         lineFeeds += tally.lineFeeds;
         if (tally.bytes > 0) {
@@ -227,7 +263,6 @@ std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
     }
 
     // Then on from there, one block at a time, until a read finds nothing.
-    const CountFunction count = lineFeedCounter();
     for (;;) {
         if (progress.cancel) {
             return giveUp();
@@ -243,12 +278,16 @@ std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
         if (got == 0) {
             break;
         }
-        const std::size_t size = static_cast<std::size_t>(got);
-        take({got, count(buffers.get(), size), static_cast<unsigned char>(buffers[size - 1])});
+        take(tallyBlock(buffers.get(), got, keepIndex));
         progress.bytesRead.fetch_add(got, std::memory_order_relaxed);
     }
 
     channel.reloadAt(at + 1);
+    if (keepIndex) {
+        marks.push_back({at, fieldEnds});
+        index->marks = std::move(marks);
+        index->stamp = file_io::stampOf(file);
+    }
     const bool openLastLine = lastByte != -1 && lastByte != '\n';
     return 1 + lineFeeds + (openLastLine ? 1 : 0);
 }

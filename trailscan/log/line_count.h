@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "trailscan/log/channel.h"
+#include "trailscan/log/field_index.h"
 
 namespace trailscan::log {
 
@@ -42,7 +43,9 @@ struct CountTuning {
 // front-to-back reader of the bytes counted: a cut file ends where its bytes ended, bytes
 // appended meanwhile count too. Gives nothing when cancelled or on a read error, and the
 // channel stays where it was; otherwise it is left at the end of what was counted.
+// With `index`, a count from the first byte also fills it with a mark at every block (it is
+// left empty otherwise).
 std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
-                                      const CountTuning& tuning = {});
+                                      const CountTuning& tuning = {}, FieldIndex* index = nullptr);
 
 }  // namespace trailscan::log

@@ -200,6 +200,23 @@ std::size_t scanShared(const char* text, std::size_t begin, std::size_t end, con
 
 }  // namespace
 
+ByteFinder::ByteFinder(std::string_view needle) : needle_(needle) {
+    if (!needle.empty()) {
+        const Needle n = plan(needle);
+        first_ = n.first;
+        second_ = n.second;
+    }
+}
+
+std::size_t ByteFinder::find(std::string_view text, std::size_t from) const {
+    if (needle_.empty() || needle_.size() > text.size() || from > text.size() - needle_.size()) {
+        return npos;
+    }
+    const Needle n{needle_.data(), needle_.size(),  first_,
+                   second_,        needle_[first_], needle_[second_]};
+    return scan(text.data(), from, text.size() - needle_.size() + 1, n);
+}
+
 std::size_t findBytes(std::string_view text, std::string_view needle, std::size_t from) {
     if (needle.empty() || needle.size() > text.size() || from > text.size() - needle.size()) {
         return npos;

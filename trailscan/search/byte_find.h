@@ -9,6 +9,20 @@ namespace trailscan::search {
 // press: the text is filtered 16 or 32 bytes at a time on the needle's two rarest bytes, only
 // the candidates are compared in full, and a long range is shared between two threads.
 
+// One needle looked for again and again, planned once.
+class ByteFinder {
+  public:
+    explicit ByteFinder(std::string_view needle);
+    // The first occurrence starting at or after `from` (one thread); npos when there is none
+    // or the needle is empty.
+    std::size_t find(std::string_view text, std::size_t from) const;
+
+  private:
+    std::string_view needle_;
+    std::size_t first_ = 0;
+    std::size_t second_ = 0;
+};
+
 // The first occurrence of `needle` starting at or after `from`; npos when there is none or the
 // needle is empty.
 std::size_t findBytes(std::string_view text, std::string_view needle, std::size_t from);

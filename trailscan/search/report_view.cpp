@@ -333,6 +333,12 @@ QMenu* ReportView::createContextMenu() {
         [this] { emit findRequested(); });
     add(tr("Save Report As..."), QKeySequence::Save, "saveAction", !isEmpty(),
         [this] { emit saveRequested(); });
+    if (!menuActions_.empty()) {
+        menu->addSeparator();
+        for (QAction* action : menuActions_) {
+            menu->addAction(action);
+        }
+    }
     return menu;
 }
 

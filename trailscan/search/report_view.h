@@ -10,10 +10,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "trailscan/search/report_layout.h"
 #include "trailscan/search/report_text.h"
 
+class QAction;
 class QMenu;
 
 namespace trailscan::search {
@@ -94,8 +96,11 @@ class ReportView : public QAbstractScrollArea {
     qsizetype offsetAt(QPoint viewportPos) const;
     void ensureOffsetVisible(qsizetype offset);
 
-    // The context menu: Copy, Select All, Find... and Save Report As...; the caller owns it.
+    // The context menu: Copy, Select All, Find... and Save Report As..., then the actions
+    // added with addMenuAction; the caller owns it.
     QMenu* createContextMenu();
+    // An action of the window that the context menu offers too.
+    void addMenuAction(QAction* action) { menuActions_.push_back(action); }
 
   signals:
     void selectionChanged();
@@ -146,6 +151,7 @@ class ReportView : public QAbstractScrollArea {
     std::int64_t desiredX_ = -1;  // the caret's x kept over Up and Down, in 1/64 pixel
     int hUnit_ = 1;
     bool scrollBarsStale_ = false;
+    std::vector<QAction*> menuActions_;
 };
 
 }  // namespace trailscan::search

@@ -1,5 +1,6 @@
 #include "trailscan/search/search_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
@@ -149,6 +151,21 @@ SearchWindow::SearchWindow(forms::Platform& platform, QWidget* parent)
         if (!fileName_.isEmpty()) openFlow(fileName_);
     });
     Command2->setToolTip(QStringLiteral("Open a log file (Ctrl+O); F5 opens the file shown again"));
+
+    // Ctrl+Enter (either Enter key) runs the selected search over the whole log; so does the
+    // context menu of "Go !" and of the report box.
+    wholeLogAction_ = new QAction(QStringLiteral("Search the whole log"), this);
+    wholeLogAction_->setObjectName(QStringLiteral("wholeLogAction"));
+    wholeLogAction_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    wholeLogAction_->setShortcutContext(Qt::WindowShortcut);
+    connect(wholeLogAction_, &QAction::triggered, this, &SearchWindow::searchWholeLog);
+    addAction(wholeLogAction_);
+    Command3->addAction(wholeLogAction_);
+    Command3->setContextMenuPolicy(Qt::ActionsContextMenu);
+    Text3->addMenuAction(wholeLogAction_);
+    Command3->setToolTip(QStringLiteral(
+        "Searches the records in the table (Enter); Ctrl+Enter searches the whole log"));
     setAcceptDrops(true);
 }
 
@@ -336,6 +353,9 @@ void SearchWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void SearchWindow::closeEvent(QCloseEvent* event) {
+    if (runningSearch_ != nullptr) {
+        runningSearch_->cancel = true;
+    }
     channel_.close();
     openFlag_ = false;
     event->accept();
@@ -361,6 +381,9 @@ void SearchWindow::openFlow(const std::optional<QString>& given) {
     const QString fileName = fileName_;
     const Selector selector = searchSelector_;
     const std::int64_t lineTotal = lineTotal_;
+    if (runningSearch_ != nullptr) {
+        runningSearch_->cancel = true;
+    }
     if (openFlag_) {
         channel_.close();
     }
@@ -402,12 +425,14 @@ bool SearchWindow::op() {
 }
 
 bool SearchWindow::linecounter() {
-    const auto total = opening_.countAndReopen(channel_, fileName_);
+    log::FieldIndex index;
+    const auto total = opening_.countAndReopen(channel_, fileName_, &index);
     if (!total) {
         openFlag_ = false;
         return false;
     }
     lineTotal_ = *total;
+    fieldIndex_ = std::move(index);
     const auto panel = log::panelTexts(fileName_.toStdU16String());
     // The boxes are narrow: show each text from its start, and all of it on hover.
     for (auto [box, text] : {std::pair{Text2, lastModifiedText(fileName_)},
@@ -423,10 +448,12 @@ bool SearchWindow::linecounter() {
     const std::int64_t lines = lineTotal_ - 1;
     Text5->setToolTip(
         lines > kRecordCapacity
-            ? QStringLiteral("Searches see the first %1 records of %2 lines")
+            ? QStringLiteral("Searches see the first %1 records of %2 lines; Ctrl+Enter "
+                             "searches all of them")
                   .arg(kRecordCapacity)
                   .arg(QLocale(QLocale::English).toString(static_cast<qlonglong>(lines)))
-            : QString());
+            : QStringLiteral("Go ! (Enter) searches the records in the table; Ctrl+Enter "
+                             "searches the whole log"));
     return true;
 }
 
@@ -478,6 +505,75 @@ void SearchWindow::nevis() {
     }
     runSearch(table_, searchSelector_, *text, report);
     Text3->setReport(std::move(report));
+}
+
+void SearchWindow::searchWholeLog() {
+    if (runningSearch_ != nullptr) {
+        runningSearch_->cancel = true;  // a new search replaces the running one
+        return;
+    }
+    if (!openFlag_) {
+        Text3->appendBytes("Please select a LOG file at first!\r\n");
+        return;
+    }
+    if (Text4->text().isEmpty()) {
+        return;
+    }
+    const std::u16string typed = Text4->text().toStdU16String();
+    const auto text = log::encodeWindows1252(typed);
+    std::string report = Text3->takeReport();
+    if (!text) {
+        // No log byte can hold this text: no field matches and it names no record.
+        if (searchSelector_.kind == SelectorKind::RecordNumber) {
+            Text3->setText(QString::fromStdU16String(typed) + QStringLiteral("= \r\n\r\n") +
+                           fromLog(kBadWholeLogRecordNumber) + QStringLiteral("\r\n"));
+        }
+        return;
+    }
+    // Room for a report up to the capacity, taken up only as it is written: the box then
+    // never copies a report of hundreds of megabytes to grow it.
+    report.clear();
+    report.reserve(kReportCapacity + 4096);
+    Text3->setReport(std::move(report));
+
+    ScanControl control;
+    runningSearch_ = &control;
+    const WholeLogQuery query{searchSelector_, *text};
+    ScanOutcome outcome;
+    forms::ProgressJob job;
+    job.title = windowTitle().trimmed();
+    job.label = QStringLiteral("Searching %1").arg(QFileInfo(fileName_).fileName());
+    job.total = QFileInfo(fileName_).size();
+    job.done = &control.bytesDone;
+    job.cancel = &control.cancel;
+    job.work = [&] {
+        outcome = search::searchWholeLog(logPath(fileName_), &fieldIndex_, query, control,
+                                         [this](std::string_view piece) {
+                                             const std::lock_guard lock(foundMutex_);
+                                             found_ += piece;
+                                         });
+    };
+    // A few times a second the report box takes what was found, while the search runs on.
+    QTimer batches;
+    batches.setInterval(200);
+    connect(&batches, &QTimer::timeout, this, &SearchWindow::showWholeLogResults);
+    batches.start();
+    platform_.progress.run(this, job);
+    batches.stop();
+    showWholeLogResults();
+    runningSearch_ = nullptr;
+    if (outcome.end == ScanEnd::Unreadable) {
+        opening_.reportFailure(fileName_, outcome.error);
+    }
+}
+
+void SearchWindow::showWholeLogResults() {
+    std::string batch;
+    {
+        const std::lock_guard lock(foundMutex_);
+        batch.swap(found_);
+    }
+    Text3->appendBytes(batch);
 }
 
 void SearchWindow::Command1_Click(int index) {

@@ -4,14 +4,19 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <string>
 
 #include "forms/platform.h"
 #include "trailscan/log/channel.h"
+#include "trailscan/log/field_index.h"
 #include "trailscan/log_opening.h"
 #include "trailscan/search/record_table.h"
 #include "trailscan/search/searches.h"
+#include "trailscan/search/whole_log.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -40,6 +45,10 @@ class SearchWindow final : public QDialog {
     // The open flow on a file named on the command line or dropped: as if the first dialog
     // had returned that path.
     void openGiven(const QString& path);
+    // The selected search over every record of the open log, not only the table's (Ctrl+Enter,
+    // and the context menus of "Go !" and the report box). The report box fills as the results
+    // come; a long search shows progress with Cancel, and Cancel keeps what was found.
+    void searchWholeLog();
 
     // Controls, named as the design names them.
     QLabel* Label1;
@@ -87,6 +96,8 @@ class SearchWindow final : public QDialog {
     void read();
     void Fset();
     void nevis();
+    // Moves what a running whole-log search has found so far into the report box.
+    void showWholeLogResults();
 
     forms::Platform& platform_;
     LogOpening opening_;
@@ -100,6 +111,12 @@ class SearchWindow final : public QDialog {
     std::function<void()> browserOpener_;
     QShortcut* saveShortcut_ = nullptr;
     QString findText_;
+    // Kept by the open flow's count, so a whole-log search knows where records stand.
+    log::FieldIndex fieldIndex_;
+    QAction* wholeLogAction_ = nullptr;
+    ScanControl* runningSearch_ = nullptr;
+    std::mutex foundMutex_;
+    std::string found_;  // results of the running search not yet in the report box
 };
 
 }  // namespace trailscan::search

@@ -1,0 +1,176 @@
+// The whole-log search of a 4 GB log in the page cache, next to `grep -c -F TEXT FILE` and
+// `rg -c -F TEXT FILE` for the same text in the same run: a column search for a rare text
+// (about 100 records), for one in about a tenth and one in about half of the records, and an
+// all-fields search for the rare text. Then a record-number search for the last record with
+// the open flow's field index, and the open flow's count with and without keeping that index.
+// Compare the rows' times; TS_BENCH_GB sets another size.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "bench/bench_logs.h"
+#include "trailscan/log/channel.h"
+#include "trailscan/log/line_count.h"
+#include "trailscan/search/whole_log.h"
+
+namespace {
+
+using trailscan::search::Selector;
+
+const std::filesystem::path& bigLog() {
+    static const auto path = [] {
+        const auto log = bench::generatedLog(bench::bigLogBytes());
+        bench::warm(log);
+        return log;
+    }();
+    return path;
+}
+
+// The searched texts of bench::logLine: the URL of records 123456, 1234560 to 1234569 and
+// 12345600 to 12345699 (111 records in a 4 GB log); the minute or hour 22 (8.9 %); the
+// addresses 192.168.1.x, 192.168.1x.x and 192.168.1xx.x (55.5 %).
+struct Case {
+    const char* text;
+    Selector selector;
+};
+constexpr Case kRare{"page123456", Selector::forColumn(19)};
+constexpr Case kTenth{"22:", Selector::forColumn(6)};
+constexpr Case kHalf{"192.168.1", Selector::forColumn(0)};
+constexpr Case kRareAllFields{"page123456", Selector::allFields()};
+
+void wholeLog(benchmark::State& state, const Case& c) {
+    const auto& path = bigLog();
+    std::uint64_t matches = 0;
+    std::size_t reportBytes = 0;
+    for (auto _ : state) {
+        trailscan::search::ScanControl control;
+        reportBytes = 0;
+        const auto outcome = trailscan::search::searchWholeLog(
+            path, nullptr, {c.selector, c.text}, control,
+            [&](std::string_view piece) { reportBytes += piece.size(); });
+        matches = outcome.matches;
+    }
+    state.counters["matches"] = static_cast<double>(matches);
+    state.counters["report_MB"] = static_cast<double>(reportBytes) / 1e6;
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+void tool(benchmark::State& state, const char* program, const Case& c) {
+    // Not to /dev/null: grep notices that and stops at the first match.
+    const auto counted = bigLog().parent_path() / "count.txt";
+    const std::string command = std::string(program) + " -c -F '" + c.text + "' '" +
+                                bigLog().string() + "' > '" + counted.string() + "'";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) == -1) {
+            state.SkipWithError("the tool did not start");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(std::filesystem::file_size(bigLog())));
+}
+
+bool installed(const char* program) {
+    return std::system((std::string("command -v ") + program + " > /dev/null 2>&1").c_str()) == 0;
+}
+
+#define TS_CASE(name, c)                                                                       \
+    void BM_WholeLog_##name(benchmark::State& state) { wholeLog(state, c); }                   \
+    BENCHMARK(BM_WholeLog_##name)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime(); \
+    void BM_Grep_##name(benchmark::State& state) { tool(state, "grep", c); }                   \
+    BENCHMARK(BM_Grep_##name)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();     \
+    void BM_Rg_##name(benchmark::State& state) {                                               \
+        if (!installed("rg")) {                                                                \
+            state.SkipWithError("rg is not installed");                                        \
+            return;                                                                            \
+        }                                                                                      \
+        tool(state, "rg", c);                                                                  \
+    }                                                                                          \
+    BENCHMARK(BM_Rg_##name)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+TS_CASE(RareColumn, kRare)
+TS_CASE(TenthColumn, kTenth)
+TS_CASE(HalfColumn, kHalf)
+TS_CASE(RareAllFields, kRareAllFields)
+
+std::optional<std::int64_t> count(trailscan::log::FieldIndex* index);
+
+// As the window searches: with the field index its open flow's count kept, so the blocks need
+// no count of their own.
+void wholeLogIndexed(benchmark::State& state, const Case& c) {
+    static trailscan::log::FieldIndex index;
+    if (index.empty() && !count(&index)) {
+        state.SkipWithError("cannot count the generated log");
+        return;
+    }
+    for (auto _ : state) {
+        trailscan::search::ScanControl control;
+        benchmark::DoNotOptimize(trailscan::search::searchWholeLog(
+            bigLog(), &index, {c.selector, c.text}, control, [](std::string_view) {}));
+    }
+}
+void BM_WholeLogIndexed_RareColumn(benchmark::State& state) { wholeLogIndexed(state, kRare); }
+BENCHMARK(BM_WholeLogIndexed_RareColumn)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+void BM_WholeLogIndexed_HalfColumn(benchmark::State& state) { wholeLogIndexed(state, kHalf); }
+BENCHMARK(BM_WholeLogIndexed_HalfColumn)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+
+std::optional<std::int64_t> count(trailscan::log::FieldIndex* index) {
+    trailscan::log::Channel channel;
+    if (channel.open(bigLog())) {
+        return std::nullopt;
+    }
+    trailscan::log::CountProgress progress;
+    return trailscan::log::lineTotal(channel, progress, {}, index);
+}
+
+// The open flow's count as it was, and as it is now with the field index.
+void BM_CountWithoutIndex(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(count(nullptr));
+    }
+}
+BENCHMARK(BM_CountWithoutIndex)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+void BM_CountWithIndex(benchmark::State& state) {
+    trailscan::log::FieldIndex index;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(count(&index));
+    }
+    state.counters["marks"] = static_cast<double>(index.marks.size());
+}
+BENCHMARK(BM_CountWithIndex)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+// The last record, found with the index the open flow's count keeps.
+void BM_RecordNumberLast(benchmark::State& state) {
+    trailscan::log::FieldIndex index;
+    const auto lines = count(&index);
+    if (!lines) {
+        state.SkipWithError("cannot count the generated log");
+        return;
+    }
+    const std::string last = std::to_string(*lines - 2);
+    std::string report;
+    for (auto _ : state) {
+        report.clear();
+        trailscan::search::ScanControl control;
+        trailscan::search::searchWholeLog(bigLog(), &index, {Selector::recordNumber(), last},
+                                          control,
+                                          [&](std::string_view piece) { report += piece; });
+    }
+    state.counters["report_bytes"] = static_cast<double>(report.size());
+}
+BENCHMARK(BM_RecordNumberLast)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
