@@ -176,12 +176,17 @@ void ReportWindow::buildControls() {
 
 void ReportWindow::showOutcome() {
     const Report& report = *outcome_.report;
+    // A path and an address read left to right inside the right-to-left line (U+2066..U+2069).
+    const auto leftToRight = [](const QString& text) {
+        return QChar(0x2066) + text + QChar(0x2069);
+    };
     QString folder =
         QStringLiteral("پوشه: %1")
-            .arg(report.folder.isEmpty() ? QDir::toNativeSeparators(reportFolder(request_.folder))
-                                         : report.folder);
+            .arg(leftToRight(report.folder.isEmpty()
+                                 ? QDir::toNativeSeparators(reportFolder(request_.folder))
+                                 : report.folder));
     if (!request_.onlyAddress.isEmpty()) {
-        folder += QStringLiteral(" — آدرس: %1").arg(request_.onlyAddress);
+        folder += QStringLiteral(" — آدرس: %1").arg(leftToRight(request_.onlyAddress));
     }
     folderLabel_->setText(folder);
     periodLabel_->setText(periodText(report));
