@@ -70,12 +70,20 @@ std::int32_t ReportLayout::advanceAt(Offset offset) const {
 }
 
 // One pass over the characters not yet indexed: the line count and the running x, with the
-// start of every 64th line and the line and x at every block boundary.
+// start of every 64th line and the line and x at every block boundary. Within a block the
+// characters up to the next CR are summed in a loop of their own.
 template <class Advance>
 void ReportLayout::indexFrom(Offset i, Advance advance, const char16_t* wide, const char* bytes) {
     const Offset size = this->size();
     const auto unit = [&](Offset at) -> char16_t {
         return wide != nullptr ? wide[at] : static_cast<unsigned char>(bytes[at]);
+    };
+    const auto nextCr = [&](Offset from, Offset stop) -> Offset {
+        if (wide != nullptr) {
+            return static_cast<Offset>(std::find(wide + from, wide + stop, u'\r') - wide);
+        }
+        const void* cr = std::memchr(bytes + from, '\r', static_cast<std::size_t>(stop - from));
+        return cr != nullptr ? static_cast<const char*>(cr) - bytes : stop;
     };
     constexpr Offset blockMask = kBlockSize - 1;
     std::int64_t x = runningX_;
@@ -88,8 +96,15 @@ void ReportLayout::indexFrom(Offset i, Advance advance, const char16_t* wide, co
     };
     while (i < size) {
         blockBoundary(i);
-        const char16_t c = unit(i);
-        if (c == u'\r' && i + 1 < size && unit(i + 1) == u'\n') {
+        const Offset stop = std::min(size, (i | blockMask) + 1);
+        const Offset cr = nextCr(i, stop);
+        for (; i < cr; ++i) {
+            x += advance(i);
+        }
+        if (i == stop) {
+            continue;
+        }
+        if (i + 1 < size && unit(i + 1) == u'\n') {
             widestClosedLine_ = std::max(widestClosedLine_, x - lastLineX_);
             blockBoundary(i + 1);
             i += 2;
