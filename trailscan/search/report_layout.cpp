@@ -222,9 +222,11 @@ ReportLayout::Offset ReportLayout::lineOf(Offset offset) const {
     const auto group = std::max<std::ptrdiff_t>(0, (after - groupStarts_.begin()) - 1);
     Offset from = groupStarts_[static_cast<std::size_t>(group)];
     Offset line = static_cast<Offset>(group) << kGroupShift;
-    if (offset >= 0) {
-        const auto block = static_cast<std::size_t>(offset >> kBlockShift);
-        if (block < blockLines_.size() && (static_cast<Offset>(block) << kBlockShift) > from) {
+    if (offset >= 0 && !blockLines_.empty()) {
+        // The end of a text that fills its last block lies on a boundary not yet recorded.
+        const std::size_t block =
+            std::min(static_cast<std::size_t>(offset >> kBlockShift), blockLines_.size() - 1);
+        if ((static_cast<Offset>(block) << kBlockShift) > from) {
             from = static_cast<Offset>(block) << kBlockShift;
             line = blockLines_[block];
         }
