@@ -22,6 +22,7 @@ void ReportLayout::setMeasure(Measure measure) {
 
 void ReportLayout::resetIndex() {
     groupStarts_.assign(1, 0);
+    known_ = {};
     blockLines_.clear();
     blockX_.clear();
     lineCount_ = 1;
@@ -201,6 +202,15 @@ ReportLayout::Offset ReportLayout::lineStart(Offset line) const {
             fromLine = *(after - 1);
         }
     }
+    for (const KnownStart& known : known_) {
+        if (known.line == line) {
+            return known.start;
+        }
+        if (known.line < line && known.start > from) {
+            from = known.start;
+            fromLine = known.line;
+        }
+    }
     // A break that begins just before `from` may still start a line after it.
     for (Offset at = std::max<Offset>(0, from - 1);; at += 2) {
         at = nextBreak(at, size());
@@ -208,6 +218,8 @@ ReportLayout::Offset ReportLayout::lineStart(Offset line) const {
             return lastLineStart_;
         }
         if (++fromLine == line) {
+            known_[nextKnown_] = {line, at + 2};
+            nextKnown_ ^= 1;
             return at + 2;
         }
     }
@@ -229,6 +241,12 @@ ReportLayout::Offset ReportLayout::lineOf(Offset offset) const {
         if ((static_cast<Offset>(block) << kBlockShift) > from) {
             from = static_cast<Offset>(block) << kBlockShift;
             line = blockLines_[block];
+        }
+    }
+    for (const KnownStart& known : known_) {
+        if (known.start <= offset && known.start > from) {
+            from = known.start;
+            line = known.line;
         }
     }
     // Breaks whose next line starts in (from, offset].

@@ -90,6 +90,14 @@ class ReportLayout {
     std::vector<Offset> blockLines_;
     std::vector<std::int64_t> blockX_;
     Offset lineCount_ = 1;
+    // The last two line starts looked up: painting asks for a line and the next one, row
+    // after row, and each is then one line's scan from the one before.
+    struct KnownStart {
+        Offset line = 0;
+        Offset start = 0;
+    };
+    mutable std::array<KnownStart, 2> known_{};
+    mutable std::size_t nextKnown_ = 0;
     Offset lastLineStart_ = 0;
     std::int64_t lastLineX_ = 0;
     Offset indexed_ = 0;
