@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QString>
 #include <cstdlib>
+#include <string>
 
 #include "bench/window_benchmarks.h"
 #include "trailscan/search/report_view.h"
@@ -122,6 +123,27 @@ void BM_ReportViewAppendHits(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReportViewAppendHits)->Unit(benchmark::kMillisecond);
+
+// A whole-log column report of a million short lines: the caret jumps far into it and the view
+// paints there.
+void BM_ReportViewJumpInManyLines(benchmark::State& state) {
+    std::string bytes;
+    for (int n = 0; n < 1'000'000; ++n) {
+        bytes += "192.168." + std::to_string(n % 250) + "." + std::to_string(n % 200) + "\r\n";
+    }
+    trailscan::search::ReportView view;
+    view.resize(345, 216);
+    view.setReport(std::move(bytes));
+    view.show();
+    QApplication::processEvents();
+    qsizetype line = 0;
+    for (auto _ : state) {
+        line = (line + 123'457) % view.lineCount();
+        view.setCursorPosition(view.lineStart(line) + 3);
+        benchmark::DoNotOptimize(view.viewport()->grab());
+    }
+}
+BENCHMARK(BM_ReportViewJumpInManyLines)->Unit(benchmark::kMicrosecond);
 
 // The same text in a QPlainTextEdit; its range is the share of the report it is given.
 void BM_PlainTextEditWorstReport(benchmark::State& state) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -119,6 +121,71 @@ TEST(ReportLayout, XAndOffsetAgreeAcrossALongLineAndWordsStopAtBreaks) {
     const Offset next = layout.lineStart(1);
     EXPECT_EQ(layout.wordStart(next + 2), next);
     EXPECT_EQ(layout.wordEnd(next), layout.size());
+}
+
+// The sparse index against the plain model: line starts found by scanning for CR LF and x as
+// the sum of the advances from the line's start, on random texts appended in random pieces.
+TEST(ReportLayout, SparseIndexAgreesWithScanningOnRandomTexts) {
+    std::mt19937 random(17);
+    const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 12; ++round) {
+        std::string all;
+        while (all.size() < 60'000) {
+            // Mostly short lines, some empty, now and then one across several blocks; bare CRs
+            // and LFs inside lines.
+            const int length = below(20) == 0 ? 3000 + below(9000) : below(3) == 0 ? 0 : below(40);
+            for (int i = 0; i < length; ++i) {
+                const int pick = below(60);
+                all += pick == 0 ? '\r' : pick == 1 ? '\n' : "iWab._ Z"[pick % 8];
+            }
+            all += "\r\n";
+        }
+        all.resize(all.size() - static_cast<std::size_t>(below(3)));
+
+        ReportText text;
+        ReportLayout layout(text, advance, isWord);
+        for (std::size_t at = 0; at < all.size();) {
+            const std::size_t piece = std::min(all.size() - at, std::size_t(1) + below(9000));
+            text.append(std::string_view(all).substr(at, piece));
+            layout.extend();
+            at += piece;
+        }
+
+        std::vector<Offset> starts{0};
+        for (std::size_t i = 0; i + 1 < all.size(); ++i) {
+            if (all[i] == '\r' && all[i + 1] == '\n') {
+                starts.push_back(static_cast<Offset>(i + 2));
+            }
+        }
+        ASSERT_EQ(layout.lineCount(), static_cast<Offset>(starts.size()));
+        std::int64_t widest = 0;
+        Offset line = 0;
+        std::int64_t x = 0;
+        for (Offset offset = 0; offset <= layout.size(); ++offset) {
+            if (line + 1 < static_cast<Offset>(starts.size()) && offset == starts[line + 1]) {
+                ++line;
+                x = 0;
+            }
+            ASSERT_EQ(layout.lineOf(offset), line) << round << " " << offset;
+            const Offset end = line + 1 < static_cast<Offset>(starts.size()) ? starts[line + 1] - 2
+                                                                             : layout.size();
+            if (offset == starts[line]) {
+                ASSERT_EQ(layout.lineStart(line), offset) << round << " " << line;
+                ASSERT_EQ(layout.lineEnd(line), end) << round << " " << line;
+            }
+            if (offset <= end) {
+                if (offset % 61 == 0 || offset == end) {
+                    ASSERT_EQ(layout.xInLine(line, offset), x) << round << " " << offset;
+                    ASSERT_EQ(layout.offsetAt(line, x, false), offset) << round << " " << offset;
+                }
+                if (offset < end) {
+                    x += advance(static_cast<unsigned char>(all[offset]));
+                }
+                widest = std::max(widest, x);
+            }
+        }
+        EXPECT_EQ(layout.maxLineWidth(), widest) << round;
+    }
 }
 
 }  // namespace

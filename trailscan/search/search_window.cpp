@@ -86,6 +86,9 @@ QLineEdit* makePanelBox(QWidget* parent, const char* name, const QString& text,
 }
 
 // The names of the two panel labels whose text the open flow sets.
+// The room of each buffer that carries a whole-log search's results to the report box.
+constexpr std::size_t kBatchRoom = std::size_t{4} << 20;
+
 constexpr QLatin1String kLogKindName("Log kind");
 constexpr QLatin1String kLogDateName("Log date");
 
@@ -546,12 +549,21 @@ void SearchWindow::searchWholeLog() {
     job.total = QFileInfo(fileName_).size();
     job.done = &control.bytesDone;
     job.cancel = &control.cancel;
+    // A buffer that fills up is handed over at once rather than at the next tick, so results
+    // never pile up beside the report: two buffers of a fixed room serve the whole search.
+    found_.reserve(kBatchRoom);
+    shown_.reserve(kBatchRoom);
     job.work = [&] {
-        outcome = search::searchWholeLog(logPath(fileName_), &fieldIndex_, query, control,
-                                         [this](std::string_view piece) {
-                                             const std::lock_guard lock(foundMutex_);
-                                             found_ += piece;
-                                         });
+        outcome = search::searchWholeLog(
+            logPath(fileName_), &fieldIndex_, query, control, [this](std::string_view piece) {
+                const std::lock_guard lock(foundMutex_);
+                found_ += piece;
+                if (found_.size() >= kBatchRoom / 2 && !batchAsked_) {
+                    batchAsked_ = true;
+                    QMetaObject::invokeMethod(
+                        this, [this] { showWholeLogResults(); }, Qt::QueuedConnection);
+                }
+            });
     };
     // A few times a second the report box takes what was found, while the search runs on.
     QTimer batches;
@@ -561,6 +573,8 @@ void SearchWindow::searchWholeLog() {
     platform_.progress.run(this, job);
     batches.stop();
     showWholeLogResults();
+    std::string().swap(found_);
+    std::string().swap(shown_);
     runningSearch_ = nullptr;
     if (outcome.end == ScanEnd::Unreadable) {
         opening_.reportFailure(fileName_, outcome.error);
@@ -568,12 +582,13 @@ void SearchWindow::searchWholeLog() {
 }
 
 void SearchWindow::showWholeLogResults() {
-    std::string batch;
     {
         const std::lock_guard lock(foundMutex_);
-        batch.swap(found_);
+        shown_.swap(found_);
+        batchAsked_ = false;
     }
-    Text3->appendBytes(batch);
+    Text3->appendBytes(shown_);
+    shown_.clear();
 }
 
 void SearchWindow::Command1_Click(int index) {

@@ -115,8 +115,12 @@ class SearchWindow final : public QDialog {
     log::FieldIndex fieldIndex_;
     QAction* wholeLogAction_ = nullptr;
     ScanControl* runningSearch_ = nullptr;
+    // Results of a running search reach the report box through two buffers that take turns:
+    // the search fills found_ while the box takes shown_.
     std::mutex foundMutex_;
-    std::string found_;  // results of the running search not yet in the report box
+    std::string found_;
+    std::string shown_;
+    bool batchAsked_ = false;  // found_ is full enough and the window was asked to take it
 };
 
 }  // namespace trailscan::search
