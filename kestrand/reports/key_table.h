@@ -100,7 +100,8 @@ class KeyTable {
                 const auto id = static_cast<std::uint32_t>(keys_.size());
                 const std::string_view stored = arena_.store(text);
                 keys_.push_back(stored);
-                slot = Slot{stored.data(), static_cast<std::uint32_t>(text.size()), tag, id};
+                slot = Slot{stored.data(), static_cast<std::uint32_t>(text.size()), tag, id,
+                            static_cast<std::uint32_t>(h)};
                 if (keys_.size() * 2 > slots_.size()) {
                     grow();
                 }
@@ -132,6 +133,8 @@ class KeyTable {
             }
         }
     }
+    // Starts loading the slot where a key of this hash is looked up first.
+    void prefetch(std::uint64_t h) const { __builtin_prefetch(&slots_[h & (slots_.size() - 1)]); }
     std::size_t size() const { return keys_.size(); }
     std::string_view key(std::uint32_t id) const { return keys_[id]; }
 
@@ -141,6 +144,7 @@ class KeyTable {
         std::uint32_t size = 0;
         std::uint32_t tag = 0;
         std::uint32_t id = 0;
+        std::uint32_t low = 0;  // the hash's low half: growing never reads the keys again
     };
     void grow() {
         std::vector<Slot> old(slots_.size() * 2);
@@ -150,8 +154,7 @@ class KeyTable {
             if (slot.tag == 0) {
                 continue;
             }
-            const std::uint64_t h = hashBytes(std::string_view(slot.bytes, slot.size));
-            std::size_t i = h & mask;
+            std::size_t i = slot.low & mask;
             while (slots_[i].tag != 0) {
                 i = (i + 1) & mask;
             }

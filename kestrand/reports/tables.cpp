@@ -89,17 +89,57 @@ bool isPageView(std::string_view mime, std::string_view uri) {
     return true;
 }
 
-void SharedPages::count(std::string_view page) {
-    const std::uint64_t h = hashBytes(page);
-    // The shard from the top bits, the slot from the bottom ones.
-    Shard& shard = shards_[h >> 58];
-    const std::lock_guard lock(shard.mutex);
-    bool isNew = false;
-    const std::uint32_t id = shard.keys.intern(page, h, isNew);
-    if (isNew) {
-        shard.views.push_back(0);
+void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scratch) {
+    // Grouped by shard (the hash's top bits; the slot comes from the bottom ones).
+    std::array<std::uint32_t, kShards + 1> starts{};
+    for (const Pending& p : pending) {
+        ++starts[(p.hash >> 58) + 1];
     }
-    ++shard.views[id];
+    for (std::size_t s = 0; s < kShards; ++s) {
+        starts[s + 1] += starts[s];
+    }
+    scratch.resize(pending.size());
+    std::array<std::uint32_t, kShards> next{};
+    std::copy(starts.begin(), starts.end() - 1, next.begin());
+    for (const Pending& p : pending) {
+        scratch[next[p.hash >> 58]++] = p;
+    }
+    const auto countShard = [&](std::size_t s, Shard& shard) {
+        constexpr std::uint32_t kAhead = 8;
+        const std::uint32_t end = starts[s + 1];
+        for (std::uint32_t i = starts[s]; i < end; ++i) {
+            if (i + kAhead < end) {
+                shard.keys.prefetch(scratch[i + kAhead].hash);
+            }
+            bool isNew = false;
+            const std::uint32_t id = shard.keys.intern(scratch[i].page, scratch[i].hash, isNew);
+            if (isNew) {
+                shard.views.push_back(0);
+            }
+            ++shard.views[id];
+        }
+    };
+    // A shard another worker holds is done after the others.
+    std::array<bool, kShards> busy{};
+    for (std::size_t s = 0; s < kShards; ++s) {
+        if (starts[s] == starts[s + 1]) {
+            continue;
+        }
+        Shard& shard = shards_[s];
+        std::unique_lock lock(shard.mutex, std::try_to_lock);
+        if (!lock.owns_lock()) {
+            busy[s] = true;
+            continue;
+        }
+        countShard(s, shard);
+    }
+    for (std::size_t s = 0; s < kShards; ++s) {
+        if (busy[s]) {
+            const std::lock_guard lock(shards_[s].mutex);
+            countShard(s, shards_[s]);
+        }
+    }
+    pending.clear();
 }
 
 std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t limit) const {
@@ -276,21 +316,18 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const std::uint32_t addressIndex = addressId(request.address);
     AddressStats& address = addresses_[addressIndex];
-    const std::uint64_t agentHash = hashBytes(request.agent);
+    // A repeat is found by comparing the bytes: cheaper than hashing a long agent.
     std::uint32_t agent = KeyTable::kMissing;
-    for (std::size_t i = 0; i < address.recentAgents.size(); ++i) {
-        const std::uint32_t recent = address.recentAgents[i];
-        if (recent != KeyTable::kMissing && address.recentAgentHashes[i] == agentHash &&
-            agentKeys_.key(recent) == request.agent) {
+    for (const std::uint32_t recent : address.recentAgents) {
+        if (recent != KeyTable::kMissing && agentKeys_.key(recent) == request.agent) {
             agent = recent;
             break;
         }
     }
     const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
-        agent = agentId(request.agent, agentHash);
+        agent = agentId(request.agent, hashBytes(request.agent));
         address.recentAgents[address.nextRecentAgent] = agent;
-        address.recentAgentHashes[address.nextRecentAgent] = agentHash;
         address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
     }
     if (agents_[agent].proxy) {
@@ -330,7 +367,8 @@ Tables::Outcome Tables::add(const Request& request) {
         }
         ++systemRequests_[rows.system];
         ++browserRequests_[rows.browser];
-        if (!sameAgent) {
+        if (!sameAgent && rows.lastAddress != addressIndex) {
+            agents_[agent].lastAddress = addressIndex;
             systemAddresses_.insert(pairKey(rows.system, addressIndex));
             browserAddresses_.insert(pairKey(rows.browser, addressIndex));
         }
@@ -358,33 +396,31 @@ Tables::Outcome Tables::add(const Request& request) {
         lowerHost_ = lowerAscii(hostText);
         hostText = lowerHost_;
     }
-    const std::uint64_t hostHash = hashBytes(hostText);
     std::uint32_t hostIndex = KeyTable::kMissing;
-    for (std::size_t i = 0; i < address.recentHosts.size(); ++i) {
-        const std::uint32_t recent = address.recentHosts[i];
-        if (recent != KeyTable::kMissing && address.recentHostHashes[i] == hostHash &&
-            hostKeys_.key(recent) == hostText) {
+    for (const std::uint32_t recent : address.recentHosts) {
+        if (recent != KeyTable::kMissing && hostKeys_.key(recent) == hostText) {
             hostIndex = recent;
             break;
         }
     }
     const bool sameHost = hostIndex != KeyTable::kMissing;
     if (!sameHost) {
-        hostIndex = hostId(hostText, hostHash);
+        hostIndex = hostId(hostText, hashBytes(hostText));
         address.recentHosts[address.nextRecentHost] = hostIndex;
-        address.recentHostHashes[address.nextRecentHost] = hostHash;
         address.nextRecentHost = (address.nextRecentHost + 1) % address.recentHosts.size();
     }
     HostStats& host = hosts_[hostIndex];
     if (wantPages_) {
         ++host.requests;
         host.bytes += bytes;
-        if (!sameHost) {
+        if (!sameHost && host.lastAddress != addressIndex) {
+            host.lastAddress = addressIndex;
             hostAddresses_.insert(pairKey(hostIndex, addressIndex));
         }
         if (isPageView(request.mime, request.uri)) {
             ++host.pages;
-            shared_.pages.count(withoutQuery(request.uri));
+            const std::string_view page = withoutQuery(request.uri);
+            pendingPages_.push_back(SharedPages::Pending{hashBytes(page), page});
         }
     }
     if (wantCountry_) {
@@ -425,6 +461,12 @@ Tables::Outcome Tables::add(const Request& request) {
         }
     }
     return Outcome::Counted;
+}
+
+void Tables::flush() {
+    if (!pendingPages_.empty()) {
+        shared_.pages.count(pendingPages_, pageScratch_);
+    }
 }
 
 void Tables::absorb(Tables& other) {

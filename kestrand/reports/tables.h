@@ -23,7 +23,12 @@ class CountryDatabase;
 // copy per worker would double the memory. Sharded by hash, so workers rarely wait.
 class SharedPages {
   public:
-    void count(std::string_view page);
+    struct Pending {
+        std::uint64_t hash = 0;
+        std::string_view page;
+    };
+    // Counts a worker's batch of pages, taking each shard's lock once; empties it.
+    void count(std::vector<Pending>& pending, std::vector<Pending>& scratch);
     // The most viewed, most first, ties by page.
     std::vector<std::pair<std::string, std::uint64_t>> top(std::size_t limit) const;
 
@@ -77,14 +82,11 @@ struct AddressStats {
     // them, and a repeat needs no lookup and adds no new pair.
     std::array<std::uint32_t, 4> recentAgents{KeyTable::kMissing, KeyTable::kMissing,
                                               KeyTable::kMissing, KeyTable::kMissing};
-    std::array<std::uint64_t, 4> recentAgentHashes{};  // their hashBytes: long agents often
-                                                       // differ only near their end
     std::uint32_t nextRecentAgent = 0;
     std::uint32_t lastUser = 0;  // index into users
     // The last few hosts it went to: a user moves between a page's site and its servers.
     std::array<std::uint32_t, 4> recentHosts{KeyTable::kMissing, KeyTable::kMissing,
                                              KeyTable::kMissing, KeyTable::kMissing};
-    std::array<std::uint64_t, 4> recentHostHashes{};
     std::uint32_t nextRecentHost = 0;
 };
 
@@ -95,12 +97,14 @@ struct HostStats {
     int engine = -1;
     bool homeDomain = false;
     std::uint32_t lastDestination = KeyTable::kMissing;  // a host mostly keeps its address
+    std::uint32_t lastAddress = KeyTable::kMissing;      // its (host, address) pair is counted
 };
 
 struct AgentStats {
     bool proxy = false;
     std::uint32_t system = 0;
     std::uint32_t browser = 0;
+    std::uint32_t lastAddress = KeyTable::kMissing;  // its system and browser pairs are counted
 };
 
 class Tables {
@@ -110,6 +114,8 @@ class Tables {
     // Counts one request; false when it is the proxy's own (not counted).
     enum class Outcome { Counted, Proxy, Filtered };
     Outcome add(const Request& request);
+    // Counts the pages that add() kept back; the lines they came from must still be valid.
+    void flush();
     // Moves everything of other into this.
     void absorb(Tables& other);
     // The finished reports (everything but the files).
@@ -167,6 +173,8 @@ class Tables {
     KeyTable phraseKeys_;
     std::vector<std::uint64_t> phraseSearches_;
     std::string lowerHost_;
+    std::vector<SharedPages::Pending> pendingPages_;
+    std::vector<SharedPages::Pending> pageScratch_;
 };
 
 // Bytes as logged: digits, "-" (or anything else) as 0.
