@@ -316,10 +316,13 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const std::uint32_t addressIndex = addressId(request.address);
     AddressStats& address = addresses_[addressIndex];
-    // A repeat is found by comparing the bytes: cheaper than hashing a long agent.
+    // A repeat is found by its fingerprint and bytes: cheaper than hashing a long agent.
+    const std::uint64_t agentPrint = fingerprint(request.agent);
     std::uint32_t agent = KeyTable::kMissing;
-    for (const std::uint32_t recent : address.recentAgents) {
-        if (recent != KeyTable::kMissing && agentKeys_.key(recent) == request.agent) {
+    for (std::size_t i = 0; i < address.recentAgents.size(); ++i) {
+        const std::uint32_t recent = address.recentAgents[i];
+        if (recent != KeyTable::kMissing && address.recentAgentPrints[i] == agentPrint &&
+            agentKeys_.key(recent) == request.agent) {
             agent = recent;
             break;
         }
@@ -328,6 +331,7 @@ Tables::Outcome Tables::add(const Request& request) {
     if (!sameAgent) {
         agent = agentId(request.agent, hashBytes(request.agent));
         address.recentAgents[address.nextRecentAgent] = agent;
+        address.recentAgentPrints[address.nextRecentAgent] = agentPrint;
         address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
     }
     if (agents_[agent].proxy) {
@@ -396,9 +400,12 @@ Tables::Outcome Tables::add(const Request& request) {
         lowerHost_ = lowerAscii(hostText);
         hostText = lowerHost_;
     }
+    const std::uint64_t hostPrint = fingerprint(hostText);
     std::uint32_t hostIndex = KeyTable::kMissing;
-    for (const std::uint32_t recent : address.recentHosts) {
-        if (recent != KeyTable::kMissing && hostKeys_.key(recent) == hostText) {
+    for (std::size_t i = 0; i < address.recentHosts.size(); ++i) {
+        const std::uint32_t recent = address.recentHosts[i];
+        if (recent != KeyTable::kMissing && address.recentHostPrints[i] == hostPrint &&
+            hostKeys_.key(recent) == hostText) {
             hostIndex = recent;
             break;
         }
@@ -407,6 +414,7 @@ Tables::Outcome Tables::add(const Request& request) {
     if (!sameHost) {
         hostIndex = hostId(hostText, hashBytes(hostText));
         address.recentHosts[address.nextRecentHost] = hostIndex;
+        address.recentHostPrints[address.nextRecentHost] = hostPrint;
         address.nextRecentHost = (address.nextRecentHost + 1) % address.recentHosts.size();
     }
     HostStats& host = hosts_[hostIndex];
@@ -415,7 +423,7 @@ Tables::Outcome Tables::add(const Request& request) {
         host.bytes += bytes;
         if (!sameHost && host.lastAddress != addressIndex) {
             host.lastAddress = addressIndex;
-            hostAddresses_.insert(pairKey(hostIndex, addressIndex));
+            pendingHostAddresses_.push_back(pairKey(hostIndex, addressIndex));
         }
         if (isPageView(request.mime, request.uri)) {
             ++host.pages;
@@ -467,6 +475,8 @@ void Tables::flush() {
     if (!pendingPages_.empty()) {
         shared_.pages.count(pendingPages_, pageScratch_);
     }
+    hostAddresses_.insertAll(pendingHostAddresses_);
+    pendingHostAddresses_.clear();
 }
 
 void Tables::absorb(Tables& other) {

@@ -82,11 +82,13 @@ struct AddressStats {
     // them, and a repeat needs no lookup and adds no new pair.
     std::array<std::uint32_t, 4> recentAgents{KeyTable::kMissing, KeyTable::kMissing,
                                               KeyTable::kMissing, KeyTable::kMissing};
+    std::array<std::uint64_t, 4> recentAgentPrints{};  // their fingerprints
     std::uint32_t nextRecentAgent = 0;
     std::uint32_t lastUser = 0;  // index into users
     // The last few hosts it went to: a user moves between a page's site and its servers.
     std::array<std::uint32_t, 4> recentHosts{KeyTable::kMissing, KeyTable::kMissing,
                                              KeyTable::kMissing, KeyTable::kMissing};
+    std::array<std::uint64_t, 4> recentHostPrints{};
     std::uint32_t nextRecentHost = 0;
 };
 
@@ -114,7 +116,7 @@ class Tables {
     // Counts one request; false when it is the proxy's own (not counted).
     enum class Outcome { Counted, Proxy, Filtered };
     Outcome add(const Request& request);
-    // Counts the pages that add() kept back; the lines they came from must still be valid.
+    // Counts what add() kept back for a batch; the lines it points into must still be valid.
     void flush();
     // Moves everything of other into this.
     void absorb(Tables& other);
@@ -175,6 +177,7 @@ class Tables {
     std::string lowerHost_;
     std::vector<SharedPages::Pending> pendingPages_;
     std::vector<SharedPages::Pending> pageScratch_;
+    std::vector<std::uint64_t> pendingHostAddresses_;  // for hostAddresses_, in batches
 };
 
 // Bytes as logged: digits, "-" (or anything else) as 0.
