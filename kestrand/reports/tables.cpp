@@ -314,6 +314,24 @@ Tables::Outcome Tables::add(const Request& request) {
         (!options_.onlyAddress.empty() && request.address != options_.onlyAddress)) {
         return Outcome::Filtered;
     }
+    // The host's slot starts loading now, to be there when the host is looked up below.
+    std::string_view hostText;
+    std::uint64_t hostHash = 0;
+    if (wantHosts_) {
+        hostText = request.host;
+        if (isPlaceholder(hostText)) {
+            hostText = hostOfUri(request.uri);
+            if (hostText.empty()) {
+                hostText = "-";
+            }
+        }
+        if (hasUpper(hostText)) {
+            lowerHost_ = lowerAscii(hostText);
+            hostText = lowerHost_;
+        }
+        hostHash = hashBytes(hostText);
+        hostKeys_.prefetch(hostHash);
+    }
     const std::uint32_t addressIndex = addressId(request.address);
     AddressStats& address = addresses_[addressIndex];
     // A repeat is found by its fingerprint and bytes: cheaper than hashing a long agent.
@@ -389,17 +407,6 @@ Tables::Outcome Tables::add(const Request& request) {
     if (!wantHosts_) {
         return Outcome::Counted;
     }
-    std::string_view hostText = request.host;
-    if (isPlaceholder(hostText)) {
-        hostText = hostOfUri(request.uri);
-        if (hostText.empty()) {
-            hostText = "-";
-        }
-    }
-    if (hasUpper(hostText)) {
-        lowerHost_ = lowerAscii(hostText);
-        hostText = lowerHost_;
-    }
     const std::uint64_t hostPrint = fingerprint(hostText);
     std::uint32_t hostIndex = KeyTable::kMissing;
     for (std::size_t i = 0; i < address.recentHosts.size(); ++i) {
@@ -412,7 +419,7 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const bool sameHost = hostIndex != KeyTable::kMissing;
     if (!sameHost) {
-        hostIndex = hostId(hostText, hashBytes(hostText));
+        hostIndex = hostId(hostText, hostHash);
         address.recentHosts[address.nextRecentHost] = hostIndex;
         address.recentHostPrints[address.nextRecentHost] = hostPrint;
         address.nextRecentHost = (address.nextRecentHost + 1) % address.recentHosts.size();
