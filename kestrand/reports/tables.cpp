@@ -1,6 +1,7 @@
 #include "kestrand/reports/tables.h"
 
 #include <algorithm>
+#include <cstring>
 #include <tuple>
 
 #include "kestrand/reports/agents.h"
@@ -314,7 +315,13 @@ Tables::Outcome Tables::add(const Request& request) {
         (!options_.onlyAddress.empty() && request.address != options_.onlyAddress)) {
         return Outcome::Filtered;
     }
-    // The host's slot starts loading now, to be there when the host is looked up below.
+    const std::uint32_t addressIndex = addressId(request.address);
+    // The address's figures and the host's slot start loading now, to be there when they are
+    // used below.
+    const char* figures = reinterpret_cast<const char*>(&addresses_[addressIndex]);
+    for (std::size_t line = 0; line < sizeof(AddressStats); line += 64) {
+        __builtin_prefetch(figures + line);
+    }
     std::string_view hostText;
     std::uint64_t hostHash = 0;
     if (wantHosts_) {
@@ -332,7 +339,6 @@ Tables::Outcome Tables::add(const Request& request) {
         hostHash = hashBytes(hostText);
         hostKeys_.prefetch(hostHash);
     }
-    const std::uint32_t addressIndex = addressId(request.address);
     AddressStats& address = addresses_[addressIndex];
     // A repeat is found by its fingerprint and bytes: cheaper than hashing a long agent.
     const std::uint64_t agentPrint = fingerprint(request.agent);
@@ -440,19 +446,31 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     if (wantCountry_) {
         int place = kUnknown;
-        if (!isPlaceholder(request.destination)) {
+        const std::string_view target = request.destination;
+        if (isPlaceholder(target)) {
+            place = kUnknown;
+        } else if (target.size() == host.lastDestinationSize &&
+                   std::memcmp(host.lastDestinationText.data(), target.data(), target.size()) ==
+                       0) {
+            place = host.lastPlace;
+        } else {
             std::uint32_t destination = host.lastDestination;
-            if (destination == KeyTable::kMissing ||
-                destinationKeys_.key(destination) != request.destination) {
+            if (destination == KeyTable::kMissing || destinationKeys_.key(destination) != target) {
                 bool isNew = false;
-                destination = destinationKeys_.intern(request.destination, isNew);
+                destination = destinationKeys_.intern(target, isNew);
                 if (isNew) {
                     destinationPlaces_.push_back(
-                        static_cast<std::int8_t>(shared_.destinationPlace(request.destination)));
+                        static_cast<std::int8_t>(shared_.destinationPlace(target)));
                 }
                 host.lastDestination = destination;
             }
             place = destinationPlaces_[destination];
+            host.lastDestinationSize = 0;
+            if (target.size() <= host.lastDestinationText.size()) {
+                std::memcpy(host.lastDestinationText.data(), target.data(), target.size());
+                host.lastDestinationSize = static_cast<std::uint8_t>(target.size());
+                host.lastPlace = static_cast<std::int8_t>(place);
+            }
         }
         if (place == kUnknown && host.homeDomain) {
             place = kInside;

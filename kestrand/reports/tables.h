@@ -100,6 +100,10 @@ struct HostStats {
     bool homeDomain = false;
     std::uint32_t lastDestination = KeyTable::kMissing;  // a host mostly keeps its address
     std::uint32_t lastAddress = KeyTable::kMissing;      // its (host, address) pair is counted
+    // The last destination's text when short, and its place: a repeat reads no other table.
+    std::array<char, 16> lastDestinationText{};
+    std::uint8_t lastDestinationSize = 0;  // 0: none kept
+    std::int8_t lastPlace = 0;
 };
 
 struct AgentStats {
