@@ -48,6 +48,17 @@ void sortRows(std::vector<Row>& rows, Count count, bool (*less)(const Row&, cons
     });
 }
 
+// Whether bit row of bits was set, setting it; false for rows past the bits.
+bool seen(std::uint64_t& bits, std::uint32_t row) {
+    if (row >= 64) {
+        return false;
+    }
+    const std::uint64_t bit = std::uint64_t{1} << row;
+    const bool was = (bits & bit) != 0;
+    bits |= bit;
+    return was;
+}
+
 }  // namespace
 
 std::uint64_t parseBytes(std::string_view text) {
@@ -397,8 +408,12 @@ Tables::Outcome Tables::add(const Request& request) {
         ++browserRequests_[rows.browser];
         if (!sameAgent && rows.lastAddress != addressIndex) {
             agents_[agent].lastAddress = addressIndex;
-            systemAddresses_.insert(pairKey(rows.system, addressIndex));
-            browserAddresses_.insert(pairKey(rows.browser, addressIndex));
+            if (!seen(address.systemsSeen, rows.system)) {
+                systemAddresses_.insert(pairKey(rows.system, addressIndex));
+            }
+            if (!seen(address.browsersSeen, rows.browser)) {
+                browserAddresses_.insert(pairKey(rows.browser, addressIndex));
+            }
         }
     }
 

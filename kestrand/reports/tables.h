@@ -80,9 +80,13 @@ struct AddressStats {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> users;  // user id, requests
     // What this address asked with last: consecutive requests of one user mostly repeat
     // them, and a repeat needs no lookup and adds no new pair.
-    std::array<std::uint32_t, 4> recentAgents{KeyTable::kMissing, KeyTable::kMissing,
-                                              KeyTable::kMissing, KeyTable::kMissing};
-    std::array<std::uint64_t, 4> recentAgentPrints{};  // their fingerprints
+    std::array<std::uint32_t, 8> recentAgents{
+        KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing,
+        KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing};
+    std::array<std::uint64_t, 8> recentAgentPrints{};  // their fingerprints
+    // Bit r: the pair of system (browser) row r < 64 and this address is counted.
+    std::uint64_t systemsSeen = 0;
+    std::uint64_t browsersSeen = 0;
     std::uint32_t nextRecentAgent = 0;
     std::uint32_t lastUser = 0;  // index into users
     // The last few hosts it went to: a user moves between a page's site and its servers.
