@@ -253,7 +253,30 @@ Tables::Tables(SharedLookups& shared)
       homeDomain_("." + lowerAscii(options_.homeCountry)) {}
 
 std::uint32_t Tables::addressId(std::string_view address) {
-    if (lastAddress_ != KeyTable::kMissing && addressKeys_.key(lastAddress_) == address) {
+    AddressSlot* slot = nullptr;
+    if (address.size() >= 8 && address.size() <= 16) {
+        std::uint64_t head = 0;
+        std::uint64_t tail = 0;
+        std::memcpy(&head, address.data(), 8);
+        std::memcpy(&tail, address.data() + address.size() - 8, 8);
+        const std::uint64_t mixed =
+            ((head * 0x9E3779B97F4A7C15ull) ^ tail ^ address.size()) * 0xBF58476D1CE4E5B9ull;
+        if (addressSlots_.empty()) {
+            addressSlots_.resize(kAddressSlots);
+        }
+        // Two ways a set: the one used last first, the other moved behind it on a miss.
+        slot = &addressSlots_[(mixed >> kAddressShift) & ~std::uint64_t{1}];
+        for (std::size_t way = 0; way < 2; ++way) {
+            if (slot[way].id != KeyTable::kMissing && slot[way].head == head &&
+                slot[way].tail == tail && slot[way].size == address.size()) {
+                return slot[way].id;
+            }
+        }
+        slot[1] = slot[0];
+        slot->head = head;
+        slot->tail = tail;
+        slot->size = static_cast<std::uint32_t>(address.size());
+    } else if (lastAddress_ != KeyTable::kMissing && addressKeys_.key(lastAddress_) == address) {
         return lastAddress_;
     }
     bool isNew = false;
@@ -262,6 +285,9 @@ std::uint32_t Tables::addressId(std::string_view address) {
         addresses_.emplace_back();
     }
     lastAddress_ = id;
+    if (slot != nullptr) {
+        slot->id = id;
+    }
     return id;
 }
 

@@ -157,6 +157,17 @@ class Tables {
     KeyTable addressKeys_;
     std::vector<AddressStats> addresses_;
     std::uint32_t lastAddress_ = KeyTable::kMissing;
+    // Addresses of 8 to 16 bytes (IPv4 ones) by their first and last 8 bytes and size, which
+    // together are the whole text: a hit needs neither the hash nor the table. Sets of two.
+    struct AddressSlot {
+        std::uint64_t head = 0;
+        std::uint64_t tail = 0;
+        std::uint32_t size = 0;
+        std::uint32_t id = KeyTable::kMissing;
+    };
+    static constexpr std::size_t kAddressSlots = 8192;
+    static constexpr int kAddressShift = 64 - 13;  // the top bits of a product pick the set
+    std::vector<AddressSlot> addressSlots_;
     KeyTable userKeys_;
 
     KeyTable agentKeys_;
