@@ -508,11 +508,13 @@ void Run::readUnit(std::size_t index, Tables& tables) {
             discarding = true;
             pos = have;
         }
+        tables.flush();  // before the lines it points into move
         std::memmove(buffer.data(), buffer.data() + pos, have - pos);
         have -= pos;
         bufferOffset += pos;
         reportProgress(false);
     }
+    tables.flush();
     if (source->error && !out.error) {
         out.error = source->error;
     }

@@ -40,6 +40,26 @@ inline std::uint64_t hashBytes(std::string_view text) {
     return h;
 }
 
+// A summary of a text from its size and three of its 8-byte words, without a loop: texts that
+// differ mostly differ in it, so a list of candidates is checked without reading their bytes.
+inline std::uint64_t fingerprint(std::string_view text) {
+    const std::size_t n = text.size();
+    std::uint64_t head = 0;
+    std::uint64_t middle = 0;
+    std::uint64_t tail = 0;
+    if (n >= 8) {
+        std::memcpy(&head, text.data(), 8);
+        std::memcpy(&middle, text.data() + n / 2 - 4, 8);
+        std::memcpy(&tail, text.data() + n - 8, 8);
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            head = (head << 8) | static_cast<unsigned char>(text[i]);
+        }
+    }
+    return ((head * 0x9E3779B97F4A7C15ull) ^ middle) * 0xBF58476D1CE4E5B9ull ^ tail ^
+           (static_cast<std::uint64_t>(n) << 48);
+}
+
 inline std::uint64_t hashNumber(std::uint64_t x) {
     x ^= x >> 30;
     x *= 0xBF58476D1CE4E5B9ull;
@@ -100,7 +120,8 @@ class KeyTable {
                 const auto id = static_cast<std::uint32_t>(keys_.size());
                 const std::string_view stored = arena_.store(text);
                 keys_.push_back(stored);
-                slot = Slot{stored.data(), static_cast<std::uint32_t>(text.size()), tag, id};
+                slot = Slot{stored.data(), static_cast<std::uint32_t>(text.size()), tag, id,
+                            static_cast<std::uint32_t>(h)};
                 if (keys_.size() * 2 > slots_.size()) {
                     grow();
                 }
@@ -132,6 +153,8 @@ class KeyTable {
             }
         }
     }
+    // Starts loading the slot where a key of this hash is looked up first.
+    void prefetch(std::uint64_t h) const { __builtin_prefetch(&slots_[h & (slots_.size() - 1)]); }
     std::size_t size() const { return keys_.size(); }
     std::string_view key(std::uint32_t id) const { return keys_[id]; }
 
@@ -141,6 +164,7 @@ class KeyTable {
         std::uint32_t size = 0;
         std::uint32_t tag = 0;
         std::uint32_t id = 0;
+        std::uint32_t low = 0;  // the hash's low half: growing never reads the keys again
     };
     void grow() {
         std::vector<Slot> old(slots_.size() * 2);
@@ -150,8 +174,7 @@ class KeyTable {
             if (slot.tag == 0) {
                 continue;
             }
-            const std::uint64_t h = hashBytes(std::string_view(slot.bytes, slot.size));
-            std::size_t i = h & mask;
+            std::size_t i = slot.low & mask;
             while (slots_[i].tag != 0) {
                 i = (i + 1) & mask;
             }
@@ -180,6 +203,16 @@ class NumberSet {
                 }
                 return true;
             }
+        }
+    }
+    // Inserts many, loading the slots of the ones ahead while one is placed.
+    void insertAll(const std::vector<std::uint64_t>& values) {
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i + kAhead < values.size()) {
+                __builtin_prefetch(&slots_[hashNumber(values[i + kAhead]) & (slots_.size() - 1)]);
+            }
+            insert(values[i]);
         }
     }
     std::size_t size() const { return size_; }

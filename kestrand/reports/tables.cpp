@@ -1,6 +1,7 @@
 #include "kestrand/reports/tables.h"
 
 #include <algorithm>
+#include <cstring>
 #include <tuple>
 
 #include "kestrand/reports/agents.h"
@@ -47,6 +48,17 @@ void sortRows(std::vector<Row>& rows, Count count, bool (*less)(const Row&, cons
     });
 }
 
+// Whether bit row of bits was set, setting it; false for rows past the bits.
+bool seen(std::uint64_t& bits, std::uint32_t row) {
+    if (row >= 64) {
+        return false;
+    }
+    const std::uint64_t bit = std::uint64_t{1} << row;
+    const bool was = (bits & bit) != 0;
+    bits |= bit;
+    return was;
+}
+
 }  // namespace
 
 std::uint64_t parseBytes(std::string_view text) {
@@ -89,17 +101,57 @@ bool isPageView(std::string_view mime, std::string_view uri) {
     return true;
 }
 
-void SharedPages::count(std::string_view page) {
-    const std::uint64_t h = hashBytes(page);
-    // The shard from the top bits, the slot from the bottom ones.
-    Shard& shard = shards_[h >> 58];
-    const std::lock_guard lock(shard.mutex);
-    bool isNew = false;
-    const std::uint32_t id = shard.keys.intern(page, h, isNew);
-    if (isNew) {
-        shard.views.push_back(0);
+void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scratch) {
+    // Grouped by shard (the hash's top bits; the slot comes from the bottom ones).
+    std::array<std::uint32_t, kShards + 1> starts{};
+    for (const Pending& p : pending) {
+        ++starts[(p.hash >> 58) + 1];
     }
-    ++shard.views[id];
+    for (std::size_t s = 0; s < kShards; ++s) {
+        starts[s + 1] += starts[s];
+    }
+    scratch.resize(pending.size());
+    std::array<std::uint32_t, kShards> next{};
+    std::copy(starts.begin(), starts.end() - 1, next.begin());
+    for (const Pending& p : pending) {
+        scratch[next[p.hash >> 58]++] = p;
+    }
+    const auto countShard = [&](std::size_t s, Shard& shard) {
+        constexpr std::uint32_t kAhead = 8;
+        const std::uint32_t end = starts[s + 1];
+        for (std::uint32_t i = starts[s]; i < end; ++i) {
+            if (i + kAhead < end) {
+                shard.keys.prefetch(scratch[i + kAhead].hash);
+            }
+            bool isNew = false;
+            const std::uint32_t id = shard.keys.intern(scratch[i].page, scratch[i].hash, isNew);
+            if (isNew) {
+                shard.views.push_back(0);
+            }
+            ++shard.views[id];
+        }
+    };
+    // A shard another worker holds is done after the others.
+    std::array<bool, kShards> busy{};
+    for (std::size_t s = 0; s < kShards; ++s) {
+        if (starts[s] == starts[s + 1]) {
+            continue;
+        }
+        Shard& shard = shards_[s];
+        std::unique_lock lock(shard.mutex, std::try_to_lock);
+        if (!lock.owns_lock()) {
+            busy[s] = true;
+            continue;
+        }
+        countShard(s, shard);
+    }
+    for (std::size_t s = 0; s < kShards; ++s) {
+        if (busy[s]) {
+            const std::lock_guard lock(shards_[s].mutex);
+            countShard(s, shards_[s]);
+        }
+    }
+    pending.clear();
 }
 
 std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t limit) const {
@@ -201,7 +253,30 @@ Tables::Tables(SharedLookups& shared)
       homeDomain_("." + lowerAscii(options_.homeCountry)) {}
 
 std::uint32_t Tables::addressId(std::string_view address) {
-    if (lastAddress_ != KeyTable::kMissing && addressKeys_.key(lastAddress_) == address) {
+    AddressSlot* slot = nullptr;
+    if (address.size() >= 8 && address.size() <= 16) {
+        std::uint64_t head = 0;
+        std::uint64_t tail = 0;
+        std::memcpy(&head, address.data(), 8);
+        std::memcpy(&tail, address.data() + address.size() - 8, 8);
+        const std::uint64_t mixed =
+            ((head * 0x9E3779B97F4A7C15ull) ^ tail ^ address.size()) * 0xBF58476D1CE4E5B9ull;
+        if (addressSlots_.empty()) {
+            addressSlots_.resize(kAddressSlots);
+        }
+        // Two ways a set: the one used last first, the other moved behind it on a miss.
+        slot = &addressSlots_[(mixed >> kAddressShift) & ~std::uint64_t{1}];
+        for (std::size_t way = 0; way < 2; ++way) {
+            if (slot[way].id != KeyTable::kMissing && slot[way].head == head &&
+                slot[way].tail == tail && slot[way].size == address.size()) {
+                return slot[way].id;
+            }
+        }
+        slot[1] = slot[0];
+        slot->head = head;
+        slot->tail = tail;
+        slot->size = static_cast<std::uint32_t>(address.size());
+    } else if (lastAddress_ != KeyTable::kMissing && addressKeys_.key(lastAddress_) == address) {
         return lastAddress_;
     }
     bool isNew = false;
@@ -210,6 +285,9 @@ std::uint32_t Tables::addressId(std::string_view address) {
         addresses_.emplace_back();
     }
     lastAddress_ = id;
+    if (slot != nullptr) {
+        slot->id = id;
+    }
     return id;
 }
 
@@ -275,12 +353,36 @@ Tables::Outcome Tables::add(const Request& request) {
         return Outcome::Filtered;
     }
     const std::uint32_t addressIndex = addressId(request.address);
+    // The address's figures and the host's slot start loading now, to be there when they are
+    // used below.
+    const char* figures = reinterpret_cast<const char*>(&addresses_[addressIndex]);
+    for (std::size_t line = 0; line < sizeof(AddressStats); line += 64) {
+        __builtin_prefetch(figures + line);
+    }
+    std::string_view hostText;
+    std::uint64_t hostHash = 0;
+    if (wantHosts_) {
+        hostText = request.host;
+        if (isPlaceholder(hostText)) {
+            hostText = hostOfUri(request.uri);
+            if (hostText.empty()) {
+                hostText = "-";
+            }
+        }
+        if (hasUpper(hostText)) {
+            lowerHost_ = lowerAscii(hostText);
+            hostText = lowerHost_;
+        }
+        hostHash = hashBytes(hostText);
+        hostKeys_.prefetch(hostHash);
+    }
     AddressStats& address = addresses_[addressIndex];
-    const std::uint64_t agentHash = hashBytes(request.agent);
+    // A repeat is found by its fingerprint and bytes: cheaper than hashing a long agent.
+    const std::uint64_t agentPrint = fingerprint(request.agent);
     std::uint32_t agent = KeyTable::kMissing;
     for (std::size_t i = 0; i < address.recentAgents.size(); ++i) {
         const std::uint32_t recent = address.recentAgents[i];
-        if (recent != KeyTable::kMissing && address.recentAgentHashes[i] == agentHash &&
+        if (recent != KeyTable::kMissing && address.recentAgentPrints[i] == agentPrint &&
             agentKeys_.key(recent) == request.agent) {
             agent = recent;
             break;
@@ -288,9 +390,9 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
-        agent = agentId(request.agent, agentHash);
+        agent = agentId(request.agent, hashBytes(request.agent));
         address.recentAgents[address.nextRecentAgent] = agent;
-        address.recentAgentHashes[address.nextRecentAgent] = agentHash;
+        address.recentAgentPrints[address.nextRecentAgent] = agentPrint;
         address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
     }
     if (agents_[agent].proxy) {
@@ -330,9 +432,14 @@ Tables::Outcome Tables::add(const Request& request) {
         }
         ++systemRequests_[rows.system];
         ++browserRequests_[rows.browser];
-        if (!sameAgent) {
-            systemAddresses_.insert(pairKey(rows.system, addressIndex));
-            browserAddresses_.insert(pairKey(rows.browser, addressIndex));
+        if (!sameAgent && rows.lastAddress != addressIndex) {
+            agents_[agent].lastAddress = addressIndex;
+            if (!seen(address.systemsSeen, rows.system)) {
+                systemAddresses_.insert(pairKey(rows.system, addressIndex));
+            }
+            if (!seen(address.browsersSeen, rows.browser)) {
+                browserAddresses_.insert(pairKey(rows.browser, addressIndex));
+            }
         }
     }
 
@@ -347,22 +454,11 @@ Tables::Outcome Tables::add(const Request& request) {
     if (!wantHosts_) {
         return Outcome::Counted;
     }
-    std::string_view hostText = request.host;
-    if (isPlaceholder(hostText)) {
-        hostText = hostOfUri(request.uri);
-        if (hostText.empty()) {
-            hostText = "-";
-        }
-    }
-    if (hasUpper(hostText)) {
-        lowerHost_ = lowerAscii(hostText);
-        hostText = lowerHost_;
-    }
-    const std::uint64_t hostHash = hashBytes(hostText);
+    const std::uint64_t hostPrint = fingerprint(hostText);
     std::uint32_t hostIndex = KeyTable::kMissing;
     for (std::size_t i = 0; i < address.recentHosts.size(); ++i) {
         const std::uint32_t recent = address.recentHosts[i];
-        if (recent != KeyTable::kMissing && address.recentHostHashes[i] == hostHash &&
+        if (recent != KeyTable::kMissing && address.recentHostPrints[i] == hostPrint &&
             hostKeys_.key(recent) == hostText) {
             hostIndex = recent;
             break;
@@ -372,36 +468,50 @@ Tables::Outcome Tables::add(const Request& request) {
     if (!sameHost) {
         hostIndex = hostId(hostText, hostHash);
         address.recentHosts[address.nextRecentHost] = hostIndex;
-        address.recentHostHashes[address.nextRecentHost] = hostHash;
+        address.recentHostPrints[address.nextRecentHost] = hostPrint;
         address.nextRecentHost = (address.nextRecentHost + 1) % address.recentHosts.size();
     }
     HostStats& host = hosts_[hostIndex];
     if (wantPages_) {
         ++host.requests;
         host.bytes += bytes;
-        if (!sameHost) {
-            hostAddresses_.insert(pairKey(hostIndex, addressIndex));
+        if (!sameHost && host.lastAddress != addressIndex) {
+            host.lastAddress = addressIndex;
+            pendingHostAddresses_.push_back(pairKey(hostIndex, addressIndex));
         }
         if (isPageView(request.mime, request.uri)) {
             ++host.pages;
-            shared_.pages.count(withoutQuery(request.uri));
+            const std::string_view page = withoutQuery(request.uri);
+            pendingPages_.push_back(SharedPages::Pending{hashBytes(page), page});
         }
     }
     if (wantCountry_) {
         int place = kUnknown;
-        if (!isPlaceholder(request.destination)) {
+        const std::string_view target = request.destination;
+        if (isPlaceholder(target)) {
+            place = kUnknown;
+        } else if (target.size() == host.lastDestinationSize &&
+                   std::memcmp(host.lastDestinationText.data(), target.data(), target.size()) ==
+                       0) {
+            place = host.lastPlace;
+        } else {
             std::uint32_t destination = host.lastDestination;
-            if (destination == KeyTable::kMissing ||
-                destinationKeys_.key(destination) != request.destination) {
+            if (destination == KeyTable::kMissing || destinationKeys_.key(destination) != target) {
                 bool isNew = false;
-                destination = destinationKeys_.intern(request.destination, isNew);
+                destination = destinationKeys_.intern(target, isNew);
                 if (isNew) {
                     destinationPlaces_.push_back(
-                        static_cast<std::int8_t>(shared_.destinationPlace(request.destination)));
+                        static_cast<std::int8_t>(shared_.destinationPlace(target)));
                 }
                 host.lastDestination = destination;
             }
             place = destinationPlaces_[destination];
+            host.lastDestinationSize = 0;
+            if (target.size() <= host.lastDestinationText.size()) {
+                std::memcpy(host.lastDestinationText.data(), target.data(), target.size());
+                host.lastDestinationSize = static_cast<std::uint8_t>(target.size());
+                host.lastPlace = static_cast<std::int8_t>(place);
+            }
         }
         if (place == kUnknown && host.homeDomain) {
             place = kInside;
@@ -425,6 +535,14 @@ Tables::Outcome Tables::add(const Request& request) {
         }
     }
     return Outcome::Counted;
+}
+
+void Tables::flush() {
+    if (!pendingPages_.empty()) {
+        shared_.pages.count(pendingPages_, pageScratch_);
+    }
+    hostAddresses_.insertAll(pendingHostAddresses_);
+    pendingHostAddresses_.clear();
 }
 
 void Tables::absorb(Tables& other) {

@@ -23,7 +23,12 @@ class CountryDatabase;
 // copy per worker would double the memory. Sharded by hash, so workers rarely wait.
 class SharedPages {
   public:
-    void count(std::string_view page);
+    struct Pending {
+        std::uint64_t hash = 0;
+        std::string_view page;
+    };
+    // Counts a worker's batch of pages, taking each shard's lock once; empties it.
+    void count(std::vector<Pending>& pending, std::vector<Pending>& scratch);
     // The most viewed, most first, ties by page.
     std::vector<std::pair<std::string, std::uint64_t>> top(std::size_t limit) const;
 
@@ -75,16 +80,19 @@ struct AddressStats {
     std::vector<std::pair<std::uint32_t, std::uint64_t>> users;  // user id, requests
     // What this address asked with last: consecutive requests of one user mostly repeat
     // them, and a repeat needs no lookup and adds no new pair.
-    std::array<std::uint32_t, 4> recentAgents{KeyTable::kMissing, KeyTable::kMissing,
-                                              KeyTable::kMissing, KeyTable::kMissing};
-    std::array<std::uint64_t, 4> recentAgentHashes{};  // their hashBytes: long agents often
-                                                       // differ only near their end
+    std::array<std::uint32_t, 8> recentAgents{
+        KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing,
+        KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing};
+    std::array<std::uint64_t, 8> recentAgentPrints{};  // their fingerprints
+    // Bit r: the pair of system (browser) row r < 64 and this address is counted.
+    std::uint64_t systemsSeen = 0;
+    std::uint64_t browsersSeen = 0;
     std::uint32_t nextRecentAgent = 0;
     std::uint32_t lastUser = 0;  // index into users
     // The last few hosts it went to: a user moves between a page's site and its servers.
     std::array<std::uint32_t, 4> recentHosts{KeyTable::kMissing, KeyTable::kMissing,
                                              KeyTable::kMissing, KeyTable::kMissing};
-    std::array<std::uint64_t, 4> recentHostHashes{};
+    std::array<std::uint64_t, 4> recentHostPrints{};
     std::uint32_t nextRecentHost = 0;
 };
 
@@ -95,12 +103,18 @@ struct HostStats {
     int engine = -1;
     bool homeDomain = false;
     std::uint32_t lastDestination = KeyTable::kMissing;  // a host mostly keeps its address
+    std::uint32_t lastAddress = KeyTable::kMissing;      // its (host, address) pair is counted
+    // The last destination's text when short, and its place: a repeat reads no other table.
+    std::array<char, 16> lastDestinationText{};
+    std::uint8_t lastDestinationSize = 0;  // 0: none kept
+    std::int8_t lastPlace = 0;
 };
 
 struct AgentStats {
     bool proxy = false;
     std::uint32_t system = 0;
     std::uint32_t browser = 0;
+    std::uint32_t lastAddress = KeyTable::kMissing;  // its system and browser pairs are counted
 };
 
 class Tables {
@@ -110,6 +124,8 @@ class Tables {
     // Counts one request; false when it is the proxy's own (not counted).
     enum class Outcome { Counted, Proxy, Filtered };
     Outcome add(const Request& request);
+    // Counts what add() kept back for a batch; the lines it points into must still be valid.
+    void flush();
     // Moves everything of other into this.
     void absorb(Tables& other);
     // The finished reports (everything but the files).
@@ -141,6 +157,17 @@ class Tables {
     KeyTable addressKeys_;
     std::vector<AddressStats> addresses_;
     std::uint32_t lastAddress_ = KeyTable::kMissing;
+    // Addresses of 8 to 16 bytes (IPv4 ones) by their first and last 8 bytes and size, which
+    // together are the whole text: a hit needs neither the hash nor the table. Sets of two.
+    struct AddressSlot {
+        std::uint64_t head = 0;
+        std::uint64_t tail = 0;
+        std::uint32_t size = 0;
+        std::uint32_t id = KeyTable::kMissing;
+    };
+    static constexpr std::size_t kAddressSlots = 8192;
+    static constexpr int kAddressShift = 64 - 13;  // the top bits of a product pick the set
+    std::vector<AddressSlot> addressSlots_;
     KeyTable userKeys_;
 
     KeyTable agentKeys_;
@@ -167,6 +194,9 @@ class Tables {
     KeyTable phraseKeys_;
     std::vector<std::uint64_t> phraseSearches_;
     std::string lowerHost_;
+    std::vector<SharedPages::Pending> pendingPages_;
+    std::vector<SharedPages::Pending> pageScratch_;
+    std::vector<std::uint64_t> pendingHostAddresses_;  // for hostAddresses_, in batches
 };
 
 // Bytes as logged: digits, "-" (or anything else) as 0.
