@@ -77,6 +77,8 @@ std::vector<std::string> makeAgents() {
                              std::to_string(major) + ".0");
         }
     }
+    // Long agents are split over lines on purpose.
+    // NOLINTBEGIN(bugprone-suspicious-missing-comma)
     for (const char* old :
          {"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1)",
           "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)",
@@ -91,6 +93,7 @@ std::vector<std::string> makeAgents() {
           "Microsoft-CryptoAPI/10.0", "Windows-Update-Agent/10.0.10011.16384"}) {
         agents.emplace_back(old);
     }
+    // NOLINTEND(bugprone-suspicious-missing-comma)
     return agents;
 }
 

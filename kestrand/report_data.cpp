@@ -59,7 +59,7 @@ ReportTable objectTable(const QString& name, const QString& title, const QJsonAr
         table.columns.push_back(column);
     }
     table.rows.reserve(static_cast<std::size_t>(list.size()));
-    for (const QJsonValue& item : list) {
+    for (const QJsonValue item : list) {
         const QJsonObject object = item.toObject();
         std::vector<ReportCell> row;
         row.reserve(columns.size());
@@ -104,10 +104,10 @@ ReportSection addressesSection(const QJsonObject& root) {
         {}};
     const QJsonArray list = root.value(QStringLiteral("addresses")).toArray();
     table.rows.reserve(static_cast<std::size_t>(list.size()));
-    for (const QJsonValue& item : list) {
+    for (const QJsonValue item : list) {
         const QJsonObject object = item.toObject();
         QStringList users;
-        for (const QJsonValue& user : object.value(QStringLiteral("users")).toArray()) {
+        for (const QJsonValue user : object.value(QStringLiteral("users")).toArray()) {
             users << logText(user);
         }
         table.rows.push_back({textCell(logText(object.value(QStringLiteral("address")))),
@@ -245,7 +245,7 @@ ReportSection countrySection(const QJsonObject& root) {
     }
     const QJsonArray list = country.value(QStringLiteral("addresses")).toArray();
     perAddress.rows.reserve(static_cast<std::size_t>(list.size()));
-    for (const QJsonValue& item : list) {
+    for (const QJsonValue item : list) {
         const QJsonObject object = item.toObject();
         std::vector<ReportCell> row{textCell(logText(object.value(QStringLiteral("address"))))};
         for (const QString& key : kClassKeys) {
@@ -298,10 +298,10 @@ ReportTable filesTable(const QJsonArray& files, Report& report) {
          count(QStringLiteral("خطوط رد شده")),
          text(QStringLiteral("شماره‌ی خطوط رد شده")), text(QStringLiteral("خطا"))},
         {}};
-    for (const QJsonValue& item : files) {
+    for (const QJsonValue item : files) {
         const QJsonObject file = item.toObject();
         QStringList skippedLines;
-        for (const QJsonValue& line : file.value(QStringLiteral("skipped_lines")).toArray()) {
+        for (const QJsonValue line : file.value(QStringLiteral("skipped_lines")).toArray()) {
             skippedLines << QString::number(number(line));
         }
         const QJsonValue error = file.value(QStringLiteral("error"));

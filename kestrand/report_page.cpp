@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
+#include <cmath>
 
 namespace kestrand {
 
@@ -151,7 +152,7 @@ void hourBarsSvg(QString& out, const ReportChart& chart) {
 QString heatColour(std::int64_t value, std::int64_t most) {
     const double t = most > 0 ? static_cast<double>(value) / static_cast<double>(most) : 0.0;
     const auto mix = [t](int from, int to) {
-        return static_cast<int>(from + (to - from) * t + 0.5);
+        return static_cast<int>(std::lround(from + (to - from) * t));
     };
     return QStringLiteral("rgb(%1,%2,%3)").arg(mix(244, 8)).arg(mix(248, 81)).arg(mix(251, 156));
 }
@@ -292,7 +293,9 @@ QString reportPage(const Report& report) {
             cells += table.rows.size() * table.columns.size();
         }
     }
-    out.reserve(static_cast<qsizetype>(8192 + cells * 40));
+    // About forty characters a cell, plus the page's own text.
+    const std::size_t expected = 8192 + cells * 40;
+    out.reserve(static_cast<qsizetype>(expected));
     out += QStringLiteral(
                "<!DOCTYPE html>\n<html lang=\"fa\" dir=\"rtl\">\n<head>\n"
                "<meta charset=\"utf-8\">\n<title>%1</title>\n<style>")

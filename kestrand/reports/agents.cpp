@@ -45,7 +45,7 @@ std::string group(std::string_view subject, const PCRE2_SIZE* ovector, std::uint
         subject.substr(ovector[2 * index], ovector[2 * index + 1] - ovector[2 * index]));
 }
 
-std::string trimmed(std::string text) {
+std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string::npos) {
         return {};

@@ -501,7 +501,7 @@ Tables::Outcome Tables::add(const Request& request) {
                 destination = destinationKeys_.intern(target, isNew);
                 if (isNew) {
                     destinationPlaces_.push_back(
-                        static_cast<std::int8_t>(shared_.destinationPlace(target)));
+                        static_cast<std::uint8_t>(shared_.destinationPlace(target)));
                 }
                 host.lastDestination = destination;
             }
@@ -510,7 +510,7 @@ Tables::Outcome Tables::add(const Request& request) {
             if (target.size() <= host.lastDestinationText.size()) {
                 std::memcpy(host.lastDestinationText.data(), target.data(), target.size());
                 host.lastDestinationSize = static_cast<std::uint8_t>(target.size());
-                host.lastPlace = static_cast<std::int8_t>(place);
+                host.lastPlace = static_cast<std::uint8_t>(place);
             }
         }
         if (place == kUnknown && host.homeDomain) {

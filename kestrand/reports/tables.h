@@ -107,7 +107,7 @@ struct HostStats {
     // The last destination's text when short, and its place: a repeat reads no other table.
     std::array<char, 16> lastDestinationText{};
     std::uint8_t lastDestinationSize = 0;  // 0: none kept
-    std::int8_t lastPlace = 0;
+    std::uint8_t lastPlace = 0;
 };
 
 struct AgentStats {
@@ -187,7 +187,7 @@ class Tables {
     NumberSet hostAddresses_;  // (host id, address id)
 
     KeyTable destinationKeys_;
-    std::vector<std::int8_t> destinationPlaces_;
+    std::vector<std::uint8_t> destinationPlaces_;
     std::array<Traffic, kPlaceCount> places_{};
 
     std::array<std::uint64_t, 9> engineSearches_{};

@@ -45,7 +45,7 @@ void writeGzip(const std::filesystem::path& path, const std::string& text) {
 
 TEST(BadInput, EachBadFileHasItsReasonAndTheRestIsCounted) {
     testing_support::TempDir folder;
-    const std::filesystem::path root = folder.path();
+    const std::filesystem::path& root = folder.path();
     folder.write("good.log", goodLines(10));
     folder.write("empty.log", "");
     std::string binary;

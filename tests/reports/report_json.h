@@ -26,7 +26,7 @@ inline long long num(const QJsonValue& value) { return value.toInteger(-1); }
 
 // The file row of that path, or an empty object.
 inline QJsonObject fileRow(const QJsonObject& report, const std::string& path) {
-    for (const QJsonValue& file : report["files"].toArray()) {
+    for (const QJsonValue file : report["files"].toArray()) {
         if (str(file.toObject()["path"]) == path) {
             return file.toObject();
         }

@@ -239,7 +239,7 @@ using CountList = std::vector<std::tuple<std::string, long long>>;
 
 CountList countList(const QJsonArray& rows, const char* name, const char* count) {
     CountList out;
-    for (const QJsonValue& row : rows) {
+    for (const QJsonValue row : rows) {
         out.emplace_back(str(row.toObject()[name]), num(row.toObject()[count]));
     }
     return out;
@@ -368,10 +368,10 @@ TEST_F(ReportScenario, EveryReportMatchesThePlainModel) {
         expected.emplace_back(address, a.requests, a.bytes, names, a.first, a.last);
     }
     byCount(expected);
-    for (const QJsonValue& value : report["addresses"].toArray()) {
+    for (const QJsonValue value : report["addresses"].toArray()) {
         const QJsonObject row = value.toObject();
         std::vector<std::string> users;
-        for (const QJsonValue& user : row["users"].toArray()) {
+        for (const QJsonValue user : row["users"].toArray()) {
             users.push_back(str(user));
         }
         actual.emplace_back(str(row["address"]), num(row["requests"]), num(row["bytes"]), users,
@@ -396,7 +396,7 @@ TEST_F(ReportScenario, EveryReportMatchesThePlainModel) {
     };
     const auto namedJson = [](const QJsonArray& rows) {
         std::vector<NamedLine> out;
-        for (const QJsonValue& row : rows) {
+        for (const QJsonValue row : rows) {
             out.emplace_back(str(row["name"]), num(row["requests"]), num(row["addresses"]));
         }
         return out;
@@ -435,7 +435,7 @@ TEST_F(ReportScenario, EveryReportMatchesThePlainModel) {
         sites.emplace_back(host, s.requests, s.pages, s.bytes, s.addresses.size());
     }
     byCount(sites);
-    for (const QJsonValue& row : report["sites"].toArray()) {
+    for (const QJsonValue row : report["sites"].toArray()) {
         siteJson.emplace_back(str(row["host"]), num(row["requests"]), num(row["pages"]),
                               num(row["bytes"]), num(row["addresses"]));
     }
@@ -452,7 +452,7 @@ TEST_F(ReportScenario, EveryReportMatchesThePlainModel) {
         EXPECT_EQ(num(country[place]["bytes"]), static_cast<long long>(model.places[place].second))
             << place;
     }
-    for (const QJsonValue& value : country["addresses"].toArray()) {
+    for (const QJsonValue value : country["addresses"].toArray()) {
         const Model::Address& a = model.addresses[str(value["address"])];
         for (const char* place : {"inside", "outside", "local", "unknown"}) {
             const auto it = a.places.find(place);

@@ -71,6 +71,8 @@ QWidget* shownToolTip() {
 // A week of a small office behind the gateway: forty addresses, browsers of several ages, sites
 // inside and outside the country, searches; in the layout of the samples.
 void writeDemoLogs(const QString& folder) {
+    // Long agents are split over lines on purpose.
+    // NOLINTBEGIN(bugprone-suspicious-missing-comma)
     const std::vector<std::string> agents = {
         "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)",
         "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -82,6 +84,7 @@ void writeDemoLogs(const QString& folder) {
         "Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:115.0) Gecko/20100101 Firefox/115.0",
         "Mozilla/4.0 (compatible; MSIE 7.0; Windows NT 6.0)",
     };
+    // NOLINTEND(bugprone-suspicious-missing-comma)
     struct Site {
         const char* host;
         const char* address;
