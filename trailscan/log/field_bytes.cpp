@@ -168,13 +168,6 @@ __attribute__((target("avx2,bmi"))) int findFieldEndsAvx2(const char* data, std:
     return found;
 }
 
-bool hasAvx2() {
-    static const bool supported = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return supported;
-}
 #endif
 
 std::size_t findFieldEndPortable(const char* data, std::size_t size, std::int64_t count) {
@@ -238,6 +231,18 @@ std::size_t findFieldEnd(const char* data, std::size_t size, std::int64_t count)
     }
 #endif
     return findFieldEndPortable(data, size, count);
+}
+
+bool hasAvx2() {
+#ifdef TS_FIELDS_X86
+    static const bool supported = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return supported;
+#else
+    return false;
+#endif
 }
 
 }  // namespace trailscan::log

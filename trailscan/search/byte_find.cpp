@@ -8,6 +8,8 @@
 #include <system_error>
 #include <thread>
 
+#include "trailscan/log/field_bytes.h"
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define TS_FIND_X86 1
@@ -149,19 +151,12 @@ __attribute__((target("avx2"))) std::size_t scanAvx2(const char* text, std::size
     return scanSse2(text, p, end, n);
 }
 
-bool hasAvx2() {
-    static const bool supported = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return supported;
-}
 #endif
 
 // The first match among start positions [begin, end).
 std::size_t scan(const char* text, std::size_t begin, std::size_t end, const Needle& n) {
 #ifdef TS_FIND_X86
-    return hasAvx2() ? scanAvx2(text, begin, end, n) : scanSse2(text, begin, end, n);
+    return log::hasAvx2() ? scanAvx2(text, begin, end, n) : scanSse2(text, begin, end, n);
 #else
     return scanScalar(text, begin, end, n);
 #endif
