@@ -12,7 +12,7 @@
 #include <string>
 
 #include "bench/window_benchmarks.h"
-#include "trailscan/search/report_view.h"
+#include "trailscan/report/report_view.h"
 
 namespace {
 

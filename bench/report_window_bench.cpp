@@ -22,9 +22,9 @@
 
 #include "bench/report_folder.h"
 #include "forms/fonts.h"
-#include "kestrand/report_data.h"
-#include "kestrand/report_page.h"
-#include "kestrand/report_window.h"
+#include "kestrand/report_window/report_window.h"
+#include "kestrand/report_window/sections.h"
+#include "kestrand/report_window/web_page.h"
 #include "kestrand/reports/engine.h"
 #include "tests/support/scripted_platform.h"
 

@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_logs.h"
-#include "trailscan/search/searches.h"
+#include "trailscan/table/searches.h"
 
 namespace {
 

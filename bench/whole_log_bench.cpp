@@ -14,7 +14,7 @@
 #include "bench/bench_logs.h"
 #include "trailscan/log/channel.h"
 #include "trailscan/log/line_count.h"
-#include "trailscan/search/whole_log.h"
+#include "trailscan/scan/whole_log.h"
 
 namespace {
 

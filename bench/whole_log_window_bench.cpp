@@ -14,7 +14,7 @@
 #include "bench/window_benchmarks.h"
 #include "forms/progress.h"
 #include "tests/support/scripted_platform.h"
-#include "trailscan/search/report_view.h"
+#include "trailscan/report/report_view.h"
 #include "trailscan/search/search_window.h"
 
 namespace {

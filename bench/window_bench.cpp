@@ -11,7 +11,7 @@
 #include "bench/bench_logs.h"
 #include "bench/window_benchmarks.h"
 #include "tests/support/scripted_platform.h"
-#include "trailscan/search/report_view.h"
+#include "trailscan/report/report_view.h"
 #include "trailscan/search/search_window.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <QApplication>
 
 #include "forms/fonts.h"
-#include "trailscan/search/memory.h"
+#include "trailscan/app/memory.h"
 
 namespace bench {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "trailscan/search/searches.h"
+#include "trailscan/table/searches.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto* begin = reinterpret_cast<const char*>(data);

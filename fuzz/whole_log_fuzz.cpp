@@ -11,8 +11,8 @@
 #include <string>
 
 #include "trailscan/log/line_count.h"
-#include "trailscan/search/searches.h"
-#include "trailscan/search/whole_log.h"
+#include "trailscan/scan/whole_log.h"
+#include "trailscan/table/searches.h"
 
 namespace {
 

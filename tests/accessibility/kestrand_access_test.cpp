@@ -8,9 +8,9 @@
 #include <QTest>
 #include <memory>
 
-#include "kestrand/main_window.h"
-#include "kestrand/settings_dialog.h"
-#include "kestrand/stored_strings.h"
+#include "kestrand/info/main_window.h"
+#include "kestrand/settings/settings_dialog.h"
+#include "kestrand/text/stored_strings.h"
 #include "tests/accessibility/accessible_tree.h"
 #include "tests/support/controls.h"
 #include "tests/support/keys.h"

@@ -13,7 +13,7 @@
 #include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
-#include "trailscan/search/report_view.h"
+#include "trailscan/report/report_view.h"
 #include "trailscan/search/search_window.h"
 
 namespace {

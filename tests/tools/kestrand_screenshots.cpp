@@ -21,12 +21,12 @@
 #include <QToolTip>
 
 #include "forms/fonts.h"
-#include "kestrand/chart_layout.h"
-#include "kestrand/main_window.h"
-#include "kestrand/report_page.h"
-#include "kestrand/report_window.h"
-#include "kestrand/settings_dialog.h"
-#include "kestrand/usage_chart.h"
+#include "kestrand/info/chart_layout.h"
+#include "kestrand/info/main_window.h"
+#include "kestrand/info/usage_chart.h"
+#include "kestrand/report_window/report_window.h"
+#include "kestrand/report_window/web_page.h"
+#include "kestrand/settings/settings_dialog.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
 

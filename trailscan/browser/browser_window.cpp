@@ -17,11 +17,11 @@
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
+#include "trailscan/app/log_file_request.h"
 #include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/line_count.h"
 #include "trailscan/log/record.h"
-#include "trailscan/log_file_request.h"
 
 // The window's icon lives in this library's resources; a static library must register
 // them itself.

@@ -6,10 +6,10 @@
 #include <cstdint>
 
 #include "forms/platform.h"
+#include "trailscan/app/log_opening.h"
 #include "trailscan/browser/stepping.h"
 #include "trailscan/log/channel.h"
 #include "trailscan/log/format.h"
-#include "trailscan/log_opening.h"
 
 class QLineEdit;
 class QPushButton;

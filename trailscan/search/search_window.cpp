@@ -19,13 +19,13 @@
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
+#include "trailscan/app/log_file_request.h"
 #include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/file_panel.h"
 #include "trailscan/log/line_count.h"
-#include "trailscan/log_file_request.h"
-#include "trailscan/search/report_view.h"
-#include "trailscan/search/searches.h"
+#include "trailscan/report/report_view.h"
+#include "trailscan/table/searches.h"
 
 // The window's pictures live in this static library; register them before first use.
 static void initSearchResources() { Q_INIT_RESOURCE(trailscan); }

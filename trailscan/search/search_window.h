@@ -9,12 +9,12 @@
 #include <string>
 
 #include "forms/platform.h"
+#include "trailscan/app/log_opening.h"
 #include "trailscan/log/channel.h"
 #include "trailscan/log/field_index.h"
-#include "trailscan/log_opening.h"
-#include "trailscan/search/record_table.h"
-#include "trailscan/search/searches.h"
-#include "trailscan/search/whole_log.h"
+#include "trailscan/scan/whole_log.h"
+#include "trailscan/table/record_table.h"
+#include "trailscan/table/searches.h"
 
 class QAction;
 class QLabel;

@@ -1,0 +1,102 @@
+#include "kestrand/report_window/report_run.h"
+
+#include <QDir>
+#include <atomic>
+
+namespace kestrand {
+
+QString reportFolder(const QString& typed) { return QDir::fromNativeSeparators(typed.trimmed()); }
+
+QString reportMessageTitle() { return reportTitle(); }
+
+ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
+                          const ReportRequest& request) {
+    const QString folder = reportFolder(request.folder);
+    reports::Options options;
+    options.folder = std::filesystem::path(folder.toStdU16String());
+    options.kinds = request.kinds;
+    options.from = request.from;
+    options.to = request.to;
+    options.onlyAddress = request.onlyAddress.toStdString();
+
+    std::atomic<bool> cancel{false};
+    std::atomic<std::int64_t> bytesRead{0};
+    std::atomic<std::int64_t> bytesTotal{0};
+    std::atomic<std::int64_t> filesRead{0};
+    std::atomic<std::int64_t> filesTotal{0};
+    reports::Control control;
+    control.cancel = &cancel;
+    control.progress = [&](const reports::Progress& now) {
+        bytesRead.store(static_cast<std::int64_t>(now.bytesRead));
+        bytesTotal.store(static_cast<std::int64_t>(now.bytesTotal));
+        filesRead.store(static_cast<std::int64_t>(now.filesRead));
+        filesTotal.store(static_cast<std::int64_t>(now.filesTotal));
+    };
+
+    ReportOutcome outcome;
+    auto result = std::make_shared<reports::Result>();
+    std::optional<Report> report;
+    forms::ProgressJob job;
+    job.title = reportTitle();
+    job.label = QStringLiteral("خواندن فایل‌های اطلاعات");
+    job.done = &bytesRead;
+    job.liveTotal = &bytesTotal;
+    job.cancel = &cancel;
+    job.cancelCaption = QStringLiteral("انصراف");
+    job.detail = [&] {
+        return QStringLiteral("فایل %1 از %2")
+            .arg(groupedNumber(filesRead.load()), groupedNumber(filesTotal.load()));
+    };
+    job.work = [&] {
+        *result = reports::run(options, control);
+        if (result->cancelled || !result->error.empty() || result->totals.requests == 0) {
+            return;
+        }
+        outcome.json = reports::writeJson(*result);
+        // The window shows only what was asked for, in the dialog's order.
+        report = readReport(QByteArray::fromRawData(outcome.json.data(),
+                                                    static_cast<qsizetype>(outcome.json.size())),
+                            nullptr, &request.kinds);
+    };
+    const bool finished = progress.run(parent, job);
+    if (!finished || result->cancelled) {
+        outcome.cancelled = true;
+        return outcome;
+    }
+    const QString shownFolder = QDir::toNativeSeparators(folder);
+    if (!result->error.empty()) {
+        outcome.message =
+            QStringLiteral(
+                "پوشه‌ی «%1» را نمی‌توان خواند: یا وجود ندارد "
+                "یا "
+                "اجازه‌ی "
+                "خواندن آن نیست.\n%2")
+                .arg(shownFolder, QString::fromStdString(result->error));
+    } else if (result->totals.requests == 0) {
+        if (!request.onlyAddress.isEmpty()) {
+            outcome.message =
+                QStringLiteral(
+                    "از آدرس «%1» در پوشه‌ی «%2» درخواستی نیست.")
+                    .arg(visibleText(request.onlyAddress), shownFolder);
+        } else if (request.from || request.to) {
+            outcome.message =
+                QStringLiteral(
+                    "در پوشه‌ی «%1» در این روزها هیچ درخواستی "
+                    "نیست.")
+                    .arg(shownFolder);
+        } else {
+            outcome.message =
+                QStringLiteral(
+                    "در پوشه‌ی «%1» هیچ فایل گزارش خواندنی نیست.")
+                    .arg(shownFolder);
+        }
+    } else if (!report) {
+        outcome.message = QStringLiteral("پاسخ موتور گزارش خوانده نشد.");
+    } else {
+        outcome.result = std::move(result);
+        outcome.report = std::make_shared<const Report>(std::move(*report));
+    }
+    return outcome;
+}
+
+}  // namespace kestrand

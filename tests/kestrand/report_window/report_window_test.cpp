@@ -1,0 +1,359 @@
+// OK in the settings dialog on the offscreen platform: the ticked reports of a small folder
+// in a report window checked against the engine's own JSON, the per-user detail, the date
+// range, saving, Cancel; and the web page, which never carries markup from a log.
+#include "kestrand/report_window/report_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <memory>
+
+#include "kestrand/info/main_window.h"
+#include "kestrand/report_window/table_models.h"
+#include "kestrand/report_window/web_page.h"
+#include "kestrand/reports/engine.h"
+#include "kestrand/settings/settings_dialog.h"
+#include "tests/kestrand/gui_helpers.h"
+#include "tests/support/controls.h"
+#include "tests/support/scripted_platform.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+using testing_support::control;
+
+std::vector<kestrand::ReportWindow*> reportWindows() {
+    std::vector<kestrand::ReportWindow*> windows;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<kestrand::ReportWindow*>(top)) {
+            windows.push_back(window);
+        }
+    }
+    return windows;
+}
+
+// A log in the samples' layout: `count` requests on each of two days, three addresses.
+std::string twoDaysOfRequests(int count) {
+    std::string log;
+    for (const char* day : {"2/14/01", "2/15/01"}) {
+        for (int n = 0; n < count; ++n) {
+            std::vector<std::string> fields = testing_support::sampleFields(n);
+            fields[0] = "192.168.1." + std::to_string(n % 3 + 1);
+            fields[5] = day;
+            fields[6] = (n % 2 ? "09:" : "14:") + std::to_string(10 + n % 40) + ":00";
+            log += testing_support::logLine(fields);
+        }
+    }
+    return log;
+}
+
+QTableView* tableIn(QWidget* page, const char* name) {
+    return page->findChild<QTableView*>(QString::fromLatin1(name));
+}
+
+class ReportWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dialog = new kestrand::SettingsDialog(scripted.platform);
+        guard = dialog;
+        dialog->show();
+    }
+    void TearDown() override {
+        for (kestrand::ReportWindow* window : reportWindows()) {
+            delete window;
+        }
+        delete guard.data();
+    }
+    void tick(int index) { control<QCheckBox>(dialog, "Check1", index)->setChecked(true); }
+    void pressOk() {
+        QTest::mouseClick(control<QPushButton>(dialog, "Command1", 2), Qt::LeftButton);
+    }
+    void setFolder(const std::filesystem::path& folder) {
+        control<QLineEdit>(dialog, "Text1")->setText(QString::fromStdString(folder.string()));
+    }
+
+    testing_support::ScriptedPlatform scripted;
+    kestrand::SettingsDialog* dialog = nullptr;
+    QPointer<kestrand::SettingsDialog> guard;
+};
+
+TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
+    testing_support::TempDir empty;
+    setFolder(empty.path());
+    tick(3);
+    tick(0);
+    pressOk();
+    // A folder without a log: a message that names it, and no window.
+    ASSERT_EQ(scripted.messenger.messages.size(), 1u);
+    EXPECT_TRUE(scripted.messenger.messages[0].text.contains(
+        QString::fromStdString(empty.path().string())));
+    EXPECT_TRUE(reportWindows().empty());
+
+    testing_support::TempDir folder;
+    folder.write("a.log", twoDaysOfRequests(30));
+    setFolder(folder.path());
+    pressOk();
+    ASSERT_EQ(scripted.messenger.messages.size(), 1u);
+    ASSERT_EQ(reportWindows().size(), 1u);
+    kestrand::ReportWindow* window = reportWindows()[0];
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(control<QCheckBox>(dialog, "Check1", 0)->isChecked());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("گزارش کاربران"));
+    EXPECT_EQ(window->layoutDirection(), Qt::RightToLeft);
+
+    // The engine's answer for the same folder and kinds is what the window shows.
+    kestrand::reports::Options options;
+    options.folder = folder.path();
+    options.kinds = {true, false, false, true, false, false, false};
+    const QJsonObject json =
+        QJsonDocument::fromJson(QByteArray::fromStdString(
+                                    kestrand::reports::writeJson(kestrand::reports::run(options))))
+            .object();
+    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(window->json())).object(), json);
+
+    // One tab per ticked kind, in the dialog's order from the top: addresses, then hours.
+    QTabWidget* tabs = window->tabs();
+    ASSERT_EQ(tabs->count(), 2);
+    EXPECT_EQ(tabs->tabText(0), QStringLiteral("آدرس کاربران"));
+    EXPECT_EQ(tabs->tabText(1), QStringLiteral("ساعات پر کاربرد"));
+
+    QTableView* addresses = tableIn(window->tabOfKind(0), "table-addresses");
+    ASSERT_NE(addresses, nullptr);
+    const QJsonArray addressRows = json.value(QStringLiteral("addresses")).toArray();
+    ASSERT_EQ(addresses->model()->rowCount(), addressRows.size());
+    ASSERT_GT(addressRows.size(), 0);
+    const QJsonObject top = addressRows.at(0).toObject();
+    const QAbstractItemModel* model = addresses->model();
+    EXPECT_EQ(model->index(0, 0).data().toString(),
+              top.value(QStringLiteral("address")).toString());
+    EXPECT_EQ(
+        model->index(0, 1).data().toString(),
+        QLocale(QLocale::English).toString(top.value(QStringLiteral("requests")).toInteger()));
+    EXPECT_EQ(model->index(0, 1).data(Qt::UserRole).toLongLong(),
+              top.value(QStringLiteral("requests")).toInteger());
+
+    tabs->setCurrentIndex(1);
+    QTableView* hours = tableIn(tabs->widget(1), "table-hours");
+    ASSERT_NE(hours, nullptr);
+    const QJsonArray hourRows = json.value(QStringLiteral("hours")).toArray();
+    ASSERT_EQ(hours->model()->rowCount(), 24);
+    for (int h : {9, 14}) {
+        EXPECT_EQ(hours->model()->index(h, 1).data(Qt::UserRole).toLongLong(),
+                  hourRows.at(h).toObject().value(QStringLiteral("requests")).toInteger());
+    }
+    EXPECT_NE(tabs->widget(1)->findChild<QWidget*>(QStringLiteral("chart-hours")), nullptr);
+    EXPECT_NE(tabs->widget(1)->findChild<QWidget*>(QStringLiteral("chart-weekdays")), nullptr);
+
+    // Sorting by bytes, ascending, then back down.
+    addresses->sortByColumn(2, Qt::AscendingOrder);
+    for (int row = 1; row < model->rowCount(); ++row) {
+        EXPECT_LE(model->index(row - 1, 2).data(Qt::UserRole).toLongLong(),
+                  model->index(row, 2).data(Qt::UserRole).toLongLong());
+    }
+
+    // The per-user detail: that address's pages, hours and searches.
+    const QString address = model->index(0, 0).data(Qt::UserRole).toString();
+    tabs->setCurrentIndex(0);
+    QApplication::processEvents();
+    const QRect cell = addresses->visualRect(model->index(0, 0));
+    // A double-click is a click followed by a second press.
+    QTest::mouseClick(addresses->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(addresses->viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_EQ(window->detailWindows().size(), 1u);
+    kestrand::ReportWindow* detail = window->detailWindows()[0];
+    EXPECT_TRUE(detail->windowTitle().contains(address));
+    ASSERT_EQ(detail->tabs()->count(), 3);
+    EXPECT_EQ(detail->tabs()->tabText(0), QStringLiteral("صفحات ديده شده"));
+    EXPECT_EQ(detail->tabs()->tabText(2), QStringLiteral("تعداد جستجوها"));
+    options.onlyAddress = address.toStdString();
+    options.kinds = {false, false, false, true, true, false, true};
+    EXPECT_EQ(detail->report().requests,
+              static_cast<std::int64_t>(kestrand::reports::run(options).totals.requests));
+
+    // The date range starts as the period; one day runs the reports again for that day.
+    auto* from = window->findChild<QDateEdit*>(QStringLiteral("fromDate"));
+    auto* to = window->findChild<QDateEdit*>(QStringLiteral("toDate"));
+    EXPECT_EQ(from->date(), QDate(2001, 2, 14));
+    EXPECT_EQ(to->date(), QDate(2001, 2, 15));
+    from->setDate(QDate(2001, 2, 15));
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("rerunButton")),
+                      Qt::LeftButton);
+    EXPECT_TRUE(window->report().first.startsWith(QStringLiteral("2001-02-15")));
+    EXPECT_EQ(window->report().requests, 30);
+    EXPECT_EQ(window->tabs()->count(), 2);
+
+    // Ctrl+S saves the page; "Save as" a .json name saves the JSON.
+    testing_support::TempDir out;
+    const QString page = QString::fromStdString((out.path() / "r.html").string());
+    const QString data = QString::fromStdString((out.path() / "r.json").string());
+    scripted.chooser.answerSave(page);
+    scripted.chooser.answerSave(data);
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window, Qt::Key_S, Qt::ControlModifier);
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("saveAsButton")),
+                      Qt::LeftButton);
+    EXPECT_EQ(scripted.chooser.unexpected, 0);
+    QFile saved(page);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    std::string error;
+    EXPECT_EQ(saved.readAll().toStdString(), kestrand::htmlReportPage(window->json(), error));
+    QFile savedJson(data);
+    ASSERT_TRUE(savedJson.open(QIODevice::ReadOnly));
+    EXPECT_EQ(savedJson.readAll().toStdString(), window->json());
+    EXPECT_EQ(scripted.messenger.messages.size(), 1u);
+}
+
+TEST_F(ReportWindowTest, CancelShowsNothing) {
+    testing_support::TempDir folder;
+    folder.write("a.log", twoDaysOfRequests(10));
+    setFolder(folder.path());
+    tick(6);
+    scripted.progress.cancelNext = true;
+    pressOk();
+    EXPECT_EQ(scripted.progress.runs, 1);
+    EXPECT_TRUE(reportWindows().empty());
+    EXPECT_TRUE(scripted.messenger.messages.empty());
+    EXPECT_TRUE(dialog->isVisible());
+}
+
+TEST_F(ReportWindowTest, ClosingTheMainWindowClosesTheReportWindows) {
+    testing_support::TempDir folder;
+    folder.write("a.log", twoDaysOfRequests(10));
+    auto main = std::make_unique<kestrand::MainWindow>(scripted.platform);
+    setFolder(folder.path());
+    tick(0);
+    pressOk();
+    ASSERT_EQ(reportWindows().size(), 1u);
+    main->close();
+    kestrand_test::flushDeletes();
+    EXPECT_TRUE(reportWindows().empty());
+    EXPECT_EQ(scripted.programEnd.count, 1);
+}
+
+// Every text field of the contract holds markup, quotes and direction marks.
+QByteArray hostileJson() {
+    const QString bad = QStringLiteral("\"'><script>alert(1)</script>\u202Eexe.gnp\u200F&amp;");
+    QJsonObject named{{"name", bad}, {"addresses", 1}, {"requests", 2}};
+    QJsonObject classes{{"requests", 1}, {"bytes", 10}};
+    QJsonArray hours;
+    for (int h = 0; h < 24; ++h) {
+        hours.append(QJsonObject{{"hour", h}, {"requests", h}, {"bytes", h}, {"addresses", 1}});
+    }
+    QJsonObject root{
+        {"generator", bad},
+        {"folder", bad},
+        {"home_country", bad},
+        {"period", QJsonObject{{"first", bad}, {"last", bad}}},
+        {"files", QJsonArray{QJsonObject{{"path", bad},
+                                         {"layout", bad},
+                                         {"lines", 3},
+                                         {"requests", 2},
+                                         {"proxy_requests", 0},
+                                         {"skipped", 1},
+                                         {"skipped_lines", QJsonArray{2}},
+                                         {"error", bad}}}},
+        {"totals", QJsonObject{{"requests", 2}, {"bytes", 10}, {"addresses", 1}}},
+        {"addresses", QJsonArray{QJsonObject{{"address", bad},
+                                             {"requests", 2},
+                                             {"bytes", 10},
+                                             {"users", QJsonArray{bad, bad}},
+                                             {"first", bad},
+                                             {"last", bad}}}},
+        {"windows", QJsonArray{named}},
+        {"browsers", QJsonArray{named}},
+        {"hours", hours},
+        {"weekdays", QJsonArray{QJsonArray{1, 2}}},
+        {"sites",
+         QJsonArray{QJsonObject{
+             {"host", bad}, {"requests", 1}, {"pages", 1}, {"bytes", 1}, {"addresses", 1}}}},
+        {"pages", QJsonArray{QJsonObject{{"page", bad}, {"views", 1}}}},
+        {"country", QJsonObject{{"home", bad},
+                                {"inside", classes},
+                                {"outside", classes},
+                                {"local", classes},
+                                {"unknown", classes},
+                                {"addresses", QJsonArray{QJsonObject{{"address", bad},
+                                                                     {"inside", classes},
+                                                                     {"outside", classes},
+                                                                     {"local", classes},
+                                                                     {"unknown", classes}}}}}},
+        {"searches",
+         QJsonObject{{"total", 1},
+                     {"engines", QJsonArray{QJsonObject{{"engine", bad}, {"searches", 1}}}},
+                     {"addresses", QJsonArray{QJsonObject{{"address", bad}, {"searches", 1}}}},
+                     {"phrases", QJsonArray{QJsonObject{{"phrase", bad}, {"searches", 1}}}}}},
+    };
+    return QJsonDocument(root).toJson();
+}
+
+TEST(ReportPage, NoTextFromALogBecomesMarkup) {
+    const QByteArray json = hostileJson();
+    std::string error;
+    const std::optional<std::string> written = kestrand::htmlReportPage(json.toStdString(), error);
+    ASSERT_TRUE(written.has_value()) << error;
+    const QString page = QString::fromStdString(*written);
+
+    EXPECT_TRUE(page.startsWith(QStringLiteral("<!DOCTYPE html>\n<html lang=\"fa\" dir=\"rtl\">")));
+    EXPECT_TRUE(page.contains(QStringLiteral("<meta charset=\"utf-8\">")));
+    // Only the page's own elements, and no script, handler, link or outside reference.
+    const QSet<QString> allowed = {
+        "html", "head",   "meta",       "title", "style",   "body",  "h1",    "h2", "div",
+        "p",    "bdi",    "section",    "table", "caption", "thead", "tbody", "tr", "th",
+        "td",   "figure", "figcaption", "svg",   "rect",    "text",  "line"};
+    const QRegularExpression tag(QStringLiteral("<\\s*/?\\s*([A-Za-z][A-Za-z0-9]*)"));
+    for (auto match = tag.globalMatch(page); match.hasNext();) {
+        const QString name = match.next().captured(1).toLower();
+        EXPECT_TRUE(allowed.contains(name)) << name.toStdString();
+    }
+    EXPECT_FALSE(page.contains(QStringLiteral("<script"), Qt::CaseInsensitive));
+    EXPECT_FALSE(page.contains(QRegularExpression(QStringLiteral("\\son[a-z]+\\s*="))));
+    EXPECT_FALSE(page.contains(QStringLiteral("src=")));
+    EXPECT_FALSE(page.contains(QStringLiteral("href=")));
+    EXPECT_FALSE(page.contains(QStringLiteral("url(")));
+    // The marks are named, not obeyed; the text itself is all there, escaped.
+    EXPECT_FALSE(page.contains(QChar(0x202E)));
+    EXPECT_FALSE(page.contains(QChar(0x200F)));
+    const QString shown = QStringLiteral(
+        "&quot;&#39;&gt;&lt;script&gt;alert(1)&lt;/script&gt;[U+202E]exe.gnp[U+200F]&amp;amp;");
+    // Folder, period (twice), files (path, layout, error), addresses (address, users, first,
+    // last), windows, browsers (table and chart each), sites, pages, country, searches.
+    EXPECT_GE(page.count(shown), 20);
+
+    // The window shows the same text as plain text.
+    testing_support::ScriptedPlatform scripted;
+    QString why;
+    std::optional<kestrand::Report> report = kestrand::readReport(json, &why);
+    ASSERT_TRUE(report.has_value());
+    kestrand::ReportOutcome outcome;
+    outcome.json = json.toStdString();
+    outcome.report = std::make_shared<const kestrand::Report>(std::move(*report));
+    auto* window = new kestrand::ReportWindow(scripted.platform, {}, std::move(outcome));
+    const QPointer<kestrand::ReportWindow> guard(window);
+    const QString plain =
+        QStringLiteral("\"'><script>alert(1)</script>[U+202E]exe.gnp[U+200F]&amp;");
+    auto* folder = window->findChild<QLabel*>(QStringLiteral("folderLabel"));
+    EXPECT_EQ(folder->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(folder->text().contains(plain));
+    QTableView* addresses = tableIn(window->tabOfKind(0), "table-addresses");
+    EXPECT_EQ(addresses->model()->index(0, 0).data(Qt::UserRole).toString(), plain);
+    delete guard.data();
+}
+
+}  // namespace

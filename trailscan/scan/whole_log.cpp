@@ -1,0 +1,776 @@
+#include "trailscan/scan/whole_log.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "trailscan/log/field_bytes.h"
+#include "trailscan/log/file_io.h"
+#include "trailscan/log/format.h"
+#include "trailscan/scan/byte_find.h"
+
+namespace trailscan::search {
+
+namespace {
+
+constexpr std::int64_t kFields = log::kFieldCount;
+constexpr std::string_view kEntrySeparator = "- ";
+constexpr std::string_view kFieldSeparator = " | ";
+// Bytes read past a block at a time while looking for the end of its last record.
+constexpr std::size_t kTailStep = 64 * 1024;
+// How many blocks the workers may run ahead of the report, so the finished but not yet
+// reported results stay a few blocks' worth.
+constexpr std::size_t kBlocksAhead = 4;
+// A find farther ahead than this is reached by counting field ends, a nearer one record by
+// record.
+constexpr std::size_t kCountFrom = 1024;
+
+std::string grouped(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), 1, ',');
+    }
+    return digits;
+}
+
+// "4.3 GB": decimal units, one decimal, as a file manager shows sizes.
+std::string sizeText(std::int64_t bytes) {
+    if (bytes < 1000) {
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    }
+    const char* units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1000.0;
+    std::size_t unit = 0;
+    while (value >= 999.95 && unit + 1 < std::size(units)) {
+        value /= 1000.0;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
+}
+
+std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
+
+// One record's fields, found 64 bytes at a time; a value is taken out only when asked for.
+struct RecordSpan {
+    // Only the first `fields` entries are set.
+    std::array<std::size_t, log::kFieldCount> begins;
+    std::array<std::size_t, log::kFieldCount> ends;
+    int fields = 0;  // fewer than 23 where the file ended first
+    std::size_t next = 0;
+
+    std::string_view field(std::string_view bytes, int k) const {
+        if (k >= fields) {
+            return {};
+        }
+        const auto i = static_cast<std::size_t>(k);
+        return log::fieldSpan(bytes, begins[i], ends[i]).keptValue(bytes);
+    }
+};
+
+// The record at `at`, its first `wanted` fields taken apart (a column search needs no more
+// than its column and the site) and the rest only passed over.
+RecordSpan recordAt(std::string_view bytes, std::size_t at, int wanted = log::kFieldCount) {
+    RecordSpan record;
+    std::array<std::size_t, log::kFieldCount> found;
+    const int count =
+        log::findFieldEnds(bytes.data() + at, bytes.size() - at, found.data(), wanted);
+    std::size_t begin = at;
+    for (int k = 0; k < count; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        record.begins[i] = begin;
+        record.ends[i] = at + found[i];
+        begin = record.ends[i] + 1;
+    }
+    record.fields = count;
+    if (count < wanted) {
+        if (begin < bytes.size()) {
+            // The last field of the file, ended by the end of the file.
+            record.begins[static_cast<std::size_t>(count)] = begin;
+            record.ends[static_cast<std::size_t>(count)] = bytes.size();
+            record.fields = count + 1;
+        }
+        record.next = bytes.size();
+        return record;
+    }
+    if (wanted < log::kFieldCount && begin < bytes.size()) {
+        const std::size_t rest = log::findFieldEnd(bytes.data() + begin, bytes.size() - begin,
+                                                   log::kFieldCount - wanted);
+        begin = std::min(bytes.size(), begin + rest + 1);
+    }
+    record.next = begin;
+    return record;
+}
+
+// What one block gave: its report text and where each listed hit ends in it.
+struct BlockResult {
+    std::string text;
+    std::vector<std::size_t> hitEnds;
+    std::uint64_t unbuilt = 0;  // hits past what the report can hold: counted only
+    std::int64_t bytes = 0;
+    std::int64_t endRecord = 0;
+    bool failed = false;  // the file came up short: nothing from here on is reported
+    bool ready = false;
+};
+
+// Bytes of one block and what was read past it; its memory is kept from block to block and
+// never cleared, since every byte used is read first.
+class BlockBuffer {
+  public:
+    const char* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    void clear() { size_ = 0; }
+    // Room for `more` bytes after size(), which the caller fills and then keeps with grow().
+    char* reserve(std::size_t more) {
+        if (size_ + more > capacity_) {
+            const std::size_t capacity = std::max(size_ + more, capacity_ * 2);
+            auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+            if (size_ > 0) {
+                std::memcpy(bigger.get(), bytes_.get(), size_);
+            }
+            bytes_ = std::move(bigger);
+            capacity_ = capacity;
+        }
+        return bytes_.get() + size_;
+    }
+    void grow(std::size_t more) { size_ += more; }
+
+  private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0;
+};
+
+struct Block {
+    std::int64_t begin = 0;
+    std::int64_t end = 0;
+    std::int64_t fieldEnds = -1;  // commas and LFs in [begin, end); -1 until counted
+};
+
+class Scan {
+  public:
+    Scan(std::FILE* file, std::int64_t size, const WholeLogQuery& query, ScanControl& control,
+         const ReportSink& sink)
+        : file_(file), size_(size), query_(query), control_(control), sink_(sink) {}
+
+    void plan(const log::FieldIndex* index, std::int64_t blockBytes) {
+        std::int64_t at = 0;
+        if (index != nullptr && index->marks.size() > 1 && index->endOffset() <= size_) {
+            for (std::size_t i = 0; i + 1 < index->marks.size(); ++i) {
+                const auto& mark = index->marks[i];
+                const auto& next = index->marks[i + 1];
+                blocks_.push_back({mark.offset, next.offset, next.fieldEnds - mark.fieldEnds});
+            }
+            at = index->endOffset();
+        }
+        for (; at < size_; at += blockBytes) {
+            blocks_.push_back({at, std::min(size_, at + blockBytes), -1});
+        }
+        results_.resize(blocks_.size());
+        fieldEndsBefore_.assign(blocks_.size() + 1, -1);
+        fieldEndsBefore_[0] = 0;
+        for (std::size_t i = 0; i < blocks_.size() && blocks_[i].fieldEnds >= 0; ++i) {
+            fieldEndsBefore_[i + 1] = fieldEndsBefore_[i] + blocks_[i].fieldEnds;
+        }
+    }
+
+    void run(int threads) {
+        std::vector<std::thread> helpers;
+        for (int t = 1; t < threads && static_cast<std::size_t>(t) < blocks_.size(); ++t) {
+            try {
+                helpers.emplace_back([this] { work(); });
+            } catch (const std::system_error&) {
+                break;
+            }
+        }
+        work();
+        for (auto& helper : helpers) {
+            helper.join();
+        }
+    }
+
+    ScanOutcome finish() {
+        ScanOutcome outcome;
+        outcome.fileSize = size_;
+        outcome.stoppedAt = stoppedAt_;
+        outcome.nextRecord = nextRecord_;
+        outcome.matches = matches_;
+        // A file cut after its blocks were read has changed too.
+        const bool cut =
+            !changed_ && reported_ == blocks_.size() && log::file_io::stampOf(file_).size < size_;
+        if (changed_ || cut) {
+            outcome.end = ScanEnd::Changed;
+        } else if (reported_ < blocks_.size()) {
+            outcome.end = ScanEnd::Cancelled;
+        }
+        if (unlisted_ > 0) {
+            if (!endsWithLineBreak_) {
+                emit(kLineBreak);
+            }
+            emit(reportStopsLine(query_.capacity, unlisted_));
+            emit(kLineBreak);
+        }
+        if (outcome.end != ScanEnd::Complete) {
+            if (!endsWithLineBreak_) {
+                emit(kLineBreak);
+            }
+            emit(stoppedLine(outcome));
+            emit(kLineBreak);
+        }
+        return outcome;
+    }
+
+  private:
+    // Blocks after one the file came up short in, and every block after a cancel, are left.
+    bool stopping(std::size_t b) const {
+        return b > failedBlock_ || control_.cancel.load(std::memory_order_relaxed);
+    }
+
+    void emit(std::string_view piece) {
+        if (piece.empty()) {
+            return;
+        }
+        sink_(piece);
+        endsWithLineBreak_ = piece.ends_with(kLineBreak);
+    }
+
+    // Reads [offset, offset + size) of the file onto the end of `buffer`; false when the file
+    // gave fewer bytes, so it was cut or could not be read.
+    bool readOnto(BlockBuffer& buffer, std::int64_t offset, std::size_t size) {
+        const std::int64_t got = log::file_io::readAt(file_, offset, buffer.reserve(size), size);
+        if (got != static_cast<std::int64_t>(size)) {
+            return false;
+        }
+        buffer.grow(size);
+        return true;
+    }
+
+    void work() {
+        BlockBuffer buffer;
+        for (;;) {
+            std::size_t b = 0;
+            {
+                std::unique_lock lock(mutex_);
+                b = nextBlock_++;
+                if (b >= blocks_.size()) {
+                    return;
+                }
+                changedCondition_.wait(
+                    lock, [&] { return stopping(b) || b < reported_ + kBlocksAhead * 2; });
+                if (stopping(b)) {
+                    return;
+                }
+            }
+            std::optional<BlockResult> result = runBlock(b, buffer);
+            if (!result) {
+                return;
+            }
+            std::lock_guard lock(mutex_);
+            results_[b] = std::move(*result);
+            results_[b].ready = true;
+            report();
+            changedCondition_.notify_all();
+        }
+    }
+
+    // Publishes a block's count of field ends, so later blocks know where they stand.
+    void publishCount(std::size_t b, std::int64_t count) {
+        std::lock_guard lock(mutex_);
+        blocks_[b].fieldEnds = count;
+        for (std::size_t i = b; i < blocks_.size() && fieldEndsBefore_[i] >= 0 &&
+                                blocks_[i].fieldEnds >= 0 && fieldEndsBefore_[i + 1] < 0;
+             ++i) {
+            fieldEndsBefore_[i + 1] = fieldEndsBefore_[i] + blocks_[i].fieldEnds;
+        }
+        changedCondition_.notify_all();
+    }
+
+    std::optional<std::int64_t> waitForFieldEndsBefore(std::size_t b) {
+        std::unique_lock lock(mutex_);
+        changedCondition_.wait(lock, [&] { return stopping(b) || fieldEndsBefore_[b] >= 0; });
+        if (fieldEndsBefore_[b] < 0) {
+            return std::nullopt;
+        }
+        return fieldEndsBefore_[b];
+    }
+
+    BlockResult fail(std::size_t b) {
+        BlockResult result;
+        result.failed = true;
+        std::lock_guard lock(mutex_);
+        failedBlock_ = std::min(failedBlock_, b);
+        changedCondition_.notify_all();
+        return result;
+    }
+
+    // Nothing when the search stopped before this block was done.
+    std::optional<BlockResult> runBlock(std::size_t b, BlockBuffer& buffer) {
+        const Block block = blocks_[b];
+        buffer.clear();
+        if (!readOnto(buffer, block.begin, static_cast<std::size_t>(block.end - block.begin))) {
+            return fail(b);
+        }
+        if (block.fieldEnds < 0) {
+            publishCount(b, log::countFieldEnds(buffer.data(), buffer.size()));
+        }
+        const auto before = waitForFieldEndsBefore(b);
+        if (!before) {
+            return std::nullopt;
+        }
+        const std::int64_t fieldEndsBefore = *before;
+        const std::int64_t fieldEndsAfter = fieldEndsBefore + blocks_[b].fieldEnds;
+        const bool lastBlock = block.end >= size_;
+
+        BlockResult result;
+        result.bytes = block.end - block.begin;
+        // The records this block owns: those whose first field begins after a field end in
+        // it (record 0 belongs to the first block).
+        const std::int64_t firstRecord = b == 0 ? 0 : ceilDiv(fieldEndsBefore + 1, kFields);
+        std::int64_t endRecord = lastBlock ? std::numeric_limits<std::int64_t>::max()
+                                           : ceilDiv(fieldEndsAfter + 1, kFields);
+        endRecord = std::min(endRecord, query_.recordLimit);
+        result.endRecord = std::max(endRecord, firstRecord);
+        if (firstRecord >= endRecord) {
+            return result;
+        }
+        std::size_t start = 0;
+        if (firstRecord > 0) {
+            start = log::findFieldEnd(buffer.data(), buffer.size(),
+                                      firstRecord * kFields - fieldEndsBefore) +
+                    1;
+        }
+        // The last record ends with the field end that begins record endRecord, which may
+        // stand after the block: read on until it is in.
+        std::size_t ownedEnd = buffer.size();
+        if (endRecord != std::numeric_limits<std::int64_t>::max()) {
+            std::int64_t wanted = endRecord * kFields - fieldEndsBefore;
+            std::size_t from = 0;
+            if (wanted > blocks_[b].fieldEnds) {
+                // After the block's own field ends: look past its end only.
+                wanted -= blocks_[b].fieldEnds;
+                from = buffer.size();
+            }
+            for (;;) {
+                const std::size_t found =
+                    log::findFieldEnd(buffer.data() + from, buffer.size() - from, wanted);
+                if (from + found < buffer.size()) {
+                    ownedEnd = from + found + 1;
+                    break;
+                }
+                wanted -= log::countFieldEnds(buffer.data() + from, buffer.size() - from);
+                from = buffer.size();
+                const std::int64_t offset = block.begin + static_cast<std::int64_t>(from);
+                if (offset >= size_) {
+                    ownedEnd = buffer.size();
+                    break;
+                }
+                const auto more = static_cast<std::size_t>(
+                    std::min<std::int64_t>(size_ - offset, std::max(kTailStep, from / 4)));
+                if (!readOnto(buffer, offset, more)) {
+                    return fail(b);
+                }
+            }
+        } else {
+            result.endRecord = firstRecord;  // counted below, record by record
+        }
+        searchRecords(std::string_view(buffer.data(), ownedEnd), start, firstRecord, endRecord,
+                      result);
+        return result;
+    }
+
+    void addHit(BlockResult& result, std::string_view entry, int copies = 1) {
+        for (int c = 0; c < copies; ++c) {
+            ++matches_;
+            if (full_.load(std::memory_order_relaxed) || result.unbuilt > 0 ||
+                result.text.size() + entry.size() > query_.capacity) {
+                ++result.unbuilt;
+                continue;
+            }
+            result.text += entry;
+            result.hitEnds.push_back(result.text.size());
+        }
+    }
+
+    void evaluate(std::string_view bytes, const RecordSpan& record, std::int64_t index,
+                  BlockResult& result, std::string& entry) {
+        const std::string_view text = query_.text;
+        if (query_.selector.kind == SelectorKind::Column) {
+            const int column = query_.selector.column;
+            if (column < 0 || column >= log::kFieldCount ||
+                !matches(record.field(bytes, column), text)) {
+                return;
+            }
+            entry.assign(record.field(bytes, log::kColumnSite));
+            entry += kLineBreak;
+            addHit(result, entry);
+            return;
+        }
+        std::array<std::string_view, log::kFieldCount> fields;
+        int count = 0;
+        for (int k = 0; k < log::kFieldCount; ++k) {
+            fields[static_cast<std::size_t>(k)] = record.field(bytes, k);
+            count += matches(fields[static_cast<std::size_t>(k)], text) ? 1 : 0;
+        }
+        if (count == 0) {
+            return;
+        }
+        entry = std::to_string(index);
+        entry += kEntrySeparator;
+        for (const std::string_view field : fields) {
+            entry += field;
+            entry += kFieldSeparator;
+        }
+        addHit(result, entry, count);
+    }
+
+    void searchRecords(std::string_view bytes, std::size_t at, std::int64_t record,
+                       std::int64_t endRecord, BlockResult& result) {
+        std::string entry;
+        const std::string_view text = query_.text;
+        const ByteFinder finder(text);
+        const int wanted = query_.selector.kind == SelectorKind::Column
+                               ? std::clamp(std::max(query_.selector.column, log::kColumnSite) + 1,
+                                            1, log::kFieldCount)
+                               : log::kFieldCount;
+        while (at < bytes.size() && record < endRecord) {
+            if (!text.empty()) {
+                // Straight to the next record that holds the text anywhere: a field that
+                // matches holds it, so the records before cannot match.
+                const std::size_t found = finder.find(bytes, at);
+                if (found == std::string_view::npos) {
+                    if (endRecord == std::numeric_limits<std::int64_t>::max()) {
+                        // The rest of the file's records, to tell where the report ends:
+                        // one field per field end, and one for bytes after the last.
+                        const std::int64_t ends =
+                            log::countFieldEnds(bytes.data() + at, bytes.size() - at);
+                        const bool trailing = !log::endsField(bytes.back());
+                        record += ceilDiv(ends + (trailing ? 1 : 0), kFields);
+                    }
+                    break;
+                }
+                if (found - at > kCountFrom) {
+                    // Far ahead: whole records are skipped by counting their field ends.
+                    const std::int64_t skipped =
+                        log::countFieldEnds(bytes.data() + at, found - at) / kFields;
+                    if (skipped > 0) {
+                        at +=
+                            log::findFieldEnd(bytes.data() + at, found - at, skipped * kFields) + 1;
+                        record += skipped;
+                    }
+                }
+                // Near: record by record up to the one that holds the find.
+                RecordSpan span = recordAt(bytes, at, wanted);
+                while (span.next <= found && span.next < bytes.size() && record + 1 < endRecord) {
+                    at = span.next;
+                    ++record;
+                    span = recordAt(bytes, at, wanted);
+                }
+                if (record >= endRecord || span.next <= found) {
+                    break;
+                }
+                evaluate(bytes, span, record, result, entry);
+                at = span.next;
+                ++record;
+                continue;
+            }
+            const RecordSpan span = recordAt(bytes, at, wanted);
+            evaluate(bytes, span, record, result, entry);
+            at = span.next;
+            ++record;
+        }
+        if (endRecord == std::numeric_limits<std::int64_t>::max()) {
+            result.endRecord = record;
+        }
+    }
+
+    // Passes finished blocks to the sink in file order, as long as the report has room.
+    void report() {
+        while (reported_ < blocks_.size() && results_[reported_].ready) {
+            BlockResult& result = results_[reported_];
+            if (result.failed) {
+                changed_ = true;
+                return;
+            }
+            std::size_t listed = 0;
+            if (unlisted_ == 0) {
+                const std::size_t room = query_.capacity - std::min(query_.capacity, reportSize_);
+                listed = static_cast<std::size_t>(
+                    std::upper_bound(result.hitEnds.begin(), result.hitEnds.end(), room) -
+                    result.hitEnds.begin());
+            }
+            const std::size_t bytes = listed == 0 ? 0 : result.hitEnds[listed - 1];
+            emit(std::string_view(result.text).substr(0, bytes));
+            reportSize_ += bytes;
+            unlisted_ += result.hitEnds.size() - listed + result.unbuilt;
+            if (unlisted_ > 0) {
+                full_ = true;
+            }
+            stoppedAt_ += result.bytes;
+            nextRecord_ = result.endRecord;
+            control_.bytesDone.store(stoppedAt_, std::memory_order_relaxed);
+            // Swapped out, not assigned: a string assigned an empty one keeps its memory.
+            BlockResult spent;
+            spent.ready = true;
+            std::swap(result, spent);
+            ++reported_;
+        }
+    }
+
+    std::FILE* file_;
+    std::int64_t size_;
+    const WholeLogQuery& query_;
+    ScanControl& control_;
+    const ReportSink& sink_;
+
+    std::vector<Block> blocks_;
+    std::vector<std::int64_t> fieldEndsBefore_;  // per block; -1 until known
+    std::vector<BlockResult> results_;
+
+    std::mutex mutex_;
+    std::condition_variable changedCondition_;
+    std::size_t nextBlock_ = 0;
+    std::size_t reported_ = 0;
+    std::size_t failedBlock_ = std::numeric_limits<std::size_t>::max();
+    bool changed_ = false;
+    std::atomic<bool> full_{false};
+    std::atomic<std::uint64_t> matches_{0};
+
+    std::size_t reportSize_ = 0;
+    std::uint64_t unlisted_ = 0;
+    std::int64_t stoppedAt_ = 0;
+    std::int64_t nextRecord_ = 0;
+    bool endsWithLineBreak_ = true;
+};
+
+// The record index a whole-log record-number text names; nothing when the text is not a
+// whole number (blanks around allowed). A number too large for 64 bits names no record.
+std::optional<std::uint64_t> wholeLogRecordNumber(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto last = text.find_last_not_of(' ');
+    std::uint64_t number = 0;
+    for (const char c : text.substr(first, last - first + 1)) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        number = number > (std::numeric_limits<std::uint64_t>::max() - digit) / 10
+                     ? std::numeric_limits<std::uint64_t>::max()
+                     : number * 10 + digit;
+    }
+    return number;
+}
+
+// Where a record begins and how many records the file has, from the index where it serves.
+class RecordFinder {
+  public:
+    RecordFinder(std::FILE* file, std::int64_t size, const log::FieldIndex* index,
+                 std::int64_t blockBytes)
+        : file_(file), size_(size), blockBytes_(blockBytes) {
+        if (index != nullptr && index->marks.size() > 1 && index->endOffset() == size) {
+            marks_ = index->marks;
+        }
+    }
+
+    // Offset after the `count`-th field end (count >= 1), or nothing when the file has fewer
+    // (or could not be read: `failed`).
+    std::optional<std::int64_t> afterFieldEnd(std::int64_t count) {
+        std::int64_t offset = 0;
+        std::int64_t before = 0;
+        if (!marks_.empty()) {
+            // The last mark with fewer field ends before it than `count`.
+            const auto next = std::lower_bound(marks_.begin(), marks_.end(), count,
+                                               [](const log::FieldIndex::Mark& mark,
+                                                  std::int64_t c) { return mark.fieldEnds < c; });
+            if (next == marks_.end()) {
+                return std::nullopt;
+            }
+            offset = std::prev(next)->offset;
+            before = std::prev(next)->fieldEnds;
+        }
+        std::string buffer;
+        while (offset < size_) {
+            const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
+            buffer.resize(want);
+            if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
+                static_cast<std::int64_t>(want)) {
+                failed = true;
+                return std::nullopt;
+            }
+            const std::size_t at = log::findFieldEnd(buffer.data(), want, count - before);
+            if (at < want) {
+                return offset + static_cast<std::int64_t>(at) + 1;
+            }
+            before += log::countFieldEnds(buffer.data(), want);
+            offset += static_cast<std::int64_t>(want);
+        }
+        return std::nullopt;
+    }
+
+    // Fields of the file: one per field end, and one more for bytes after the last.
+    std::optional<std::int64_t> fieldCount() {
+        std::int64_t ends = 0;
+        if (!marks_.empty()) {
+            ends = marks_.back().fieldEnds;
+        } else {
+            std::string buffer;
+            for (std::int64_t offset = 0; offset < size_;) {
+                const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
+                buffer.resize(want);
+                if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
+                    static_cast<std::int64_t>(want)) {
+                    failed = true;
+                    return std::nullopt;
+                }
+                ends += log::countFieldEnds(buffer.data(), want);
+                offset += static_cast<std::int64_t>(want);
+            }
+        }
+        char last = 0;
+        if (size_ > 0 && log::file_io::readAt(file_, size_ - 1, &last, 1) != 1) {
+            failed = true;
+            return std::nullopt;
+        }
+        return ends + (size_ > 0 && !log::endsField(last) ? 1 : 0);
+    }
+
+    bool failed = false;
+
+  private:
+    std::FILE* file_;
+    std::int64_t size_;
+    std::int64_t blockBytes_;
+    std::vector<log::FieldIndex::Mark> marks_;
+};
+
+ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldIndex* index,
+                         const WholeLogQuery& query, const ReportSink& sink,
+                         const ScanTuning& tuning) {
+    ScanOutcome outcome;
+    outcome.fileSize = size;
+    std::string report(query.text);
+    report += "= ";
+    report += kLineBreak;
+    report += kLineBreak;
+    const auto number = wholeLogRecordNumber(query.text);
+    if (!number) {
+        report += kBadWholeLogRecordNumber;
+        report += kLineBreak;
+        sink(report);
+        return outcome;
+    }
+    RecordFinder finder(file, size, index, tuning.blockBytes);
+    std::optional<std::int64_t> start;
+    if (*number == 0) {
+        start = size > 0 ? std::optional<std::int64_t>(0) : std::nullopt;
+    } else if (*number <
+               static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / kFields)) {
+        start = finder.afterFieldEnd(static_cast<std::int64_t>(*number) * kFields);
+        if (start && *start >= size) {
+            start.reset();  // a last field end begins no record
+        }
+    }
+    if (start) {
+        // Its fields, read until the 23rd field end or the end of the file.
+        std::string bytes;
+        std::int64_t offset = *start;
+        for (;;) {
+            const auto want = static_cast<std::size_t>(
+                std::min<std::int64_t>(size - offset, std::max(kTailStep, bytes.size())));
+            if (want == 0) {
+                break;
+            }
+            const std::size_t old = bytes.size();
+            bytes.resize(old + want);
+            if (log::file_io::readAt(file, offset, bytes.data() + old, want) !=
+                static_cast<std::int64_t>(want)) {
+                finder.failed = true;
+                break;
+            }
+            offset += static_cast<std::int64_t>(want);
+            if (log::findFieldEnd(bytes.data(), bytes.size(), kFields) < bytes.size()) {
+                break;
+            }
+        }
+        if (!finder.failed) {
+            const RecordSpan record = recordAt(bytes, 0);
+            for (int k = 0; k < log::kFieldCount; ++k) {
+                report += record.field(bytes, k);
+                report += kLineBreak;
+            }
+            outcome.matches = 1;
+            outcome.stoppedAt = size;
+            sink(report);
+            return outcome;
+        }
+    }
+    const auto fields = finder.failed ? std::nullopt : finder.fieldCount();
+    if (!fields) {
+        outcome.end = ScanEnd::Changed;
+        report += stoppedLine(outcome);
+        report += kLineBreak;
+        sink(report);
+        return outcome;
+    }
+    const std::int64_t records = ceilDiv(*fields, kFields);
+    report += "The log has " + grouped(static_cast<std::uint64_t>(records)) +
+              (records == 1 ? " record." : " records.");
+    report += kLineBreak;
+    outcome.stoppedAt = size;
+    outcome.nextRecord = records;
+    sink(report);
+    return outcome;
+}
+
+}  // namespace
+
+std::string stoppedLine(const ScanOutcome& outcome) {
+    std::string line = outcome.end == ScanEnd::Changed
+                           ? "The log changed while it was searched. Stopped at "
+                           : "Stopped at ";
+    line += sizeText(outcome.stoppedAt) + " of " + sizeText(outcome.fileSize) + ", record " +
+            grouped(static_cast<std::uint64_t>(outcome.nextRecord)) + ".";
+    return line;
+}
+
+ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIndex* index,
+                           const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
+                           const ScanTuning& tuning) {
+    control.bytesDone = 0;
+    std::string error;
+    std::FILE* file = log::file_io::openRegularForReading(path, error);
+    if (file == nullptr) {
+        ScanOutcome outcome;
+        outcome.end = ScanEnd::Unreadable;
+        outcome.error = error;
+        return outcome;
+    }
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+    const log::file_io::FileStamp stamp = log::file_io::stampOf(file);
+    const std::int64_t size = std::max<std::int64_t>(stamp.size, 0);
+    // An index of the file as it is now; one of an older state would misplace every record.
+    const log::FieldIndex* current = index != nullptr && index->stamp == stamp ? index : nullptr;
+    const std::int64_t blockBytes = std::max<std::int64_t>(tuning.blockBytes, 64);
+    if (query.selector.kind == SelectorKind::RecordNumber) {
+        ScanOutcome outcome = recordNumber(file, size, current, query, sink, tuning);
+        control.bytesDone = size;
+        return outcome;
+    }
+    Scan scan(file, size, query, control, sink);
+    scan.plan(current, blockBytes);
+    const int cores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+    scan.run(tuning.threads > 0 ? tuning.threads : std::min(cores, 8));
+    return scan.finish();
+}
+
+}  // namespace trailscan::search
