@@ -51,7 +51,7 @@ fs::path writeOnce(const std::string& name, const std::function<std::string()>& 
 fs::path worstLog() {
     return writeOnce("X3worst.log", [] {
         std::string text;
-        for (int n = 0; n < trailscan::search::kRecordCapacity; ++n) {
+        for (int n = 0; n < trailscan::table::kRecordCapacity; ++n) {
             std::string line = "~" + bench::logLine(static_cast<std::uint64_t>(n));
             for (auto at = line.find(", "); at != std::string::npos; at = line.find(", ", at + 3)) {
                 line.insert(at + 2, "~");
@@ -66,7 +66,7 @@ fs::path worstLog() {
 fs::path wideFieldLog() {
     return writeOnce("X3wide.log", [] {
         std::string text;
-        for (int n = 0; n < trailscan::search::kRecordCapacity; ++n) {
+        for (int n = 0; n < trailscan::table::kRecordCapacity; ++n) {
             for (int f = 0; f < 23; ++f) {
                 std::string field(1000, static_cast<char>('b' + (n + f) % 20));
                 field[static_cast<std::size_t>((n * 31 + f * 7) % 1000)] = 'a';
@@ -137,13 +137,13 @@ BENCHMARK(BM_AllFieldsOn115MBLog)->Iterations(1)->Unit(benchmark::kMillisecond);
 // A report at the capacity whose only occurrences stand at its two ends: each step crosses
 // the whole report (forward from the start to the end, then wrapping back to the start).
 void BM_FindNextAcrossCapacity(benchmark::State& state) {
-    std::string bytes(trailscan::search::kReportCapacity, 'x');
+    std::string bytes(trailscan::table::kReportCapacity, 'x');
     for (std::size_t at = 0; at < bytes.size(); at += 333) {
         bytes[at] = static_cast<char>('a' + at % 26);
     }
     bytes.replace(0, 6, "needle");
     bytes.replace(bytes.size() - 6, 6, "needle");
-    trailscan::search::ReportView view;
+    trailscan::report::ReportView view;
     view.resize(400, 300);
     view.setReport(std::move(bytes));
     view.show();

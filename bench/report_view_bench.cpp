@@ -76,7 +76,7 @@ const QString& worstReport() {
 
 void BM_ReportViewShowWorstReport(benchmark::State& state) {
     const QString& report = worstReport();
-    trailscan::search::ReportView view;
+    trailscan::report::ReportView view;
     view.resize(345, 216);
     view.show();
     QApplication::processEvents();
@@ -93,7 +93,7 @@ BENCHMARK(BM_ReportViewShowWorstReport)->Unit(benchmark::kMillisecond);
 
 // The caret walks to the far end with Ctrl+End and the view paints there.
 void BM_ReportViewScrollWorstReport(benchmark::State& state) {
-    trailscan::search::ReportView view;
+    trailscan::report::ReportView view;
     view.resize(345, 216);
     view.setText(worstReport());
     view.show();
@@ -109,7 +109,7 @@ BENCHMARK(BM_ReportViewScrollWorstReport)->Unit(benchmark::kMicrosecond);
 
 // A column search appends one line per hit.
 void BM_ReportViewAppendHits(benchmark::State& state) {
-    trailscan::search::ReportView view;
+    trailscan::report::ReportView view;
     view.resize(345, 216);
     view.show();
     QApplication::processEvents();
@@ -131,7 +131,7 @@ void BM_ReportViewJumpInManyLines(benchmark::State& state) {
     for (int n = 0; n < 1'000'000; ++n) {
         bytes += "192.168." + std::to_string(n % 250) + "." + std::to_string(n % 200) + "\r\n";
     }
-    trailscan::search::ReportView view;
+    trailscan::report::ReportView view;
     view.resize(345, 216);
     view.setReport(std::move(bytes));
     view.show();

@@ -133,14 +133,14 @@ const std::string& json() {
 }
 
 // What the window does after the engine's end: the JSON read into the report, then the window.
-std::unique_ptr<kestrand::ReportWindow> openWindow(forms::Platform& platform) {
-    std::optional<kestrand::Report> report = kestrand::readReport(
+std::unique_ptr<kestrand::report_window::ReportWindow> openWindow(forms::Platform& platform) {
+    std::optional<kestrand::report_window::Report> report = kestrand::report_window::readReport(
         QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size())));
-    kestrand::ReportOutcome outcome;
+    kestrand::report_window::ReportOutcome outcome;
     outcome.json = json();
-    outcome.report = std::make_shared<const kestrand::Report>(std::move(*report));
-    auto window = std::make_unique<kestrand::ReportWindow>(platform, kestrand::ReportRequest{},
-                                                           std::move(outcome));
+    outcome.report = std::make_shared<const kestrand::report_window::Report>(std::move(*report));
+    auto window = std::make_unique<kestrand::report_window::ReportWindow>(
+        platform, kestrand::report_window::ReportRequest{}, std::move(outcome));
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->show();
     window->repaint();
@@ -164,14 +164,14 @@ BENCHMARK(BM_WindowShownAfterTheEngine)->Unit(benchmark::kMillisecond)->Repetiti
 // The part of the above that builds and paints the window.
 void BM_WindowBuiltAndPainted(benchmark::State& state) {
     testing_support::ScriptedPlatform scripted;
-    std::optional<kestrand::Report> report = kestrand::readReport(
+    std::optional<kestrand::report_window::Report> report = kestrand::report_window::readReport(
         QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size())));
-    const auto shared = std::make_shared<const kestrand::Report>(std::move(*report));
+    const auto shared = std::make_shared<const kestrand::report_window::Report>(std::move(*report));
     for (auto _ : state) {
-        kestrand::ReportOutcome outcome;
+        kestrand::report_window::ReportOutcome outcome;
         outcome.report = shared;
-        auto window = std::make_unique<kestrand::ReportWindow>(
-            scripted.platform, kestrand::ReportRequest{}, std::move(outcome));
+        auto window = std::make_unique<kestrand::report_window::ReportWindow>(
+            scripted.platform, kestrand::report_window::ReportRequest{}, std::move(outcome));
         window->show();
         window->repaint();
         state.PauseTiming();
@@ -185,7 +185,7 @@ BENCHMARK(BM_WindowBuiltAndPainted)->Unit(benchmark::kMillisecond)->Repetitions(
 // The part of the above that reads the JSON (in the program it runs on the worker thread).
 void BM_ReadTheAnswer(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(kestrand::readReport(
+        benchmark::DoNotOptimize(kestrand::report_window::readReport(
             QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size()))));
     }
 }
@@ -242,15 +242,16 @@ void BM_SortTenThousandRows(benchmark::State& state) {
 BENCHMARK(BM_SortTenThousandRows)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(3);
 
 void BM_SortReferenceProxyModel(benchmark::State& state) {
-    std::optional<kestrand::Report> report = kestrand::readReport(
+    std::optional<kestrand::report_window::Report> report = kestrand::report_window::readReport(
         QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size())));
-    const kestrand::ReportTable& table = report->sections.front().tables.front();
+    const kestrand::report_window::ReportTable& table = report->sections.front().tables.front();
     QStandardItemModel source(static_cast<int>(table.rows.size()),
                               static_cast<int>(table.columns.size()));
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
         for (std::size_t c = 0; c < table.columns.size(); ++c) {
-            auto* item = new QStandardItem(kestrand::cellText(table.columns[c], table.rows[r][c]));
-            if (table.columns[c].kind != kestrand::CellKind::Text) {
+            auto* item = new QStandardItem(
+                kestrand::report_window::cellText(table.columns[c], table.rows[r][c]));
+            if (table.columns[c].kind != kestrand::report_window::CellKind::Text) {
                 item->setData(static_cast<qlonglong>(table.rows[r][c].number), Qt::UserRole);
             } else {
                 item->setData(table.rows[r][c].text, Qt::UserRole);
@@ -297,14 +298,16 @@ void BM_EngineEndToWindowOn1GBFolder(benchmark::State& state) {
         state.ResumeTiming();
         // What follows the engine in the program: the JSON written and read on the worker
         // thread, then the window built and painted on the window's thread.
-        kestrand::ReportOutcome outcome;
+        kestrand::report_window::ReportOutcome outcome;
         outcome.json = kestrand::reports::writeJson(result);
         jsonBytes = outcome.json.size();
-        std::optional<kestrand::Report> report = kestrand::readReport(QByteArray::fromRawData(
-            outcome.json.data(), static_cast<qsizetype>(outcome.json.size())));
-        outcome.report = std::make_shared<const kestrand::Report>(std::move(*report));
-        auto window = std::make_unique<kestrand::ReportWindow>(
-            scripted.platform, kestrand::ReportRequest{}, std::move(outcome));
+        std::optional<kestrand::report_window::Report> report =
+            kestrand::report_window::readReport(QByteArray::fromRawData(
+                outcome.json.data(), static_cast<qsizetype>(outcome.json.size())));
+        outcome.report =
+            std::make_shared<const kestrand::report_window::Report>(std::move(*report));
+        auto window = std::make_unique<kestrand::report_window::ReportWindow>(
+            scripted.platform, kestrand::report_window::ReportRequest{}, std::move(outcome));
         window->show();
         window->repaint();
         state.PauseTiming();
@@ -322,7 +325,7 @@ void BM_WebPageOfTheLargeAnswer(benchmark::State& state) {
     std::string error;
     std::size_t size = 0;
     for (auto _ : state) {
-        size = kestrand::htmlReportPage(json(), error)->size();
+        size = kestrand::report_window::htmlReportPage(json(), error)->size();
     }
     state.counters["page_MB"] = static_cast<double>(size) / 1e6;
 }

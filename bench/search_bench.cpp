@@ -7,7 +7,7 @@
 namespace {
 
 using trailscan::log::Channel;
-using trailscan::search::RecordTable;
+using trailscan::table::RecordTable;
 
 // A log of 5001 realistic lines; the table is full after a load.
 std::filesystem::path fullTableLog() {
@@ -16,7 +16,7 @@ std::filesystem::path fullTableLog() {
         std::filesystem::create_directories(dir);
         const auto file = dir / "X3full.log";
         std::string text;
-        for (int n = 0; n < trailscan::search::kRecordCapacity; ++n) text += bench::logLine(n);
+        for (int n = 0; n < trailscan::table::kRecordCapacity; ++n) text += bench::logLine(n);
         std::FILE* out = std::fopen(file.c_str(), "wb");
         std::fwrite(text.data(), 1, text.size(), out);
         std::fclose(out);
@@ -30,7 +30,7 @@ RecordTable& loadedTable() {
     static const bool loaded = [] {
         Channel channel;
         channel.open(fullTableLog());
-        return table.load(channel, 0).records == trailscan::search::kRecordCapacity;
+        return table.load(channel, 0).records == trailscan::table::kRecordCapacity;
     }();
     (void)loaded;
     return table;
@@ -50,7 +50,7 @@ void BM_ColumnSearch(benchmark::State& state) {
     const RecordTable& table = loadedTable();
     std::size_t size = 0;
     for (auto _ : state) {
-        const auto report = trailscan::search::columnSearch(table, 1, "MARYAM");
+        const auto report = trailscan::table::columnSearch(table, 1, "MARYAM");
         size = report.size();
         benchmark::DoNotOptimize(report.data());
     }
@@ -63,7 +63,7 @@ void BM_WorstAllFieldsReport(benchmark::State& state) {
     const RecordTable& table = loadedTable();
     std::size_t size = 0;
     for (auto _ : state) {
-        const auto report = trailscan::search::allFieldsSearch(table, "");
+        const auto report = trailscan::table::allFieldsSearch(table, "");
         size = report.size();
         benchmark::DoNotOptimize(report.data());
     }
@@ -74,8 +74,8 @@ BENCHMARK(BM_WorstAllFieldsReport)->Unit(benchmark::kMillisecond);
 void BM_DefaultQueryAndReport(benchmark::State& state) {
     const RecordTable& table = loadedTable();
     for (auto _ : state) {
-        const auto text = trailscan::search::defaultQueryText(table);
-        benchmark::DoNotOptimize(trailscan::search::columnSearch(table, 1, text.value_or("")));
+        const auto text = trailscan::table::defaultQueryText(table);
+        benchmark::DoNotOptimize(trailscan::table::columnSearch(table, 1, text.value_or("")));
     }
 }
 BENCHMARK(BM_DefaultQueryAndReport)->Unit(benchmark::kMillisecond);

@@ -18,7 +18,7 @@
 
 namespace {
 
-using trailscan::search::Selector;
+using trailscan::table::Selector;
 
 const std::filesystem::path& bigLog() {
     static const auto path = [] {
@@ -46,9 +46,9 @@ void wholeLog(benchmark::State& state, const Case& c) {
     std::uint64_t matches = 0;
     std::size_t reportBytes = 0;
     for (auto _ : state) {
-        trailscan::search::ScanControl control;
+        trailscan::scan::ScanControl control;
         reportBytes = 0;
-        const auto outcome = trailscan::search::searchWholeLog(
+        const auto outcome = trailscan::scan::searchWholeLog(
             path, nullptr, {c.selector, c.text}, control,
             [&](std::string_view piece) { reportBytes += piece.size(); });
         matches = outcome.matches;
@@ -108,8 +108,8 @@ void wholeLogIndexed(benchmark::State& state, const Case& c) {
         return;
     }
     for (auto _ : state) {
-        trailscan::search::ScanControl control;
-        benchmark::DoNotOptimize(trailscan::search::searchWholeLog(
+        trailscan::scan::ScanControl control;
+        benchmark::DoNotOptimize(trailscan::scan::searchWholeLog(
             bigLog(), &index, {c.selector, c.text}, control, [](std::string_view) {}));
     }
 }
@@ -162,10 +162,9 @@ void BM_RecordNumberLast(benchmark::State& state) {
     std::string report;
     for (auto _ : state) {
         report.clear();
-        trailscan::search::ScanControl control;
-        trailscan::search::searchWholeLog(bigLog(), &index, {Selector::recordNumber(), last},
-                                          control,
-                                          [&](std::string_view piece) { report += piece; });
+        trailscan::scan::ScanControl control;
+        trailscan::scan::searchWholeLog(bigLog(), &index, {Selector::recordNumber(), last}, control,
+                                        [&](std::string_view piece) { report += piece; });
     }
     state.counters["report_bytes"] = static_cast<double>(report.size());
 }

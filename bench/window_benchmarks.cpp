@@ -14,7 +14,7 @@ int runWindowBenchmarks(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    trailscan::search::keepLargeBlocks();
+    trailscan::app::keepLargeBlocks();
     forms::installFontSubstitutions();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

@@ -17,19 +17,20 @@
 namespace {
 
 std::string wholeLog(const std::filesystem::path& path, const trailscan::log::FieldIndex* index,
-                     const trailscan::search::WholeLogQuery& query, std::int64_t blockBytes) {
+                     const trailscan::scan::WholeLogQuery& query, std::int64_t blockBytes) {
     std::string report;
-    trailscan::search::ScanControl control;
-    trailscan::search::searchWholeLog(path, index, query, control,
-                                      [&](std::string_view piece) { report += piece; },
-                                      {blockBytes, 2});
+    trailscan::scan::ScanControl control;
+    trailscan::scan::searchWholeLog(path, index, query, control,
+                                    [&](std::string_view piece) { report += piece; },
+                                    {blockBytes, 2});
     return report;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace trailscan::search;
+    using namespace trailscan::scan;
+    using namespace trailscan::table;
     const auto* begin = reinterpret_cast<const char*>(data);
     const void* nul = std::memchr(begin, 0, size);
     const size_t textSize = nul ? static_cast<const char*>(nul) - begin : size;

@@ -50,7 +50,7 @@ constexpr char kReportHelp[] =
 // The HTML page is written by the report window's layer, from the same JSON.
 bool writeHtmlOutput(const std::string& json, const std::filesystem::path& out,
                      std::string& error) {
-    return kestrand::writeHtmlReport(json, out, error);
+    return kestrand::report_window::writeHtmlReport(json, out, error);
 }
 
 bool isReportOption(std::string_view argument) {
@@ -134,7 +134,7 @@ class ProgressLine {
 // kestrand --report FOLDER [options] -o FILE: no QApplication, no display.
 int runReport(int argc, char** argv) {
     reports::Options options;
-    options.generator = std::string("kestrand ") + kestrand::kVersion;
+    options.generator = std::string("kestrand ") + kestrand::app::kVersion;
     std::string output;
     bool haveFolder = false;
     for (int i = 1; i < argc; ++i) {
@@ -269,7 +269,7 @@ int runReport(int argc, char** argv) {
 
 void nameTheProgram() {
     QCoreApplication::setApplicationName(QStringLiteral("kestrand"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(kestrand::kVersion));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(kestrand::app::kVersion));
 }
 
 // Prints help or the version and exits where asked to; any other option is an error.
@@ -317,7 +317,7 @@ int main(int argc, char** argv) {
     forms::installFontSubstitutions();
 
     forms::Platform& platform = forms::desktopPlatform();
-    kestrand::MainWindow window(platform);
+    kestrand::info::MainWindow window(platform);
     QApplication::setWindowIcon(window.windowIcon());
     window.show();
     return app.exec();

@@ -5,7 +5,7 @@
 
 #include "kestrand/text/stored_strings.h"
 
-namespace kestrand {
+namespace kestrand::info {
 
 const ChartData& usageChartData() {
     static const ChartData data{
@@ -47,4 +47,4 @@ ValueScale valueScaleFor(double largestValue) {
     return {std::ceil(largestValue / step - 1e-9) * step, step};
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::info

@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-namespace kestrand {
+namespace kestrand::info {
 
 inline constexpr int kSeriesCount = 3;
 inline constexpr int kCategoryCount = 4;
@@ -30,4 +30,4 @@ ValueScale valueScaleFor(double largestValue);
 
 double largestValue(const ChartData& data);
 
-}  // namespace kestrand
+}  // namespace kestrand::info

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-namespace kestrand {
+namespace kestrand::info {
 
 namespace {
 
@@ -186,4 +186,4 @@ ScreenFit fitToRect(const std::vector<Point2>& points, double left, double top, 
     return fit;
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::info

@@ -8,7 +8,7 @@
 #include "kestrand/info/chart_data.h"
 #include "kestrand/info/projection.h"
 
-namespace kestrand {
+namespace kestrand::info {
 
 // The shape of a clustered column chart.
 struct ClusterLayout {
@@ -123,4 +123,4 @@ std::optional<std::size_t> columnAt(const ChartGeometry& geometry, const View& v
 // the row nearest to it, so the gaps between rows answer too.
 std::optional<int> legendEntryAt(const LegendLayout& legend, const Point2& at);
 
-}  // namespace kestrand
+}  // namespace kestrand::info

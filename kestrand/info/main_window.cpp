@@ -27,7 +27,14 @@
 // The pictures are linked into a static library, so they are registered by hand.
 static void initKestrandResources() { Q_INIT_RESOURCE(kestrand); }
 
-namespace kestrand {
+namespace kestrand::info {
+
+using report_window::ReportWindow;
+using settings::SettingsDialog;
+using text::isSettingsShortcut;
+using text::LtrPushButton;
+using text::toQString;
+using text::typedCode;
 
 namespace {
 
@@ -229,4 +236,4 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     platform_.programEnd.end();
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::info

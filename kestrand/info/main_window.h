@@ -10,7 +10,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 
-namespace kestrand {
+namespace kestrand::info {
 
 class UsageChart;
 
@@ -24,7 +24,7 @@ class MainWindow final : public QWidget {
     ~MainWindow() override;
 
     // The report settings dialog while it exists (it deletes itself when closed).
-    SettingsDialog* settingsDialog() const { return settings_; }
+    settings::SettingsDialog* settingsDialog() const { return settings_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,7 +45,7 @@ class MainWindow final : public QWidget {
     QPoint besideThisWindow(const QSize& dialogSize) const;
 
     forms::Platform& platform_;
-    QPointer<SettingsDialog> settings_;
+    QPointer<settings::SettingsDialog> settings_;
 
     QLabel* Picture1 = nullptr;
     QPushButton* Command1 = nullptr;
@@ -56,4 +56,4 @@ class MainWindow final : public QWidget {
     QPushButton* Command3 = nullptr;
 };
 
-}  // namespace kestrand
+}  // namespace kestrand::info

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <numbers>
 
-namespace kestrand {
+namespace kestrand::info {
 
 namespace {
 double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
@@ -45,4 +45,4 @@ VisibleFaces visibleFaces(const View& view) {
             depthOf({0, 1, 0}, view) < base};
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::info

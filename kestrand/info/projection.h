@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace kestrand {
+namespace kestrand::info {
 
 // World space of the chart: x runs along the categories to the right, y up the value axis,
 // z from the front of the floor to the back wall.
@@ -50,4 +50,4 @@ VisibleFaces visibleFaces(const View& view);
 // One face of a box, its corners in order round it.
 using Quad = std::array<Vec3, 4>;
 
-}  // namespace kestrand
+}  // namespace kestrand::info

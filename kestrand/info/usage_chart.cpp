@@ -15,7 +15,9 @@
 #include "kestrand/text/qt_text.h"
 #include "kestrand/text/spoken_text.h"
 
-namespace kestrand {
+namespace kestrand::info {
+
+using text::toQString;
 
 namespace {
 
@@ -257,4 +259,4 @@ void UsageChart::paintLegend(QPainter& painter, const LegendLayout& legend) cons
     }
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::info

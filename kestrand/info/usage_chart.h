@@ -6,7 +6,7 @@
 #include "kestrand/info/chart_layout.h"
 #include "kestrand/info/projection.h"
 
-namespace kestrand {
+namespace kestrand::info {
 
 // A 3D clustered column chart of fixed data, drawn with QPainter: walls and floor with
 // value gridlines, value and category labels, columns painted far to near, and a legend at
@@ -52,4 +52,4 @@ class UsageChart final : public QWidget {
     ChartGeometry geometry_;
 };
 
-}  // namespace kestrand
+}  // namespace kestrand::info

@@ -16,7 +16,7 @@
 #include "kestrand/report_window/sections.h"
 #include "kestrand/report_window/table_models.h"
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 namespace {
 
@@ -178,4 +178,4 @@ QWidget* chartWidget(const ReportChart& chart, QWidget* parent) {
     return barsChart(chart, parent);
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

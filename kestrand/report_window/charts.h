@@ -5,10 +5,10 @@
 
 class QWidget;
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 struct ReportChart;
 
 QWidget* chartWidget(const ReportChart& chart, QWidget* parent);
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

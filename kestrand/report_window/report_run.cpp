@@ -3,7 +3,7 @@
 #include <QDir>
 #include <atomic>
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 QString reportFolder(const QString& typed) { return QDir::fromNativeSeparators(typed.trimmed()); }
 
@@ -99,4 +99,4 @@ ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
     return outcome;
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

@@ -16,7 +16,7 @@
 
 class QWidget;
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 struct ReportRequest {
     QString folder;  // as the user typed it
@@ -44,4 +44,4 @@ ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
 // The message boxes' title.
 QString reportMessageTitle();
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

@@ -23,7 +23,7 @@
 #include "kestrand/report_window/table_models.h"
 #include "kestrand/report_window/web_page.h"
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 namespace {
 
@@ -428,4 +428,4 @@ void ReportWindow::writeReport(const QString& path) {
     }
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

@@ -14,7 +14,7 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 // The report window ("گزارش کاربران"): a header with the folder, the period and the files read,
 // a date range that runs the reports again, and one tab per report kind with its charts and
@@ -71,4 +71,4 @@ class ReportWindow final : public QWidget {
     QTabWidget* tabs_ = nullptr;
 };
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

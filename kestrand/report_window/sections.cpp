@@ -10,7 +10,7 @@
 #include "kestrand/text/qt_text.h"
 #include "kestrand/text/stored_strings.h"
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 namespace {
 
@@ -476,7 +476,7 @@ QString totalsText(const Report& report) {
 }
 
 QString kindTitle(int kind) {
-    return toQString(text::kReportKinds[static_cast<std::size_t>(kind)]);
+    return text::toQString(text::kReportKinds[static_cast<std::size_t>(kind)]);
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 inline constexpr int kReportKindCount = 7;
 // The kinds as the settings dialog shows them, top to bottom.
@@ -98,4 +98,4 @@ QString filesSummary(const Report& report);
 QString totalsText(const Report& report);
 QString kindTitle(int kind);
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <numeric>
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 ReportTableModel::ReportTableModel(std::shared_ptr<const Report> owner, const ReportTable& table,
                                    QObject* parent)
@@ -166,4 +166,4 @@ QVariant HeatMapModel::headerData(int section, Qt::Orientation orientation, int 
                                          : chart_.rowLabels.value(section);
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

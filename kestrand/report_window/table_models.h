@@ -10,7 +10,7 @@
 
 #include "kestrand/report_window/sections.h"
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 class ReportTableModel final : public QAbstractTableModel {
     Q_OBJECT
@@ -61,4 +61,4 @@ class HeatMapModel final : public QAbstractTableModel {
     std::int64_t most_ = 0;
 };
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

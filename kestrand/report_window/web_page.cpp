@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 namespace {
 
@@ -359,4 +359,4 @@ bool writeHtmlReport(const std::string& json, const std::filesystem::path& out,
     return true;
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

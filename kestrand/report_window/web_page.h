@@ -11,7 +11,7 @@
 
 #include "kestrand/report_window/sections.h"
 
-namespace kestrand {
+namespace kestrand::report_window {
 
 QString reportPage(const Report& report);
 
@@ -21,4 +21,4 @@ std::optional<std::string> htmlReportPage(const std::string& json, std::string& 
 // Writes the page for the engine's JSON to `out`; false with `error` set when that fails.
 bool writeHtmlReport(const std::string& json, const std::filesystem::path& out, std::string& error);
 
-}  // namespace kestrand
+}  // namespace kestrand::report_window

@@ -19,7 +19,16 @@
 #include "kestrand/text/stored_strings.h"
 #include "kestrand/text/typed_code.h"
 
-namespace kestrand {
+namespace kestrand::settings {
+
+using report_window::reportMessageTitle;
+using report_window::ReportRequest;
+using report_window::ReportWindow;
+using text::isEscape;
+using text::LtrLabel;
+using text::LtrPushButton;
+using text::toQString;
+using text::typedCode;
 
 namespace {
 
@@ -248,4 +257,4 @@ void SettingsDialog::Command2_Click() {
     }
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::settings

@@ -11,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 class QLabel;
 
-namespace kestrand {
+namespace kestrand::settings {
 
 // `Form2`, the report settings dialog: seven report kinds to tick and the folder of the
 // information files. Escape typed in any of its controls, or Cancel, hides it and keeps
@@ -63,4 +63,4 @@ class SettingsDialog final : public QWidget {
     std::array<QPushButton*, 3> Command1{};
 };
 
-}  // namespace kestrand
+}  // namespace kestrand::settings

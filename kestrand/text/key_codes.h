@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kestrand {
+namespace kestrand::text {
 
 // Character codes as the windows' handlers receive them (Unicode).
 inline constexpr char16_t kKehehCode = u'\u06A9';  // the Persian layout's key for code 152
@@ -14,4 +14,4 @@ constexpr bool isSettingsShortcut(char16_t code) {
 
 constexpr bool isEscape(char16_t code) { return code == kEscapeCode; }
 
-}  // namespace kestrand
+}  // namespace kestrand::text

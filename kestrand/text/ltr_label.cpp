@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QStyle>
 
-namespace kestrand {
+namespace kestrand::text {
 
 LtrLabel::LtrLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setTextFormat(Qt::PlainText);
@@ -17,4 +17,4 @@ void LtrLabel::paintEvent(QPaintEvent*) {
                           foregroundRole());
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::text

@@ -2,7 +2,7 @@
 
 #include <QLabel>
 
-namespace kestrand {
+namespace kestrand::text {
 
 // A plain-text label laid out left to right whatever its first letter is. A QLabel picks
 // its direction from the text, which would move a Persian caption's leading colon to the
@@ -16,4 +16,4 @@ class LtrLabel final : public QLabel {
     void paintEvent(QPaintEvent* event) override;
 };
 
-}  // namespace kestrand
+}  // namespace kestrand::text

@@ -3,7 +3,7 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-namespace kestrand {
+namespace kestrand::text {
 
 LtrPushButton::LtrPushButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {}
 
@@ -25,4 +25,4 @@ void LtrPushButton::paintEvent(QPaintEvent*) {
                          palette(), isEnabled(), caption, QPalette::ButtonText);
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::text

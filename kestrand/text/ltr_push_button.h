@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-namespace kestrand {
+namespace kestrand::text {
 
 // A push button whose caption is laid out left to right. Qt picks a caption's direction
 // from its first letter; the designs store Persian captions for left-to-right controls
@@ -16,4 +16,4 @@ class LtrPushButton final : public QPushButton {
     void paintEvent(QPaintEvent* event) override;
 };
 
-}  // namespace kestrand
+}  // namespace kestrand::text

@@ -3,11 +3,11 @@
 #include <QString>
 #include <string_view>
 
-namespace kestrand {
+namespace kestrand::text {
 
 inline QString toQString(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()),
                    static_cast<qsizetype>(text.size()));
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::text

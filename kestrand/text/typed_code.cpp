@@ -4,7 +4,7 @@
 
 #include "kestrand/text/key_codes.h"
 
-namespace kestrand {
+namespace kestrand::text {
 
 char16_t typedCode(const QKeyEvent& event) {
     if (event.key() == Qt::Key_Escape) {
@@ -18,4 +18,4 @@ char16_t typedCode(const QKeyEvent& event) {
     return text.isEmpty() ? char16_t{0} : text.front().unicode();
 }
 
-}  // namespace kestrand
+}  // namespace kestrand::text

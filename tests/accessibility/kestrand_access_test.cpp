@@ -30,13 +30,15 @@ QString u16(std::u16string_view text) {
 
 class MainWindowAccessTest : public testing::Test {
   protected:
-    void SetUp() override { window = std::make_unique<kestrand::MainWindow>(scripted.platform); }
+    void SetUp() override {
+        window = std::make_unique<kestrand::info::MainWindow>(scripted.platform);
+    }
     QPushButton* button(const char* name) const {
         return control<QPushButton>(window.get(), QString::fromLatin1(name));
     }
 
     ScriptedPlatform scripted;
-    std::unique_ptr<kestrand::MainWindow> window;
+    std::unique_ptr<kestrand::info::MainWindow> window;
 };
 
 TEST_F(MainWindowAccessTest, EveryControlIsNamedForAScreenReaderWithItsRole) {
@@ -101,7 +103,7 @@ TEST_F(MainWindowAccessTest, TabWalksTheDesignedOrderAndTheButtonsWorkFromTheKey
 class SettingsDialogAccessTest : public testing::Test {
   protected:
     void SetUp() override {
-        dialog = std::make_unique<kestrand::SettingsDialog>(scripted.platform);
+        dialog = std::make_unique<kestrand::settings::SettingsDialog>(scripted.platform);
     }
     void TearDown() override {
         // Hidden rather than closed: a closed dialog deletes itself.
@@ -113,7 +115,7 @@ class SettingsDialogAccessTest : public testing::Test {
     QPushButton* browse() const { return control<QPushButton>(dialog.get(), "Command2"); }
 
     testing_support::ScriptedPlatform scripted;  // Browse is answered with Cancel
-    std::unique_ptr<kestrand::SettingsDialog> dialog;
+    std::unique_ptr<kestrand::settings::SettingsDialog> dialog;
 };
 
 TEST_F(SettingsDialogAccessTest, EveryControlIsNamedForAScreenReaderWithItsRole) {

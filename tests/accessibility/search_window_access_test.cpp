@@ -24,7 +24,7 @@ using testing_support::logLine;
 using testing_support::sampleFields;
 using testing_support::ScriptedPlatform;
 using testing_support::TempDir;
-using trailscan::search::ReportView;
+using trailscan::report::ReportView;
 using trailscan::search::SearchWindow;
 
 class SearchWindowAccessTest : public testing::Test {

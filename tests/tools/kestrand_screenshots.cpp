@@ -33,13 +33,14 @@
 namespace {
 
 // The middle of a column's face toward the viewer, in the chart's coordinates.
-QPoint columnCentre(const kestrand::UsageChart& chart, std::size_t index) {
-    const kestrand::ChartLayout layout = chart.currentLayout();
-    const auto seen = kestrand::visibleFaces(chart.view());
-    kestrand::Point2 sum;
-    for (const kestrand::Vec3& corner :
-         kestrand::columnFaces(chart.geometry().columns[index], seen).facing) {
-        const kestrand::Point2 p = layout.plot.toScreen(kestrand::project(corner, chart.view()));
+QPoint columnCentre(const kestrand::info::UsageChart& chart, std::size_t index) {
+    const kestrand::info::ChartLayout layout = chart.currentLayout();
+    const auto seen = kestrand::info::visibleFaces(chart.view());
+    kestrand::info::Point2 sum;
+    for (const kestrand::info::Vec3& corner :
+         kestrand::info::columnFaces(chart.geometry().columns[index], seen).facing) {
+        const kestrand::info::Point2 p =
+            layout.plot.toScreen(kestrand::info::project(corner, chart.view()));
         sum = {sum.x + p.x / 4, sum.y + p.y / 4};
     }
     return QPointF(sum.x, sum.y).toPoint();
@@ -137,9 +138,9 @@ void writeDemoLogs(const QString& folder) {
     }
 }
 
-kestrand::ReportWindow* shownReportWindow() {
+kestrand::report_window::ReportWindow* shownReportWindow() {
     for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<kestrand::ReportWindow*>(top)) {
+        if (auto* window = qobject_cast<kestrand::report_window::ReportWindow*>(top)) {
             return window;
         }
     }
@@ -153,7 +154,7 @@ int reportShots(QWidget& dialog, const QString& logs, const QDir& out, const QSt
     }
     QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("Command1(2)")),
                       Qt::LeftButton);
-    kestrand::ReportWindow* window = shownReportWindow();
+    kestrand::report_window::ReportWindow* window = shownReportWindow();
     if (window == nullptr) {
         qWarning("no report window opened");
         return 1;
@@ -174,7 +175,7 @@ int reportShots(QWidget& dialog, const QString& logs, const QDir& out, const QSt
             out.filePath(QStringLiteral("%1%2.png").arg(QLatin1String(shot.name), suffix)));
     }
     std::string error;
-    if (!kestrand::writeHtmlReport(
+    if (!kestrand::report_window::writeHtmlReport(
             window->json(), out.filePath(QStringLiteral("kestrand-report.html")).toStdString(),
             error)) {
         qWarning("%s", error.c_str());
@@ -197,12 +198,12 @@ int main(int argc, char** argv) {
     const QString suffix = ratio == 1.0 ? QString() : QStringLiteral("@%1x").arg(ratio);
 
     testing_support::ScriptedPlatform scripted;
-    kestrand::MainWindow window(scripted.platform);
+    kestrand::info::MainWindow window(scripted.platform);
     window.show();
     (void)QTest::qWaitForWindowExposed(&window);
     window.grab().save(out.filePath(QStringLiteral("kestrand-main%1.png").arg(suffix)));
 
-    auto* chart = window.findChild<kestrand::UsageChart*>(QStringLiteral("Chart1"));
+    auto* chart = window.findChild<kestrand::info::UsageChart*>(QStringLiteral("Chart1"));
     const QPoint hovered = columnCentre(*chart, 0);
     QHelpEvent help(QEvent::ToolTip, hovered, chart->mapToGlobal(hovered));
     QApplication::sendEvent(chart, &help);

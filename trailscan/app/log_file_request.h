@@ -7,7 +7,7 @@
 #include "forms/file_chooser.h"
 #include "trailscan/log/file_choice.h"
 
-namespace trailscan {
+namespace trailscan::app {
 
 // The open-file dialog both windows show to choose a log.
 inline forms::FileRequest logFileRequest() {
@@ -29,4 +29,4 @@ inline std::filesystem::path logPath(const QString& name) {
 #endif
 }
 
-}  // namespace trailscan
+}  // namespace trailscan::app

@@ -9,7 +9,7 @@
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/line_count.h"
 
-namespace trailscan {
+namespace trailscan::app {
 
 std::optional<QString> LogOpening::choose() {
     return platform_.chooser.choose(window_, logFileRequest());
@@ -86,4 +86,4 @@ void acceptLogDrag(QDragEnterEvent* event) {
     }
 }
 
-}  // namespace trailscan
+}  // namespace trailscan::app

@@ -13,7 +13,7 @@ class QDragEnterEvent;
 class QMimeData;
 class QWidget;
 
-namespace trailscan {
+namespace trailscan::app {
 
 // The open steps both windows share. Every failure is told to the user here, in a message
 // titled with the window's title; a Cancel is not a failure and says nothing.
@@ -43,4 +43,4 @@ std::optional<QString> droppedLog(const QMimeData* data);
 // Accepts a drag that carries a local file and refuses anything else, so the cursor shows it.
 void acceptLogDrag(QDragEnterEvent* event);
 
-}  // namespace trailscan
+}  // namespace trailscan::app

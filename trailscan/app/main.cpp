@@ -30,13 +30,13 @@ std::optional<int> searchFromTerminal(int argc, char** argv) {
         typed.push_back(QString::fromLocal8Bit(argv[i]).toStdU16String());
     }
     std::string error;
-    const auto command = trailscan::search::parseSearchCommand(words, typed, error);
+    const auto command = trailscan::app::parseSearchCommand(words, typed, error);
     if (!command) {
         return std::nullopt;
     }
     if (!error.empty()) {
         std::fprintf(stderr, "trailscan: %s\n", error.c_str());
-        return trailscan::search::kExitTrouble;
+        return trailscan::app::kExitTrouble;
     }
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY);
@@ -44,7 +44,7 @@ std::optional<int> searchFromTerminal(int argc, char** argv) {
 #else
     const bool terminal = isatty(fileno(stderr)) != 0;
 #endif
-    return trailscan::search::runSearchCommand(*command, stdout, stderr, terminal);
+    return trailscan::app::runSearchCommand(*command, stdout, stderr, terminal);
 }
 
 QCommandLineParser& parser() {
@@ -55,7 +55,7 @@ QCommandLineParser& parser() {
 // Fills the parser and processes the words, which answers --help and --version.
 void describeCommandLine(QCommandLineParser& parser) {
     QCoreApplication::setApplicationName(QStringLiteral("trailscan"));
-    QCoreApplication::setApplicationVersion(QString::fromLatin1(trailscan::kVersion));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(trailscan::app::kVersion));
     parser.setApplicationDescription(
         QStringLiteral("Opens a Web proxy log and searches its records."));
     parser.addHelpOption();
@@ -64,8 +64,8 @@ void describeCommandLine(QCommandLineParser& parser) {
                                  QStringLiteral("[FILE]"));
     parser.addOption(QCommandLineOption(
         QStringLiteral("search"),
-        QString::fromLatin1(trailscan::search::kSearchCommandHelp.data(),
-                            static_cast<qsizetype>(trailscan::search::kSearchCommandHelp.size())),
+        QString::fromLatin1(trailscan::app::kSearchCommandHelp.data(),
+                            static_cast<qsizetype>(trailscan::app::kSearchCommandHelp.size())),
         QStringLiteral("FIELD TEXT FILE")));
     parser.addOption(QCommandLineOption(
         QStringLiteral("table"),
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         }
     }
     QApplication app(argc, argv);
-    trailscan::search::keepLargeBlocks();
+    trailscan::app::keepLargeBlocks();
     forms::installFontSubstitutions();
     QCommandLineParser& words = parser();
     describeCommandLine(words);

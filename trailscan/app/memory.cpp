@@ -9,7 +9,7 @@
 #include <sys/mman.h>
 #endif
 
-namespace trailscan::search {
+namespace trailscan::app {
 
 void keepLargeBlocks() {
 #if defined(__GLIBC__)
@@ -34,4 +34,4 @@ void preferLargePages(void* data, std::size_t bytes) {
 #endif
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::app

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace trailscan::search {
+namespace trailscan::app {
 
 // Keeps large freed blocks in the process instead of handing them back to the system, so
 // a window that builds a report of tens of megabytes again and again reuses the same
@@ -15,4 +15,4 @@ void keepLargeBlocks();
 // thousands. A hint only; does nothing where the system offers no such hint.
 void preferLargePages(void* data, std::size_t bytes);
 
-}  // namespace trailscan::search
+}  // namespace trailscan::app

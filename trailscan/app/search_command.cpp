@@ -15,7 +15,21 @@
 #include "trailscan/table/record_table.h"
 #include "trailscan/table/searches.h"
 
-namespace trailscan::search {
+namespace trailscan::app {
+
+using scan::kBadWholeLogRecordNumber;
+using scan::ScanControl;
+using scan::ScanEnd;
+using scan::ScanOutcome;
+using scan::WholeLogQuery;
+using table::kBadRecordNumber;
+using table::kLineBreak;
+using table::LoadOutcome;
+using table::parseRecordNumber;
+using table::RecordTable;
+using table::runSearch;
+using table::Selector;
+using table::SelectorKind;
 
 namespace {
 
@@ -186,4 +200,4 @@ int runSearchCommand(const SearchCommand& command, std::FILE* out, std::FILE* er
     return outcome.matches > 0 ? kExitFound : kExitNothing;
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::app

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace trailscan::search {
+namespace trailscan::app {
 
 // `trailscan --search FIELD TEXT FILE [--table]`: the whole-log report of one search on
 // standard output, without a window.
@@ -42,4 +42,4 @@ inline constexpr std::string_view kSearchCommandHelp =
     "first 5001 records are searched, as \"Go !\" searches them. Exit status 0 with hits, 1 "
     "without, 2 for bad arguments or a file that cannot be read.";
 
-}  // namespace trailscan::search
+}  // namespace trailscan::app

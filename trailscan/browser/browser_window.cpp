@@ -29,6 +29,9 @@ static void initBrowserResources() { Q_INIT_RESOURCE(trailscan_browser); }
 
 namespace trailscan::browser {
 
+using app::acceptLogDrag;
+using app::droppedLog;
+
 namespace {
 
 constexpr int kClientWidth = 3765;

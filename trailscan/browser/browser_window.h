@@ -55,7 +55,7 @@ class BrowserWindow : public QWidget {
     void showColours();
 
     forms::Platform& platform_;
-    LogOpening opening_;
+    app::LogOpening opening_;
     bool fromDialog_ = true;
     log::Channel channel_;
 

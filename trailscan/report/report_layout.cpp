@@ -5,7 +5,7 @@
 
 #include "trailscan/log/code_page.h"
 
-namespace trailscan::search {
+namespace trailscan::report {
 
 ReportLayout::ReportLayout(const ReportText& text, Measure measure, WordClass isWordChar)
     : text_(text), measure_(std::move(measure)), isWordChar_(std::move(isWordChar)) {
@@ -360,4 +360,4 @@ ReportLayout::Offset ReportLayout::wordEnd(Offset offset) const {
     return offset;
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::report

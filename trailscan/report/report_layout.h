@@ -9,7 +9,7 @@
 
 #include "trailscan/report/report_text.h"
 
-namespace trailscan::search {
+namespace trailscan::report {
 
 // Where the characters of a report stand when it is laid out without wrapping: lines end at
 // CR LF and nowhere else, and every character takes its own advance (no kerning), so the x of
@@ -105,4 +105,4 @@ class ReportLayout {
     std::int64_t widestClosedLine_ = 0;
 };
 
-}  // namespace trailscan::search
+}  // namespace trailscan::report

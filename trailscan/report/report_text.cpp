@@ -5,7 +5,10 @@
 #include "trailscan/log/code_page.h"
 #include "trailscan/scan/byte_find.h"
 
-namespace trailscan::search {
+namespace trailscan::report {
+
+using scan::findBytes;
+using scan::findBytesBackward;
 
 namespace {
 
@@ -133,4 +136,4 @@ std::optional<std::size_t> ReportText::findBackward(std::u16string_view needle,
     return at == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(at);
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::report

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace trailscan::search {
+namespace trailscan::report {
 
 // The text of the report box: the log's Windows-1252 bytes, one byte a character, decoded
 // only where it meets the screen, the clipboard or a screen reader. A text that the code page
@@ -47,4 +47,4 @@ class ReportText {
     std::optional<std::u16string> wide_;
 };
 
-}  // namespace trailscan::search
+}  // namespace trailscan::report

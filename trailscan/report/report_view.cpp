@@ -21,7 +21,7 @@
 #include "trailscan/log/code_page.h"
 #include "trailscan/report/report_view_accessible.h"
 
-namespace trailscan::search {
+namespace trailscan::report {
 namespace {
 
 constexpr int kMargin = 4;
@@ -647,4 +647,4 @@ void ReportView::notifySelection() {
     }
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::report

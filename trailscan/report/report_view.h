@@ -18,7 +18,7 @@
 class QAction;
 class QMenu;
 
-namespace trailscan::search {
+namespace trailscan::report {
 
 // A read-only text view for reports of any size, holding the report as the log's bytes. Lines
 // end at CR LF and nowhere else; a bare CR, a bare LF and every other control character is
@@ -154,4 +154,4 @@ class ReportView : public QAbstractScrollArea {
     std::vector<QAction*> menuActions_;
 };
 
-}  // namespace trailscan::search
+}  // namespace trailscan::report

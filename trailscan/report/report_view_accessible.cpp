@@ -6,7 +6,7 @@
 
 #include "trailscan/report/report_view.h"
 
-namespace trailscan::search {
+namespace trailscan::report {
 
 namespace {
 
@@ -185,4 +185,4 @@ void installReportViewAccessibility() {
     Q_UNUSED(installed);
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::report

@@ -15,7 +15,7 @@
 #define TS_FIND_X86 1
 #endif
 
-namespace trailscan::search {
+namespace trailscan::scan {
 
 namespace {
 
@@ -244,4 +244,4 @@ std::size_t findBytesBackward(std::string_view text, std::string_view needle, st
     return npos;
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::scan

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace trailscan::search {
+namespace trailscan::scan {
 
 // Finding a byte string in a report of up to hundreds of megabytes, fast enough for one key
 // press: the text is filtered 16 or 32 bytes at a time on the needle's two rarest bytes, only
@@ -30,4 +30,4 @@ std::size_t findBytes(std::string_view text, std::string_view needle, std::size_
 // The last occurrence of `needle` that ends at or before `to`; npos when there is none.
 std::size_t findBytesBackward(std::string_view text, std::string_view needle, std::size_t to);
 
-}  // namespace trailscan::search
+}  // namespace trailscan::scan

@@ -16,7 +16,12 @@
 #include "trailscan/log/format.h"
 #include "trailscan/scan/byte_find.h"
 
-namespace trailscan::search {
+namespace trailscan::scan {
+
+using table::kLineBreak;
+using table::matches;
+using table::reportStopsLine;
+using table::SelectorKind;
 
 namespace {
 
@@ -773,4 +778,4 @@ ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIn
     return scan.finish();
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::scan

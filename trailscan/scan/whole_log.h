@@ -11,7 +11,7 @@
 #include "trailscan/log/field_index.h"
 #include "trailscan/table/searches.h"
 
-namespace trailscan::search {
+namespace trailscan::scan {
 
 // The searches of "Go !" over every record of a log file instead of the table's 5001: the same
 // reports, records formed by the same field rules (log/format.h), record indexes from 0 to the
@@ -24,12 +24,12 @@ namespace trailscan::search {
 // cut or rewritten meanwhile ends the search with a line that says so.
 
 struct WholeLogQuery {
-    Selector selector;
+    table::Selector selector;
     std::string text;  // log bytes, as the search box's text encodes
     // Only records below this index are searched (the first 5001 give the report of "Go !" on a
     // log whose first 5001 records all have a slot 0).
     std::int64_t recordLimit = std::numeric_limits<std::int64_t>::max();
-    std::size_t capacity = kReportCapacity;
+    std::size_t capacity = table::kReportCapacity;
 };
 
 // Shared between a search on worker threads and whoever waits for it.
@@ -74,4 +74,4 @@ std::string stoppedLine(const ScanOutcome& outcome);
 inline constexpr std::string_view kBadWholeLogRecordNumber =
     "A record number is a whole number, 0 for the first record.";
 
-}  // namespace trailscan::search
+}  // namespace trailscan::scan

@@ -32,6 +32,23 @@ static void initSearchResources() { Q_INIT_RESOURCE(trailscan); }
 
 namespace trailscan::search {
 
+using app::acceptLogDrag;
+using app::droppedLog;
+using app::logPath;
+using report::ReportView;
+using scan::kBadWholeLogRecordNumber;
+using scan::ScanControl;
+using scan::ScanEnd;
+using scan::ScanOutcome;
+using scan::WholeLogQuery;
+using table::kRecordCapacity;
+using table::kReportCapacity;
+using table::kSelectUserName;
+using table::kTableBudget;
+using table::LoadOutcome;
+using table::Selector;
+using table::SelectorKind;
+
 namespace {
 
 const QColor kBlue(0, 0, 255);
@@ -554,7 +571,7 @@ void SearchWindow::searchWholeLog() {
     found_.reserve(kBatchRoom);
     shown_.reserve(kBatchRoom);
     job.work = [&] {
-        outcome = search::searchWholeLog(
+        outcome = scan::searchWholeLog(
             logPath(fileName_), &fieldIndex_, query, control, [this](std::string_view piece) {
                 const std::lock_guard lock(foundMutex_);
                 found_ += piece;

@@ -22,9 +22,11 @@ class QLineEdit;
 class QPushButton;
 class QShortcut;
 
-namespace trailscan::search {
-
+namespace trailscan::report {
 class ReportView;
+}
+
+namespace trailscan::search {
 
 // The search window: opens a log, describes it in the file panel, keeps its records and
 // searches them. A dialog-kind window so that Enter presses the default button.
@@ -41,7 +43,7 @@ class SearchWindow final : public QDialog {
     // The search selector as its number (Selector::number).
     int searchSelector() const { return searchSelector_.number(); }
     bool isFileOpen() const { return openFlag_; }
-    const RecordTable& recordTable() const { return table_; }
+    const table::RecordTable& recordTable() const { return table_; }
     // The open flow on a file named on the command line or dropped: as if the first dialog
     // had returned that path.
     void openGiven(const QString& path);
@@ -62,7 +64,7 @@ class SearchWindow final : public QDialog {
     QPushButton* Command3;
     QPushButton* Command2;
     std::array<QPushButton*, 7> Command1{};
-    ReportView* Text3;
+    report::ReportView* Text3;
     QLabel* Label6;
     QLabel* Label7;
     QLineEdit* Text5;
@@ -100,11 +102,11 @@ class SearchWindow final : public QDialog {
     void showWholeLogResults();
 
     forms::Platform& platform_;
-    LogOpening opening_;
+    app::LogOpening opening_;
     bool fromDialog_ = true;
     log::Channel channel_;
-    RecordTable table_;
-    Selector searchSelector_ = Selector::forColumn(log::kColumnIp);
+    table::RecordTable table_;
+    table::Selector searchSelector_ = table::Selector::forColumn(log::kColumnIp);
     bool openFlag_ = false;
     QString fileName_;
     std::int64_t lineTotal_ = 0;
@@ -114,7 +116,7 @@ class SearchWindow final : public QDialog {
     // Kept by the open flow's count, so a whole-log search knows where records stand.
     log::FieldIndex fieldIndex_;
     QAction* wholeLogAction_ = nullptr;
-    ScanControl* runningSearch_ = nullptr;
+    scan::ScanControl* runningSearch_ = nullptr;
     // Results of a running search reach the report box through two buffers that take turns:
     // the search fills found_ while the box takes shown_.
     std::mutex foundMutex_;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace trailscan::search {
+namespace trailscan::table {
 
 static_assert(kTableBudget < UINT32_MAX, "slot ends are 32-bit offsets");
 
@@ -64,4 +64,4 @@ int RecordTable::endOfData() const {
     return kRecordCapacity;
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::table

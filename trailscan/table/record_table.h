@@ -9,7 +9,7 @@
 #include "trailscan/log/channel.h"
 #include "trailscan/log/format.h"
 
-namespace trailscan::search {
+namespace trailscan::table {
 
 // Room for 5001 records; whatever a log holds beyond record 5000 is not loaded.
 inline constexpr int kRecordCapacity = 5001;
@@ -60,4 +60,4 @@ class RecordTable {
     std::vector<std::uint32_t> ends_;
 };
 
-}  // namespace trailscan::search
+}  // namespace trailscan::table

@@ -6,7 +6,7 @@
 
 #include "trailscan/log/code_page.h"
 
-namespace trailscan::search {
+namespace trailscan::table {
 
 namespace {
 constexpr std::string_view kEntrySeparator = "- ";
@@ -239,4 +239,4 @@ std::optional<std::string> defaultQueryText(const RecordTable& table) {
     return std::nullopt;
 }
 
-}  // namespace trailscan::search
+}  // namespace trailscan::table

@@ -8,7 +8,7 @@
 
 #include "trailscan/table/record_table.h"
 
-namespace trailscan::search {
+namespace trailscan::table {
 
 enum class SelectorKind { Column, AllFields, RecordNumber };
 
@@ -113,4 +113,4 @@ std::string reportStopsLine(std::size_t capacity, std::uint64_t unlisted);
 // test) whose slot 1 is longer than 5 characters.
 std::optional<std::string> defaultQueryText(const RecordTable& table);
 
-}  // namespace trailscan::search
+}  // namespace trailscan::table

@@ -84,7 +84,7 @@ std::vector<int> captionInk(QWidget* control, int inset) {
 
 TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
     testing_support::ScriptedPlatform scripted;
-    kestrand::SettingsDialog dialog(scripted.platform);
+    kestrand::settings::SettingsDialog dialog(scripted.platform);
     dialog.show();
     struct Case {
         int index;
@@ -107,7 +107,7 @@ TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
 
 TEST(CaptionDirection, LabelsShowTheirColonAtTheLeft) {
     testing_support::ScriptedPlatform scripted;
-    kestrand::SettingsDialog dialog(scripted.platform);
+    kestrand::settings::SettingsDialog dialog(scripted.platform);
     dialog.show();
     for (const char* name : {"Label1", "Label2"}) {
         SCOPED_TRACE(name);
@@ -127,7 +127,7 @@ TEST(CaptionDirection, LabelsShowTheirColonAtTheLeft) {
 
 TEST(CaptionDirection, TheWideButtonEndsWithItsLatinWordAtTheRight) {
     testing_support::ScriptedPlatform platform;
-    kestrand::MainWindow window(platform.platform);
+    kestrand::info::MainWindow window(platform.platform);
     window.show();
     auto* button = control<QPushButton>(&window, "Command1");
     const auto ink = captionInk(button, 4);

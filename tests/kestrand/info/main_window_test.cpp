@@ -40,7 +40,7 @@ constexpr char16_t kKeheh = u'\u06A9';
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        window = std::make_unique<kestrand::MainWindow>(platform.platform);
+        window = std::make_unique<kestrand::info::MainWindow>(platform.platform);
         window->show();
         QApplication::setActiveWindow(window.get());
     }
@@ -48,11 +48,11 @@ class MainWindowTest : public ::testing::Test {
     QPushButton* button(const char* name) {
         return control<QPushButton>(window.get(), QString::fromLatin1(name));
     }
-    kestrand::SettingsDialog* dialog() const { return window->settingsDialog(); }
+    kestrand::settings::SettingsDialog* dialog() const { return window->settingsDialog(); }
     bool dialogVisible() const { return dialog() != nullptr && dialog()->isVisible(); }
 
     testing_support::ScriptedPlatform platform;
-    std::unique_ptr<kestrand::MainWindow> window;
+    std::unique_ptr<kestrand::info::MainWindow> window;
 };
 
 TEST_F(MainWindowTest, LaidOutAsDesigned) {
@@ -128,7 +128,7 @@ TEST_F(MainWindowTest, TabOrderAndStartingFocus) {
 }
 
 TEST_F(MainWindowTest, TheChartShowsItsLegendAtTheRightBetweenThePictureButtons) {
-    auto* chart = control<kestrand::UsageChart>(window.get(), "Chart1");
+    auto* chart = control<kestrand::info::UsageChart>(window.get(), "Chart1");
     ASSERT_NE(chart, nullptr);
     const QRectF legend = chart->legendRect();
     EXPECT_GT(legend.left(), chart->width() * 0.75);
@@ -139,9 +139,9 @@ TEST_F(MainWindowTest, TheChartShowsItsLegendAtTheRightBetweenThePictureButtons)
     EXPECT_LT(inFrame.bottom(), button("Command3")->geometry().top());
 
     // Three distinct series colours, and the columns appear in the picture.
-    const QColor c0 = kestrand::UsageChart::seriesColor(0);
-    const QColor c1 = kestrand::UsageChart::seriesColor(1);
-    const QColor c2 = kestrand::UsageChart::seriesColor(2);
+    const QColor c0 = kestrand::info::UsageChart::seriesColor(0);
+    const QColor c1 = kestrand::info::UsageChart::seriesColor(1);
+    const QColor c2 = kestrand::info::UsageChart::seriesColor(2);
     EXPECT_NE(c0, c1);
     EXPECT_NE(c1, c2);
     EXPECT_NE(c0, c2);
@@ -158,11 +158,11 @@ TEST_F(MainWindowTest, TheChartShowsItsLegendAtTheRightBetweenThePictureButtons)
 }
 
 TEST_F(MainWindowTest, HoveringAColumnOrALegendEntryTellsItsValuesRightToLeft) {
-    auto* chart = control<kestrand::UsageChart>(window.get(), "Chart1");
+    auto* chart = control<kestrand::info::UsageChart>(window.get(), "Chart1");
     ASSERT_NE(chart, nullptr);
-    const kestrand::ChartLayout layout = chart->currentLayout();
-    const kestrand::ChartGeometry& geometry = chart->geometry();
-    const kestrand::View& view = chart->view();
+    const kestrand::info::ChartLayout layout = chart->currentLayout();
+    const kestrand::info::ChartGeometry& geometry = chart->geometry();
+    const kestrand::info::View& view = chart->view();
     auto hover = [&](const QPointF& at) {
         const QPoint point = at.toPoint();
         QHelpEvent help(QEvent::ToolTip, point, chart->mapToGlobal(point));
@@ -172,19 +172,20 @@ TEST_F(MainWindowTest, HoveringAColumnOrALegendEntryTellsItsValuesRightToLeft) {
 
     // The middle of each column's face toward the viewer finds that column.
     std::vector<QPointF> centres;
-    const auto seen = kestrand::visibleFaces(view);
+    const auto seen = kestrand::info::visibleFaces(view);
     for (std::size_t i = 0; i < geometry.columns.size(); ++i) {
-        kestrand::Point2 sum;
-        for (const kestrand::Vec3& corner :
-             kestrand::columnFaces(geometry.columns[i], seen).facing) {
-            const kestrand::Point2 p = layout.plot.toScreen(kestrand::project(corner, view));
+        kestrand::info::Point2 sum;
+        for (const kestrand::info::Vec3& corner :
+             kestrand::info::columnFaces(geometry.columns[i], seen).facing) {
+            const kestrand::info::Point2 p =
+                layout.plot.toScreen(kestrand::info::project(corner, view));
             sum = {sum.x + p.x / 4, sum.y + p.y / 4};
         }
-        EXPECT_EQ(kestrand::columnAt(geometry, view, layout.plot, sum), i) << i;
+        EXPECT_EQ(kestrand::info::columnAt(geometry, view, layout.plot, sum), i) << i;
         centres.emplace_back(sum.x, sum.y);
     }
-    EXPECT_EQ(kestrand::columnAt(geometry, view, layout.plot, {1, 1}), std::nullopt);
-    EXPECT_EQ(kestrand::legendEntryAt(layout.legend, {1, 1}), std::nullopt);
+    EXPECT_EQ(kestrand::info::columnAt(geometry, view, layout.plot, {1, 1}), std::nullopt);
+    EXPECT_EQ(kestrand::info::legendEntryAt(layout.legend, {1, 1}), std::nullopt);
 
     // "User", spring, first in the data.
     ASSERT_EQ(geometry.columns[0].series, 0);
@@ -194,7 +195,7 @@ TEST_F(MainWindowTest, HoveringAColumnOrALegendEntryTellsItsValuesRightToLeft) {
     EXPECT_TRUE(column.isRightToLeft());
 
     // The third legend entry, "letters": its four values.
-    const kestrand::Box name = layout.legend.names[2];
+    const kestrand::info::Box name = layout.legend.names[2];
     const QString legend = hover({name.left + name.width / 2, name.top + name.height / 2});
     EXPECT_EQ(legend, QString::fromUtf16(u"\u200Fنامه\u200Eها\nبهار: 45.9\nتابستان: 22\n"
                                          u"پائيز: 25\nزمستان: 10"));
@@ -209,7 +210,7 @@ TEST_F(MainWindowTest, ShortcutOnEachButtonShowsTheOneDialogBesideTheWindow) {
     EXPECT_EQ(dialog(), nullptr);
     typeCharacter(button("Command1"), kKeheh);
     ASSERT_TRUE(dialogVisible());
-    QPointer<kestrand::SettingsDialog> first = dialog();
+    QPointer<kestrand::settings::SettingsDialog> first = dialog();
     EXPECT_EQ(first->objectName(), QStringLiteral("Form2"));
     EXPECT_EQ(first->parentWidget(), nullptr);
     EXPECT_TRUE(first->isWindow());
@@ -305,7 +306,7 @@ TEST_F(MainWindowTest, ClicksOnTheButtonsDoNothing) {
 TEST_F(MainWindowTest, HiddenDialogComesBackWithTheUsersTicksAndFolder) {
     typeCharacter(button("Command2"), kKeheh);
     ASSERT_TRUE(dialogVisible());
-    QPointer<kestrand::SettingsDialog> shown = dialog();
+    QPointer<kestrand::settings::SettingsDialog> shown = dialog();
     auto* tick = control<QCheckBox>(shown, QStringLiteral("Check1(3)"));
     auto* other = control<QCheckBox>(shown, QStringLiteral("Check1(5)"));
     auto* folder = control<QLineEdit>(shown, "Text1");
@@ -334,7 +335,7 @@ TEST_F(MainWindowTest, HiddenDialogComesBackWithTheUsersTicksAndFolder) {
 
 TEST_F(MainWindowTest, TheDialogsCloseBoxUnloadsItAndTheNextShortcutStartsAfresh) {
     typeCharacter(button("Command1"), kKeheh);
-    QPointer<kestrand::SettingsDialog> first = dialog();
+    QPointer<kestrand::settings::SettingsDialog> first = dialog();
     ASSERT_FALSE(first.isNull());
     QTest::mouseClick(control<QCheckBox>(first, QStringLiteral("Check1(0)")), Qt::LeftButton);
     control<QLineEdit>(first, "Text1")->setText(QStringLiteral("elsewhere"));

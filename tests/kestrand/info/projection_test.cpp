@@ -12,9 +12,9 @@
 
 namespace {
 
-using kestrand::BoxSize;
-using kestrand::Column;
-using kestrand::View;
+using kestrand::info::BoxSize;
+using kestrand::info::Column;
+using kestrand::info::View;
 
 TEST(Projection, EightCornersOfTheBoxAtThirtyFiveAndForty) {
     struct Expected {
@@ -27,13 +27,13 @@ TEST(Projection, EightCornersOfTheBoxAtThirtyFiveAndForty) {
         {0, 0, 1, 0.573576, 0.526541}, {4, 0, 1, 3.850185, -0.948211},
         {0, 4, 1, 0.573576, 3.590719}, {4, 4, 1, 3.850185, 2.115967},
     };
-    const auto corners = kestrand::boxCorners(BoxSize{4, 4, 1});
+    const auto corners = kestrand::info::boxCorners(BoxSize{4, 4, 1});
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
         EXPECT_DOUBLE_EQ(corners[i].x, expected[i].x);
         EXPECT_DOUBLE_EQ(corners[i].y, expected[i].y);
         EXPECT_DOUBLE_EQ(corners[i].z, expected[i].z);
-        const auto p = kestrand::project(corners[i], View{35, 40});
+        const auto p = kestrand::info::project(corners[i], View{35, 40});
         EXPECT_NEAR(p.x, expected[i].screenX, 1e-6);
         EXPECT_NEAR(p.y, expected[i].screenY, 1e-6);
     }
@@ -41,25 +41,25 @@ TEST(Projection, EightCornersOfTheBoxAtThirtyFiveAndForty) {
 
 TEST(Projection, TheViewerStandsInFrontToTheRightAndAbove) {
     const View view{35, 40};
-    const auto corners = kestrand::boxCorners(BoxSize{4, 4, 1});
-    auto depth = [&](int i) { return kestrand::depthOf(corners[i], view); };
+    const auto corners = kestrand::info::boxCorners(BoxSize{4, 4, 1});
+    auto depth = [&](int i) { return kestrand::info::depthOf(corners[i], view); };
     // Nearest: front right top. Farthest: back left bottom, where the two walls meet the floor.
     for (int i = 0; i < 8; ++i) {
         EXPECT_LE(depth(3), depth(i));
         EXPECT_GE(depth(4), depth(i));
     }
-    const auto faces = kestrand::visibleFaces(view);
+    const auto faces = kestrand::info::visibleFaces(view);
     EXPECT_TRUE(faces.right);
     EXPECT_TRUE(faces.front);
     EXPECT_TRUE(faces.top);
-    const auto mirrored = kestrand::visibleFaces(View{-35, 40});
+    const auto mirrored = kestrand::info::visibleFaces(View{-35, 40});
     EXPECT_FALSE(mirrored.right);
-    const auto fromBelow = kestrand::visibleFaces(View{35, -20});
+    const auto fromBelow = kestrand::info::visibleFaces(View{35, -20});
     EXPECT_FALSE(fromBelow.top);
 }
 
 TEST(ColumnLayout, ClusteredColumnsWithAGapOfOneAndAHalfColumns) {
-    const auto geometry = kestrand::layoutColumns(kestrand::usageChartData(), {});
+    const auto geometry = kestrand::info::layoutColumns(kestrand::info::usageChartData(), {});
     ASSERT_EQ(geometry.columns.size(), 12u);
     EXPECT_DOUBLE_EQ(geometry.box.width, 4);
     EXPECT_DOUBLE_EQ(geometry.box.height, 4);  // 100 % of the base
@@ -87,11 +87,11 @@ TEST(ColumnLayout, ClusteredColumnsWithAGapOfOneAndAHalfColumns) {
 }
 
 TEST(ColumnLayout, FarColumnsArePaintedFirst) {
-    const auto geometry = kestrand::layoutColumns(kestrand::usageChartData(), {});
+    const auto geometry = kestrand::info::layoutColumns(kestrand::info::usageChartData(), {});
     const auto& cols = geometry.columns;
 
     // Turned 35 degrees the left end is farthest: left to right, series by series.
-    const auto order = kestrand::paintingOrder(cols, View{35, 40});
+    const auto order = kestrand::info::paintingOrder(cols, View{35, 40});
     ASSERT_EQ(order.size(), cols.size());
     for (std::size_t i = 1; i < order.size(); ++i) {
         EXPECT_LT(cols[order[i - 1]].left, cols[order[i]].left);
@@ -100,16 +100,17 @@ TEST(ColumnLayout, FarColumnsArePaintedFirst) {
     EXPECT_EQ(order.back(), 11u);
 
     // Turned the other way the right end is farthest.
-    const auto mirrored = kestrand::paintingOrder(cols, View{-35, 40});
+    const auto mirrored = kestrand::info::paintingOrder(cols, View{-35, 40});
     EXPECT_EQ(mirrored.front(), 11u);
     EXPECT_EQ(mirrored.back(), 0u);
 
     // Whatever the view, nothing is painted after a nearer column.
     for (double rotation : {-70.0, -10.0, 20.0, 35.0, 80.0}) {
         const View view{rotation, 40};
-        const auto o = kestrand::paintingOrder(cols, view);
+        const auto o = kestrand::info::paintingOrder(cols, view);
         auto depth = [&](const Column& c) {
-            return kestrand::depthOf({(c.left + c.right) / 2, 0, (c.front + c.back) / 2}, view);
+            return kestrand::info::depthOf({(c.left + c.right) / 2, 0, (c.front + c.back) / 2},
+                                           view);
         };
         for (std::size_t i = 1; i < o.size(); ++i) {
             EXPECT_GE(depth(cols[o[i - 1]]), depth(cols[o[i]])) << "rotation " << rotation;
@@ -119,7 +120,7 @@ TEST(ColumnLayout, FarColumnsArePaintedFirst) {
 
 TEST(ValueAxis, RoundMaximumAndStep) {
     auto check = [](double largest, double maximum, double step) {
-        const auto scale = kestrand::valueScaleFor(largest);
+        const auto scale = kestrand::info::valueScaleFor(largest);
         EXPECT_DOUBLE_EQ(scale.maximum, maximum) << largest;
         EXPECT_DOUBLE_EQ(scale.step, step) << largest;
     };
@@ -131,11 +132,11 @@ TEST(ValueAxis, RoundMaximumAndStep) {
 }
 
 TEST(ScreenFit, TheBoxFillsTheRectangleCentred) {
-    std::vector<kestrand::Point2> points;
-    for (const auto& corner : kestrand::boxCorners(BoxSize{4, 4, 1})) {
-        points.push_back(kestrand::project(corner, View{35, 40}));
+    std::vector<kestrand::info::Point2> points;
+    for (const auto& corner : kestrand::info::boxCorners(BoxSize{4, 4, 1})) {
+        points.push_back(kestrand::info::project(corner, View{35, 40}));
     }
-    const auto fit = kestrand::fitToRect(points, 10, 20, 300, 200, 1);
+    const auto fit = kestrand::info::fitToRect(points, 10, 20, 300, 200, 1);
     EXPECT_DOUBLE_EQ(fit.scaleX, fit.scaleY);
     double minX = 1e9, maxX = -1e9, minY = 1e9, maxY = -1e9;
     for (const auto& p : points) {
@@ -154,21 +155,21 @@ TEST(ScreenFit, TheBoxFillsTheRectangleCentred) {
     EXPECT_LT(fit.toScreen(points[6]).y, fit.toScreen(points[1]).y);
 
     // Allowed to stretch, it is widened but never past the rectangle.
-    const auto wide = kestrand::fitToRect(points, 10, 20, 300, 200, 1.6);
+    const auto wide = kestrand::info::fitToRect(points, 10, 20, 300, 200, 1.6);
     EXPECT_GT(wide.scaleX, wide.scaleY);
     EXPECT_LE(wide.scaleX, 1.6 * wide.scaleY + 1e-12);
     EXPECT_LE((3.850185 - 0) * wide.scaleX, 300 + 1e-6);
 }
 
 TEST(KeyCodes, SettingsShortcutAndEscape) {
-    EXPECT_TRUE(kestrand::isSettingsShortcut(u'\u06A9'));
-    EXPECT_TRUE(kestrand::isSettingsShortcut(u'\u0010'));
-    EXPECT_FALSE(kestrand::isSettingsShortcut(u'k'));
-    EXPECT_FALSE(kestrand::isSettingsShortcut(u'\u0643'));  // Arabic kaf, not keheh
-    EXPECT_FALSE(kestrand::isSettingsShortcut(char16_t{152}));
-    EXPECT_FALSE(kestrand::isSettingsShortcut(u'p'));
-    EXPECT_TRUE(kestrand::isEscape(char16_t{27}));
-    EXPECT_FALSE(kestrand::isEscape(u'\r'));
+    EXPECT_TRUE(kestrand::text::isSettingsShortcut(u'\u06A9'));
+    EXPECT_TRUE(kestrand::text::isSettingsShortcut(u'\u0010'));
+    EXPECT_FALSE(kestrand::text::isSettingsShortcut(u'k'));
+    EXPECT_FALSE(kestrand::text::isSettingsShortcut(u'\u0643'));  // Arabic kaf, not keheh
+    EXPECT_FALSE(kestrand::text::isSettingsShortcut(char16_t{152}));
+    EXPECT_FALSE(kestrand::text::isSettingsShortcut(u'p'));
+    EXPECT_TRUE(kestrand::text::isEscape(char16_t{27}));
+    EXPECT_FALSE(kestrand::text::isEscape(u'\r'));
 }
 
 }  // namespace

@@ -38,10 +38,10 @@ namespace {
 
 using testing_support::control;
 
-std::vector<kestrand::ReportWindow*> reportWindows() {
-    std::vector<kestrand::ReportWindow*> windows;
+std::vector<kestrand::report_window::ReportWindow*> reportWindows() {
+    std::vector<kestrand::report_window::ReportWindow*> windows;
     for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<kestrand::ReportWindow*>(top)) {
+        if (auto* window = qobject_cast<kestrand::report_window::ReportWindow*>(top)) {
             windows.push_back(window);
         }
     }
@@ -70,12 +70,12 @@ QTableView* tableIn(QWidget* page, const char* name) {
 class ReportWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dialog = new kestrand::SettingsDialog(scripted.platform);
+        dialog = new kestrand::settings::SettingsDialog(scripted.platform);
         guard = dialog;
         dialog->show();
     }
     void TearDown() override {
-        for (kestrand::ReportWindow* window : reportWindows()) {
+        for (kestrand::report_window::ReportWindow* window : reportWindows()) {
             delete window;
         }
         delete guard.data();
@@ -89,8 +89,8 @@ class ReportWindowTest : public ::testing::Test {
     }
 
     testing_support::ScriptedPlatform scripted;
-    kestrand::SettingsDialog* dialog = nullptr;
-    QPointer<kestrand::SettingsDialog> guard;
+    kestrand::settings::SettingsDialog* dialog = nullptr;
+    QPointer<kestrand::settings::SettingsDialog> guard;
 };
 
 TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
@@ -111,7 +111,7 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     pressOk();
     ASSERT_EQ(scripted.messenger.messages.size(), 1u);
     ASSERT_EQ(reportWindows().size(), 1u);
-    kestrand::ReportWindow* window = reportWindows()[0];
+    kestrand::report_window::ReportWindow* window = reportWindows()[0];
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(control<QCheckBox>(dialog, "Check1", 0)->isChecked());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("گزارش کاربران"));
@@ -176,7 +176,7 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     QTest::mouseClick(addresses->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(addresses->viewport(), Qt::LeftButton, {}, cell.center());
     ASSERT_EQ(window->detailWindows().size(), 1u);
-    kestrand::ReportWindow* detail = window->detailWindows()[0];
+    kestrand::report_window::ReportWindow* detail = window->detailWindows()[0];
     EXPECT_TRUE(detail->windowTitle().contains(address));
     ASSERT_EQ(detail->tabs()->count(), 3);
     EXPECT_EQ(detail->tabs()->tabText(0), QStringLiteral("صفحات ديده شده"));
@@ -213,7 +213,8 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     QFile saved(page);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     std::string error;
-    EXPECT_EQ(saved.readAll().toStdString(), kestrand::htmlReportPage(window->json(), error));
+    EXPECT_EQ(saved.readAll().toStdString(),
+              kestrand::report_window::htmlReportPage(window->json(), error));
     QFile savedJson(data);
     ASSERT_TRUE(savedJson.open(QIODevice::ReadOnly));
     EXPECT_EQ(savedJson.readAll().toStdString(), window->json());
@@ -236,7 +237,7 @@ TEST_F(ReportWindowTest, CancelShowsNothing) {
 TEST_F(ReportWindowTest, ClosingTheMainWindowClosesTheReportWindows) {
     testing_support::TempDir folder;
     folder.write("a.log", twoDaysOfRequests(10));
-    auto main = std::make_unique<kestrand::MainWindow>(scripted.platform);
+    auto main = std::make_unique<kestrand::info::MainWindow>(scripted.platform);
     setFolder(folder.path());
     tick(0);
     pressOk();
@@ -306,7 +307,8 @@ QByteArray hostileJson() {
 TEST(ReportPage, NoTextFromALogBecomesMarkup) {
     const QByteArray json = hostileJson();
     std::string error;
-    const std::optional<std::string> written = kestrand::htmlReportPage(json.toStdString(), error);
+    const std::optional<std::string> written =
+        kestrand::report_window::htmlReportPage(json.toStdString(), error);
     ASSERT_TRUE(written.has_value()) << error;
     const QString page = QString::fromStdString(*written);
 
@@ -339,13 +341,15 @@ TEST(ReportPage, NoTextFromALogBecomesMarkup) {
     // The window shows the same text as plain text.
     testing_support::ScriptedPlatform scripted;
     QString why;
-    std::optional<kestrand::Report> report = kestrand::readReport(json, &why);
+    std::optional<kestrand::report_window::Report> report =
+        kestrand::report_window::readReport(json, &why);
     ASSERT_TRUE(report.has_value());
-    kestrand::ReportOutcome outcome;
+    kestrand::report_window::ReportOutcome outcome;
     outcome.json = json.toStdString();
-    outcome.report = std::make_shared<const kestrand::Report>(std::move(*report));
-    auto* window = new kestrand::ReportWindow(scripted.platform, {}, std::move(outcome));
-    const QPointer<kestrand::ReportWindow> guard(window);
+    outcome.report = std::make_shared<const kestrand::report_window::Report>(std::move(*report));
+    auto* window =
+        new kestrand::report_window::ReportWindow(scripted.platform, {}, std::move(outcome));
+    const QPointer<kestrand::report_window::ReportWindow> guard(window);
     const QString plain =
         QStringLiteral("\"'><script>alert(1)</script>[U+202E]exe.gnp[U+200F]&amp;");
     auto* folder = window->findChild<QLabel*>(QStringLiteral("folderLabel"));

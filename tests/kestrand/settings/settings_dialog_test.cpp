@@ -32,7 +32,7 @@ const QString kFolder = QStringLiteral("I:\\#LOCALs\\log-server");
 class SettingsDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dialog = new kestrand::SettingsDialog(scripted.platform);
+        dialog = new kestrand::settings::SettingsDialog(scripted.platform);
         guard = dialog;
         dialog->show();
         QApplication::setActiveWindow(dialog);
@@ -45,8 +45,8 @@ class SettingsDialogTest : public ::testing::Test {
     QPushButton* command2() { return control<QPushButton>(dialog, "Command2"); }
 
     testing_support::ScriptedPlatform scripted;
-    kestrand::SettingsDialog* dialog = nullptr;
-    QPointer<kestrand::SettingsDialog> guard;
+    kestrand::settings::SettingsDialog* dialog = nullptr;
+    QPointer<kestrand::settings::SettingsDialog> guard;
 };
 
 TEST_F(SettingsDialogTest, LaidOutAsDesigned) {

@@ -76,7 +76,7 @@ TEST(StoredStrings, ReportKindsByIndex) {
 }
 
 TEST(StoredStrings, ChartSeriesAndSeasons) {
-    const auto& data = kestrand::usageChartData();
+    const auto& data = kestrand::info::usageChartData();
     EXPECT_EQ(codePoints(data.seriesNames[0]), (Points{0x06A9, 0x0627, 0x0631, 0x0628, 0x0631}));
     EXPECT_EQ(codePoints(data.seriesNames[1]), (Points{0x062C, 0x0633, 0x062A, 0x062C, 0x0648}));
     EXPECT_EQ(codePoints(data.seriesNames[2]),
@@ -110,9 +110,9 @@ TEST(StoredStrings, SpokenTextsJoinThePartsInReadingOrderAndEndLabelsWithTheColo
     EXPECT_EQ(codePoints(spokenCaption(kestrand::text::kDialogButtons[2], PartOrder::Swapped)),
               (Points{0x0642, 0x0628, 0x0648, 0x0644}));
     // The series name is stored in reading order.
-    EXPECT_EQ(
-        codePoints(spokenCaption(kestrand::usageChartData().seriesNames[2], PartOrder::Reading)),
-        (Points{0x0646, 0x0627, 0x0645, 0x0647, 0x200C, 0x0647, 0x0627}));
+    EXPECT_EQ(codePoints(spokenCaption(kestrand::info::usageChartData().seriesNames[2],
+                                       PartOrder::Reading)),
+              (Points{0x0646, 0x0627, 0x0645, 0x0647, 0x200C, 0x0647, 0x0627}));
     EXPECT_EQ(spokenCaption(u"Browse", PartOrder::Swapped), u"Browse");
     EXPECT_EQ(codePoints(kestrand::text::spokenLabel(kestrand::text::kRequestedLabel)),
               (Points{0x0627, 0x0637, 0x0644, 0x0627, 0x0639, 0x0627, 0x062A, 0x0020, 0x062F,
@@ -121,7 +121,7 @@ TEST(StoredStrings, SpokenTextsJoinThePartsInReadingOrderAndEndLabelsWithTheColo
 
 TEST(StoredStrings, TheDialogShowsTheStoredTextsUnchanged) {
     testing_support::ScriptedPlatform scripted;
-    kestrand::SettingsDialog dialog(scripted.platform);
+    kestrand::settings::SettingsDialog dialog(scripted.platform);
     using kestrand::text::kDialogButtons;
     for (int i = 0; i < 3; ++i) {
         auto* button = control<QPushButton>(&dialog, "Command1", i);

@@ -30,7 +30,7 @@ using testing_support::control;
 using testing_support::kOrange;
 using testing_support::kRed;
 using testing_support::linesOfLengths;
-using trailscan::search::ReportView;
+using trailscan::report::ReportView;
 
 // Resident memory of this process in bytes, from /proc/self/status.
 std::int64_t residentBytes();

@@ -8,8 +8,8 @@
 
 namespace {
 
-using trailscan::search::ReportLayout;
-using trailscan::search::ReportText;
+using trailscan::report::ReportLayout;
+using trailscan::report::ReportText;
 using Offset = ReportLayout::Offset;
 
 // Advances that differ by character, so a wrong prefix sum shows: 'i' is narrow, 'W' wide.

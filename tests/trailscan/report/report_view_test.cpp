@@ -18,7 +18,7 @@
 
 namespace {
 
-using trailscan::search::ReportView;
+using trailscan::report::ReportView;
 
 std::unique_ptr<ReportView> shownView(const QString& text, QSize size = QSize(400, 200)) {
     auto view = std::make_unique<ReportView>();

@@ -14,7 +14,8 @@
 
 namespace {
 
-using namespace trailscan::search;
+using namespace trailscan::scan;
+using namespace trailscan::table;
 using testing_support::TempDir;
 using trailscan::log::Channel;
 using trailscan::log::FieldIndex;

@@ -26,7 +26,7 @@ using testing_support::logLine;
 using testing_support::sampleFields;
 using testing_support::ScriptedPlatform;
 using testing_support::TempDir;
-using trailscan::search::ReportView;
+using trailscan::report::ReportView;
 using trailscan::search::SearchWindow;
 
 QString samplePath(const char* name) {

@@ -22,7 +22,7 @@ using testing_support::logLine;
 using testing_support::sampleFields;
 using testing_support::ScriptedPlatform;
 using testing_support::TempDir;
-using trailscan::search::ReportView;
+using trailscan::report::ReportView;
 using trailscan::search::SearchWindow;
 
 // 6000 records; only record 5500 holds the user "zed.far", the site "far.example/only", the
@@ -65,16 +65,16 @@ Terminal runCommand(const std::vector<std::string>& words) {
     std::vector<std::u16string> typed;
     for (const auto& word : words) typed.emplace_back(word.begin(), word.end());
     std::string error;
-    const auto command = trailscan::search::parseSearchCommand(words, typed, error);
+    const auto command = trailscan::app::parseSearchCommand(words, typed, error);
     Terminal terminal;
     if (!command || !error.empty()) {
-        terminal.status = trailscan::search::kExitTrouble;
+        terminal.status = trailscan::app::kExitTrouble;
         terminal.err = error;
         return terminal;
     }
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), &std::fclose);
-    terminal.status = trailscan::search::runSearchCommand(*command, out.get(), err.get(), false);
+    terminal.status = trailscan::app::runSearchCommand(*command, out.get(), err.get(), false);
     for (auto [file, text] : {std::pair{out.get(), &terminal.out}, {err.get(), &terminal.err}}) {
         std::rewind(file);
         char buffer[4096];

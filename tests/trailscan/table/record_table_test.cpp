@@ -13,8 +13,8 @@ using testing_support::logLine;
 using testing_support::sampleFields;
 using testing_support::TempDir;
 using trailscan::log::Channel;
-using trailscan::search::kRecordCapacity;
-using trailscan::search::RecordTable;
+using trailscan::table::kRecordCapacity;
+using trailscan::table::RecordTable;
 
 std::string lines(int count, int from = 0) {
     std::string text;

@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace trailscan::search;
+using namespace trailscan::table;
 using namespace std::string_literals;
 using testing_support::logLine;
 using testing_support::TempDir;
