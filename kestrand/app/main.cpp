@@ -20,6 +20,7 @@
 #include "forms/platform.h"
 #include "kestrand/app/version.h"
 #include "kestrand/info/main_window.h"
+#include "kestrand/report_window/report_windows.h"
 #include "kestrand/report_window/web_page.h"
 #include "kestrand/reports/engine.h"
 
@@ -317,7 +318,8 @@ int main(int argc, char** argv) {
     forms::installFontSubstitutions();
 
     forms::Platform& platform = forms::desktopPlatform();
-    kestrand::info::MainWindow window(platform);
+    kestrand::report_window::ReportWindows reports(platform);
+    kestrand::info::MainWindow window(platform, reports);
     QApplication::setWindowIcon(window.windowIcon());
     window.show();
     return app.exec();

@@ -16,7 +16,6 @@
 #include "forms/twips.h"
 #include "kestrand/info/chart_data.h"
 #include "kestrand/info/usage_chart.h"
-#include "kestrand/report_window/report_window.h"
 #include "kestrand/settings/settings_dialog.h"
 #include "kestrand/text/key_codes.h"
 #include "kestrand/text/ltr_push_button.h"
@@ -29,7 +28,6 @@ static void initKestrandResources() { Q_INIT_RESOURCE(kestrand); }
 
 namespace kestrand::info {
 
-using report_window::ReportWindow;
 using settings::SettingsDialog;
 using text::isSettingsShortcut;
 using text::LtrPushButton;
@@ -56,8 +54,8 @@ QPushButton* pictureButton(QWidget* parent, const char* name, const QString& ico
 
 }  // namespace
 
-MainWindow::MainWindow(forms::Platform& platform, QWidget* parent)
-    : QWidget(parent), platform_(platform) {
+MainWindow::MainWindow(forms::Platform& platform, settings::ReportOpener& reports, QWidget* parent)
+    : QWidget(parent), platform_(platform), reports_(reports) {
     initKestrandResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(toQString(text::kMainCaption));
@@ -68,24 +66,7 @@ MainWindow::MainWindow(forms::Platform& platform, QWidget* parent)
     applyTabOrder();
 }
 
-namespace {
-std::vector<ReportWindow*> reportWindows() {
-    std::vector<ReportWindow*> windows;
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (auto* window = qobject_cast<ReportWindow*>(top)) {
-            windows.push_back(window);
-        }
-    }
-    return windows;
-}
-}  // namespace
-
-MainWindow::~MainWindow() {
-    delete settings_.data();
-    for (ReportWindow* window : reportWindows()) {
-        delete window;
-    }
-}
+MainWindow::~MainWindow() { delete settings_.data(); }
 
 void MainWindow::buildControls() {
     Picture1 = new QLabel(this);
@@ -189,7 +170,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 void MainWindow::showSettings() {
     if (settings_.isNull()) {
         // No owner: the dialog is a window of its own beside this one.
-        settings_ = new SettingsDialog(platform_);
+        settings_ = new SettingsDialog(platform_, reports_);
     }
     if (!settings_->isVisible()) {
         // A dialog not yet shown has no frame; take this window's frame as its measure.
@@ -229,9 +210,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (!settings_.isNull()) {
         settings_->hide();
     }
-    for (ReportWindow* window : reportWindows()) {
-        window->close();
-    }
+    reports_.closeAll();
     event->accept();
     platform_.programEnd.end();
 }

@@ -20,7 +20,9 @@ class UsageChart;
 class MainWindow final : public QWidget {
     Q_OBJECT
   public:
-    explicit MainWindow(forms::Platform& platform, QWidget* parent = nullptr);
+    // `reports` answers OK in the settings dialog; the windows it opens close with this one.
+    MainWindow(forms::Platform& platform, settings::ReportOpener& reports,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The report settings dialog while it exists (it deletes itself when closed).
@@ -45,6 +47,7 @@ class MainWindow final : public QWidget {
     QPoint besideThisWindow(const QSize& dialogSize) const;
 
     forms::Platform& platform_;
+    settings::ReportOpener& reports_;
     QPointer<settings::SettingsDialog> settings_;
 
     QLabel* Picture1 = nullptr;

@@ -452,7 +452,7 @@ QString visibleText(const QString& text) {
 
 QString isolated(const QString& text) { return QChar(0x2068) + text + QChar(0x2069); }
 
-QString reportTitle() { return QStringLiteral("گزارش کاربران"); }
+QString reportTitle() { return text::toQString(text::kReportsTitle); }
 
 QString periodText(const Report& report) {
     if (report.first.isEmpty()) {

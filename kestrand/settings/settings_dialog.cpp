@@ -10,7 +10,6 @@
 
 #include "forms/fonts.h"
 #include "forms/twips.h"
-#include "kestrand/report_window/report_window.h"
 #include "kestrand/text/key_codes.h"
 #include "kestrand/text/ltr_label.h"
 #include "kestrand/text/ltr_push_button.h"
@@ -21,9 +20,6 @@
 
 namespace kestrand::settings {
 
-using report_window::reportMessageTitle;
-using report_window::ReportRequest;
-using report_window::ReportWindow;
 using text::isEscape;
 using text::LtrLabel;
 using text::LtrPushButton;
@@ -69,8 +65,8 @@ QString browseStartFolder(const QString& folderText) {
 
 }  // namespace
 
-SettingsDialog::SettingsDialog(forms::Platform& platform, QWidget* parent)
-    : QWidget(parent, Qt::Dialog), platform_(platform) {
+SettingsDialog::SettingsDialog(forms::Platform& platform, ReportOpener& reports, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), platform_(platform), reports_(reports) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(toQString(text::kSettingsCaption));
     setWindowIcon(QIcon(QStringLiteral(":/kestrand/kestrand.ico")));
@@ -230,7 +226,7 @@ void SettingsDialog::Command1_Click(int index) {
 }
 
 void SettingsDialog::makeTickedReports() {
-    ReportRequest request;
+    ReportOrder request;
     request.folder = Text1->text();
     bool anyTicked = false;
     for (int i = 0; i < kReportKindCount; ++i) {
@@ -238,14 +234,14 @@ void SettingsDialog::makeTickedReports() {
         anyTicked = anyTicked || Check1[i]->isChecked();
     }
     if (!anyTicked) {
-        platform_.messenger.inform(this, reportMessageTitle(),
+        platform_.messenger.inform(this, toQString(text::kReportsTitle),
                                    QStringLiteral("هیچ نوع گزارشی تیک نخورده است. دست کم یکی از "
                                                   "گزارش‌های "
                                                   "«اطلاعات درخواستی» را تیک بزنید."));
         return;
     }
     // The dialog stays as it is; the report opens in a window of its own.
-    ReportWindow::open(this, platform_, request);
+    reports_.open(this, request);
 }
 
 void SettingsDialog::Command2_Click() {

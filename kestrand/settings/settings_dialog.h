@@ -4,6 +4,7 @@
 #include <array>
 
 #include "forms/platform.h"
+#include "kestrand/settings/report_opener.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -21,12 +22,12 @@ namespace kestrand::settings {
 class SettingsDialog final : public QWidget {
     Q_OBJECT
   public:
-    static constexpr int kReportKindCount = 7;
+    static constexpr int kReportKindCount = settings::kReportKindCount;
     static constexpr int kDefaultButton = 0;
     static constexpr int kCancelButton = 1;
     static constexpr int kOkButton = 2;
 
-    explicit SettingsDialog(forms::Platform& platform, QWidget* parent = nullptr);
+    SettingsDialog(forms::Platform& platform, ReportOpener& reports, QWidget* parent = nullptr);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,6 +52,7 @@ class SettingsDialog final : public QWidget {
     void makeTickedReports();
 
     forms::Platform& platform_;
+    ReportOpener& reports_;
 
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;

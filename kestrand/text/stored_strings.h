@@ -33,6 +33,9 @@ inline constexpr std::u16string_view kInitialFolder = u"I:\\#LOCALs\\log-server"
 inline constexpr std::u16string_view kFolderLabel = u":مسير فايلهاي اطلاعات";
 inline constexpr std::u16string_view kRequestedLabel = u":اطلاعات درخواستي";
 
+// The title of the reports' windows and messages.
+inline constexpr std::u16string_view kReportsTitle = u"گزارش کاربران";
+
 // Report kinds by check-box index (not by their order on screen).
 inline constexpr std::array<std::u16string_view, 7> kReportKinds = {
     u"آدرس کاربران",   u"نوع ويندوز کاربران", u"نوع مرورگر کاربران", u"ساعات پر کاربرد",

@@ -12,6 +12,7 @@
 #include "kestrand/settings/settings_dialog.h"
 #include "kestrand/text/stored_strings.h"
 #include "tests/accessibility/accessible_tree.h"
+#include "tests/kestrand/gui_helpers.h"
 #include "tests/support/controls.h"
 #include "tests/support/keys.h"
 #include "tests/support/scripted_platform.h"
@@ -31,13 +32,14 @@ QString u16(std::u16string_view text) {
 class MainWindowAccessTest : public testing::Test {
   protected:
     void SetUp() override {
-        window = std::make_unique<kestrand::info::MainWindow>(scripted.platform);
+        window = std::make_unique<kestrand::info::MainWindow>(scripted.platform, reports);
     }
     QPushButton* button(const char* name) const {
         return control<QPushButton>(window.get(), QString::fromLatin1(name));
     }
 
     ScriptedPlatform scripted;
+    kestrand_test::RecordedReports reports;
     std::unique_ptr<kestrand::info::MainWindow> window;
 };
 
@@ -103,7 +105,7 @@ TEST_F(MainWindowAccessTest, TabWalksTheDesignedOrderAndTheButtonsWorkFromTheKey
 class SettingsDialogAccessTest : public testing::Test {
   protected:
     void SetUp() override {
-        dialog = std::make_unique<kestrand::settings::SettingsDialog>(scripted.platform);
+        dialog = std::make_unique<kestrand::settings::SettingsDialog>(scripted.platform, reports);
     }
     void TearDown() override {
         // Hidden rather than closed: a closed dialog deletes itself.
@@ -115,6 +117,7 @@ class SettingsDialogAccessTest : public testing::Test {
     QPushButton* browse() const { return control<QPushButton>(dialog.get(), "Command2"); }
 
     testing_support::ScriptedPlatform scripted;  // Browse is answered with Cancel
+    kestrand_test::RecordedReports reports;
     std::unique_ptr<kestrand::settings::SettingsDialog> dialog;
 };
 

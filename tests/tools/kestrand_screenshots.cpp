@@ -25,6 +25,7 @@
 #include "kestrand/info/main_window.h"
 #include "kestrand/info/usage_chart.h"
 #include "kestrand/report_window/report_window.h"
+#include "kestrand/report_window/report_windows.h"
 #include "kestrand/report_window/web_page.h"
 #include "kestrand/settings/settings_dialog.h"
 #include "tests/support/scripted_platform.h"
@@ -198,7 +199,8 @@ int main(int argc, char** argv) {
     const QString suffix = ratio == 1.0 ? QString() : QStringLiteral("@%1x").arg(ratio);
 
     testing_support::ScriptedPlatform scripted;
-    kestrand::info::MainWindow window(scripted.platform);
+    kestrand::report_window::ReportWindows reports(scripted.platform);
+    kestrand::info::MainWindow window(scripted.platform, reports);
     window.show();
     (void)QTest::qWaitForWindowExposed(&window);
     window.grab().save(out.filePath(QStringLiteral("kestrand-main%1.png").arg(suffix)));

@@ -10,6 +10,7 @@
 
 #include "kestrand/info/main_window.h"
 #include "kestrand/settings/settings_dialog.h"
+#include "tests/kestrand/gui_helpers.h"
 #include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 
@@ -84,7 +85,8 @@ std::vector<int> captionInk(QWidget* control, int inset) {
 
 TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
     testing_support::ScriptedPlatform scripted;
-    kestrand::settings::SettingsDialog dialog(scripted.platform);
+    kestrand_test::RecordedReports reports;
+    kestrand::settings::SettingsDialog dialog(scripted.platform, reports);
     dialog.show();
     struct Case {
         int index;
@@ -107,7 +109,8 @@ TEST(CaptionDirection, TwoPartButtonsShowTheirSecondHalfAtTheRight) {
 
 TEST(CaptionDirection, LabelsShowTheirColonAtTheLeft) {
     testing_support::ScriptedPlatform scripted;
-    kestrand::settings::SettingsDialog dialog(scripted.platform);
+    kestrand_test::RecordedReports reports;
+    kestrand::settings::SettingsDialog dialog(scripted.platform, reports);
     dialog.show();
     for (const char* name : {"Label1", "Label2"}) {
         SCOPED_TRACE(name);
@@ -127,7 +130,8 @@ TEST(CaptionDirection, LabelsShowTheirColonAtTheLeft) {
 
 TEST(CaptionDirection, TheWideButtonEndsWithItsLatinWordAtTheRight) {
     testing_support::ScriptedPlatform platform;
-    kestrand::info::MainWindow window(platform.platform);
+    kestrand_test::RecordedReports reports;
+    kestrand::info::MainWindow window(platform.platform, reports);
     window.show();
     auto* button = control<QPushButton>(&window, "Command1");
     const auto ink = captionInk(button, 4);

@@ -40,7 +40,7 @@ constexpr char16_t kKeheh = u'\u06A9';
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        window = std::make_unique<kestrand::info::MainWindow>(platform.platform);
+        window = std::make_unique<kestrand::info::MainWindow>(platform.platform, reports);
         window->show();
         QApplication::setActiveWindow(window.get());
     }
@@ -52,6 +52,7 @@ class MainWindowTest : public ::testing::Test {
     bool dialogVisible() const { return dialog() != nullptr && dialog()->isVisible(); }
 
     testing_support::ScriptedPlatform platform;
+    kestrand_test::RecordedReports reports;
     std::unique_ptr<kestrand::info::MainWindow> window;
 };
 
@@ -364,6 +365,7 @@ TEST_F(MainWindowTest, ClosingTheWindowEndsTheProgramWithTheDialog) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(dialogVisible());
     EXPECT_TRUE(platform.messenger.messages.empty());
+    EXPECT_EQ(reports.closed, 1);  // the report windows close with it
 }
 
 TEST_F(MainWindowTest, ClosingWithoutADialogEndsTheProgram) {

@@ -25,6 +25,7 @@
 #include <memory>
 
 #include "kestrand/info/main_window.h"
+#include "kestrand/report_window/report_windows.h"
 #include "kestrand/report_window/table_models.h"
 #include "kestrand/report_window/web_page.h"
 #include "kestrand/reports/engine.h"
@@ -70,7 +71,7 @@ QTableView* tableIn(QWidget* page, const char* name) {
 class ReportWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dialog = new kestrand::settings::SettingsDialog(scripted.platform);
+        dialog = new kestrand::settings::SettingsDialog(scripted.platform, reports);
         guard = dialog;
         dialog->show();
     }
@@ -89,27 +90,35 @@ class ReportWindowTest : public ::testing::Test {
     }
 
     testing_support::ScriptedPlatform scripted;
+    kestrand::report_window::ReportWindows reports{scripted.platform};
     kestrand::settings::SettingsDialog* dialog = nullptr;
     QPointer<kestrand::settings::SettingsDialog> guard;
 };
 
 TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     testing_support::TempDir empty;
-    setFolder(empty.path());
     tick(3);
     tick(0);
+    // A missing folder, then a folder without a log: each a warning that names it, no window.
+    const std::filesystem::path missing = empty.path() / "missing";
+    setFolder(missing);
     pressOk();
-    // A folder without a log: a message that names it, and no window.
-    ASSERT_EQ(scripted.messenger.messages.size(), 1u);
-    EXPECT_TRUE(scripted.messenger.messages[0].text.contains(
+    setFolder(empty.path());
+    pressOk();
+    ASSERT_EQ(scripted.messenger.messages.size(), 2u);
+    EXPECT_TRUE(scripted.messenger.messages[0].warning);
+    EXPECT_TRUE(
+        scripted.messenger.messages[0].text.contains(QString::fromStdString(missing.string())));
+    EXPECT_TRUE(scripted.messenger.messages[1].text.contains(
         QString::fromStdString(empty.path().string())));
     EXPECT_TRUE(reportWindows().empty());
+    scripted.messenger.messages.clear();
 
     testing_support::TempDir folder;
     folder.write("a.log", twoDaysOfRequests(30));
     setFolder(folder.path());
     pressOk();
-    ASSERT_EQ(scripted.messenger.messages.size(), 1u);
+    EXPECT_TRUE(scripted.messenger.messages.empty());
     ASSERT_EQ(reportWindows().size(), 1u);
     kestrand::report_window::ReportWindow* window = reportWindows()[0];
     EXPECT_TRUE(dialog->isVisible());
@@ -218,7 +227,7 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     QFile savedJson(data);
     ASSERT_TRUE(savedJson.open(QIODevice::ReadOnly));
     EXPECT_EQ(savedJson.readAll().toStdString(), window->json());
-    EXPECT_EQ(scripted.messenger.messages.size(), 1u);
+    EXPECT_TRUE(scripted.messenger.messages.empty());
 }
 
 TEST_F(ReportWindowTest, CancelShowsNothing) {
@@ -237,7 +246,7 @@ TEST_F(ReportWindowTest, CancelShowsNothing) {
 TEST_F(ReportWindowTest, ClosingTheMainWindowClosesTheReportWindows) {
     testing_support::TempDir folder;
     folder.write("a.log", twoDaysOfRequests(10));
-    auto main = std::make_unique<kestrand::info::MainWindow>(scripted.platform);
+    auto main = std::make_unique<kestrand::info::MainWindow>(scripted.platform, reports);
     setFolder(folder.path());
     tick(0);
     pressOk();

@@ -32,7 +32,7 @@ const QString kFolder = QStringLiteral("I:\\#LOCALs\\log-server");
 class SettingsDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dialog = new kestrand::settings::SettingsDialog(scripted.platform);
+        dialog = new kestrand::settings::SettingsDialog(scripted.platform, reports);
         guard = dialog;
         dialog->show();
         QApplication::setActiveWindow(dialog);
@@ -45,6 +45,7 @@ class SettingsDialogTest : public ::testing::Test {
     QPushButton* command2() { return control<QPushButton>(dialog, "Command2"); }
 
     testing_support::ScriptedPlatform scripted;
+    kestrand_test::RecordedReports reports;
     kestrand::settings::SettingsDialog* dialog = nullptr;
     QPointer<kestrand::settings::SettingsDialog> guard;
 };
@@ -168,10 +169,10 @@ TEST_F(SettingsDialogTest, EnterPressesOkWhichLeavesTheDialogOpen) {
         EXPECT_FALSE(message.warning);
         EXPECT_TRUE(message.text.contains(QStringLiteral("هیچ نوع گزارشی تیک نخورده است")));
     }
-    EXPECT_EQ(scripted.progress.runs, 0);
+    EXPECT_TRUE(reports.orders.empty());
 }
 
-TEST_F(SettingsDialogTest, CancelHidesAndOkOnAMissingFolderNamesIt) {
+TEST_F(SettingsDialogTest, OkAsksForTheTickedReportsOverTheFolderAndCancelHides) {
     QTest::mouseClick(check1(2), Qt::LeftButton);
     check1(6)->setFocus();
     QTest::keyClick(check1(6), Qt::Key_Space);
@@ -180,9 +181,11 @@ TEST_F(SettingsDialogTest, CancelHidesAndOkOnAMissingFolderNamesIt) {
     EXPECT_TRUE(check1(2)->isChecked());
     EXPECT_TRUE(check1(6)->isChecked());
     EXPECT_EQ(text1()->text(), kFolder);
-    ASSERT_EQ(scripted.messenger.messages.size(), 1u);
-    EXPECT_TRUE(scripted.messenger.messages[0].warning);
-    EXPECT_TRUE(scripted.messenger.messages[0].text.contains(kFolder));
+    ASSERT_EQ(reports.orders.size(), 1u);
+    EXPECT_EQ(reports.orders[0].folder, kFolder);
+    EXPECT_EQ(reports.orders[0].kinds,
+              (std::array<bool, 7>{false, false, true, false, false, false, true}));
+    EXPECT_TRUE(scripted.messenger.messages.empty());
 
     QTest::mouseClick(command1(1), Qt::LeftButton);
     EXPECT_FALSE(dialog->isVisible());

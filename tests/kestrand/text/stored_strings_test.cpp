@@ -14,6 +14,7 @@
 #include "kestrand/info/chart_data.h"
 #include "kestrand/settings/settings_dialog.h"
 #include "kestrand/text/spoken_text.h"
+#include "tests/kestrand/gui_helpers.h"
 #include "tests/support/controls.h"
 #include "tests/support/scripted_platform.h"
 
@@ -121,7 +122,8 @@ TEST(StoredStrings, SpokenTextsJoinThePartsInReadingOrderAndEndLabelsWithTheColo
 
 TEST(StoredStrings, TheDialogShowsTheStoredTextsUnchanged) {
     testing_support::ScriptedPlatform scripted;
-    kestrand::settings::SettingsDialog dialog(scripted.platform);
+    kestrand_test::RecordedReports reports;
+    kestrand::settings::SettingsDialog dialog(scripted.platform, reports);
     using kestrand::text::kDialogButtons;
     for (int i = 0; i < 3; ++i) {
         auto* button = control<QPushButton>(&dialog, "Command1", i);
