@@ -264,7 +264,8 @@ std::uint32_t Tables::addressId(std::string_view address) {
         if (addressSlots_.empty()) {
             addressSlots_.resize(kAddressSlots);
         }
-        // Two ways a set: the one used last first, the other moved behind it on a miss.
+        // Two ways a set, looked at in turn; a hit leaves them as they are, a miss moves the
+        // first way into the second and puts the new address first.
         slot = &addressSlots_[(mixed >> kAddressShift) & ~std::uint64_t{1}];
         for (std::size_t way = 0; way < 2; ++way) {
             if (slot[way].id != KeyTable::kMissing && slot[way].head == head &&

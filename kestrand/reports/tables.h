@@ -121,7 +121,8 @@ class Tables {
   public:
     explicit Tables(SharedLookups& shared);
 
-    // Counts one request; false when it is the proxy's own (not counted).
+    // Counts one request. The proxy's own requests and those outside the days or the address
+    // asked for are not counted; the outcome tells which.
     enum class Outcome { Counted, Proxy, Filtered };
     Outcome add(const Request& request);
     // Counts what add() kept back for a batch; the lines it points into must still be valid.
