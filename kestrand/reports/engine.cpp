@@ -437,7 +437,7 @@ Result run(const Options& given, const Control& control) {
         }
     }
 
-    SharedLookups shared(options, agents.get(), countries.get());
+    SharedLookups shared(options, agents.get(), countries.get(), randomHashSeed());
     Run pass(options, control);
     pass.plan(listing);
 

@@ -101,6 +101,12 @@ bool isPageView(std::string_view mime, std::string_view uri) {
     return true;
 }
 
+SharedPages::SharedPages(std::uint64_t seed) : seed_(seed) {
+    for (auto& shard : shards_) {
+        shard = std::make_unique<Shard>(seed);
+    }
+}
+
 void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scratch) {
     // Grouped by shard (the hash's top bits; the slot comes from the bottom ones).
     std::array<std::uint32_t, kShards + 1> starts{};
@@ -137,7 +143,7 @@ void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scr
         if (starts[s] == starts[s + 1]) {
             continue;
         }
-        Shard& shard = shards_[s];
+        Shard& shard = *shards_[s];
         std::unique_lock lock(shard.mutex, std::try_to_lock);
         if (!lock.owns_lock()) {
             busy[s] = true;
@@ -147,8 +153,8 @@ void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scr
     }
     for (std::size_t s = 0; s < kShards; ++s) {
         if (busy[s]) {
-            const std::lock_guard lock(shards_[s].mutex);
-            countShard(s, shards_[s]);
+            const std::lock_guard lock(shards_[s]->mutex);
+            countShard(s, *shards_[s]);
         }
     }
     pending.clear();
@@ -159,7 +165,8 @@ std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t 
     const auto better = [](const auto& a, const auto& b) {
         return a.second != b.second ? a.second > b.second : a.first < b.first;
     };
-    for (const Shard& shard : shards_) {
+    for (const auto& shardPointer : shards_) {
+        const Shard& shard = *shardPointer;
         for (std::uint32_t i = 0; i < shard.views.size(); ++i) {
             best.emplace_back(shard.keys.key(i), shard.views[i]);
         }
@@ -181,8 +188,8 @@ std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t 
 }
 
 SharedLookups::SharedLookups(const Options& options, const AgentClassifier* agents,
-                             const CountryDatabase* countries)
-    : options(options), agents_(agents), countries_(countries) {}
+                             const CountryDatabase* countries, std::uint64_t seed)
+    : options(options), seed(seed), pages(seed), agents_(agents), countries_(countries) {}
 
 std::pair<std::uint32_t, std::uint32_t> SharedLookups::agentRows(std::string_view agent) {
     {
@@ -311,7 +318,7 @@ std::uint32_t Tables::hostId(std::string_view host) {
         lowerHost_ = lowerAscii(host);
         host = lowerHost_;
     }
-    return hostId(host, hashBytes(host));
+    return hostId(host, hostKeys_.hash(host));
 }
 
 std::uint32_t Tables::hostId(std::string_view lowerHost, std::uint64_t hash) {
@@ -374,7 +381,7 @@ Tables::Outcome Tables::add(const Request& request) {
             lowerHost_ = lowerAscii(hostText);
             hostText = lowerHost_;
         }
-        hostHash = hashBytes(hostText);
+        hostHash = hostKeys_.hash(hostText);
         hostKeys_.prefetch(hostHash);
     }
     AddressStats& address = addresses_[addressIndex];
@@ -391,7 +398,7 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
-        agent = agentId(request.agent, hashBytes(request.agent));
+        agent = agentId(request.agent, agentKeys_.hash(request.agent));
         address.recentAgents[address.nextRecentAgent] = agent;
         address.recentAgentPrints[address.nextRecentAgent] = agentPrint;
         address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
@@ -483,7 +490,7 @@ Tables::Outcome Tables::add(const Request& request) {
         if (isPageView(request.mime, request.uri)) {
             ++host.pages;
             const std::string_view page = withoutQuery(request.uri);
-            pendingPages_.push_back(SharedPages::Pending{hashBytes(page), page});
+            pendingPages_.push_back(SharedPages::Pending{shared_.pages.hash(page), page});
         }
     }
     if (wantCountry_) {
