@@ -406,12 +406,12 @@ Result run(const Options& given, const Control& control) {
     }
     result.otherFiles = listing.otherFiles;
 
-    std::unique_ptr<AgentClassifier> agents;
+    std::shared_ptr<const AgentClassifier> agents;
     if (options.kinds[static_cast<int>(Kind::Windows)] ||
         options.kinds[static_cast<int>(Kind::Browsers)]) {
         const std::filesystem::path file =
             options.agentRegexes.empty() ? defaultAgentRegexes() : options.agentRegexes;
-        agents = AgentClassifier::load(file, result.agentNote);
+        agents = AgentClassifier::shared(file, result.agentNote);
     }
     std::unique_ptr<CountryDatabase> countries;
     if (options.kinds[static_cast<int>(Kind::Country)]) {

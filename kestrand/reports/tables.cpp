@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 
 #include "kestrand/reports/agents.h"
 #include "kestrand/reports/country.h"
@@ -191,20 +190,12 @@ SharedLookups::SharedLookups(const Options& options, const AgentClassifier* agen
                              const CountryDatabase* countries, std::uint64_t seed)
     : options(options), seed(seed), pages(seed), agents_(agents), countries_(countries) {}
 
-std::pair<std::uint32_t, std::uint32_t> SharedLookups::agentRows(std::string_view agent) {
-    {
-        const std::lock_guard lock(mutex_);
-        if (const auto it = agentCache_.find(std::string(agent)); it != agentCache_.end()) {
-            return it->second;
-        }
+AgentClass SharedLookups::agentClass(std::string_view agent) {
+    if (agents_ == nullptr) {
+        return AgentClass{"Other", "Other"};
     }
-    // Classified outside the lock; two workers meeting a new agent at once may both do it.
-    AgentClass named = agents_ != nullptr ? agents_->classify(agent) : AgentClass{"Other", "Other"};
-    const std::lock_guard lock(mutex_);
-    const std::pair<std::uint32_t, std::uint32_t> rows{systems_.intern(named.os),
-                                                       browsers_.intern(named.browser)};
-    agentCache_.emplace(std::string(agent), rows);
-    return rows;
+    return agentClasses_.get(agent,
+                             [this](std::string_view text) { return agents_->classify(text); });
 }
 
 int SharedLookups::destinationPlace(std::string_view destination) {
@@ -217,36 +208,13 @@ int SharedLookups::destinationPlace(std::string_view destination) {
     if (countries_ == nullptr) {
         return kUnknown;
     }
-    {
-        const std::lock_guard lock(mutex_);
-        if (const auto it = placeCache_.find(std::string(destination)); it != placeCache_.end()) {
-            return it->second;
+    return places_.get(destination, [this](std::string_view text) {
+        const std::optional<std::string> country = countries_->countryOf(text);
+        if (!country) {
+            return static_cast<int>(kUnknown);
         }
-    }
-    const std::optional<std::string> country = countries_->countryOf(destination);
-    int place = kUnknown;
-    if (country) {
-        place = *country == options.homeCountry ? kInside : kOutside;
-    }
-    const std::lock_guard lock(mutex_);
-    placeCache_.emplace(std::string(destination), place);
-    return place;
-}
-
-std::vector<std::string> SharedLookups::systemNames() const {
-    std::vector<std::string> names;
-    for (std::uint32_t i = 0; i < systems_.size(); ++i) {
-        names.emplace_back(systems_.key(i));
-    }
-    return names;
-}
-
-std::vector<std::string> SharedLookups::browserNames() const {
-    std::vector<std::string> names;
-    for (std::uint32_t i = 0; i < browsers_.size(); ++i) {
-        names.emplace_back(browsers_.key(i));
-    }
-    return names;
+        return static_cast<int>(*country == options.homeCountry ? kInside : kOutside);
+    });
 }
 
 Tables::Tables(SharedLookups& shared)
@@ -306,7 +274,9 @@ std::uint32_t Tables::agentId(std::string_view agent, std::uint64_t hash) {
         AgentStats stats;
         stats.proxy = isProxyAgent(agent);
         if (wantAgents_ && !stats.proxy) {
-            std::tie(stats.system, stats.browser) = shared_.agentRows(agent);
+            const AgentClass named = shared_.agentClass(agent);
+            stats.system = systemNames_.intern(named.os);
+            stats.browser = browserNames_.intern(named.browser);
         }
         agents_.push_back(stats);
     }
@@ -603,27 +573,29 @@ void Tables::absorb(Tables& other) {
         }
     }
 
-    // System and browser rows are shared ids already.
-    if (other.systemRequests_.size() > systemRequests_.size()) {
-        systemRequests_.resize(other.systemRequests_.size());
-    }
-    for (std::size_t i = 0; i < other.systemRequests_.size(); ++i) {
-        systemRequests_[i] += other.systemRequests_[i];
-    }
-    if (other.browserRequests_.size() > browserRequests_.size()) {
-        browserRequests_.resize(other.browserRequests_.size());
-    }
-    for (std::size_t i = 0; i < other.browserRequests_.size(); ++i) {
-        browserRequests_[i] += other.browserRequests_[i];
-    }
-    other.systemAddresses_.forEach([&](std::uint64_t key) {
-        systemAddresses_.insert(pairKey(static_cast<std::uint32_t>(key >> 32),
-                                        addressMap[static_cast<std::uint32_t>(key)]));
-    });
-    other.browserAddresses_.forEach([&](std::uint64_t key) {
-        browserAddresses_.insert(pairKey(static_cast<std::uint32_t>(key >> 32),
-                                         addressMap[static_cast<std::uint32_t>(key)]));
-    });
+    // Each worker numbered the systems and browsers it met: other's rows are found by name.
+    const auto mergeRows = [&](KeyTable& names, std::vector<std::uint64_t>& requests,
+                               NumberSet& pairs, const KeyTable& otherNames,
+                               const std::vector<std::uint64_t>& otherRequests,
+                               const NumberSet& otherPairs) {
+        std::vector<std::uint32_t> rowMap(otherNames.size());
+        for (std::uint32_t r = 0; r < otherNames.size(); ++r) {
+            rowMap[r] = names.intern(otherNames.key(r));
+        }
+        if (requests.size() < names.size()) {
+            requests.resize(names.size());
+        }
+        for (std::size_t r = 0; r < otherRequests.size(); ++r) {
+            requests[rowMap[r]] += otherRequests[r];
+        }
+        otherPairs.forEach([&](std::uint64_t key) {
+            pairs.insert(pairKey(rowMap[key >> 32], addressMap[static_cast<std::uint32_t>(key)]));
+        });
+    };
+    mergeRows(systemNames_, systemRequests_, systemAddresses_, other.systemNames_,
+              other.systemRequests_, other.systemAddresses_);
+    mergeRows(browserNames_, browserRequests_, browserAddresses_, other.browserNames_,
+              other.browserRequests_, other.browserAddresses_);
 
     for (std::size_t h = 0; h < hours_.size(); ++h) {
         hours_[h].requests += other.hours_[h].requests;
@@ -703,12 +675,11 @@ void Tables::fill(Result& result) const {
             [](const AddressRow& a, const AddressRow& b) { return a.address < b.address; });
     }
 
-    const auto namedRows = [&](const std::vector<std::string>& names,
-                               const std::vector<std::uint64_t>& requests, const NumberSet& pairs,
-                               bool windowsFirst) {
+    const auto namedRows = [&](const KeyTable& names, const std::vector<std::uint64_t>& requests,
+                               const NumberSet& pairs, bool windowsFirst) {
         std::vector<NamedRow> rows(names.size());
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            rows[i].name = names[i];
+        for (std::uint32_t i = 0; i < names.size(); ++i) {
+            rows[i].name = std::string(names.key(i));
             rows[i].requests = i < requests.size() ? requests[i] : 0;
         }
         pairs.forEach([&](std::uint64_t key) { ++rows[key >> 32].addresses; });
@@ -729,11 +700,10 @@ void Tables::fill(Result& result) const {
         return rows;
     };
     if (options_.kinds[1]) {
-        result.windows = namedRows(shared_.systemNames(), systemRequests_, systemAddresses_, true);
+        result.windows = namedRows(systemNames_, systemRequests_, systemAddresses_, true);
     }
     if (options_.kinds[2]) {
-        result.browsers =
-            namedRows(shared_.browserNames(), browserRequests_, browserAddresses_, false);
+        result.browsers = namedRows(browserNames_, browserRequests_, browserAddresses_, false);
     }
 
     if (options_.kinds[3]) {

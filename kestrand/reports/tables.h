@@ -7,17 +7,17 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "kestrand/reports/agents.h"
 #include "kestrand/reports/engine.h"
 #include "kestrand/reports/key_table.h"
 #include "kestrand/reports/layouts.h"
+#include "kestrand/reports/shared_cache.h"
 
 namespace kestrand::reports {
 
-class AgentClassifier;
 class CountryDatabase;
 
 // The pages viewed, one table for all workers: distinct pages are the largest key set, and a
@@ -48,19 +48,18 @@ class SharedPages {
 };
 
 // What every worker shares: the options, the run's hash seed and the caches of the slow
-// classifications, so each distinct agent and destination is classified once in the whole run.
+// classifications, so that a distinct agent or destination is mostly classified once in the
+// whole run. A worker asks only for the texts it has not met itself.
 class SharedLookups {
   public:
     SharedLookups(const Options& options, const AgentClassifier* agents,
                   const CountryDatabase* countries, std::uint64_t seed);
-    // Row ids of the agent's system and browser.
-    std::pair<std::uint32_t, std::uint32_t> agentRows(std::string_view agent);
+    // The agent's system and browser ("Other" for both without the rules).
+    AgentClass agentClass(std::string_view agent);
     // The destination's place before the host name is looked at: kInside, kOutside, kLocal,
     // or kUnknown (no address, or not known to the database).
     int destinationPlace(std::string_view destination);
 
-    std::vector<std::string> systemNames() const;
-    std::vector<std::string> browserNames() const;
     const Options& options;
     const std::uint64_t seed;
     SharedPages pages;
@@ -68,11 +67,8 @@ class SharedLookups {
   private:
     const AgentClassifier* agents_;
     const CountryDatabase* countries_;
-    std::mutex mutex_;
-    std::unordered_map<std::string, std::pair<std::uint32_t, std::uint32_t>> agentCache_;
-    std::unordered_map<std::string, int> placeCache_;
-    KeyTable systems_{seed};
-    KeyTable browsers_{seed};
+    SharedCache<AgentClass> agentClasses_{seed};
+    SharedCache<int> places_{seed};
 };
 
 struct AddressStats {
@@ -118,7 +114,7 @@ struct HostStats {
 
 struct AgentStats {
     bool proxy = false;
-    std::uint32_t system = 0;
+    std::uint32_t system = 0;  // ids in the worker's own tables of names
     std::uint32_t browser = 0;
     std::uint32_t lastAddress = KeyTable::kMissing;  // its system and browser pairs are counted
 };
@@ -179,6 +175,8 @@ class Tables {
 
     KeyTable agentKeys_{shared_.seed};
     std::vector<AgentStats> agents_;
+    KeyTable systemNames_{shared_.seed};  // rows of report 1 by name
+    KeyTable browserNames_{shared_.seed};
     std::vector<std::uint64_t> systemRequests_;
     std::vector<std::uint64_t> browserRequests_;
     NumberSet systemAddresses_{shared_.seed};   // (system row, address id)
