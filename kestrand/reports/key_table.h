@@ -95,7 +95,9 @@ class Arena {
             return {big_.back().get(), text.size()};
         }
         if (used_ + text.size() > blockSize_ || blocks_.empty()) {
-            blocks_.push_back(std::make_unique<char[]>(blockSize_));
+            // Left unwritten: a table of few keys (a shard of a cache) takes only the memory
+            // its keys fill.
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
             used_ = 0;
         }
         char* out = blocks_.back().get() + used_;

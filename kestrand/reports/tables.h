@@ -175,7 +175,7 @@ class Tables {
 
     KeyTable agentKeys_{shared_.seed};
     std::vector<AgentStats> agents_;
-    KeyTable systemNames_{shared_.seed};  // rows of report 1 by name
+    KeyTable systemNames_{shared_.seed};  // the rows of reports 1 and 2, by name
     KeyTable browserNames_{shared_.seed};
     std::vector<std::uint64_t> systemRequests_;
     std::vector<std::uint64_t> browserRequests_;
