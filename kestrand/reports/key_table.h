@@ -197,7 +197,6 @@ class KeyTable {
         std::uint32_t low = 0;  // the hash's low half: growing never reads the keys again
     };
     struct CountingLess {
-        using is_transparent = void;
         std::uint64_t* count;
         bool operator()(std::string_view a, std::string_view b) const {
             ++*count;
