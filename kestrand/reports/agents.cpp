@@ -4,7 +4,12 @@
 #include <pcre2.h>
 #include <yaml-cpp/yaml.h>
 
+#include <atomic>
 #include <exception>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <utility>
 
 namespace kestrand::reports {
 
@@ -59,6 +64,27 @@ std::string scalar(const YAML::Node& entry, const char* key) {
     return value && value.IsScalar() ? value.as<std::string>() : std::string();
 }
 
+constexpr std::uint32_t kGroups = 20;
+
+// The calling thread's match data; it serves every classifier.
+pcre2_match_data* threadMatchData() {
+    struct Holder {
+        pcre2_match_data* data = pcre2_match_data_create(kGroups, nullptr);
+        ~Holder() { pcre2_match_data_free(data); }
+    };
+    thread_local const Holder holder;
+    return holder.data;
+}
+
+std::atomic<std::uint64_t> loads{0};
+
+// What a loaded file was when it was read: a change reads it again.
+struct Loaded {
+    std::filesystem::file_time_type written;
+    std::uintmax_t size = 0;
+    std::shared_ptr<const AgentClassifier> rules;
+};
+
 }  // namespace
 
 AgentClassifier::AgentClassifier() = default;
@@ -69,11 +95,33 @@ AgentClassifier::~AgentClassifier() {
             pcre2_code_free(parser.code);
         }
     }
-    pcre2_match_data_free(static_cast<pcre2_match_data*>(matchData_));
+}
+
+std::uint64_t AgentClassifier::loadCount() { return loads.load(); }
+
+std::shared_ptr<const AgentClassifier> AgentClassifier::shared(const std::filesystem::path& regexes,
+                                                               std::string& error) {
+    static std::mutex mutex;
+    static std::map<std::filesystem::path, Loaded> loaded;
+    std::error_code ec;
+    const std::filesystem::file_time_type written = std::filesystem::last_write_time(regexes, ec);
+    const std::uintmax_t size = ec ? 0 : std::filesystem::file_size(regexes, ec);
+    // Two runs that start together wait for one load.
+    const std::lock_guard lock(mutex);
+    if (const auto it = loaded.find(regexes);
+        it != loaded.end() && !ec && it->second.written == written && it->second.size == size) {
+        return it->second.rules;
+    }
+    std::shared_ptr<const AgentClassifier> rules = load(regexes, error);
+    if (rules && !ec) {
+        loaded[regexes] = Loaded{written, size, rules};
+    }
+    return rules;
 }
 
 std::unique_ptr<AgentClassifier> AgentClassifier::load(const std::filesystem::path& regexes,
                                                        std::string& error) {
+    ++loads;
     YAML::Node root;
     try {
         root = YAML::LoadFile(regexes.string());
@@ -120,13 +168,11 @@ std::unique_ptr<AgentClassifier> AgentClassifier::load(const std::filesystem::pa
         error = "cannot read the agent regexes " + regexes.string() + ": " + e.what();
         return nullptr;
     }
-    classifier->matchData_ = pcre2_match_data_create(20, nullptr);
     return classifier;
 }
 
 AgentClass AgentClassifier::classify(std::string_view agent) const {
-    const std::lock_guard lock(mutex_);
-    auto* data = static_cast<pcre2_match_data*>(matchData_);
+    pcre2_match_data* data = threadMatchData();
     const auto name = [&](const std::vector<Parser>& parsers) {
         for (const Parser& parser : parsers) {
             const int groups = pcre2_match(parser.code, reinterpret_cast<PCRE2_SPTR>(agent.data()),
@@ -135,7 +181,7 @@ AgentClass AgentClassifier::classify(std::string_view agent) const {
                 continue;
             }
             const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);
-            const auto count = static_cast<std::uint32_t>(groups == 0 ? 20 : groups);
+            const auto count = static_cast<std::uint32_t>(groups == 0 ? kGroups : groups);
             std::string family =
                 trimmed(parser.name.empty() ? group(agent, ovector, count, 1)
                                             : substitute(parser.name, agent, ovector, count));

@@ -1,13 +1,9 @@
 #include "kestrand/reports/engine.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -18,6 +14,7 @@
 #include "kestrand/reports/country.h"
 #include "kestrand/reports/folder.h"
 #include "kestrand/reports/layouts.h"
+#include "kestrand/reports/sources.h"
 #include "kestrand/reports/tables.h"
 
 namespace kestrand::reports {
@@ -50,181 +47,6 @@ struct PlannedFile {
     Layout layout = Layout::Unknown;
     std::uint64_t size = 0;  // as planned: a file that grows later is read to here
     std::atomic<std::size_t> unitsLeft{0};
-};
-
-std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-class FileHandle {
-  public:
-    explicit FileHandle(int fd) : fd_(fd) {}
-    ~FileHandle() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
-// Opens a file for reading without ever blocking on a FIFO that took a log's place, and
-// checks that it is still a regular file.
-int openRegular(const std::filesystem::path& path, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error =
-            errno == EACCES ? std::string("no permission to read it") : errnoText("cannot open it");
-        return -1;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        error = "not a regular file";
-        return -1;
-    }
-    return fd;
-}
-
-ssize_t readAt(int fd, char* into, std::size_t size, std::uint64_t offset) {
-    for (;;) {
-        const ssize_t n = ::pread(fd, into, size, static_cast<off_t>(offset));
-        if (n >= 0 || errno != EINTR) {
-            return n;
-        }
-    }
-}
-
-// Where the bytes come from: the file itself, or its gzip stream decompressed.
-class Source {
-  public:
-    virtual ~Source() = default;
-    // Up to size bytes; 0 at the end. error is set when the bytes stop early.
-    virtual std::size_t read(char* into, std::size_t size) = 0;
-    std::optional<std::string> error;
-    std::uint64_t consumed = 0;  // bytes of the file read so far
-};
-
-class PlainSource : public Source {
-  public:
-    PlainSource(int fd, std::uint64_t from, std::uint64_t limit)
-        : fd_(fd), offset_(from), limit_(limit) {}
-    std::size_t read(char* into, std::size_t size) override {
-        if (offset_ >= limit_ || error) {
-            return 0;
-        }
-        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, limit_ - offset_));
-        const ssize_t n = readAt(fd_, into, size, offset_);
-        if (n < 0) {
-            error = errnoText("a read failed");
-            return 0;
-        }
-        if (n == 0) {
-            error =
-                "the file became shorter while it was read; the lines before that point "
-                "are counted";
-            return 0;
-        }
-        offset_ += static_cast<std::uint64_t>(n);
-        consumed += static_cast<std::uint64_t>(n);
-        return static_cast<std::size_t>(n);
-    }
-
-  private:
-    int fd_;
-    std::uint64_t offset_;
-    std::uint64_t limit_;
-};
-
-class GzipSource : public Source {
-  public:
-    explicit GzipSource(int fd) : fd_(fd), input_(256 * 1024) {
-        // 32 + 15: a gzip or zlib header, detected.
-        ready_ = inflateInit2(&stream_, 32 + 15) == Z_OK;
-        if (!ready_) {
-            error = "the decompressor could not start";
-        }
-    }
-    ~GzipSource() override {
-        if (ready_) {
-            inflateEnd(&stream_);
-        }
-    }
-    GzipSource(const GzipSource&) = delete;
-    GzipSource& operator=(const GzipSource&) = delete;
-
-    std::size_t read(char* into, std::size_t size) override {
-        if (!ready_ || finished_) {
-            return 0;
-        }
-        stream_.next_out = reinterpret_cast<Bytef*>(into);
-        stream_.avail_out = static_cast<uInt>(size);
-        while (stream_.avail_out > 0) {
-            if (stream_.avail_in == 0 && !inputEnd_) {
-                const ssize_t n = ::read(fd_, input_.data(), input_.size());
-                if (n < 0 && errno == EINTR) {
-                    continue;
-                }
-                if (n < 0) {
-                    error = errnoText("a read failed");
-                    finished_ = true;
-                    break;
-                }
-                consumed += static_cast<std::uint64_t>(n);
-                if (n == 0) {
-                    inputEnd_ = true;
-                } else {
-                    stream_.next_in = input_.data();
-                    stream_.avail_in = static_cast<uInt>(n);
-                }
-            }
-            if (stream_.avail_in == 0 && inputEnd_) {
-                if (!memberEnded_) {
-                    error =
-                        "the compressed data ends early (a truncated .gz); the lines before "
-                        "that point are counted";
-                }
-                finished_ = true;
-                break;
-            }
-            if (memberEnded_) {
-                // Another gzip member follows the one that ended.
-                inflateReset(&stream_);
-                memberEnded_ = false;
-            }
-            const int status = inflate(&stream_, Z_NO_FLUSH);
-            if (status == Z_STREAM_END) {
-                memberEnded_ = true;
-                continue;
-            }
-            if (status == Z_BUF_ERROR) {
-                continue;
-            }
-            if (status != Z_OK) {
-                if (!sawMember_ || !memberEnded_) {
-                    error =
-                        "the compressed data is damaged; the lines before that point are "
-                        "counted";
-                }
-                finished_ = true;
-                break;
-            }
-            sawMember_ = true;
-        }
-        return size - stream_.avail_out;
-    }
-
-  private:
-    int fd_;
-    std::vector<unsigned char> input_;
-    z_stream stream_{};
-    bool ready_ = false;
-    bool inputEnd_ = false;
-    bool memberEnded_ = false;
-    bool sawMember_ = false;
-    bool finished_ = false;
 };
 
 class Run {
@@ -386,10 +208,9 @@ void Run::readUnit(std::size_t index, Tables& tables) {
     const FileHandle handle(fd);
     std::unique_ptr<Source> source;
     if (file.compressed) {
-        source = std::make_unique<GzipSource>(fd);
+        source = makeGzipSource(fd);
     } else {
-        source = std::make_unique<PlainSource>(fd, unit.begin > 0 ? unit.begin - 1 : 0,
-                                               files_[unit.file]->size);
+        source = makePlainSource(fd, unit.begin > 0 ? unit.begin - 1 : 0, files_[unit.file]->size);
     }
     Layout layout = files_[unit.file]->layout;
     std::optional<LineReader> reader;
@@ -585,12 +406,12 @@ Result run(const Options& given, const Control& control) {
     }
     result.otherFiles = listing.otherFiles;
 
-    std::unique_ptr<AgentClassifier> agents;
+    std::shared_ptr<const AgentClassifier> agents;
     if (options.kinds[static_cast<int>(Kind::Windows)] ||
         options.kinds[static_cast<int>(Kind::Browsers)]) {
         const std::filesystem::path file =
             options.agentRegexes.empty() ? defaultAgentRegexes() : options.agentRegexes;
-        agents = AgentClassifier::load(file, result.agentNote);
+        agents = AgentClassifier::shared(file, result.agentNote);
     }
     std::unique_ptr<CountryDatabase> countries;
     if (options.kinds[static_cast<int>(Kind::Country)]) {
@@ -616,7 +437,7 @@ Result run(const Options& given, const Control& control) {
         }
     }
 
-    SharedLookups shared(options, agents.get(), countries.get());
+    SharedLookups shared(options, agents.get(), countries.get(), randomHashSeed());
     Run pass(options, control);
     pass.plan(listing);
 

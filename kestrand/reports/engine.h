@@ -69,8 +69,9 @@ struct Control {
     std::function<void(const Progress&)> progress;
 };
 
-// Runs the reports asked for over the folder. A folder that cannot be read gives a Result
-// whose error says why; a cancelled run gives one whose cancelled flag is set.
+// Runs the reports asked for over the folder. A folder that cannot be read, or a country
+// database named in the options that cannot be opened, gives a Result whose error says why; a
+// cancelled run gives one whose cancelled flag is set.
 Result run(const Options& options, const Control& control = {});
 
 // The writers. JSON is the contract (UTF-8, the keys of the README); CSV is one section per

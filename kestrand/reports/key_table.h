@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -14,25 +16,39 @@ namespace kestrand::reports {
 
 __extension__ using Wide = unsigned __int128;
 
-// 64-bit hash of a byte string: 8 bytes a step, multiply and fold.
-inline std::uint64_t hashBytes(std::string_view text) {
-    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    std::uint64_t h = 0x243F6A8885A308D3ull ^ (text.size() * kMul);
+// A seed for the hashes of one run. Texts in a log cannot be chosen to collide in a table
+// without it, and it is never shown.
+inline std::uint64_t randomHashSeed() {
+    std::random_device device;
+    return (static_cast<std::uint64_t>(device()) << 32) ^ device();
+}
+
+inline constexpr std::uint64_t kHashMultiplier = 0x9E3779B97F4A7C15ull;
+
+// The hash of a byte string under a seed, 8 bytes a step: the state before the first step,
+// a step (multiply and fold), and the last mixing.
+inline std::uint64_t hashStart(std::uint64_t seed, std::size_t size) {
+    return seed ^ 0x243F6A8885A308D3ull ^ (size * kHashMultiplier);
+}
+inline std::uint64_t hashStep(std::uint64_t h, std::uint64_t word) {
+    const Wide m = static_cast<Wide>(h ^ word) * kHashMultiplier;
+    return static_cast<std::uint64_t>(m) ^ static_cast<std::uint64_t>(m >> 64);
+}
+inline std::uint64_t hashBytes(std::string_view text, std::uint64_t seed) {
+    std::uint64_t h = hashStart(seed, text.size());
     const char* p = text.data();
     std::size_t n = text.size();
     while (n >= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, 8);
-        const Wide m = static_cast<Wide>(h ^ word) * kMul;
-        h = static_cast<std::uint64_t>(m) ^ static_cast<std::uint64_t>(m >> 64);
+        h = hashStep(h, word);
         p += 8;
         n -= 8;
     }
     if (n > 0) {
         std::uint64_t word = 0;
         std::memcpy(&word, p, n);
-        const Wide m = static_cast<Wide>(h ^ word) * kMul;
-        h = static_cast<std::uint64_t>(m) ^ static_cast<std::uint64_t>(m >> 64);
+        h = hashStep(h, word);
     }
     h ^= h >> 29;
     h *= 0xBF58476D1CE4E5B9ull;
@@ -79,7 +95,9 @@ class Arena {
             return {big_.back().get(), text.size()};
         }
         if (used_ + text.size() > blockSize_ || blocks_.empty()) {
-            blocks_.push_back(std::make_unique<char[]>(blockSize_));
+            // Left unwritten: a table of few keys (a shard of a cache) takes only the memory
+            // its keys fill.
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
             used_ = 0;
         }
         char* out = blocks_.back().get() + used_;
@@ -98,39 +116,44 @@ class Arena {
 };
 
 // Distinct strings to dense ids 0, 1, 2, ... in order of first sight. A slot holds the
-// key's place in the arena, so a lookup touches the slot and the key's bytes only.
+// key's place in the arena, so a lookup touches the slot and the key's bytes only. No key is
+// placed further than kLongestProbe slots from where its hash points; keys that would be go
+// to an ordered map instead, so that texts whose hashes collide cost a bounded probe and a
+// logarithmic search each rather than a walk past all the keys before them.
 class KeyTable {
   public:
     static constexpr std::uint32_t kMissing = 0xFFFFFFFFu;
+    static constexpr std::uint32_t kLongestProbe = 64;
 
-    KeyTable() { slots_.assign(16, Slot{}); }
+    explicit KeyTable(std::uint64_t seed) : seed_(seed) { slots_.assign(16, Slot{}); }
+
+    // The hash a precomputed-hash call below takes.
+    std::uint64_t hash(std::string_view text) const { return hashBytes(text, seed_); }
 
     // The id of text, added if new; isNew tells which.
     std::uint32_t intern(std::string_view text, bool& isNew) {
-        return intern(text, hashBytes(text), isNew);
+        return intern(text, hash(text), isNew);
     }
-    // The same with the text's hashBytes already known.
+    // The same with hash(text) already known.
     std::uint32_t intern(std::string_view text, std::uint64_t h, bool& isNew) {
         const auto tag = static_cast<std::uint32_t>(h >> 32) | 1u;
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        std::size_t i = h & mask;
+        for (std::uint32_t probes = 1;; ++probes, i = (i + 1) & mask) {
             Slot& slot = slots_[i];
             if (slot.tag == 0) {
-                isNew = true;
-                const auto id = static_cast<std::uint32_t>(keys_.size());
-                const std::string_view stored = arena_.store(text);
-                keys_.push_back(stored);
-                slot = Slot{stored.data(), static_cast<std::uint32_t>(text.size()), tag, id,
-                            static_cast<std::uint32_t>(h)};
-                if (keys_.size() * 2 > slots_.size()) {
-                    grow();
-                }
-                return id;
+                compared_ += probes;
+                return internNew(text, h, &slot, isNew);
             }
             if (slot.tag == tag && slot.size == text.size() &&
                 (text.empty() || std::memcmp(slot.bytes, text.data(), text.size()) == 0)) {
+                compared_ += probes;
                 isNew = false;
                 return slot.id;
+            }
+            if (probes == kLongestProbe) {
+                compared_ += probes;
+                return internNew(text, h, nullptr, isNew);
             }
         }
     }
@@ -138,18 +161,21 @@ class KeyTable {
         bool isNew = false;
         return intern(text, isNew);
     }
-    std::uint32_t find(std::string_view text) const {
-        const std::uint64_t h = hashBytes(text);
+    std::uint32_t find(std::string_view text) const { return find(text, hash(text)); }
+    std::uint32_t find(std::string_view text, std::uint64_t h) const {
         const auto tag = static_cast<std::uint32_t>(h >> 32) | 1u;
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = h & mask;; i = (i + 1) & mask) {
+        std::size_t i = h & mask;
+        for (std::uint32_t probes = 1;; ++probes, i = (i + 1) & mask) {
             const Slot& slot = slots_[i];
-            if (slot.tag == 0) {
-                return kMissing;
-            }
             if (slot.tag == tag && slot.size == text.size() &&
                 (text.empty() || std::memcmp(slot.bytes, text.data(), text.size()) == 0)) {
+                compared_ += probes;
                 return slot.id;
+            }
+            if (slot.tag == 0 || probes == kLongestProbe) {
+                compared_ += probes;
+                return findLong(text);
             }
         }
     }
@@ -157,6 +183,10 @@ class KeyTable {
     void prefetch(std::uint64_t h) const { __builtin_prefetch(&slots_[h & (slots_.size() - 1)]); }
     std::size_t size() const { return keys_.size(); }
     std::string_view key(std::uint32_t id) const { return keys_[id]; }
+    // Slots and keys of the ordered map looked at so far: the work of every lookup.
+    std::uint64_t comparisons() const {
+        return compared_ + (overflow_ != nullptr ? overflow_->compared : 0);
+    }
 
   private:
     struct Slot {
@@ -166,6 +196,59 @@ class KeyTable {
         std::uint32_t id = 0;
         std::uint32_t low = 0;  // the hash's low half: growing never reads the keys again
     };
+    struct CountingLess {
+        std::uint64_t* count;
+        bool operator()(std::string_view a, std::string_view b) const {
+            ++*count;
+            return a < b;
+        }
+    };
+    // The keys placed too far from their slot, with their count of comparisons (kept beside
+    // the map, so that a moved table still counts).
+    struct Overflow {
+        Overflow() = default;
+        Overflow(const Overflow&) = delete;
+        Overflow& operator=(const Overflow&) = delete;
+        std::uint64_t compared = 0;
+        std::map<std::string_view, std::uint32_t, CountingLess> keys{CountingLess{&compared}};
+    };
+
+    std::uint32_t findLong(std::string_view text) const {
+        if (overflow_ == nullptr) {
+            return kMissing;
+        }
+        const auto it = overflow_->keys.find(text);
+        return it == overflow_->keys.end() ? kMissing : it->second;
+    }
+    // text was not in the slots; free is the empty slot found for it, or nothing when the
+    // probe ran too long.
+    std::uint32_t internNew(std::string_view text, std::uint64_t h, Slot* free, bool& isNew) {
+        if (const std::uint32_t id = findLong(text); id != kMissing) {
+            isNew = false;
+            return id;
+        }
+        isNew = true;
+        const auto id = static_cast<std::uint32_t>(keys_.size());
+        const std::string_view stored = arena_.store(text);
+        keys_.push_back(stored);
+        if (free != nullptr) {
+            *free =
+                Slot{stored.data(), static_cast<std::uint32_t>(text.size()),
+                     static_cast<std::uint32_t>(h >> 32) | 1u, id, static_cast<std::uint32_t>(h)};
+        } else {
+            placeFar(stored, id);
+        }
+        if (keys_.size() * 2 > slots_.size()) {
+            grow();
+        }
+        return id;
+    }
+    void placeFar(std::string_view stored, std::uint32_t id) {
+        if (overflow_ == nullptr) {
+            overflow_ = std::make_unique<Overflow>();
+        }
+        overflow_->keys.emplace(stored, id);
+    }
     void grow() {
         std::vector<Slot> old(slots_.size() * 2);
         old.swap(slots_);
@@ -175,24 +258,36 @@ class KeyTable {
                 continue;
             }
             std::size_t i = slot.low & mask;
-            while (slots_[i].tag != 0) {
+            std::uint32_t probes = 1;
+            while (slots_[i].tag != 0 && probes < kLongestProbe) {
                 i = (i + 1) & mask;
+                ++probes;
             }
-            slots_[i] = slot;
+            if (slots_[i].tag == 0) {
+                slots_[i] = slot;
+            } else {
+                placeFar(keys_[slot.id], slot.id);
+            }
         }
     }
+
+    std::uint64_t seed_;
     std::vector<Slot> slots_;
     std::vector<std::string_view> keys_;
     Arena arena_;
+    std::unique_ptr<Overflow> overflow_;
+    mutable std::uint64_t compared_ = 0;
 };
 
-// A set of 64-bit numbers (pairs of ids), open addressing; the value ~0 is reserved.
+// A set of 64-bit numbers (pairs of ids), open addressing; the value ~0 is reserved. The
+// numbers are seeded before they are mixed, so ids in the order a log brings them cannot be
+// made to gather in a few slots.
 class NumberSet {
   public:
-    NumberSet() { slots_.assign(16, kEmpty); }
+    explicit NumberSet(std::uint64_t seed) : seed_(seed) { slots_.assign(16, kEmpty); }
     bool insert(std::uint64_t value) {
         std::size_t mask = slots_.size() - 1;
-        for (std::size_t i = hashNumber(value) & mask;; i = (i + 1) & mask) {
+        for (std::size_t i = slotOf(value) & mask;; i = (i + 1) & mask) {
             if (slots_[i] == value) {
                 return false;
             }
@@ -210,7 +305,7 @@ class NumberSet {
         constexpr std::size_t kAhead = 8;
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (i + kAhead < values.size()) {
-                __builtin_prefetch(&slots_[hashNumber(values[i + kAhead]) & (slots_.size() - 1)]);
+                __builtin_prefetch(&slots_[slotOf(values[i + kAhead]) & (slots_.size() - 1)]);
             }
             insert(values[i]);
         }
@@ -227,6 +322,7 @@ class NumberSet {
 
   private:
     static constexpr std::uint64_t kEmpty = ~0ull;
+    std::uint64_t slotOf(std::uint64_t value) const { return hashNumber(value ^ seed_); }
     void grow() {
         std::vector<std::uint64_t> old(slots_.size() * 2, kEmpty);
         old.swap(slots_);
@@ -235,13 +331,14 @@ class NumberSet {
             if (value == kEmpty) {
                 continue;
             }
-            std::size_t i = hashNumber(value) & mask;
+            std::size_t i = slotOf(value) & mask;
             while (slots_[i] != kEmpty) {
                 i = (i + 1) & mask;
             }
             slots_[i] = value;
         }
     }
+    std::uint64_t seed_;
     std::vector<std::uint64_t> slots_;
     std::size_t size_ = 0;
 };

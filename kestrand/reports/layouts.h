@@ -59,8 +59,6 @@ class LineReader {
     explicit LineReader(Layout layout) : layout_(layout) {}
     // line has no line break; a CR before it is allowed.
     LineKind read(std::string_view line, Request& out);
-    // The W3C columns in force (after a #Fields: line), for a reader that starts in mid-file.
-    void setColumns(const W3cColumns& columns) { columns_ = columns; }
     Layout layout() const { return layout_; }
 
   private:

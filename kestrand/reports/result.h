@@ -1,7 +1,8 @@
 #pragma once
 
 // The engine's whole answer: what the JSON writer writes and the window shows. Every list is
-// already in its order: descending by its main count, ties by name.
+// already in its order: descending by its main count, ties by name (the Windows versions put
+// the Windows rows first).
 
 #include <array>
 #include <cstdint>
@@ -101,8 +102,8 @@ struct SearchReport {
 };
 
 struct Result {
-    // Why the folder could not be read at all (missing, not a folder, no permission); empty
-    // when it was read.
+    // Why the folder could not be read at all (missing, not a folder, no permission) or the
+    // country database asked for could not be opened; empty when the run went ahead.
     std::string error;
     bool cancelled = false;
     Totals totals;

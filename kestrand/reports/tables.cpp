@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <tuple>
 
 #include "kestrand/reports/agents.h"
 #include "kestrand/reports/country.h"
@@ -101,6 +100,12 @@ bool isPageView(std::string_view mime, std::string_view uri) {
     return true;
 }
 
+SharedPages::SharedPages(std::uint64_t seed) : seed_(seed) {
+    for (auto& shard : shards_) {
+        shard = std::make_unique<Shard>(seed);
+    }
+}
+
 void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scratch) {
     // Grouped by shard (the hash's top bits; the slot comes from the bottom ones).
     std::array<std::uint32_t, kShards + 1> starts{};
@@ -137,7 +142,7 @@ void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scr
         if (starts[s] == starts[s + 1]) {
             continue;
         }
-        Shard& shard = shards_[s];
+        Shard& shard = *shards_[s];
         std::unique_lock lock(shard.mutex, std::try_to_lock);
         if (!lock.owns_lock()) {
             busy[s] = true;
@@ -147,8 +152,8 @@ void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scr
     }
     for (std::size_t s = 0; s < kShards; ++s) {
         if (busy[s]) {
-            const std::lock_guard lock(shards_[s].mutex);
-            countShard(s, shards_[s]);
+            const std::lock_guard lock(shards_[s]->mutex);
+            countShard(s, *shards_[s]);
         }
     }
     pending.clear();
@@ -159,7 +164,8 @@ std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t 
     const auto better = [](const auto& a, const auto& b) {
         return a.second != b.second ? a.second > b.second : a.first < b.first;
     };
-    for (const Shard& shard : shards_) {
+    for (const auto& shardPointer : shards_) {
+        const Shard& shard = *shardPointer;
         for (std::uint32_t i = 0; i < shard.views.size(); ++i) {
             best.emplace_back(shard.keys.key(i), shard.views[i]);
         }
@@ -181,23 +187,15 @@ std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t 
 }
 
 SharedLookups::SharedLookups(const Options& options, const AgentClassifier* agents,
-                             const CountryDatabase* countries)
-    : options(options), agents_(agents), countries_(countries) {}
+                             const CountryDatabase* countries, std::uint64_t seed)
+    : options(options), seed(seed), pages(seed), agents_(agents), countries_(countries) {}
 
-std::pair<std::uint32_t, std::uint32_t> SharedLookups::agentRows(std::string_view agent) {
-    {
-        const std::lock_guard lock(mutex_);
-        if (const auto it = agentCache_.find(std::string(agent)); it != agentCache_.end()) {
-            return it->second;
-        }
+AgentClass SharedLookups::agentClass(std::string_view agent) {
+    if (agents_ == nullptr) {
+        return AgentClass{"Other", "Other"};
     }
-    // Classified outside the lock; two workers meeting a new agent at once may both do it.
-    AgentClass named = agents_ != nullptr ? agents_->classify(agent) : AgentClass{"Other", "Other"};
-    const std::lock_guard lock(mutex_);
-    const std::pair<std::uint32_t, std::uint32_t> rows{systems_.intern(named.os),
-                                                       browsers_.intern(named.browser)};
-    agentCache_.emplace(std::string(agent), rows);
-    return rows;
+    return agentClasses_.get(agent,
+                             [this](std::string_view text) { return agents_->classify(text); });
 }
 
 int SharedLookups::destinationPlace(std::string_view destination) {
@@ -210,36 +208,13 @@ int SharedLookups::destinationPlace(std::string_view destination) {
     if (countries_ == nullptr) {
         return kUnknown;
     }
-    {
-        const std::lock_guard lock(mutex_);
-        if (const auto it = placeCache_.find(std::string(destination)); it != placeCache_.end()) {
-            return it->second;
+    return places_.get(destination, [this](std::string_view text) {
+        const std::optional<std::string> country = countries_->countryOf(text);
+        if (!country) {
+            return static_cast<int>(kUnknown);
         }
-    }
-    const std::optional<std::string> country = countries_->countryOf(destination);
-    int place = kUnknown;
-    if (country) {
-        place = *country == options.homeCountry ? kInside : kOutside;
-    }
-    const std::lock_guard lock(mutex_);
-    placeCache_.emplace(std::string(destination), place);
-    return place;
-}
-
-std::vector<std::string> SharedLookups::systemNames() const {
-    std::vector<std::string> names;
-    for (std::uint32_t i = 0; i < systems_.size(); ++i) {
-        names.emplace_back(systems_.key(i));
-    }
-    return names;
-}
-
-std::vector<std::string> SharedLookups::browserNames() const {
-    std::vector<std::string> names;
-    for (std::uint32_t i = 0; i < browsers_.size(); ++i) {
-        names.emplace_back(browsers_.key(i));
-    }
-    return names;
+        return static_cast<int>(*country == options.homeCountry ? kInside : kOutside);
+    });
 }
 
 Tables::Tables(SharedLookups& shared)
@@ -264,7 +239,8 @@ std::uint32_t Tables::addressId(std::string_view address) {
         if (addressSlots_.empty()) {
             addressSlots_.resize(kAddressSlots);
         }
-        // Two ways a set: the one used last first, the other moved behind it on a miss.
+        // Two ways a set, looked at in turn; a hit leaves them as they are, a miss moves the
+        // first way into the second and puts the new address first.
         slot = &addressSlots_[(mixed >> kAddressShift) & ~std::uint64_t{1}];
         for (std::size_t way = 0; way < 2; ++way) {
             if (slot[way].id != KeyTable::kMissing && slot[way].head == head &&
@@ -298,7 +274,9 @@ std::uint32_t Tables::agentId(std::string_view agent, std::uint64_t hash) {
         AgentStats stats;
         stats.proxy = isProxyAgent(agent);
         if (wantAgents_ && !stats.proxy) {
-            std::tie(stats.system, stats.browser) = shared_.agentRows(agent);
+            const AgentClass named = shared_.agentClass(agent);
+            stats.system = systemNames_.intern(named.os);
+            stats.browser = browserNames_.intern(named.browser);
         }
         agents_.push_back(stats);
     }
@@ -310,7 +288,7 @@ std::uint32_t Tables::hostId(std::string_view host) {
         lowerHost_ = lowerAscii(host);
         host = lowerHost_;
     }
-    return hostId(host, hashBytes(host));
+    return hostId(host, hostKeys_.hash(host));
 }
 
 std::uint32_t Tables::hostId(std::string_view lowerHost, std::uint64_t hash) {
@@ -373,7 +351,7 @@ Tables::Outcome Tables::add(const Request& request) {
             lowerHost_ = lowerAscii(hostText);
             hostText = lowerHost_;
         }
-        hostHash = hashBytes(hostText);
+        hostHash = hostKeys_.hash(hostText);
         hostKeys_.prefetch(hostHash);
     }
     AddressStats& address = addresses_[addressIndex];
@@ -390,7 +368,7 @@ Tables::Outcome Tables::add(const Request& request) {
     }
     const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
-        agent = agentId(request.agent, hashBytes(request.agent));
+        agent = agentId(request.agent, agentKeys_.hash(request.agent));
         address.recentAgents[address.nextRecentAgent] = agent;
         address.recentAgentPrints[address.nextRecentAgent] = agentPrint;
         address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
@@ -482,7 +460,7 @@ Tables::Outcome Tables::add(const Request& request) {
         if (isPageView(request.mime, request.uri)) {
             ++host.pages;
             const std::string_view page = withoutQuery(request.uri);
-            pendingPages_.push_back(SharedPages::Pending{hashBytes(page), page});
+            pendingPages_.push_back(SharedPages::Pending{shared_.pages.hash(page), page});
         }
     }
     if (wantCountry_) {
@@ -595,27 +573,29 @@ void Tables::absorb(Tables& other) {
         }
     }
 
-    // System and browser rows are shared ids already.
-    if (other.systemRequests_.size() > systemRequests_.size()) {
-        systemRequests_.resize(other.systemRequests_.size());
-    }
-    for (std::size_t i = 0; i < other.systemRequests_.size(); ++i) {
-        systemRequests_[i] += other.systemRequests_[i];
-    }
-    if (other.browserRequests_.size() > browserRequests_.size()) {
-        browserRequests_.resize(other.browserRequests_.size());
-    }
-    for (std::size_t i = 0; i < other.browserRequests_.size(); ++i) {
-        browserRequests_[i] += other.browserRequests_[i];
-    }
-    other.systemAddresses_.forEach([&](std::uint64_t key) {
-        systemAddresses_.insert(pairKey(static_cast<std::uint32_t>(key >> 32),
-                                        addressMap[static_cast<std::uint32_t>(key)]));
-    });
-    other.browserAddresses_.forEach([&](std::uint64_t key) {
-        browserAddresses_.insert(pairKey(static_cast<std::uint32_t>(key >> 32),
-                                         addressMap[static_cast<std::uint32_t>(key)]));
-    });
+    // Each worker numbered the systems and browsers it met: other's rows are found by name.
+    const auto mergeRows = [&](KeyTable& names, std::vector<std::uint64_t>& requests,
+                               NumberSet& pairs, const KeyTable& otherNames,
+                               const std::vector<std::uint64_t>& otherRequests,
+                               const NumberSet& otherPairs) {
+        std::vector<std::uint32_t> rowMap(otherNames.size());
+        for (std::uint32_t r = 0; r < otherNames.size(); ++r) {
+            rowMap[r] = names.intern(otherNames.key(r));
+        }
+        if (requests.size() < names.size()) {
+            requests.resize(names.size());
+        }
+        for (std::size_t r = 0; r < otherRequests.size(); ++r) {
+            requests[rowMap[r]] += otherRequests[r];
+        }
+        otherPairs.forEach([&](std::uint64_t key) {
+            pairs.insert(pairKey(rowMap[key >> 32], addressMap[static_cast<std::uint32_t>(key)]));
+        });
+    };
+    mergeRows(systemNames_, systemRequests_, systemAddresses_, other.systemNames_,
+              other.systemRequests_, other.systemAddresses_);
+    mergeRows(browserNames_, browserRequests_, browserAddresses_, other.browserNames_,
+              other.browserRequests_, other.browserAddresses_);
 
     for (std::size_t h = 0; h < hours_.size(); ++h) {
         hours_[h].requests += other.hours_[h].requests;
@@ -695,12 +675,11 @@ void Tables::fill(Result& result) const {
             [](const AddressRow& a, const AddressRow& b) { return a.address < b.address; });
     }
 
-    const auto namedRows = [&](const std::vector<std::string>& names,
-                               const std::vector<std::uint64_t>& requests, const NumberSet& pairs,
-                               bool windowsFirst) {
+    const auto namedRows = [&](const KeyTable& names, const std::vector<std::uint64_t>& requests,
+                               const NumberSet& pairs, bool windowsFirst) {
         std::vector<NamedRow> rows(names.size());
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            rows[i].name = names[i];
+        for (std::uint32_t i = 0; i < names.size(); ++i) {
+            rows[i].name = std::string(names.key(i));
             rows[i].requests = i < requests.size() ? requests[i] : 0;
         }
         pairs.forEach([&](std::uint64_t key) { ++rows[key >> 32].addresses; });
@@ -721,11 +700,10 @@ void Tables::fill(Result& result) const {
         return rows;
     };
     if (options_.kinds[1]) {
-        result.windows = namedRows(shared_.systemNames(), systemRequests_, systemAddresses_, true);
+        result.windows = namedRows(systemNames_, systemRequests_, systemAddresses_, true);
     }
     if (options_.kinds[2]) {
-        result.browsers =
-            namedRows(shared_.browserNames(), browserRequests_, browserAddresses_, false);
+        result.browsers = namedRows(browserNames_, browserRequests_, browserAddresses_, false);
     }
 
     if (options_.kinds[3]) {

@@ -4,19 +4,20 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "kestrand/reports/agents.h"
 #include "kestrand/reports/engine.h"
 #include "kestrand/reports/key_table.h"
 #include "kestrand/reports/layouts.h"
+#include "kestrand/reports/shared_cache.h"
 
 namespace kestrand::reports {
 
-class AgentClassifier;
 class CountryDatabase;
 
 // The pages viewed, one table for all workers: distinct pages are the largest key set, and a
@@ -24,9 +25,11 @@ class CountryDatabase;
 class SharedPages {
   public:
     struct Pending {
-        std::uint64_t hash = 0;
+        std::uint64_t hash = 0;  // hash(page)
         std::string_view page;
     };
+    explicit SharedPages(std::uint64_t seed);
+    std::uint64_t hash(std::string_view page) const { return hashBytes(page, seed_); }
     // Counts a worker's batch of pages, taking each shard's lock once; empties it.
     void count(std::vector<Pending>& pending, std::vector<Pending>& scratch);
     // The most viewed, most first, ties by page.
@@ -34,39 +37,38 @@ class SharedPages {
 
   private:
     struct Shard {
+        explicit Shard(std::uint64_t seed) : keys(seed) {}
         std::mutex mutex;
         KeyTable keys;
         std::vector<std::uint64_t> views;
     };
     static constexpr std::size_t kShards = 64;
-    std::array<Shard, kShards> shards_;
+    std::uint64_t seed_;
+    std::array<std::unique_ptr<Shard>, kShards> shards_;
 };
 
-// What every worker shares: the options and the caches of the slow classifications, so each
-// distinct agent and destination is classified once in the whole run.
+// What every worker shares: the options, the run's hash seed and the caches of the slow
+// classifications, so that a distinct agent or destination is mostly classified once in the
+// whole run. A worker asks only for the texts it has not met itself.
 class SharedLookups {
   public:
     SharedLookups(const Options& options, const AgentClassifier* agents,
-                  const CountryDatabase* countries);
-    // Row ids of the agent's system and browser.
-    std::pair<std::uint32_t, std::uint32_t> agentRows(std::string_view agent);
+                  const CountryDatabase* countries, std::uint64_t seed);
+    // The agent's system and browser ("Other" for both without the rules).
+    AgentClass agentClass(std::string_view agent);
     // The destination's place before the host name is looked at: kInside, kOutside, kLocal,
     // or kUnknown (no address, or not known to the database).
     int destinationPlace(std::string_view destination);
 
-    std::vector<std::string> systemNames() const;
-    std::vector<std::string> browserNames() const;
     const Options& options;
+    const std::uint64_t seed;
     SharedPages pages;
 
   private:
     const AgentClassifier* agents_;
     const CountryDatabase* countries_;
-    std::mutex mutex_;
-    std::unordered_map<std::string, std::pair<std::uint32_t, std::uint32_t>> agentCache_;
-    std::unordered_map<std::string, int> placeCache_;
-    KeyTable systems_;
-    KeyTable browsers_;
+    SharedCache<AgentClass> agentClasses_{seed};
+    SharedCache<int> places_{seed};
 };
 
 struct AddressStats {
@@ -112,7 +114,7 @@ struct HostStats {
 
 struct AgentStats {
     bool proxy = false;
-    std::uint32_t system = 0;
+    std::uint32_t system = 0;  // ids in the worker's own tables of names
     std::uint32_t browser = 0;
     std::uint32_t lastAddress = KeyTable::kMissing;  // its system and browser pairs are counted
 };
@@ -121,7 +123,8 @@ class Tables {
   public:
     explicit Tables(SharedLookups& shared);
 
-    // Counts one request; false when it is the proxy's own (not counted).
+    // Counts one request. The proxy's own requests and those outside the days or the address
+    // asked for are not counted; the outcome tells which.
     enum class Outcome { Counted, Proxy, Filtered };
     Outcome add(const Request& request);
     // Counts what add() kept back for a batch; the lines it points into must still be valid.
@@ -154,7 +157,7 @@ class Tables {
     std::int64_t first_ = 0;
     std::int64_t last_ = 0;
 
-    KeyTable addressKeys_;
+    KeyTable addressKeys_{shared_.seed};
     std::vector<AddressStats> addresses_;
     std::uint32_t lastAddress_ = KeyTable::kMissing;
     // Addresses of 8 to 16 bytes (IPv4 ones) by their first and last 8 bytes and size, which
@@ -168,30 +171,32 @@ class Tables {
     static constexpr std::size_t kAddressSlots = 8192;
     static constexpr int kAddressShift = 64 - 13;  // the top bits of a product pick the set
     std::vector<AddressSlot> addressSlots_;
-    KeyTable userKeys_;
+    KeyTable userKeys_{shared_.seed};
 
-    KeyTable agentKeys_;
+    KeyTable agentKeys_{shared_.seed};
     std::vector<AgentStats> agents_;
+    KeyTable systemNames_{shared_.seed};  // the rows of reports 1 and 2, by name
+    KeyTable browserNames_{shared_.seed};
     std::vector<std::uint64_t> systemRequests_;
     std::vector<std::uint64_t> browserRequests_;
-    NumberSet systemAddresses_;   // (system row, address id)
-    NumberSet browserAddresses_;  // (browser row, address id)
+    NumberSet systemAddresses_{shared_.seed};   // (system row, address id)
+    NumberSet browserAddresses_{shared_.seed};  // (browser row, address id)
 
     std::array<Traffic, 24> hours_{};
     std::array<std::array<std::uint64_t, 24>, 7> weekdays_{};
     int lastDay_ = 0;
     int lastWeekday_ = 0;
 
-    KeyTable hostKeys_;
+    KeyTable hostKeys_{shared_.seed};
     std::vector<HostStats> hosts_;
-    NumberSet hostAddresses_;  // (host id, address id)
+    NumberSet hostAddresses_{shared_.seed};  // (host id, address id)
 
-    KeyTable destinationKeys_;
+    KeyTable destinationKeys_{shared_.seed};
     std::vector<std::uint8_t> destinationPlaces_;
     std::array<Traffic, kPlaceCount> places_{};
 
     std::array<std::uint64_t, 9> engineSearches_{};
-    KeyTable phraseKeys_;
+    KeyTable phraseKeys_{shared_.seed};
     std::vector<std::uint64_t> phraseSearches_;
     std::string lowerHost_;
     std::vector<SharedPages::Pending> pendingPages_;

@@ -42,7 +42,8 @@ std::string displayText(std::string_view text);
 
 // %XX decoded, '+' as a blank.
 std::string percentDecode(std::string_view text);
-// Runs of blanks (space, tab, CR, LF, U+00A0 is left alone) to one space, none at either end.
+// Runs of blanks (space, tab, CR, LF, form feed, vertical tab; U+00A0 is left alone) to one
+// space, none at either end.
 std::string foldBlanks(std::string_view text);
 
 inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
