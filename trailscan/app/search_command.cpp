@@ -8,8 +8,9 @@
 #include <thread>
 #include <utility>
 
+#include "common/code_pages.h"
+#include "common/number_text.h"
 #include "trailscan/log/channel.h"
-#include "trailscan/log/code_page.h"
 #include "trailscan/log/file_io.h"
 #include "trailscan/scan/whole_log.h"
 #include "trailscan/table/record_table.h"
@@ -133,7 +134,7 @@ int runSearchCommand(const SearchCommand& command, std::FILE* out, std::FILE* er
         return kExitTrouble;
     }
     Output output(out);
-    const auto encoded = log::encodeWindows1252(command.text);
+    const auto encoded = common::encodeWindows1252(command.text);
     // A text the code page cannot hold matches no field; the file is still checked.
     const std::string text = encoded.value_or(std::string());
     if (!encoded) {
@@ -168,8 +169,9 @@ int runSearchCommand(const SearchCommand& command, std::FILE* out, std::FILE* er
         progress = std::thread([&] {
             std::unique_lock lock(mutex);
             while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return done; })) {
-                std::fprintf(err, "\rSearched %.1f MB",
-                             static_cast<double>(control.bytesDone) / 1e6);
+                std::fprintf(
+                    err, "\rSearched %s",
+                    common::sizeText(static_cast<std::uint64_t>(control.bytesDone.load())).c_str());
                 std::fflush(err);
             }
             std::fprintf(err, "\r\033[K");

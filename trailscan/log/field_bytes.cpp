@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "common/processor.h"
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define TS_FIELDS_X86 1
@@ -196,7 +198,7 @@ int findFieldEnds(const char* data, std::size_t size, std::size_t* ends, int cou
         return 0;
     }
 #ifdef TS_FIELDS_X86
-    if (hasAvx2()) {
+    if (common::hasAvx2()) {
         return findFieldEndsAvx2(data, size, ends, count);
     }
 #endif
@@ -205,7 +207,7 @@ int findFieldEnds(const char* data, std::size_t size, std::size_t* ends, int cou
 
 ByteTally tallyLineFeedsAndSeparators(const char* data, std::size_t size) {
 #ifdef TS_FIELDS_X86
-    return hasAvx2() ? tallyAvx2(data, size) : tallySse2(data, size);
+    return common::hasAvx2() ? tallyAvx2(data, size) : tallySse2(data, size);
 #else
     return tallyPortable(data, size);
 #endif
@@ -213,7 +215,7 @@ ByteTally tallyLineFeedsAndSeparators(const char* data, std::size_t size) {
 
 std::int64_t countFieldEnds(const char* data, std::size_t size) {
 #ifdef TS_FIELDS_X86
-    if (hasAvx2()) {
+    if (common::hasAvx2()) {
         return countFieldEndsAvx2(data, size);
     }
 #endif
@@ -226,23 +228,11 @@ std::size_t findFieldEnd(const char* data, std::size_t size, std::int64_t count)
         return 0;
     }
 #ifdef TS_FIELDS_X86
-    if (hasAvx2()) {
+    if (common::hasAvx2()) {
         return findFieldEndAvx2(data, size, count);
     }
 #endif
     return findFieldEndPortable(data, size, count);
-}
-
-bool hasAvx2() {
-#ifdef TS_FIELDS_X86
-    static const bool supported = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return supported;
-#else
-    return false;
-#endif
 }
 
 }  // namespace trailscan::log

@@ -73,7 +73,4 @@ struct ByteTally {
 };
 ByteTally tallyLineFeedsAndSeparators(const char* data, std::size_t size);
 
-// Whether this processor runs AVX2 code; false on other than x86-64.
-bool hasAvx2();
-
 }  // namespace trailscan::log

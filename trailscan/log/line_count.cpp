@@ -15,6 +15,7 @@
 #endif
 #endif
 
+#include "common/processor.h"
 #include "trailscan/log/field_bytes.h"
 #include "trailscan/log/file_io.h"
 
@@ -84,8 +85,7 @@ using CountFunction = std::int64_t (*)(const char*, std::size_t);
 
 CountFunction lineFeedCounter() {
 #if defined(TS_COUNT_AVX2)
-    static const CountFunction chosen =
-        __builtin_cpu_supports("avx2") ? countLineFeedsAvx2 : countLineFeedsSse2;
+    static const CountFunction chosen = common::hasAvx2() ? countLineFeedsAvx2 : countLineFeedsSse2;
     return chosen;
 #elif defined(TS_COUNT_SSE2)
     return countLineFeedsSse2;

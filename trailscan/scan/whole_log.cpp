@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/number_text.h"
 #include "trailscan/log/field_bytes.h"
 #include "trailscan/log/file_io.h"
 #include "trailscan/log/format.h"
@@ -18,6 +19,8 @@
 
 namespace trailscan::scan {
 
+using common::grouped;
+using common::sizeText;
 using table::kLineBreak;
 using table::matches;
 using table::reportStopsLine;
@@ -36,31 +39,6 @@ constexpr std::size_t kBlocksAhead = 4;
 // A find farther ahead than this is reached by counting field ends, a nearer one record by
 // record.
 constexpr std::size_t kCountFrom = 1024;
-
-std::string grouped(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), 1, ',');
-    }
-    return digits;
-}
-
-// "4.3 GB": decimal units, one decimal, as a file manager shows sizes.
-std::string sizeText(std::int64_t bytes) {
-    if (bytes < 1000) {
-        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-    }
-    const char* units[] = {"KB", "MB", "GB", "TB"};
-    double value = static_cast<double>(bytes) / 1000.0;
-    std::size_t unit = 0;
-    while (value >= 999.95 && unit + 1 < std::size(units)) {
-        value /= 1000.0;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-    return text;
-}
 
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
@@ -743,7 +721,8 @@ std::string stoppedLine(const ScanOutcome& outcome) {
     std::string line = outcome.end == ScanEnd::Changed
                            ? "The log changed while it was searched. Stopped at "
                            : "Stopped at ";
-    line += sizeText(outcome.stoppedAt) + " of " + sizeText(outcome.fileSize) + ", record " +
+    line += sizeText(static_cast<std::uint64_t>(outcome.stoppedAt)) + " of " +
+            sizeText(static_cast<std::uint64_t>(outcome.fileSize)) + ", record " +
             grouped(static_cast<std::uint64_t>(outcome.nextRecord)) + ".";
     return line;
 }

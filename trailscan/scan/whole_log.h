@@ -67,7 +67,7 @@ ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIn
                            const ScanTuning& tuning = {});
 
 // The last line of a search that stopped early, for example
-// "Stopped at 1.2 GB of 4.3 GB, record 4,411,023."
+// "Stopped at 1.1 GiB of 4.0 GiB, record 4,411,023."
 std::string stoppedLine(const ScanOutcome& outcome);
 
 // Shown under the heading when a record-number text is not a whole number.

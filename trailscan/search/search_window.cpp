@@ -17,10 +17,10 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include "common/code_pages.h"
 #include "forms/fonts.h"
 #include "forms/twips.h"
 #include "trailscan/app/log_file_request.h"
-#include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/file_panel.h"
 #include "trailscan/log/line_count.h"
@@ -75,7 +75,7 @@ constexpr std::array<int, 7> kFieldButtonTabOrder = {0, 3, 4, 2, 1, 5, 6};
 
 QString fromLog(std::string_view bytes) {
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    log::decodeWindows1252(bytes, reinterpret_cast<char16_t*>(text.data()));
+    common::decodeWindows1252(bytes, reinterpret_cast<char16_t*>(text.data()));
     return text;
 }
 
@@ -513,7 +513,7 @@ void SearchWindow::nevis() {
     // instead of tens of megabytes of fresh pages.
     std::string report = Text3->takeReport();
     const QString typed = Text4->text();
-    const auto text = log::encodeWindows1252(typed.toStdU16String());
+    const auto text = common::encodeWindows1252(typed.toStdU16String());
     if (!text) {
         // No log byte can hold this text, so no field matches it; the record-number search
         // still writes its report.
@@ -540,7 +540,7 @@ void SearchWindow::searchWholeLog() {
         return;
     }
     const std::u16string typed = Text4->text().toStdU16String();
-    const auto text = log::encodeWindows1252(typed);
+    const auto text = common::encodeWindows1252(typed);
     std::string report = Text3->takeReport();
     if (!text) {
         // No log byte can hold this text: no field matches and it names no record.
