@@ -18,10 +18,13 @@ struct FieldSpan {
     std::size_t next = 0;        // where the next field begins: after the delimiter
     bool ended = false;          // a comma or an LF ended it (not the end of the block)
 
+    // The whole value, as a whole-log search reports it.
+    std::string_view value(std::string_view block) const {
+        return block.substr(valueBegin, valueEnd - valueBegin);
+    }
     // The value as the channel keeps it: at most kMaxFieldLength bytes.
     std::string_view keptValue(std::string_view block) const {
-        const std::size_t length = valueEnd - valueBegin;
-        return block.substr(valueBegin, length < kMaxFieldLength ? length : kMaxFieldLength);
+        return value(block).substr(0, kMaxFieldLength);
     }
 };
 

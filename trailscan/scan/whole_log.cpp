@@ -16,6 +16,8 @@
 #include "trailscan/log/file_io.h"
 #include "trailscan/log/format.h"
 #include "trailscan/scan/byte_find.h"
+#include "trailscan/scan/piece_reader.h"
+#include "trailscan/scan/report_bytes.h"
 
 namespace trailscan::scan {
 
@@ -33,6 +35,9 @@ constexpr std::string_view kEntrySeparator = "- ";
 constexpr std::string_view kFieldSeparator = " | ";
 // Bytes read past a block at a time while looking for the end of its last record.
 constexpr std::size_t kTailStep = 64 * 1024;
+// A field up to this long is copied into a block's results; a longer one stays in the file
+// until the report is written, so results hold a few bytes for it however long it is.
+constexpr std::size_t kCopiedFieldBytes = 64 * 1024;
 // How many blocks the workers may run ahead of the report, so the finished but not yet
 // reported results stay a few blocks' worth.
 constexpr std::size_t kBlocksAhead = 4;
@@ -55,7 +60,7 @@ struct RecordSpan {
             return {};
         }
         const auto i = static_cast<std::size_t>(k);
-        return log::fieldSpan(bytes, begins[i], ends[i]).keptValue(bytes);
+        return log::fieldSpan(bytes, begins[i], ends[i]).value(bytes);
     }
 };
 
@@ -93,9 +98,69 @@ RecordSpan recordAt(std::string_view bytes, std::size_t at, int wanted = log::kF
     return record;
 }
 
-// What one block gave: its report text and where each listed hit ends in it.
+// A field's value into a report: copied, or left in the file when it is long. `bytes` begin
+// at file offset `base`.
+void appendValue(ReportBytes& report, std::string_view value, std::string_view bytes,
+                 std::int64_t base) {
+    if (value.size() <= kCopiedFieldBytes) {
+        report.append(value);
+        return;
+    }
+    const std::int64_t begin = base + (value.data() - bytes.data());
+    report.append(FileRange{begin, begin + static_cast<std::int64_t>(value.size())});
+}
+
+// The all-fields entry of record `index`: its number, "- ", then each of its 23 fields as
+// `appendField(entry, k)` puts it, followed by the report's field separator.
+template <typename AppendField>
+void buildEntry(ReportBytes& entry, std::int64_t index, AppendField&& appendField) {
+    entry.clear();
+    entry.append(std::to_string(index));
+    entry.append(kEntrySeparator);
+    for (int k = 0; k < log::kFieldCount; ++k) {
+        appendField(entry, k);
+        entry.append(kFieldSeparator);
+    }
+}
+
+// Hands a report to the sink in order, reading the fields left in the file as it goes.
+class ReportWriter {
+  public:
+    ReportWriter(std::FILE* file, std::int64_t size, const ReportSink& sink)
+        : reader_(file, size), sink_(sink) {}
+
+    void write(std::string_view piece) {
+        if (piece.empty()) {
+            return;
+        }
+        sink_(piece);
+        endsWithLineBreak_ = piece.ends_with(kLineBreak);
+    }
+    // The first `size` bytes of `report`; false when the file came up short.
+    bool write(const ReportBytes& report, std::size_t size) {
+        const auto piece = [this](std::string_view bytes) { write(bytes); };
+        return report.visit(size, piece, [&](FileRange range) {
+            return reader_.read(range, piece) == ReadEnd::Done;
+        });
+    }
+    // A line of its own: a line break first unless the report so far ends with one.
+    void writeLine(std::string_view line) {
+        if (!endsWithLineBreak_) {
+            write(kLineBreak);
+        }
+        write(line);
+        write(kLineBreak);
+    }
+
+  private:
+    PieceReader reader_;
+    const ReportSink& sink_;
+    bool endsWithLineBreak_ = true;
+};
+
+// What one block gave: its report and where each listed hit ends in it.
 struct BlockResult {
-    std::string text;
+    ReportBytes report;
     std::vector<std::size_t> hitEnds;
     std::uint64_t unbuilt = 0;  // hits past what the report can hold: counted only
     std::int64_t bytes = 0;
@@ -141,8 +206,13 @@ struct Block {
 class Scan {
   public:
     Scan(std::FILE* file, std::int64_t size, const WholeLogQuery& query, ScanControl& control,
-         const ReportSink& sink)
-        : file_(file), size_(size), query_(query), control_(control), sink_(sink) {}
+         const ReportSink& sink, const ScanTuning& tuning)
+        : file_(file),
+          size_(size),
+          query_(query),
+          control_(control),
+          tuning_(tuning),
+          writer_(file, size, sink) {}
 
     void plan(const log::FieldIndex* index, std::int64_t blockBytes) {
         std::int64_t at = 0;
@@ -195,18 +265,10 @@ class Scan {
             outcome.end = ScanEnd::Cancelled;
         }
         if (unlisted_ > 0) {
-            if (!endsWithLineBreak_) {
-                emit(kLineBreak);
-            }
-            emit(reportStopsLine(query_.capacity, unlisted_));
-            emit(kLineBreak);
+            writer_.writeLine(reportStopsLine(query_.capacity, unlisted_));
         }
         if (outcome.end != ScanEnd::Complete) {
-            if (!endsWithLineBreak_) {
-                emit(kLineBreak);
-            }
-            emit(stoppedLine(outcome));
-            emit(kLineBreak);
+            writer_.writeLine(stoppedLine(outcome));
         }
         return outcome;
     }
@@ -215,14 +277,6 @@ class Scan {
     // Blocks after one the file came up short in, and every block after a cancel, are left.
     bool stopping(std::size_t b) const {
         return b > failedBlock_ || control_.cancel.load(std::memory_order_relaxed);
-    }
-
-    void emit(std::string_view piece) {
-        if (piece.empty()) {
-            return;
-        }
-        sink_(piece);
-        endsWithLineBreak_ = piece.ends_with(kLineBreak);
     }
 
     // Reads [offset, offset + size) of the file onto the end of `buffer`; false when the file
@@ -331,8 +385,11 @@ class Scan {
                     1;
         }
         // The last record ends with the field end that begins record endRecord, which may
-        // stand after the block: read on until it is in.
+        // stand after the block: read on until it is in, or until so much is held that the
+        // record is read from the file field by field instead.
         std::size_t ownedEnd = buffer.size();
+        const std::size_t blockSize = buffer.size();
+        std::optional<std::size_t> longRecordStart;
         if (endRecord != std::numeric_limits<std::int64_t>::max()) {
             std::int64_t wanted = endRecord * kFields - fieldEndsBefore;
             std::size_t from = 0;
@@ -355,8 +412,20 @@ class Scan {
                     ownedEnd = buffer.size();
                     break;
                 }
-                const auto more = static_cast<std::size_t>(
-                    std::min<std::int64_t>(size_ - offset, std::max(kTailStep, from / 4)));
+                const std::size_t readOn = buffer.size() - blockSize;
+                const auto held =
+                    static_cast<std::size_t>(std::max<std::int64_t>(tuning_.heldRecordBytes, 0));
+                if (readOn >= held) {
+                    const std::int64_t last = endRecord - 1;
+                    longRecordStart = last == 0
+                                          ? 0
+                                          : log::findFieldEnd(buffer.data(), blockSize,
+                                                              last * kFields - fieldEndsBefore) +
+                                                1;
+                    break;
+                }
+                const auto more = static_cast<std::size_t>(std::min<std::int64_t>(
+                    size_ - offset, std::min(std::max(kTailStep, from / 4), held - readOn)));
                 if (!readOnto(buffer, offset, more)) {
                     return fail(b);
                 }
@@ -364,35 +433,54 @@ class Scan {
         } else {
             result.endRecord = firstRecord;  // counted below, record by record
         }
-        searchRecords(std::string_view(buffer.data(), ownedEnd), start, firstRecord, endRecord,
-                      result);
-        return result;
+        if (!longRecordStart) {
+            searchRecords(std::string_view(buffer.data(), ownedEnd), block.begin, start,
+                          firstRecord, endRecord, result);
+            return result;
+        }
+        searchRecords(std::string_view(buffer.data(), *longRecordStart), block.begin, start,
+                      firstRecord, endRecord - 1, result);
+        switch (evaluateLong(block.begin + static_cast<std::int64_t>(*longRecordStart),
+                             endRecord - 1, result)) {
+            case ReadEnd::Done:
+                return result;
+            case ReadEnd::Failed:
+                return fail(b);
+            case ReadEnd::Cancelled:
+                break;
+        }
+        return std::nullopt;
     }
 
-    void addHit(BlockResult& result, std::string_view entry, int copies = 1) {
+    void addHit(BlockResult& result, const ReportBytes& entry, int copies = 1) {
         for (int c = 0; c < copies; ++c) {
             ++matches_;
             if (full_.load(std::memory_order_relaxed) || result.unbuilt > 0 ||
-                result.text.size() + entry.size() > query_.capacity) {
+                result.report.size() + entry.size() > query_.capacity) {
                 ++result.unbuilt;
                 continue;
             }
-            result.text += entry;
-            result.hitEnds.push_back(result.text.size());
+            result.report.append(entry);
+            result.hitEnds.push_back(result.report.size());
         }
     }
 
-    void evaluate(std::string_view bytes, const RecordSpan& record, std::int64_t index,
-                  BlockResult& result, std::string& entry) {
+    bool searchesColumn() const { return query_.selector.kind == SelectorKind::Column; }
+    bool columnExists() const {
+        return query_.selector.column >= 0 && query_.selector.column < log::kFieldCount;
+    }
+
+    // A record held in `bytes`, which begin at file offset `base`.
+    void evaluate(std::string_view bytes, std::int64_t base, const RecordSpan& record,
+                  std::int64_t index, BlockResult& result, ReportBytes& entry) {
         const std::string_view text = query_.text;
-        if (query_.selector.kind == SelectorKind::Column) {
-            const int column = query_.selector.column;
-            if (column < 0 || column >= log::kFieldCount ||
-                !matches(record.field(bytes, column), text)) {
+        if (searchesColumn()) {
+            if (!columnExists() || !matches(record.field(bytes, query_.selector.column), text)) {
                 return;
             }
-            entry.assign(record.field(bytes, log::kColumnSite));
-            entry += kLineBreak;
+            entry.clear();
+            appendValue(entry, record.field(bytes, log::kColumnSite), bytes, base);
+            entry.append(kLineBreak);
             addHit(result, entry);
             return;
         }
@@ -405,21 +493,58 @@ class Scan {
         if (count == 0) {
             return;
         }
-        entry = std::to_string(index);
-        entry += kEntrySeparator;
-        for (const std::string_view field : fields) {
-            entry += field;
-            entry += kFieldSeparator;
-        }
+        buildEntry(entry, index, [&](ReportBytes& out, int k) {
+            appendValue(out, fields[static_cast<std::size_t>(k)], bytes, base);
+        });
         addHit(result, entry, count);
     }
 
-    void searchRecords(std::string_view bytes, std::size_t at, std::int64_t record,
-                       std::int64_t endRecord, BlockResult& result) {
-        std::string entry;
+    // A record too long to hold, read from the file at `at`: its fields are matched piece by
+    // piece and all of them stay in the file until the report is written.
+    ReadEnd evaluateLong(std::int64_t at, std::int64_t index, BlockResult& result) {
+        PieceReader reader(file_, size_, &control_.cancel);
+        FileRecord record;
+        if (const ReadEnd end = reader.readRecord(at, record); end != ReadEnd::Done) {
+            return end;
+        }
+        const auto value = [&](int k) {
+            return k < record.fields ? record.values[static_cast<std::size_t>(k)] : FileRange{};
+        };
+        const ByteFinder finder(query_.text);
+        int count = 0;
+        for (int k = 0; k < log::kFieldCount; ++k) {
+            if (searchesColumn() && (!columnExists() || k != query_.selector.column)) {
+                continue;
+            }
+            bool found = false;
+            if (const ReadEnd end = reader.holds(value(k), query_.text, finder, found);
+                end != ReadEnd::Done) {
+                return end;
+            }
+            count += found ? 1 : 0;
+        }
+        if (count == 0) {
+            return ReadEnd::Done;
+        }
+        ReportBytes entry;
+        if (searchesColumn()) {
+            entry.append(value(log::kColumnSite));
+            entry.append(kLineBreak);
+        } else {
+            buildEntry(entry, index, [&](ReportBytes& out, int k) { out.append(value(k)); });
+        }
+        addHit(result, entry, count);
+        return ReadEnd::Done;
+    }
+
+    // The records from `record` on (below endRecord) held in `bytes` from `at` on; `bytes`
+    // begin at file offset `base`.
+    void searchRecords(std::string_view bytes, std::int64_t base, std::size_t at,
+                       std::int64_t record, std::int64_t endRecord, BlockResult& result) {
+        ReportBytes entry;
         const std::string_view text = query_.text;
         const ByteFinder finder(text);
-        const int wanted = query_.selector.kind == SelectorKind::Column
+        const int wanted = searchesColumn()
                                ? std::clamp(std::max(query_.selector.column, log::kColumnSite) + 1,
                                             1, log::kFieldCount)
                                : log::kFieldCount;
@@ -459,13 +584,13 @@ class Scan {
                 if (record >= endRecord || span.next <= found) {
                     break;
                 }
-                evaluate(bytes, span, record, result, entry);
+                evaluate(bytes, base, span, record, result, entry);
                 at = span.next;
                 ++record;
                 continue;
             }
             const RecordSpan span = recordAt(bytes, at, wanted);
-            evaluate(bytes, span, record, result, entry);
+            evaluate(bytes, base, span, record, result, entry);
             at = span.next;
             ++record;
         }
@@ -490,7 +615,12 @@ class Scan {
                     result.hitEnds.begin());
             }
             const std::size_t bytes = listed == 0 ? 0 : result.hitEnds[listed - 1];
-            emit(std::string_view(result.text).substr(0, bytes));
+            if (!writer_.write(result.report, bytes)) {
+                // A long field came up short: the file was cut since its block was read.
+                changed_ = true;
+                failedBlock_ = std::min(failedBlock_, reported_);
+                return;
+            }
             reportSize_ += bytes;
             unlisted_ += result.hitEnds.size() - listed + result.unbuilt;
             if (unlisted_ > 0) {
@@ -511,7 +641,8 @@ class Scan {
     std::int64_t size_;
     const WholeLogQuery& query_;
     ScanControl& control_;
-    const ReportSink& sink_;
+    const ScanTuning& tuning_;
+    ReportWriter writer_;
 
     std::vector<Block> blocks_;
     std::vector<std::int64_t> fieldEndsBefore_;  // per block; -1 until known
@@ -530,7 +661,6 @@ class Scan {
     std::uint64_t unlisted_ = 0;
     std::int64_t stoppedAt_ = 0;
     std::int64_t nextRecord_ = 0;
-    bool endsWithLineBreak_ = true;
 };
 
 // The record index a whole-log record-number text names; nothing when the text is not a
@@ -636,8 +766,51 @@ class RecordFinder {
     std::vector<log::FieldIndex::Mark> marks_;
 };
 
+// The 23 fields of the record at `start`, one a line: taken from memory when the record is
+// shorter than `held` bytes, otherwise read from the file piece by piece and left there.
+ReadEnd recordLines(std::FILE* file, std::int64_t size, std::int64_t start, std::int64_t held,
+                    const std::atomic<bool>& cancel, ReportBytes& lines) {
+    std::string bytes;
+    for (std::int64_t offset = start;;) {
+        const auto room = static_cast<std::size_t>(std::max<std::int64_t>(held, 0));
+        if (offset < size && bytes.size() >= room) {
+            PieceReader reader(file, size, &cancel);
+            FileRecord record;
+            if (const ReadEnd end = reader.readRecord(start, record); end != ReadEnd::Done) {
+                return end;
+            }
+            for (int k = 0; k < log::kFieldCount; ++k) {
+                if (k < record.fields) {
+                    lines.append(record.values[static_cast<std::size_t>(k)]);
+                }
+                lines.append(kLineBreak);
+            }
+            return ReadEnd::Done;
+        }
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+            size - offset, std::min(std::max(kTailStep, bytes.size()), room - bytes.size())));
+        const std::size_t old = bytes.size();
+        bytes.resize(old + want);
+        if (log::file_io::readAt(file, offset, bytes.data() + old, want) !=
+            static_cast<std::int64_t>(want)) {
+            return ReadEnd::Failed;
+        }
+        offset += static_cast<std::int64_t>(want);
+        if (offset >= size ||
+            log::findFieldEnd(bytes.data(), bytes.size(), kFields) < bytes.size()) {
+            break;
+        }
+    }
+    const RecordSpan record = recordAt(bytes, 0);
+    for (int k = 0; k < log::kFieldCount; ++k) {
+        appendValue(lines, record.field(bytes, k), bytes, start);
+        lines.append(kLineBreak);
+    }
+    return ReadEnd::Done;
+}
+
 ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldIndex* index,
-                         const WholeLogQuery& query, const ReportSink& sink,
+                         const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
                          const ScanTuning& tuning) {
     ScanOutcome outcome;
     outcome.fileSize = size;
@@ -664,38 +837,33 @@ ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldInd
         }
     }
     if (start) {
-        // Its fields, read until the 23rd field end or the end of the file.
-        std::string bytes;
-        std::int64_t offset = *start;
-        for (;;) {
-            const auto want = static_cast<std::size_t>(
-                std::min<std::int64_t>(size - offset, std::max(kTailStep, bytes.size())));
-            if (want == 0) {
-                break;
-            }
-            const std::size_t old = bytes.size();
-            bytes.resize(old + want);
-            if (log::file_io::readAt(file, offset, bytes.data() + old, want) !=
-                static_cast<std::int64_t>(want)) {
-                finder.failed = true;
-                break;
-            }
-            offset += static_cast<std::int64_t>(want);
-            if (log::findFieldEnd(bytes.data(), bytes.size(), kFields) < bytes.size()) {
-                break;
-            }
-        }
-        if (!finder.failed) {
-            const RecordSpan record = recordAt(bytes, 0);
-            for (int k = 0; k < log::kFieldCount; ++k) {
-                report += record.field(bytes, k);
-                report += kLineBreak;
-            }
+        ReportBytes lines;
+        const ReadEnd end =
+            recordLines(file, size, *start, tuning.heldRecordBytes, control.cancel, lines);
+        ReportWriter writer(file, size, sink);
+        if (end == ReadEnd::Done) {
             outcome.matches = 1;
             outcome.stoppedAt = size;
-            sink(report);
+            writer.write(report);
+            if (report.size() + lines.size() > query.capacity) {
+                writer.writeLine(reportStopsLine(query.capacity, 1));
+                return outcome;
+            }
+            if (writer.write(lines, lines.size())) {
+                return outcome;
+            }
+            outcome.stoppedAt = 0;
+            outcome.end = ScanEnd::Changed;
+            writer.writeLine(stoppedLine(outcome));
             return outcome;
         }
+        if (end == ReadEnd::Cancelled) {
+            outcome.end = ScanEnd::Cancelled;
+            writer.write(report);
+            writer.writeLine(stoppedLine(outcome));
+            return outcome;
+        }
+        finder.failed = true;
     }
     const auto fields = finder.failed ? std::nullopt : finder.fieldCount();
     if (!fields) {
@@ -746,11 +914,11 @@ ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIn
     const log::FieldIndex* current = index != nullptr && index->stamp == stamp ? index : nullptr;
     const std::int64_t blockBytes = std::max<std::int64_t>(tuning.blockBytes, 64);
     if (query.selector.kind == SelectorKind::RecordNumber) {
-        ScanOutcome outcome = recordNumber(file, size, current, query, sink, tuning);
+        ScanOutcome outcome = recordNumber(file, size, current, query, control, sink, tuning);
         control.bytesDone = size;
         return outcome;
     }
-    Scan scan(file, size, query, control, sink);
+    Scan scan(file, size, query, control, sink, tuning);
     scan.plan(current, blockBytes);
     const int cores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     scan.run(tuning.threads > 0 ? tuning.threads : std::min(cores, 8));

@@ -16,6 +16,7 @@ namespace {
 
 using testing_support::farEntry;
 using testing_support::farLog;
+using testing_support::farRecord;
 using testing_support::farRecordReport;
 using testing_support::TempDir;
 
@@ -53,27 +54,35 @@ Terminal runCommand(const std::vector<std::string>& words, std::FILE* out = null
     return terminal;
 }
 
+// With the far record's site 100,000 bytes long, every report that lists it lists it whole,
+// and a text in its last bytes finds it.
 TEST(WholeLogFromATerminal, FindsARecordPastTheTableWithEachSearch) {
     TempDir dir;
-    const std::string file = dir.write("X3010214.log", farLog()).string();
-    const struct {
-        const char* field;
-        const char* text;
-        std::string report;
-    } cases[] = {{"user", "zed.f", "far.example/only\r\n"},
-                 {"site", "far.ex", "far.example/only\r\n"},
-                 {"date", "9/9/", "far.example/only\r\n"},
-                 {"time", "23:59", "far.example/only\r\n"},
-                 {"all", "zed.far", farEntry()},
-                 {"record", "5500", farRecordReport()},
-                 {"record", "6000", "6000= \r\n\r\nThe log has 6,000 records.\r\n"}};
-    for (const auto& c : cases) {
-        const Terminal found = runCommand({"--search", c.field, c.text, file});
-        EXPECT_EQ(found.out, c.report) << c.field;
-        EXPECT_EQ(found.status, std::string(c.text) == "6000" ? 1 : 0) << c.field;
-        // The table's 5001 records do not reach it.
-        const Terminal table = runCommand({"--search", c.field, c.text, file, "--table"});
-        EXPECT_EQ(table.status, 1) << c.field;
+    std::string file;
+    for (const std::size_t siteBytes : {std::size_t{0}, std::size_t{100'000}}) {
+        file = dir.write("X3010214.log", farLog(siteBytes)).string();
+        const std::string site = farRecord(siteBytes)[7] + "\r\n";
+        const struct {
+            const char* field;
+            const char* text;
+            std::string report;
+        } cases[] = {{"user", "zed.f", site},
+                     {"site", "far.ex", site},
+                     {"site", siteBytes > 0 ? "y/end" : "far.example/only", site},
+                     {"date", "9/9/", site},
+                     {"time", "23:59", site},
+                     {"all", "zed.far", farEntry(siteBytes)},
+                     {"record", "5500", farRecordReport(siteBytes)},
+                     {"record", "6000", "6000= \r\n\r\nThe log has 6,000 records.\r\n"}};
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.field) + " " + c.text + " " + std::to_string(siteBytes));
+            const Terminal found = runCommand({"--search", c.field, c.text, file});
+            EXPECT_EQ(found.out, c.report);
+            EXPECT_EQ(found.status, std::string(c.text) == "6000" ? 1 : 0);
+            // The table's 5001 records do not reach it.
+            const Terminal table = runCommand({"--search", c.field, c.text, file, "--table"});
+            EXPECT_EQ(table.status, 1);
+        }
     }
     EXPECT_EQ(runCommand({"--search", "ip", "192.168.1.7", file, "--table"}).status, 0);
     EXPECT_EQ(runCommand({"--search", "site", "no such site", file}).status, 1);

@@ -19,6 +19,7 @@ namespace {
 using testing_support::control;
 using testing_support::farEntry;
 using testing_support::farLog;
+using testing_support::farRecord;
 using testing_support::farRecordReport;
 using testing_support::ScriptedPlatform;
 using testing_support::TempDir;
@@ -90,6 +91,25 @@ TEST_F(WholeLogWindowTest, FindsARecordPastTheTableWithEachSearch) {
     whole->trigger();
     EXPECT_TRUE(report().startsWith("Stopped at 0 bytes of ")) << report().toStdString();
     EXPECT_TRUE(report().endsWith(", record 0.\r\n"));
+}
+
+// A site of 100,000 bytes, longer than the table keeps of a field, is reported whole by each
+// kind of whole-log search, and a text in its last bytes finds it.
+TEST_F(WholeLogWindowTest, ReportsAFieldLongerThanTheTableKeepsWhole) {
+    const std::size_t siteBytes = 100'000;
+    scripted.chooser.answer(
+        QString::fromStdString(dir.write("X3010214.log", farLog(siteBytes)).string()));
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command2"), Qt::LeftButton);
+    ASSERT_TRUE(window->isFileOpen());
+    const QString site = QString::fromStdString(farRecord(siteBytes)[7] + "\r\n");
+    search(0, "zed.f");
+    EXPECT_EQ(report(), site);
+    search(2, "y/end");
+    EXPECT_EQ(report(), site);
+    search(6, "zed.far");
+    EXPECT_EQ(report(), QString::fromStdString(farEntry(siteBytes)));
+    search(1, "5500");
+    EXPECT_EQ(report(), QString::fromStdString(farRecordReport(siteBytes)));
 }
 
 }  // namespace
