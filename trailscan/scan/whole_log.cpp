@@ -24,6 +24,8 @@ namespace trailscan::scan {
 using common::grouped;
 using common::sizeText;
 using table::kLineBreak;
+using table::kReportEntrySeparator;
+using table::kReportFieldSeparator;
 using table::matches;
 using table::reportStopsLine;
 using table::SelectorKind;
@@ -31,16 +33,15 @@ using table::SelectorKind;
 namespace {
 
 constexpr std::int64_t kFields = log::kFieldCount;
-constexpr std::string_view kEntrySeparator = "- ";
-constexpr std::string_view kFieldSeparator = " | ";
 // Bytes read past a block at a time while looking for the end of its last record.
 constexpr std::size_t kTailStep = 64 * 1024;
 // A field up to this long is copied into a block's results; a longer one stays in the file
 // until the report is written, so results hold a few bytes for it however long it is.
 constexpr std::size_t kCopiedFieldBytes = 64 * 1024;
 // How many blocks the workers may run ahead of the report, so the finished but not yet
-// reported results stay a few blocks' worth.
-constexpr std::size_t kBlocksAhead = 4;
+// reported results stay a few blocks' worth: each block's results grow with its hits, up to
+// the report's capacity, with the fields longer than kCopiedFieldBytes left in the file.
+constexpr std::size_t kBlocksAhead = 8;
 // A find farther ahead than this is reached by counting field ends, a nearer one record by
 // record.
 constexpr std::size_t kCountFrom = 1024;
@@ -116,10 +117,10 @@ template <typename AppendField>
 void buildEntry(ReportBytes& entry, std::int64_t index, AppendField&& appendField) {
     entry.clear();
     entry.append(std::to_string(index));
-    entry.append(kEntrySeparator);
+    entry.append(kReportEntrySeparator);
     for (int k = 0; k < log::kFieldCount; ++k) {
         appendField(entry, k);
-        entry.append(kFieldSeparator);
+        entry.append(kReportFieldSeparator);
     }
 }
 
@@ -300,8 +301,8 @@ class Scan {
                 if (b >= blocks_.size()) {
                     return;
                 }
-                changedCondition_.wait(
-                    lock, [&] { return stopping(b) || b < reported_ + kBlocksAhead * 2; });
+                changedCondition_.wait(lock,
+                                       [&] { return stopping(b) || b < reported_ + kBlocksAhead; });
                 if (stopping(b)) {
                     return;
                 }

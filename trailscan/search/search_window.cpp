@@ -102,10 +102,11 @@ QLineEdit* makePanelBox(QWidget* parent, const char* name, const QString& text,
     return box;
 }
 
-// The names of the two panel labels whose text the open flow sets.
-// The room of each buffer that carries a whole-log search's results to the report box.
+// The room reserved for each buffer that carries a whole-log search's results to the report
+// box.
 constexpr std::size_t kBatchRoom = std::size_t{4} << 20;
 
+// The names of the two panel labels whose text the open flow sets.
 constexpr QLatin1String kLogKindName("Log kind");
 constexpr QLatin1String kLogDateName("Log date");
 
@@ -529,7 +530,9 @@ void SearchWindow::nevis() {
 
 void SearchWindow::searchWholeLog() {
     if (runningSearch_ != nullptr) {
-        runningSearch_->cancel = true;  // a new search replaces the running one
+        // Asked again while a search runs: that search stops at its next block, and no other
+        // starts.
+        runningSearch_->cancel = true;
         return;
     }
     if (!openFlag_) {
@@ -566,8 +569,10 @@ void SearchWindow::searchWholeLog() {
     job.total = QFileInfo(fileName_).size();
     job.done = &control.bytesDone;
     job.cancel = &control.cancel;
-    // A buffer that fills up is handed over at once rather than at the next tick, so results
-    // never pile up beside the report: two buffers of a fixed room serve the whole search.
+    // Once found_ holds half its room it is handed over at once rather than at the next tick,
+    // so it rarely holds more. It grows past its room when one piece is larger (one block's
+    // results can be several megabytes) or the window falls behind; the report's capacity
+    // bounds it all the same.
     found_.reserve(kBatchRoom);
     shown_.reserve(kBatchRoom);
     job.work = [&] {

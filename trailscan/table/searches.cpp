@@ -13,8 +13,6 @@ using common::grouped;
 using common::sizeText;
 
 namespace {
-constexpr std::string_view kEntrySeparator = "- ";
-constexpr std::string_view kFieldSeparator = " | ";
 
 void endAtCapacity(std::string& report, std::size_t capacity, std::uint64_t unlisted) {
     if (!report.empty() && !std::string_view(report).ends_with(kLineBreak)) {
@@ -69,10 +67,10 @@ void allFieldsSearch(const RecordTable& table, std::string_view text, std::strin
     std::size_t size = 0;
     for (int r = 0; r < end; ++r) {
         int count = 0;
-        std::size_t entrySize = std::to_string(r).size() + kEntrySeparator.size();
+        std::size_t entrySize = std::to_string(r).size() + kReportEntrySeparator.size();
         for (int c = 0; c < log::kFieldCount; ++c) {
             count += matches(table.field(r, c), text) ? 1 : 0;
-            entrySize += table.field(r, c).size() + kFieldSeparator.size();
+            entrySize += table.field(r, c).size() + kReportFieldSeparator.size();
         }
         hits[static_cast<std::size_t>(r)] = count;
         entrySizes[static_cast<std::size_t>(r)] = entrySize;
@@ -101,10 +99,10 @@ void allFieldsSearch(const RecordTable& table, std::string_view text, std::strin
         // The entry is the same for every matching field: it is written once and copied.
         const std::size_t entryStart = report.size();
         report += std::to_string(r);
-        report += kEntrySeparator;
+        report += kReportEntrySeparator;
         for (int k = 0; k < log::kFieldCount; ++k) {
             report += table.field(r, k);
-            report += kFieldSeparator;
+            report += kReportFieldSeparator;
         }
         for (int h = 1; h < listed; ++h) {
             report.append(report, entryStart, entrySize);
