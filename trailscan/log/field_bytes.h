@@ -60,6 +60,8 @@ inline FieldSpan fieldAt(std::string_view block, std::size_t at) {
 
 // How many bytes of [data, data + size) end a field (commas and LFs).
 std::int64_t countFieldEnds(const char* data, std::size_t size);
+// How many of them are LFs, so end a line.
+std::int64_t countLineFeeds(const char* data, std::size_t size);
 
 // Where the `count`-th byte that ends a field (count >= 1) stands in [data, data + size), as
 // an offset from data; size when there are fewer.
