@@ -4,14 +4,11 @@
 // count's field index, with records held in memory or read from the file field by field; a
 // record-number search must list what the table lists. (Inputs stay below 64 KiB, so no field
 // is longer than the table keeps.)
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "fuzz/text_and_log.h"
 #include "trailscan/log/line_count.h"
 #include "trailscan/scan/whole_log.h"
 #include "trailscan/table/searches.h"
@@ -35,17 +32,7 @@ std::string wholeLog(const std::filesystem::path& path, const trailscan::log::Fi
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace trailscan::scan;
     using namespace trailscan::table;
-    const auto* begin = reinterpret_cast<const char*>(data);
-    const void* nul = std::memchr(begin, 0, size);
-    const size_t textSize = nul ? static_cast<const char*>(nul) - begin : size;
-    const std::string text(begin, textSize);
-    const size_t fileStart = nul ? textSize + 1 : size;
-
-    static const auto path = std::filesystem::temp_directory_path() /
-                             ("whole-log-fuzz-" + std::to_string(::getpid()) + ".log");
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (size > fileStart) std::fwrite(begin + fileStart, 1, size - fileStart, out);
-    std::fclose(out);
+    const auto [text, path] = fuzzing::splitTextAndLog(data, size, "whole-log-fuzz");
 
     static RecordTable table;
     trailscan::log::Channel channel;

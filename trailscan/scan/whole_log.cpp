@@ -712,23 +712,16 @@ class RecordFinder {
             offset = std::prev(next)->offset;
             before = std::prev(next)->fieldEnds;
         }
-        std::string buffer;
-        while (offset < size_) {
-            const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
-            buffer.resize(want);
-            if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
-                static_cast<std::int64_t>(want)) {
-                failed = true;
-                return std::nullopt;
-            }
-            const std::size_t at = log::findFieldEnd(buffer.data(), want, count - before);
-            if (at < want) {
-                return offset + static_cast<std::int64_t>(at) + 1;
-            }
-            before += log::countFieldEnds(buffer.data(), want);
-            offset += static_cast<std::int64_t>(want);
-        }
-        return std::nullopt;
+        return readBlocks(
+            offset, before,
+            [&](std::string_view block, std::int64_t blockOffset) -> std::optional<std::int64_t> {
+                const std::size_t at =
+                    log::findFieldEnd(block.data(), block.size(), count - before);
+                if (at == block.size()) {
+                    return std::nullopt;
+                }
+                return blockOffset + static_cast<std::int64_t>(at) + 1;
+            });
     }
 
     // Fields of the file: one per field end, and one more for bytes after the last.
@@ -737,17 +730,11 @@ class RecordFinder {
         if (!marks_.empty()) {
             ends = marks_.back().fieldEnds;
         } else {
-            std::string buffer;
-            for (std::int64_t offset = 0; offset < size_;) {
-                const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
-                buffer.resize(want);
-                if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
-                    static_cast<std::int64_t>(want)) {
-                    failed = true;
-                    return std::nullopt;
-                }
-                ends += log::countFieldEnds(buffer.data(), want);
-                offset += static_cast<std::int64_t>(want);
+            readBlocks(0, ends, [](std::string_view, std::int64_t) {
+                return std::optional<std::int64_t>();
+            });
+            if (failed) {
+                return std::nullopt;
             }
         }
         char last = 0;
@@ -761,6 +748,29 @@ class RecordFinder {
     bool failed = false;
 
   private:
+    // Reads the file a block at a time from `offset` on until `find(block, blockOffset)` gives
+    // an offset, adding the field ends of each block passed to `before`. Nothing at the end of
+    // the file, or when a read fails (`failed`).
+    template <typename Find>
+    std::optional<std::int64_t> readBlocks(std::int64_t offset, std::int64_t& before, Find&& find) {
+        std::string buffer;
+        while (offset < size_) {
+            const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
+            buffer.resize(want);
+            if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
+                static_cast<std::int64_t>(want)) {
+                failed = true;
+                return std::nullopt;
+            }
+            if (const auto found = find(std::string_view(buffer), offset)) {
+                return found;
+            }
+            before += log::countFieldEnds(buffer.data(), want);
+            offset += static_cast<std::int64_t>(want);
+        }
+        return std::nullopt;
+    }
+
     std::FILE* file_;
     std::int64_t size_;
     std::int64_t blockBytes_;
