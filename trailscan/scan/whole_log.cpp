@@ -600,9 +600,10 @@ class Scan {
         }
     }
 
-    // Passes finished blocks to the sink in file order, as long as the report has room.
+    // Passes finished blocks to the sink in file order, as long as the report has room; after
+    // the file came up short nothing more.
     void report() {
-        while (reported_ < blocks_.size() && results_[reported_].ready) {
+        while (!changed_ && reported_ < blocks_.size() && results_[reported_].ready) {
             BlockResult& result = results_[reported_];
             if (result.failed) {
                 changed_ = true;

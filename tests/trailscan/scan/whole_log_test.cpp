@@ -324,4 +324,29 @@ TEST(WholeLogSearch, ALogCutMeanwhileEndsTheReportWithALine) {
     EXPECT_TRUE(modelReport(file, Selector::allFields(), "-").starts_with(report));
 }
 
+// A field too long to copy is read from the file when the report is written; a log cut before
+// then ends the report there with the same line, nothing written twice.
+TEST(WholeLogSearch, ALogCutBeforeALongFieldIsWrittenEndsTheReportThere) {
+    TempDir dir;
+    std::vector<std::string> longSite = testing_support::sampleFields(1);
+    longSite[7] = std::string(70 * 1024, 's');
+    std::string bytes = testing_support::logLine(testing_support::sampleFields(0)) +
+                        testing_support::logLine(longSite);
+    for (int n = 2; n < 200; ++n)
+        bytes += testing_support::logLine(testing_support::sampleFields(n));
+    const auto file = dir.write("log", bytes);
+    std::string report;
+    ScanControl control;
+    const ScanOutcome outcome = searchWholeLog(file, nullptr, {Selector::forColumn(7), ""}, control,
+                                               [&](std::string_view piece) {
+                                                   if (report.empty())
+                                                       std::filesystem::resize_file(file, 100);
+                                                   report += piece;
+                                               },
+                                               {4096, 2});
+    ASSERT_EQ(outcome.end, ScanEnd::Changed);
+    EXPECT_EQ(report, testing_support::sampleFields(0)[7] + "\r\n" + stoppedLine(outcome) + "\r\n");
+    EXPECT_EQ(outcome.stoppedAt, 0);
+}
+
 }  // namespace
