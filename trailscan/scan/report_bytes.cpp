@@ -15,12 +15,11 @@ void ReportBytes::append(FileRange range) {
     }
 }
 
-void ReportBytes::append(const ReportBytes& more) {
+// Before more's text is appended: its ranges stand after this text.
+void ReportBytes::appendSplices(const ReportBytes& more) {
     for (const Splice& splice : more.splices_) {
         splices_.push_back({text_.size() + splice.at, splice.range});
     }
-    text_ += more.text_;
-    size_ += more.size_;
 }
 
 }  // namespace trailscan::scan

@@ -22,7 +22,13 @@ class ReportBytes {
         size_ += bytes.size();
     }
     void append(FileRange range);
-    void append(const ReportBytes& more);
+    void append(const ReportBytes& more) {
+        if (!more.splices_.empty()) {
+            appendSplices(more);
+        }
+        text_ += more.text_;
+        size_ += more.size_;
+    }
 
     // The first `size` bytes in order: text pieces to `text`, ranges to `range`, which returns
     // false to stop there. False when it stopped.
@@ -50,6 +56,8 @@ class ReportBytes {
     }
 
   private:
+    void appendSplices(const ReportBytes& more);
+
     struct Splice {
         std::size_t at;  // the range's bytes stand before text_[at]
         FileRange range;
