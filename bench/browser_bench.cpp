@@ -15,10 +15,10 @@
 
 #include "bench/bench_logs.h"
 #include "bench/window_benchmarks.h"
+#include "common/code_pages.h"
 #include "forms/platform.h"
 #include "trailscan/browser/browser_window.h"
 #include "trailscan/browser/stepping.h"
-#include "trailscan/log/code_page.h"
 #include "trailscan/log/record.h"
 
 namespace {
@@ -70,7 +70,7 @@ class Stepper {
         for (int i = 0; i < trailscan::log::kFieldCount; ++i) {
             const auto& field = slots_[static_cast<std::size_t>(i)];
             texts_[i] = QString::fromStdU16String(
-                trailscan::log::decodeWindows1252(trailscan::browser::boxText(field)));
+                common::decodeWindows1252(trailscan::browser::boxText(field)));
         }
         benchmark::DoNotOptimize(texts_);
     }

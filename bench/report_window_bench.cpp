@@ -20,8 +20,8 @@
 #include <chrono>
 #include <memory>
 
+#include "bench/qt_benchmarks.h"
 #include "bench/report_folder.h"
-#include "forms/fonts.h"
 #include "kestrand/report_window/report_window.h"
 #include "kestrand/report_window/sections.h"
 #include "kestrand/report_window/web_page.h"
@@ -133,12 +133,9 @@ const std::string& json() {
 }
 
 // What the window does after the engine's end: the JSON read into the report, then the window.
-std::unique_ptr<kestrand::report_window::ReportWindow> openWindow(forms::Platform& platform) {
-    std::optional<kestrand::report_window::Report> report = kestrand::report_window::readReport(
-        QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size())));
-    kestrand::report_window::ReportOutcome outcome;
-    outcome.json = json();
-    outcome.report = std::make_shared<const kestrand::report_window::Report>(std::move(*report));
+// The window over `outcome`, shown and painted.
+std::unique_ptr<kestrand::report_window::ReportWindow> showWindow(
+    forms::Platform& platform, kestrand::report_window::ReportOutcome outcome) {
     auto window = std::make_unique<kestrand::report_window::ReportWindow>(
         platform, kestrand::report_window::ReportRequest{}, std::move(outcome));
     window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -147,15 +144,30 @@ std::unique_ptr<kestrand::report_window::ReportWindow> openWindow(forms::Platfor
     return window;
 }
 
+// Closes the window outside the timing.
+void closeUntimed(benchmark::State& state,
+                  std::unique_ptr<kestrand::report_window::ReportWindow>& window) {
+    state.PauseTiming();
+    window.reset();
+    QApplication::processEvents();
+    state.ResumeTiming();
+}
+
+std::unique_ptr<kestrand::report_window::ReportWindow> openWindow(forms::Platform& platform) {
+    std::optional<kestrand::report_window::Report> report = kestrand::report_window::readReport(
+        QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size())));
+    kestrand::report_window::ReportOutcome outcome;
+    outcome.json = json();
+    outcome.report = std::make_shared<const kestrand::report_window::Report>(std::move(*report));
+    return showWindow(platform, std::move(outcome));
+}
+
 void BM_WindowShownAfterTheEngine(benchmark::State& state) {
     testing_support::ScriptedPlatform scripted;
     (void)json();
     for (auto _ : state) {
         auto window = openWindow(scripted.platform);
-        state.PauseTiming();
-        window.reset();
-        QApplication::processEvents();
-        state.ResumeTiming();
+        closeUntimed(state, window);
     }
     state.counters["json_MB"] = static_cast<double>(json().size()) / 1e6;
 }
@@ -170,14 +182,8 @@ void BM_WindowBuiltAndPainted(benchmark::State& state) {
     for (auto _ : state) {
         kestrand::report_window::ReportOutcome outcome;
         outcome.report = shared;
-        auto window = std::make_unique<kestrand::report_window::ReportWindow>(
-            scripted.platform, kestrand::report_window::ReportRequest{}, std::move(outcome));
-        window->show();
-        window->repaint();
-        state.PauseTiming();
-        window.reset();
-        QApplication::processEvents();
-        state.ResumeTiming();
+        auto window = showWindow(scripted.platform, std::move(outcome));
+        closeUntimed(state, window);
     }
 }
 BENCHMARK(BM_WindowBuiltAndPainted)->Unit(benchmark::kMillisecond)->Repetitions(3);
@@ -306,14 +312,8 @@ void BM_EngineEndToWindowOn1GBFolder(benchmark::State& state) {
                 outcome.json.data(), static_cast<qsizetype>(outcome.json.size())));
         outcome.report =
             std::make_shared<const kestrand::report_window::Report>(std::move(*report));
-        auto window = std::make_unique<kestrand::report_window::ReportWindow>(
-            scripted.platform, kestrand::report_window::ReportRequest{}, std::move(outcome));
-        window->show();
-        window->repaint();
-        state.PauseTiming();
-        window.reset();
-        QApplication::processEvents();
-        state.ResumeTiming();
+        auto window = showWindow(scripted.platform, std::move(outcome));
+        closeUntimed(state, window);
     }
     state.counters["engine_s"] = engineSeconds;
     state.counters["json_MB"] = static_cast<double>(jsonBytes) / 1e6;
@@ -333,17 +333,4 @@ BENCHMARK(BM_WebPageOfTheLargeAnswer)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    forms::installFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench::runQtBenchmarks(argc, argv); }

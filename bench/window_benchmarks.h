@@ -2,8 +2,8 @@
 
 namespace bench {
 
-// Runs the registered benchmarks against real windows: a QApplication on the offscreen
-// platform (unless another is set), with the programs' memory and font settings.
+// Runs the registered benchmarks against trailscan's real windows: runQtBenchmarks with the
+// program's memory settings.
 int runWindowBenchmarks(int argc, char** argv);
 
 }  // namespace bench

@@ -1,27 +1,14 @@
 // Fuzzes the record table load and the searches: the input is split at its first NUL
 // byte into a search text and the log's bytes; every selector and the default query run.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "fuzz/text_and_log.h"
 #include "trailscan/table/searches.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto* begin = reinterpret_cast<const char*>(data);
-    const void* nul = std::memchr(begin, 0, size);
-    const size_t textSize = nul ? static_cast<const char*>(nul) - begin : size;
-    const std::string text(begin, textSize);
-    const size_t fileStart = nul ? textSize + 1 : size;
-
-    static const auto path = std::filesystem::temp_directory_path() /
-                             ("search-fuzz-" + std::to_string(::getpid()) + ".log");
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (size > fileStart) std::fwrite(begin + fileStart, 1, size - fileStart, out);
-    std::fclose(out);
+    const auto [text, path] = fuzzing::splitTextAndLog(data, size, "search-fuzz");
 
     static trailscan::table::RecordTable table;
     trailscan::log::Channel channel;

@@ -1,12 +1,17 @@
 # cmake -DLINKS=room_links.txt -DBINARIES="a;b" -P charts_links.cmake
-# Fails when a room other than the report window's links Qt Charts, or when one of BINARIES
-# (programs and test programs that must not have it) loads its shared library.
+# Fails when common links Qt, when a room other than the report window's links Qt Charts, or
+# when one of BINARIES (programs and test programs that must not have it) loads its shared
+# library.
 file(STRINGS ${LINKS} rooms)
 set(seen FALSE)
 foreach(line IN LISTS rooms)
   string(REGEX MATCH "^([^=]+)=(.*)$" _ "${line}")
   set(room ${CMAKE_MATCH_1})
   set(libraries "${CMAKE_MATCH_2}")
+  if(room STREQUAL "common" AND libraries MATCHES "Qt6")
+    message(FATAL_ERROR "common links Qt, which both programs' Qt-free logic must not need: "
+                        "${libraries}")
+  endif()
   if(libraries MATCHES "Qt6::Charts|Qt6Charts")
     if(room STREQUAL "kestrand_report_window")
       set(seen TRUE)

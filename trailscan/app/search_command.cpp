@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <utility>
 
+#include "common/code_pages.h"
+#include "common/number_text.h"
 #include "trailscan/log/channel.h"
-#include "trailscan/log/code_page.h"
 #include "trailscan/log/file_io.h"
 #include "trailscan/scan/whole_log.h"
 #include "trailscan/table/record_table.h"
@@ -53,21 +56,42 @@ std::optional<Selector> selectorFor(std::string_view field) {
     return std::nullopt;
 }
 
-// Writes in large pieces; a closed pipe ends the writing quietly.
+// Writes the report in large pieces and stops at the first write that fails. A closed pipe
+// (where SIGPIPE does not end the program first) is the reader's choice and ends the report
+// quietly; any other failure, a full disk say, is named.
 class Output {
   public:
     explicit Output(std::FILE* out) : out_(out) {}
-    void write(std::string_view bytes) {
+    // False once a write has failed.
+    bool write(std::string_view bytes) {
         if (!failed_ && !bytes.empty() &&
             std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size()) {
-            failed_ = true;
+            fail();
         }
+        return !failed_;
     }
-    bool failed() const { return failed_; }
+    // Hands on what the stream still buffers; false when that or an earlier write failed.
+    bool finish() {
+        if (!failed_ && std::fflush(out_) != 0) {
+            fail();
+        }
+        return !failed_;
+    }
+    // Why the report was lost; empty for a closed pipe.
+    const std::string& reason() const { return reason_; }
 
   private:
+    void fail() {
+        const int error = errno;
+        failed_ = true;
+        if (error != EPIPE) {
+            reason_ = std::strerror(error != 0 ? error : EIO);
+        }
+    }
+
     std::FILE* out_;
     bool failed_ = false;
+    std::string reason_;
 };
 
 int tableSearch(const SearchCommand& command, Selector selector, const std::string& text,
@@ -87,6 +111,78 @@ int tableSearch(const SearchCommand& command, Selector selector, const std::stri
         return record && *record < loaded.records ? kExitFound : kExitNothing;
     }
     return report.empty() ? kExitNothing : kExitFound;
+}
+
+int search(const SearchCommand& command, Selector selector, Output& output, std::FILE* err,
+           bool showProgress) {
+    const auto encoded = common::encodeWindows1252(command.text);
+    // A text the code page cannot hold matches no field; the file is still checked.
+    const std::string text = encoded.value_or(std::string());
+    if (!encoded) {
+        std::string error;
+        std::FILE* file = log::file_io::openRegularForReading(command.file, error);
+        if (file == nullptr) {
+            std::fprintf(err, "trailscan: %s: %s\n", command.file.c_str(), error.c_str());
+            return kExitTrouble;
+        }
+        std::fclose(file);
+        if (selector.kind == SelectorKind::RecordNumber) {
+            // Not a number either: the heading as typed and the line that says so.
+            output.write(command.typedBytes);
+            output.write("= ");
+            output.write(kLineBreak);
+            output.write(kLineBreak);
+            output.write(command.table ? kBadRecordNumber : kBadWholeLogRecordNumber);
+            output.write(kLineBreak);
+        }
+        return kExitNothing;
+    }
+    if (command.table) {
+        return tableSearch(command, selector, text, output, err);
+    }
+    WholeLogQuery query{selector, text};
+    ScanControl control;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread progress;
+    if (showProgress) {
+        progress = std::thread([&] {
+            std::unique_lock lock(mutex);
+            while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return done; })) {
+                std::fprintf(
+                    err, "\rSearched %s\033[K",
+                    common::sizeText(static_cast<std::uint64_t>(control.bytesDone.load())).c_str());
+                std::fflush(err);
+            }
+            std::fprintf(err, "\r\033[K");
+            std::fflush(err);
+        });
+    }
+    const ScanOutcome outcome =
+        searchWholeLog(command.file, nullptr, query, control, [&](std::string_view piece) {
+            if (!output.write(piece)) {
+                control.cancel = true;
+            }
+        });
+    if (progress.joinable()) {
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        finished.notify_all();
+        progress.join();
+    }
+    if (outcome.end == ScanEnd::Unreadable) {
+        std::fprintf(err, "trailscan: %s: %s\n", command.file.c_str(), outcome.error.c_str());
+        return kExitTrouble;
+    }
+    if (outcome.end == ScanEnd::Changed) {
+        std::fprintf(err, "trailscan: %s: the file changed while it was searched\n",
+                     command.file.c_str());
+        return kExitTrouble;
+    }
+    return outcome.matches > 0 ? kExitFound : kExitNothing;
 }
 
 }  // namespace
@@ -133,71 +229,12 @@ int runSearchCommand(const SearchCommand& command, std::FILE* out, std::FILE* er
         return kExitTrouble;
     }
     Output output(out);
-    const auto encoded = log::encodeWindows1252(command.text);
-    // A text the code page cannot hold matches no field; the file is still checked.
-    const std::string text = encoded.value_or(std::string());
-    if (!encoded) {
-        std::string error;
-        std::FILE* file = log::file_io::openRegularForReading(command.file, error);
-        if (file == nullptr) {
-            std::fprintf(err, "trailscan: %s: %s\n", command.file.c_str(), error.c_str());
-            return kExitTrouble;
-        }
-        std::fclose(file);
-        if (selector->kind == SelectorKind::RecordNumber) {
-            // Not a number either: the heading as typed and the line that says so.
-            output.write(command.typedBytes);
-            output.write("= ");
-            output.write(kLineBreak);
-            output.write(kLineBreak);
-            output.write(command.table ? kBadRecordNumber : kBadWholeLogRecordNumber);
-            output.write(kLineBreak);
-        }
-        return kExitNothing;
-    }
-    if (command.table) {
-        return tableSearch(command, *selector, text, output, err);
-    }
-    WholeLogQuery query{*selector, text};
-    ScanControl control;
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    std::thread progress;
-    if (showProgress) {
-        progress = std::thread([&] {
-            std::unique_lock lock(mutex);
-            while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return done; })) {
-                std::fprintf(err, "\rSearched %.1f MB",
-                             static_cast<double>(control.bytesDone) / 1e6);
-                std::fflush(err);
-            }
-            std::fprintf(err, "\r\033[K");
-            std::fflush(err);
-        });
-    }
-    const ScanOutcome outcome =
-        searchWholeLog(command.file, nullptr, query, control,
-                       [&](std::string_view piece) { output.write(piece); });
-    if (progress.joinable()) {
-        {
-            std::lock_guard lock(mutex);
-            done = true;
-        }
-        finished.notify_all();
-        progress.join();
-    }
-    std::fflush(out);
-    if (outcome.end == ScanEnd::Unreadable) {
-        std::fprintf(err, "trailscan: %s: %s\n", command.file.c_str(), outcome.error.c_str());
+    const int status = search(command, *selector, output, err, showProgress);
+    if (!output.finish() && !output.reason().empty()) {
+        std::fprintf(err, "trailscan: cannot write the report: %s\n", output.reason().c_str());
         return kExitTrouble;
     }
-    if (outcome.end == ScanEnd::Changed) {
-        std::fprintf(err, "trailscan: %s: the file changed while it was searched\n",
-                     command.file.c_str());
-        return kExitTrouble;
-    }
-    return outcome.matches > 0 ? kExitFound : kExitNothing;
+    return status;
 }
 
 }  // namespace trailscan::app

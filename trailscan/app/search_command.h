@@ -19,7 +19,8 @@ struct SearchCommand {
     bool table = false;  // the first 5001 records with the table's rules: the report of "Go !"
 };
 
-// Exit statuses: hits (or a record found), none, bad arguments or an unreadable file.
+// Exit statuses: hits (or a record found), none, and bad arguments, an unreadable file or a
+// report that could not be written (a full disk, say).
 inline constexpr int kExitFound = 0;
 inline constexpr int kExitNothing = 1;
 inline constexpr int kExitTrouble = 2;
@@ -31,7 +32,8 @@ std::optional<SearchCommand> parseSearchCommand(const std::vector<std::string>& 
                                                 std::string& error);
 
 // Writes the report to `out` as the log's bytes and returns the exit status; reasons for
-// status 2 go to `err`, and progress too when `showProgress` is set.
+// status 2 go to `err`, and progress too when `showProgress` is set. The search stops at the
+// first write that fails; a closed pipe ends it quietly.
 int runSearchCommand(const SearchCommand& command, std::FILE* out, std::FILE* err,
                      bool showProgress);
 
@@ -40,6 +42,7 @@ inline constexpr std::string_view kSearchCommandHelp =
     "Writes the report of one search over the whole log to standard output and exits; no "
     "window opens. FIELD is user, date, time, site, ip, all or record. With --table only the "
     "first 5001 records are searched, as \"Go !\" searches them. Exit status 0 with hits, 1 "
-    "without, 2 for bad arguments or a file that cannot be read.";
+    "without, 2 for bad arguments, a file that cannot be read or a report that cannot be "
+    "written.";
 
 }  // namespace trailscan::app

@@ -15,10 +15,10 @@
 #include <QShortcut>
 #include <filesystem>
 
+#include "common/code_pages.h"
 #include "forms/fonts.h"
 #include "forms/twips.h"
 #include "trailscan/app/log_file_request.h"
-#include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/line_count.h"
 #include "trailscan/log/record.h"
@@ -57,7 +57,7 @@ const char* const kStartMessage = "At start of file; No last record to return...
 QColor toColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
 
 QString display(std::string_view bytes) {
-    return QString::fromStdU16String(log::decodeWindows1252(bytes));
+    return QString::fromStdU16String(common::decodeWindows1252(bytes));
 }
 
 // A record box's name for screen readers: its column, and the column's meaning where the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "trailscan/log/field_bytes.h"
 #include "trailscan/log/file_io.h"
 #include "trailscan/log/format.h"
 
@@ -11,19 +12,6 @@ namespace trailscan::log {
 namespace {
 // Large enough to make few reads, small enough to stay in the processor's cache.
 constexpr std::size_t kBufferSize = 128 * 1024;
-
-// Counts LF bytes; memchr is vectorised by the C library and lines are long enough
-// (about 250 bytes) for its per-call cost not to matter.
-std::int64_t countLineFeeds(const char* data, std::size_t size) {
-    std::int64_t count = 0;
-    const char* end = data + size;
-    while ((data = static_cast<const char*>(
-                std::memchr(data, '\n', static_cast<std::size_t>(end - data)))) != nullptr) {
-        ++count;
-        ++data;
-    }
-    return count;
-}
 }  // namespace
 
 Channel::Channel() : buffer_(kBufferSize) {}

@@ -3,14 +3,29 @@
 #include <algorithm>
 #include <bit>
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#include "common/processor.h"
+
+#if defined(__x86_64__) || defined(_M_X64)
 #include <immintrin.h>
-#define TS_FIELDS_X86 1
+#define TS_FIELDS_SSE2 1
+#if defined(__GNUC__)
+#define TS_FIELDS_AVX2 1
+#endif
 #endif
 
 namespace trailscan::log {
 
 namespace {
+
+// Bytes equal to one of kBytes.
+template <char... kBytes>
+std::int64_t countPortable(const char* data, std::size_t size) {
+    std::int64_t count = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        count += ((data[i] == kBytes) || ...) ? 1 : 0;
+    }
+    return count;
+}
 
 ByteTally tallyPortable(const char* data, std::size_t size) {
     ByteTally tally;
@@ -21,9 +36,56 @@ ByteTally tallyPortable(const char* data, std::size_t size) {
     return tally;
 }
 
-#ifdef TS_FIELDS_X86
+#ifdef TS_FIELDS_SSE2
 // Each compare gives 0xFF per byte found; subtracting it adds 1 to a byte counter, which is
-// summed into 64 bits (psadbw) every 255 rounds, before it can overflow.
+// summed into 64 bits (psadbw) every 255 rounds, before it can overflow. Bytes equal to one
+// of kBytes, 16 at a time.
+template <char... kBytes>
+std::int64_t countSse2(const char* data, std::size_t size) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i total = zero;
+    std::size_t i = 0;
+    while (size - i >= 16) {
+        const std::size_t rounds = std::min<std::size_t>((size - i) / 16, 255);
+        __m128i counters = zero;
+        for (std::size_t r = 0; r < rounds; ++r, i += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+            __m128i found = zero;
+            ((found = _mm_or_si128(found, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(kBytes)))), ...);
+            counters = _mm_sub_epi8(counters, found);
+        }
+        total = _mm_add_epi64(total, _mm_sad_epu8(counters, zero));
+    }
+    return _mm_cvtsi128_si64(total) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(total, total)) +
+           countPortable<kBytes...>(data + i, size - i);
+}
+#endif
+
+#ifdef TS_FIELDS_AVX2
+// The same, 32 bytes at a time, for processors that have AVX2.
+template <char... kBytes>
+__attribute__((target("avx2"))) std::int64_t countAvx2(const char* data, std::size_t size) {
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i total = zero;
+    std::size_t i = 0;
+    while (size - i >= 32) {
+        const std::size_t rounds = std::min<std::size_t>((size - i) / 32, 255);
+        __m256i counters = zero;
+        for (std::size_t r = 0; r < rounds; ++r, i += 32) {
+            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+            __m256i found = zero;
+            ((found = _mm256_or_si256(found, _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(kBytes)))),
+             ...);
+            counters = _mm256_sub_epi8(counters, found);
+        }
+        total = _mm256_add_epi64(total, _mm256_sad_epu8(counters, zero));
+    }
+    alignas(32) std::int64_t lanes[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), total);
+    return lanes[0] + lanes[1] + lanes[2] + lanes[3] + countPortable<kBytes...>(data + i, size - i);
+}
+
+// LFs and commas counted apart, in one pass.
 __attribute__((target("avx2"))) ByteTally tallyAvx2(const char* data, std::size_t size) {
     const __m256i lineFeed = _mm256_set1_epi8(kLineFeed);
     const __m256i separator = _mm256_set1_epi8(kFieldSeparator);
@@ -52,7 +114,9 @@ __attribute__((target("avx2"))) ByteTally tallyAvx2(const char* data, std::size_
     tally.separators += b[0] + b[1] + b[2] + b[3];
     return tally;
 }
+#endif
 
+#ifdef TS_FIELDS_SSE2
 ByteTally tallySse2(const char* data, std::size_t size) {
     const __m128i lineFeed = _mm_set1_epi8(kLineFeed);
     const __m128i separator = _mm_set1_epi8(kFieldSeparator);
@@ -80,34 +144,9 @@ ByteTally tallySse2(const char* data, std::size_t size) {
     return tally;
 }
 
-// Commas and LFs together, one compare result a byte.
-__attribute__((target("avx2"))) std::int64_t countFieldEndsAvx2(const char* data,
-                                                                std::size_t size) {
-    const __m256i lineFeed = _mm256_set1_epi8(kLineFeed);
-    const __m256i separator = _mm256_set1_epi8(kFieldSeparator);
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i total = zero;
-    std::size_t i = 0;
-    while (size - i >= 32) {
-        const std::size_t rounds = std::min<std::size_t>((size - i) / 32, 255);
-        __m256i counters = zero;
-        for (std::size_t r = 0; r < rounds; ++r, i += 32) {
-            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
-            counters =
-                _mm256_sub_epi8(counters, _mm256_or_si256(_mm256_cmpeq_epi8(bytes, lineFeed),
-                                                          _mm256_cmpeq_epi8(bytes, separator)));
-        }
-        total = _mm256_add_epi64(total, _mm256_sad_epu8(counters, zero));
-    }
-    alignas(32) std::int64_t lanes[4];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), total);
-    std::int64_t count = lanes[0] + lanes[1] + lanes[2] + lanes[3];
-    for (; i < size; ++i) {
-        count += endsField(data[i]) ? 1 : 0;
-    }
-    return count;
-}
+#endif
 
+#ifdef TS_FIELDS_AVX2
 // Bits set where a comma or an LF stands among 64 bytes.
 __attribute__((target("avx2"))) std::uint64_t fieldEndMask64(const char* data) {
     const __m256i lineFeed = _mm256_set1_epi8(kLineFeed);
@@ -189,14 +228,29 @@ int findFieldEndsPortable(const char* data, std::size_t size, std::size_t* ends,
     return found;
 }
 
+// Bytes equal to one of kBytes, with the widest vectors this processor has.
+template <char... kBytes>
+std::int64_t countBytes(const char* data, std::size_t size) {
+#ifdef TS_FIELDS_AVX2
+    if (common::hasAvx2()) {
+        return countAvx2<kBytes...>(data, size);
+    }
+#endif
+#ifdef TS_FIELDS_SSE2
+    return countSse2<kBytes...>(data, size);
+#else
+    return countPortable<kBytes...>(data, size);
+#endif
+}
+
 }  // namespace
 
 int findFieldEnds(const char* data, std::size_t size, std::size_t* ends, int count) {
     if (count <= 0) {
         return 0;
     }
-#ifdef TS_FIELDS_X86
-    if (hasAvx2()) {
+#ifdef TS_FIELDS_AVX2
+    if (common::hasAvx2()) {
         return findFieldEndsAvx2(data, size, ends, count);
     }
 #endif
@@ -204,45 +258,36 @@ int findFieldEnds(const char* data, std::size_t size, std::size_t* ends, int cou
 }
 
 ByteTally tallyLineFeedsAndSeparators(const char* data, std::size_t size) {
-#ifdef TS_FIELDS_X86
-    return hasAvx2() ? tallyAvx2(data, size) : tallySse2(data, size);
+#ifdef TS_FIELDS_AVX2
+    if (common::hasAvx2()) {
+        return tallyAvx2(data, size);
+    }
+#endif
+#ifdef TS_FIELDS_SSE2
+    return tallySse2(data, size);
 #else
     return tallyPortable(data, size);
 #endif
 }
 
 std::int64_t countFieldEnds(const char* data, std::size_t size) {
-#ifdef TS_FIELDS_X86
-    if (hasAvx2()) {
-        return countFieldEndsAvx2(data, size);
-    }
-#endif
-    const ByteTally tally = tallyLineFeedsAndSeparators(data, size);
-    return tally.lineFeeds + tally.separators;
+    return countBytes<kLineFeed, kFieldSeparator>(data, size);
+}
+
+std::int64_t countLineFeeds(const char* data, std::size_t size) {
+    return countBytes<kLineFeed>(data, size);
 }
 
 std::size_t findFieldEnd(const char* data, std::size_t size, std::int64_t count) {
     if (count <= 0) {
         return 0;
     }
-#ifdef TS_FIELDS_X86
-    if (hasAvx2()) {
+#ifdef TS_FIELDS_AVX2
+    if (common::hasAvx2()) {
         return findFieldEndAvx2(data, size, count);
     }
 #endif
     return findFieldEndPortable(data, size, count);
-}
-
-bool hasAvx2() {
-#ifdef TS_FIELDS_X86
-    static const bool supported = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return supported;
-#else
-    return false;
-#endif
 }
 
 }  // namespace trailscan::log

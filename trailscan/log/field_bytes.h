@@ -18,10 +18,13 @@ struct FieldSpan {
     std::size_t next = 0;        // where the next field begins: after the delimiter
     bool ended = false;          // a comma or an LF ended it (not the end of the block)
 
+    // The whole value, as a whole-log search reports it.
+    std::string_view value(std::string_view block) const {
+        return block.substr(valueBegin, valueEnd - valueBegin);
+    }
     // The value as the channel keeps it: at most kMaxFieldLength bytes.
     std::string_view keptValue(std::string_view block) const {
-        const std::size_t length = valueEnd - valueBegin;
-        return block.substr(valueBegin, length < kMaxFieldLength ? length : kMaxFieldLength);
+        return value(block).substr(0, kMaxFieldLength);
     }
 };
 
@@ -57,6 +60,8 @@ inline FieldSpan fieldAt(std::string_view block, std::size_t at) {
 
 // How many bytes of [data, data + size) end a field (commas and LFs).
 std::int64_t countFieldEnds(const char* data, std::size_t size);
+// How many of them are LFs, so end a line.
+std::int64_t countLineFeeds(const char* data, std::size_t size);
 
 // Where the `count`-th byte that ends a field (count >= 1) stands in [data, data + size), as
 // an offset from data; size when there are fewer.
@@ -72,8 +77,5 @@ struct ByteTally {
     std::int64_t separators = 0;
 };
 ByteTally tallyLineFeedsAndSeparators(const char* data, std::size_t size);
-
-// Whether this processor runs AVX2 code; false on other than x86-64.
-bool hasAvx2();
 
 }  // namespace trailscan::log

@@ -17,7 +17,8 @@ inline constexpr int kFieldOverhead = 2;
 inline constexpr std::string_view kPlaceholder = "-";
 // Bytes of one field kept in memory (64 KiB); the rest of a longer field is read past but
 // not stored, so a file without line breaks cannot fill the memory. Its full length still
-// counts in the record length; the windows show and search the kept part.
+// counts in the record length; the record table and the record browser show and search the
+// kept part (the whole-log search reads fields whole, scan/whole_log.h).
 inline constexpr std::size_t kMaxFieldLength = 64 * 1024;
 
 // Columns the program gives a meaning to.

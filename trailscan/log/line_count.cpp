@@ -7,14 +7,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__x86_64__) || defined(_M_X64)
-#include <immintrin.h>
-#define TS_COUNT_SSE2 1
-#if defined(__GNUC__)
-#define TS_COUNT_AVX2 1
-#endif
-#endif
-
 #include "trailscan/log/field_bytes.h"
 #include "trailscan/log/file_io.h"
 
@@ -23,76 +15,6 @@ namespace trailscan::log {
 std::int64_t lineTotal(Channel& channel) { return 1 + channel.countLinesToEnd(); }
 
 namespace {
-
-// LF bytes in a block. A byte-wise compare of whole vectors beats one memchr call per
-// line: log lines are short (about 250 bytes), so memchr's per-call cost would show.
-std::int64_t countLineFeedsPortable(const char* data, std::size_t size) {
-    std::int64_t count = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        count += data[i] == '\n';
-    }
-    return count;
-}
-
-#ifdef TS_COUNT_SSE2
-// Each 16-byte compare gives 0xFF per LF; subtracting it adds 1 to a byte counter, which
-// is summed into 64 bits (psadbw) before it can overflow, every 255 rounds.
-std::int64_t countLineFeedsSse2(const char* data, std::size_t size) {
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i zero = _mm_setzero_si128();
-    __m128i total = zero;
-    std::size_t i = 0;
-    while (size - i >= 16) {
-        const std::size_t rounds = std::min<std::size_t>((size - i) / 16, 255);
-        __m128i counters = zero;
-        for (std::size_t r = 0; r < rounds; ++r, i += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(bytes, lineFeed));
-        }
-        total = _mm_add_epi64(total, _mm_sad_epu8(counters, zero));
-    }
-    const std::int64_t vectors =
-        _mm_cvtsi128_si64(total) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(total, total));
-    return vectors + countLineFeedsPortable(data + i, size - i);
-}
-#endif
-
-#ifdef TS_COUNT_AVX2
-// The same with 32-byte vectors, for processors that have them.
-__attribute__((target("avx2"))) std::int64_t countLineFeedsAvx2(const char* data,
-                                                                std::size_t size) {
-    const __m256i lineFeed = _mm256_set1_epi8('\n');
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i total = zero;
-    std::size_t i = 0;
-    while (size - i >= 32) {
-        const std::size_t rounds = std::min<std::size_t>((size - i) / 32, 255);
-        __m256i counters = zero;
-        for (std::size_t r = 0; r < rounds; ++r, i += 32) {
-            const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
-            counters = _mm256_sub_epi8(counters, _mm256_cmpeq_epi8(bytes, lineFeed));
-        }
-        total = _mm256_add_epi64(total, _mm256_sad_epu8(counters, zero));
-    }
-    alignas(32) std::int64_t lanes[4];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), total);
-    return lanes[0] + lanes[1] + lanes[2] + lanes[3] + countLineFeedsSse2(data + i, size - i);
-}
-#endif
-
-using CountFunction = std::int64_t (*)(const char*, std::size_t);
-
-CountFunction lineFeedCounter() {
-#if defined(TS_COUNT_AVX2)
-    static const CountFunction chosen =
-        __builtin_cpu_supports("avx2") ? countLineFeedsAvx2 : countLineFeedsSse2;
-    return chosen;
-#elif defined(TS_COUNT_SSE2)
-    return countLineFeedsSse2;
-#else
-    return countLineFeedsPortable;
-#endif
-}
 
 // What one block held.
 struct BlockTally {
@@ -119,7 +41,7 @@ BlockTally tallyBlock(const char* data, std::int64_t size, bool withSeparators) 
             tally.markFieldEnds.push_back(bytes.lineFeeds + bytes.separators);
         }
     } else {
-        tally.lineFeeds = lineFeedCounter()(data, static_cast<std::size_t>(size));
+        tally.lineFeeds = countLineFeeds(data, static_cast<std::size_t>(size));
     }
     tally.lastByte = size > 0 ? static_cast<unsigned char>(data[size - 1]) : -1;
     return tally;

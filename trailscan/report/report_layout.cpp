@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "trailscan/log/code_page.h"
+#include "common/code_pages.h"
 
 namespace trailscan::report {
 
@@ -41,7 +41,7 @@ void ReportLayout::rebuild() {
 std::int32_t ReportLayout::advanceOf(char16_t c) const {
     if (c < 0x100 && !text_.isWide()) {
         // Bytes and characters below 0x80 and from 0xA0 on are the same in the code page.
-        const auto byte = log::encodeWindows1252(std::u16string_view(&c, 1));
+        const auto byte = common::encodeWindows1252(std::u16string_view(&c, 1));
         if (byte) {
             return byteAdvance(static_cast<unsigned char>((*byte)[0]));
         }
@@ -58,7 +58,7 @@ std::int32_t ReportLayout::advanceOf(char16_t c) const {
 std::int32_t ReportLayout::byteAdvance(unsigned char byte) const {
     std::int32_t& width = byteAdvances_[byte];
     if (width < 0) {
-        width = std::max(0, measure_(log::windows1252Char(byte)));
+        width = std::max(0, measure_(common::windows1252Char(byte)));
     }
     return width;
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "trailscan/log/code_page.h"
+#include "common/code_pages.h"
 #include "trailscan/scan/byte_find.h"
 
 namespace trailscan::report {
@@ -12,24 +12,6 @@ using scan::findBytesBackward;
 
 namespace {
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-8 of UTF-16 text; a lone surrogate becomes U+FFFD.
 std::string toUtf8(std::u16string_view text) {
     std::string out;
@@ -38,12 +20,13 @@ std::string toUtf8(std::u16string_view text) {
         const char16_t c = text[i];
         if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] < 0xE000) {
-            appendUtf8(out, 0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            common::appendUtf8(out,
+                               0x10000 + ((char32_t{c} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {
-            appendUtf8(out, 0xFFFD);
+            common::appendUtf8(out, 0xFFFD);
         } else {
-            appendUtf8(out, c);
+            common::appendUtf8(out, c);
         }
     }
     return out;
@@ -75,7 +58,7 @@ std::string ReportText::releaseBytes() {
 
 void ReportText::append(std::string_view bytes) {
     if (wide_) {
-        wide_->append(log::decodeWindows1252(bytes));
+        wide_->append(common::decodeWindows1252(bytes));
     } else {
         bytes_.append(bytes);
     }
@@ -85,7 +68,7 @@ char16_t ReportText::at(std::size_t offset) const {
     if (wide_) {
         return (*wide_)[offset];
     }
-    return log::windows1252Char(static_cast<unsigned char>(bytes_[offset]));
+    return common::windows1252Char(static_cast<unsigned char>(bytes_[offset]));
 }
 
 void ReportText::decode(std::size_t from, std::size_t to, char16_t* out) const {
@@ -93,7 +76,7 @@ void ReportText::decode(std::size_t from, std::size_t to, char16_t* out) const {
         std::copy(wide_->begin() + static_cast<std::ptrdiff_t>(from),
                   wide_->begin() + static_cast<std::ptrdiff_t>(to), out);
     } else {
-        log::decodeWindows1252(std::string_view(bytes_).substr(from, to - from), out);
+        common::decodeWindows1252(std::string_view(bytes_).substr(from, to - from), out);
     }
 }
 
@@ -116,7 +99,7 @@ std::optional<std::size_t> ReportText::findForward(std::u16string_view needle,
     std::size_t at = std::string_view::npos;
     if (wide_) {
         at = needle.empty() ? at : std::u16string_view(*wide_).find(needle, from);
-    } else if (const auto bytes = log::encodeWindows1252(needle)) {
+    } else if (const auto bytes = common::encodeWindows1252(needle)) {
         at = findBytes(bytes_, *bytes, from);
     }
     return at == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(at);
@@ -130,7 +113,7 @@ std::optional<std::size_t> ReportText::findBackward(std::u16string_view needle,
             at = std::u16string_view(*wide_).rfind(needle,
                                                    std::min(to, wide_->size()) - needle.size());
         }
-    } else if (const auto bytes = log::encodeWindows1252(needle)) {
+    } else if (const auto bytes = common::encodeWindows1252(needle)) {
         at = findBytesBackward(bytes_, *bytes, to);
     }
     return at == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(at);

@@ -18,7 +18,7 @@
 #include <cmath>
 #include <memory>
 
-#include "trailscan/log/code_page.h"
+#include "common/code_pages.h"
 #include "trailscan/report/report_view_accessible.h"
 
 namespace trailscan::report {
@@ -95,7 +95,7 @@ std::string ReportView::takeReport() {
 
 void ReportView::setText(const QString& text) {
     const QString oldStart = announcedStart();
-    if (auto bytes = log::encodeWindows1252(utf16(text))) {
+    if (auto bytes = common::encodeWindows1252(utf16(text))) {
         text_.assignBytes(std::move(*bytes));
     } else {
         text_.assignWide(std::u16string(utf16(text)));
@@ -162,7 +162,7 @@ void ReportView::appendBytes(std::string_view more) {
 }
 
 void ReportView::appendText(const QString& more) {
-    if (auto bytes = log::encodeWindows1252(utf16(more)); bytes && !text_.isWide()) {
+    if (auto bytes = common::encodeWindows1252(utf16(more)); bytes && !text_.isWide()) {
         appendBytes(*bytes);
         return;
     }

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <thread>
 
-#include "trailscan/log/field_bytes.h"
+#include "common/processor.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
@@ -156,7 +156,7 @@ __attribute__((target("avx2"))) std::size_t scanAvx2(const char* text, std::size
 // The first match among start positions [begin, end).
 std::size_t scan(const char* text, std::size_t begin, std::size_t end, const Needle& n) {
 #ifdef TS_FIND_X86
-    return log::hasAvx2() ? scanAvx2(text, begin, end, n) : scanSse2(text, begin, end, n);
+    return common::hasAvx2() ? scanAvx2(text, begin, end, n) : scanSse2(text, begin, end, n);
 #else
     return scanScalar(text, begin, end, n);
 #endif

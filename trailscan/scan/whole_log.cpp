@@ -11,14 +11,21 @@
 #include <thread>
 #include <vector>
 
+#include "common/number_text.h"
 #include "trailscan/log/field_bytes.h"
 #include "trailscan/log/file_io.h"
 #include "trailscan/log/format.h"
 #include "trailscan/scan/byte_find.h"
+#include "trailscan/scan/piece_reader.h"
+#include "trailscan/scan/report_bytes.h"
 
 namespace trailscan::scan {
 
+using common::grouped;
+using common::sizeText;
 using table::kLineBreak;
+using table::kReportEntrySeparator;
+using table::kReportFieldSeparator;
 using table::matches;
 using table::reportStopsLine;
 using table::SelectorKind;
@@ -26,41 +33,18 @@ using table::SelectorKind;
 namespace {
 
 constexpr std::int64_t kFields = log::kFieldCount;
-constexpr std::string_view kEntrySeparator = "- ";
-constexpr std::string_view kFieldSeparator = " | ";
 // Bytes read past a block at a time while looking for the end of its last record.
 constexpr std::size_t kTailStep = 64 * 1024;
+// A field up to this long is copied into a block's results; a longer one stays in the file
+// until the report is written, so results hold a few bytes for it however long it is.
+constexpr std::size_t kCopiedFieldBytes = 64 * 1024;
 // How many blocks the workers may run ahead of the report, so the finished but not yet
-// reported results stay a few blocks' worth.
-constexpr std::size_t kBlocksAhead = 4;
+// reported results stay a few blocks' worth: each block's results grow with its hits, up to
+// the report's capacity, with the fields longer than kCopiedFieldBytes left in the file.
+constexpr std::size_t kBlocksAhead = 8;
 // A find farther ahead than this is reached by counting field ends, a nearer one record by
 // record.
 constexpr std::size_t kCountFrom = 1024;
-
-std::string grouped(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), 1, ',');
-    }
-    return digits;
-}
-
-// "4.3 GB": decimal units, one decimal, as a file manager shows sizes.
-std::string sizeText(std::int64_t bytes) {
-    if (bytes < 1000) {
-        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-    }
-    const char* units[] = {"KB", "MB", "GB", "TB"};
-    double value = static_cast<double>(bytes) / 1000.0;
-    std::size_t unit = 0;
-    while (value >= 999.95 && unit + 1 < std::size(units)) {
-        value /= 1000.0;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
-    return text;
-}
 
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
@@ -77,7 +61,7 @@ struct RecordSpan {
             return {};
         }
         const auto i = static_cast<std::size_t>(k);
-        return log::fieldSpan(bytes, begins[i], ends[i]).keptValue(bytes);
+        return log::fieldSpan(bytes, begins[i], ends[i]).value(bytes);
     }
 };
 
@@ -115,9 +99,69 @@ RecordSpan recordAt(std::string_view bytes, std::size_t at, int wanted = log::kF
     return record;
 }
 
-// What one block gave: its report text and where each listed hit ends in it.
+// A field's value into a report: copied, or left in the file when it is long. `bytes` begin
+// at file offset `base`.
+void appendValue(ReportBytes& report, std::string_view value, std::string_view bytes,
+                 std::int64_t base) {
+    if (value.size() <= kCopiedFieldBytes) {
+        report.append(value);
+        return;
+    }
+    const std::int64_t begin = base + (value.data() - bytes.data());
+    report.append(FileRange{begin, begin + static_cast<std::int64_t>(value.size())});
+}
+
+// The all-fields entry of record `index`: its number, "- ", then each of its 23 fields as
+// `appendField(entry, k)` puts it, followed by the report's field separator.
+template <typename AppendField>
+void buildEntry(ReportBytes& entry, std::int64_t index, AppendField&& appendField) {
+    entry.clear();
+    entry.append(std::to_string(index));
+    entry.append(kReportEntrySeparator);
+    for (int k = 0; k < log::kFieldCount; ++k) {
+        appendField(entry, k);
+        entry.append(kReportFieldSeparator);
+    }
+}
+
+// Hands a report to the sink in order, reading the fields left in the file as it goes.
+class ReportWriter {
+  public:
+    ReportWriter(std::FILE* file, std::int64_t size, const ReportSink& sink)
+        : reader_(file, size), sink_(sink) {}
+
+    void write(std::string_view piece) {
+        if (piece.empty()) {
+            return;
+        }
+        sink_(piece);
+        endsWithLineBreak_ = piece.ends_with(kLineBreak);
+    }
+    // The first `size` bytes of `report`; false when the file came up short.
+    bool write(const ReportBytes& report, std::size_t size) {
+        const auto piece = [this](std::string_view bytes) { write(bytes); };
+        return report.visit(size, piece, [&](FileRange range) {
+            return reader_.read(range, piece) == ReadEnd::Done;
+        });
+    }
+    // A line of its own: a line break first unless the report so far ends with one.
+    void writeLine(std::string_view line) {
+        if (!endsWithLineBreak_) {
+            write(kLineBreak);
+        }
+        write(line);
+        write(kLineBreak);
+    }
+
+  private:
+    PieceReader reader_;
+    const ReportSink& sink_;
+    bool endsWithLineBreak_ = true;
+};
+
+// What one block gave: its report and where each listed hit ends in it.
 struct BlockResult {
-    std::string text;
+    ReportBytes report;
     std::vector<std::size_t> hitEnds;
     std::uint64_t unbuilt = 0;  // hits past what the report can hold: counted only
     std::int64_t bytes = 0;
@@ -163,8 +207,13 @@ struct Block {
 class Scan {
   public:
     Scan(std::FILE* file, std::int64_t size, const WholeLogQuery& query, ScanControl& control,
-         const ReportSink& sink)
-        : file_(file), size_(size), query_(query), control_(control), sink_(sink) {}
+         const ReportSink& sink, const ScanTuning& tuning)
+        : file_(file),
+          size_(size),
+          query_(query),
+          control_(control),
+          tuning_(tuning),
+          writer_(file, size, sink) {}
 
     void plan(const log::FieldIndex* index, std::int64_t blockBytes) {
         std::int64_t at = 0;
@@ -217,18 +266,10 @@ class Scan {
             outcome.end = ScanEnd::Cancelled;
         }
         if (unlisted_ > 0) {
-            if (!endsWithLineBreak_) {
-                emit(kLineBreak);
-            }
-            emit(reportStopsLine(query_.capacity, unlisted_));
-            emit(kLineBreak);
+            writer_.writeLine(reportStopsLine(query_.capacity, unlisted_));
         }
         if (outcome.end != ScanEnd::Complete) {
-            if (!endsWithLineBreak_) {
-                emit(kLineBreak);
-            }
-            emit(stoppedLine(outcome));
-            emit(kLineBreak);
+            writer_.writeLine(stoppedLine(outcome));
         }
         return outcome;
     }
@@ -237,14 +278,6 @@ class Scan {
     // Blocks after one the file came up short in, and every block after a cancel, are left.
     bool stopping(std::size_t b) const {
         return b > failedBlock_ || control_.cancel.load(std::memory_order_relaxed);
-    }
-
-    void emit(std::string_view piece) {
-        if (piece.empty()) {
-            return;
-        }
-        sink_(piece);
-        endsWithLineBreak_ = piece.ends_with(kLineBreak);
     }
 
     // Reads [offset, offset + size) of the file onto the end of `buffer`; false when the file
@@ -268,8 +301,8 @@ class Scan {
                 if (b >= blocks_.size()) {
                     return;
                 }
-                changedCondition_.wait(
-                    lock, [&] { return stopping(b) || b < reported_ + kBlocksAhead * 2; });
+                changedCondition_.wait(lock,
+                                       [&] { return stopping(b) || b < reported_ + kBlocksAhead; });
                 if (stopping(b)) {
                     return;
                 }
@@ -353,8 +386,11 @@ class Scan {
                     1;
         }
         // The last record ends with the field end that begins record endRecord, which may
-        // stand after the block: read on until it is in.
+        // stand after the block: read on until it is in, or until so much is held that the
+        // record is read from the file field by field instead.
         std::size_t ownedEnd = buffer.size();
+        const std::size_t blockSize = buffer.size();
+        std::optional<std::size_t> longRecordStart;
         if (endRecord != std::numeric_limits<std::int64_t>::max()) {
             std::int64_t wanted = endRecord * kFields - fieldEndsBefore;
             std::size_t from = 0;
@@ -377,8 +413,20 @@ class Scan {
                     ownedEnd = buffer.size();
                     break;
                 }
-                const auto more = static_cast<std::size_t>(
-                    std::min<std::int64_t>(size_ - offset, std::max(kTailStep, from / 4)));
+                const std::size_t readOn = buffer.size() - blockSize;
+                const auto held =
+                    static_cast<std::size_t>(std::max<std::int64_t>(tuning_.heldRecordBytes, 0));
+                if (readOn >= held) {
+                    const std::int64_t last = endRecord - 1;
+                    longRecordStart = last == 0
+                                          ? 0
+                                          : log::findFieldEnd(buffer.data(), blockSize,
+                                                              last * kFields - fieldEndsBefore) +
+                                                1;
+                    break;
+                }
+                const auto more = static_cast<std::size_t>(std::min<std::int64_t>(
+                    size_ - offset, std::min(std::max(kTailStep, from / 4), held - readOn)));
                 if (!readOnto(buffer, offset, more)) {
                     return fail(b);
                 }
@@ -386,35 +434,54 @@ class Scan {
         } else {
             result.endRecord = firstRecord;  // counted below, record by record
         }
-        searchRecords(std::string_view(buffer.data(), ownedEnd), start, firstRecord, endRecord,
-                      result);
-        return result;
+        if (!longRecordStart) {
+            searchRecords(std::string_view(buffer.data(), ownedEnd), block.begin, start,
+                          firstRecord, endRecord, result);
+            return result;
+        }
+        searchRecords(std::string_view(buffer.data(), *longRecordStart), block.begin, start,
+                      firstRecord, endRecord - 1, result);
+        switch (evaluateLong(block.begin + static_cast<std::int64_t>(*longRecordStart),
+                             endRecord - 1, result)) {
+            case ReadEnd::Done:
+                return result;
+            case ReadEnd::Failed:
+                return fail(b);
+            case ReadEnd::Cancelled:
+                break;
+        }
+        return std::nullopt;
     }
 
-    void addHit(BlockResult& result, std::string_view entry, int copies = 1) {
+    void addHit(BlockResult& result, const ReportBytes& entry, int copies = 1) {
         for (int c = 0; c < copies; ++c) {
             ++matches_;
             if (full_.load(std::memory_order_relaxed) || result.unbuilt > 0 ||
-                result.text.size() + entry.size() > query_.capacity) {
+                result.report.size() + entry.size() > query_.capacity) {
                 ++result.unbuilt;
                 continue;
             }
-            result.text += entry;
-            result.hitEnds.push_back(result.text.size());
+            result.report.append(entry);
+            result.hitEnds.push_back(result.report.size());
         }
     }
 
-    void evaluate(std::string_view bytes, const RecordSpan& record, std::int64_t index,
-                  BlockResult& result, std::string& entry) {
+    bool searchesColumn() const { return query_.selector.kind == SelectorKind::Column; }
+    bool columnExists() const {
+        return query_.selector.column >= 0 && query_.selector.column < log::kFieldCount;
+    }
+
+    // A record held in `bytes`, which begin at file offset `base`.
+    void evaluate(std::string_view bytes, std::int64_t base, const RecordSpan& record,
+                  std::int64_t index, BlockResult& result, ReportBytes& entry) {
         const std::string_view text = query_.text;
-        if (query_.selector.kind == SelectorKind::Column) {
-            const int column = query_.selector.column;
-            if (column < 0 || column >= log::kFieldCount ||
-                !matches(record.field(bytes, column), text)) {
+        if (searchesColumn()) {
+            if (!columnExists() || !matches(record.field(bytes, query_.selector.column), text)) {
                 return;
             }
-            entry.assign(record.field(bytes, log::kColumnSite));
-            entry += kLineBreak;
+            entry.clear();
+            appendValue(entry, record.field(bytes, log::kColumnSite), bytes, base);
+            entry.append(kLineBreak);
             addHit(result, entry);
             return;
         }
@@ -427,21 +494,58 @@ class Scan {
         if (count == 0) {
             return;
         }
-        entry = std::to_string(index);
-        entry += kEntrySeparator;
-        for (const std::string_view field : fields) {
-            entry += field;
-            entry += kFieldSeparator;
-        }
+        buildEntry(entry, index, [&](ReportBytes& out, int k) {
+            appendValue(out, fields[static_cast<std::size_t>(k)], bytes, base);
+        });
         addHit(result, entry, count);
     }
 
-    void searchRecords(std::string_view bytes, std::size_t at, std::int64_t record,
-                       std::int64_t endRecord, BlockResult& result) {
-        std::string entry;
+    // A record too long to hold, read from the file at `at`: its fields are matched piece by
+    // piece and all of them stay in the file until the report is written.
+    ReadEnd evaluateLong(std::int64_t at, std::int64_t index, BlockResult& result) {
+        PieceReader reader(file_, size_, &control_.cancel);
+        FileRecord record;
+        if (const ReadEnd end = reader.readRecord(at, record); end != ReadEnd::Done) {
+            return end;
+        }
+        const auto value = [&](int k) {
+            return k < record.fields ? record.values[static_cast<std::size_t>(k)] : FileRange{};
+        };
+        const ByteFinder finder(query_.text);
+        int count = 0;
+        for (int k = 0; k < log::kFieldCount; ++k) {
+            if (searchesColumn() && (!columnExists() || k != query_.selector.column)) {
+                continue;
+            }
+            bool found = false;
+            if (const ReadEnd end = reader.holds(value(k), query_.text, finder, found);
+                end != ReadEnd::Done) {
+                return end;
+            }
+            count += found ? 1 : 0;
+        }
+        if (count == 0) {
+            return ReadEnd::Done;
+        }
+        ReportBytes entry;
+        if (searchesColumn()) {
+            entry.append(value(log::kColumnSite));
+            entry.append(kLineBreak);
+        } else {
+            buildEntry(entry, index, [&](ReportBytes& out, int k) { out.append(value(k)); });
+        }
+        addHit(result, entry, count);
+        return ReadEnd::Done;
+    }
+
+    // The records from `record` on (below endRecord) held in `bytes` from `at` on; `bytes`
+    // begin at file offset `base`.
+    void searchRecords(std::string_view bytes, std::int64_t base, std::size_t at,
+                       std::int64_t record, std::int64_t endRecord, BlockResult& result) {
+        ReportBytes entry;
         const std::string_view text = query_.text;
         const ByteFinder finder(text);
-        const int wanted = query_.selector.kind == SelectorKind::Column
+        const int wanted = searchesColumn()
                                ? std::clamp(std::max(query_.selector.column, log::kColumnSite) + 1,
                                             1, log::kFieldCount)
                                : log::kFieldCount;
@@ -481,13 +585,13 @@ class Scan {
                 if (record >= endRecord || span.next <= found) {
                     break;
                 }
-                evaluate(bytes, span, record, result, entry);
+                evaluate(bytes, base, span, record, result, entry);
                 at = span.next;
                 ++record;
                 continue;
             }
             const RecordSpan span = recordAt(bytes, at, wanted);
-            evaluate(bytes, span, record, result, entry);
+            evaluate(bytes, base, span, record, result, entry);
             at = span.next;
             ++record;
         }
@@ -496,9 +600,10 @@ class Scan {
         }
     }
 
-    // Passes finished blocks to the sink in file order, as long as the report has room.
+    // Passes finished blocks to the sink in file order, as long as the report has room; after
+    // the file came up short nothing more.
     void report() {
-        while (reported_ < blocks_.size() && results_[reported_].ready) {
+        while (!changed_ && reported_ < blocks_.size() && results_[reported_].ready) {
             BlockResult& result = results_[reported_];
             if (result.failed) {
                 changed_ = true;
@@ -512,7 +617,12 @@ class Scan {
                     result.hitEnds.begin());
             }
             const std::size_t bytes = listed == 0 ? 0 : result.hitEnds[listed - 1];
-            emit(std::string_view(result.text).substr(0, bytes));
+            if (!writer_.write(result.report, bytes)) {
+                // A long field came up short: the file was cut since its block was read.
+                changed_ = true;
+                failedBlock_ = std::min(failedBlock_, reported_);
+                return;
+            }
             reportSize_ += bytes;
             unlisted_ += result.hitEnds.size() - listed + result.unbuilt;
             if (unlisted_ > 0) {
@@ -533,7 +643,8 @@ class Scan {
     std::int64_t size_;
     const WholeLogQuery& query_;
     ScanControl& control_;
-    const ReportSink& sink_;
+    const ScanTuning& tuning_;
+    ReportWriter writer_;
 
     std::vector<Block> blocks_;
     std::vector<std::int64_t> fieldEndsBefore_;  // per block; -1 until known
@@ -552,7 +663,6 @@ class Scan {
     std::uint64_t unlisted_ = 0;
     std::int64_t stoppedAt_ = 0;
     std::int64_t nextRecord_ = 0;
-    bool endsWithLineBreak_ = true;
 };
 
 // The record index a whole-log record-number text names; nothing when the text is not a
@@ -603,23 +713,16 @@ class RecordFinder {
             offset = std::prev(next)->offset;
             before = std::prev(next)->fieldEnds;
         }
-        std::string buffer;
-        while (offset < size_) {
-            const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
-            buffer.resize(want);
-            if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
-                static_cast<std::int64_t>(want)) {
-                failed = true;
-                return std::nullopt;
-            }
-            const std::size_t at = log::findFieldEnd(buffer.data(), want, count - before);
-            if (at < want) {
-                return offset + static_cast<std::int64_t>(at) + 1;
-            }
-            before += log::countFieldEnds(buffer.data(), want);
-            offset += static_cast<std::int64_t>(want);
-        }
-        return std::nullopt;
+        return readBlocks(
+            offset, before,
+            [&](std::string_view block, std::int64_t blockOffset) -> std::optional<std::int64_t> {
+                const std::size_t at =
+                    log::findFieldEnd(block.data(), block.size(), count - before);
+                if (at == block.size()) {
+                    return std::nullopt;
+                }
+                return blockOffset + static_cast<std::int64_t>(at) + 1;
+            });
     }
 
     // Fields of the file: one per field end, and one more for bytes after the last.
@@ -628,17 +731,11 @@ class RecordFinder {
         if (!marks_.empty()) {
             ends = marks_.back().fieldEnds;
         } else {
-            std::string buffer;
-            for (std::int64_t offset = 0; offset < size_;) {
-                const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
-                buffer.resize(want);
-                if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
-                    static_cast<std::int64_t>(want)) {
-                    failed = true;
-                    return std::nullopt;
-                }
-                ends += log::countFieldEnds(buffer.data(), want);
-                offset += static_cast<std::int64_t>(want);
+            readBlocks(0, ends, [](std::string_view, std::int64_t) {
+                return std::optional<std::int64_t>();
+            });
+            if (failed) {
+                return std::nullopt;
             }
         }
         char last = 0;
@@ -652,14 +749,80 @@ class RecordFinder {
     bool failed = false;
 
   private:
+    // Reads the file a block at a time from `offset` on until `find(block, blockOffset)` gives
+    // an offset, adding the field ends of each block passed to `before`. Nothing at the end of
+    // the file, or when a read fails (`failed`).
+    template <typename Find>
+    std::optional<std::int64_t> readBlocks(std::int64_t offset, std::int64_t& before, Find&& find) {
+        std::string buffer;
+        while (offset < size_) {
+            const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
+            buffer.resize(want);
+            if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
+                static_cast<std::int64_t>(want)) {
+                failed = true;
+                return std::nullopt;
+            }
+            if (const auto found = find(std::string_view(buffer), offset)) {
+                return found;
+            }
+            before += log::countFieldEnds(buffer.data(), want);
+            offset += static_cast<std::int64_t>(want);
+        }
+        return std::nullopt;
+    }
+
     std::FILE* file_;
     std::int64_t size_;
     std::int64_t blockBytes_;
     std::vector<log::FieldIndex::Mark> marks_;
 };
 
+// The 23 fields of the record at `start`, one a line: taken from memory when the record is
+// shorter than `held` bytes, otherwise read from the file piece by piece and left there.
+ReadEnd recordLines(std::FILE* file, std::int64_t size, std::int64_t start, std::int64_t held,
+                    const std::atomic<bool>& cancel, ReportBytes& lines) {
+    std::string bytes;
+    for (std::int64_t offset = start;;) {
+        const auto room = static_cast<std::size_t>(std::max<std::int64_t>(held, 0));
+        if (offset < size && bytes.size() >= room) {
+            PieceReader reader(file, size, &cancel);
+            FileRecord record;
+            if (const ReadEnd end = reader.readRecord(start, record); end != ReadEnd::Done) {
+                return end;
+            }
+            for (int k = 0; k < log::kFieldCount; ++k) {
+                if (k < record.fields) {
+                    lines.append(record.values[static_cast<std::size_t>(k)]);
+                }
+                lines.append(kLineBreak);
+            }
+            return ReadEnd::Done;
+        }
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+            size - offset, std::min(std::max(kTailStep, bytes.size()), room - bytes.size())));
+        const std::size_t old = bytes.size();
+        bytes.resize(old + want);
+        if (log::file_io::readAt(file, offset, bytes.data() + old, want) !=
+            static_cast<std::int64_t>(want)) {
+            return ReadEnd::Failed;
+        }
+        offset += static_cast<std::int64_t>(want);
+        if (offset >= size ||
+            log::findFieldEnd(bytes.data(), bytes.size(), kFields) < bytes.size()) {
+            break;
+        }
+    }
+    const RecordSpan record = recordAt(bytes, 0);
+    for (int k = 0; k < log::kFieldCount; ++k) {
+        appendValue(lines, record.field(bytes, k), bytes, start);
+        lines.append(kLineBreak);
+    }
+    return ReadEnd::Done;
+}
+
 ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldIndex* index,
-                         const WholeLogQuery& query, const ReportSink& sink,
+                         const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
                          const ScanTuning& tuning) {
     ScanOutcome outcome;
     outcome.fileSize = size;
@@ -686,38 +849,33 @@ ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldInd
         }
     }
     if (start) {
-        // Its fields, read until the 23rd field end or the end of the file.
-        std::string bytes;
-        std::int64_t offset = *start;
-        for (;;) {
-            const auto want = static_cast<std::size_t>(
-                std::min<std::int64_t>(size - offset, std::max(kTailStep, bytes.size())));
-            if (want == 0) {
-                break;
-            }
-            const std::size_t old = bytes.size();
-            bytes.resize(old + want);
-            if (log::file_io::readAt(file, offset, bytes.data() + old, want) !=
-                static_cast<std::int64_t>(want)) {
-                finder.failed = true;
-                break;
-            }
-            offset += static_cast<std::int64_t>(want);
-            if (log::findFieldEnd(bytes.data(), bytes.size(), kFields) < bytes.size()) {
-                break;
-            }
-        }
-        if (!finder.failed) {
-            const RecordSpan record = recordAt(bytes, 0);
-            for (int k = 0; k < log::kFieldCount; ++k) {
-                report += record.field(bytes, k);
-                report += kLineBreak;
-            }
+        ReportBytes lines;
+        const ReadEnd end =
+            recordLines(file, size, *start, tuning.heldRecordBytes, control.cancel, lines);
+        ReportWriter writer(file, size, sink);
+        if (end == ReadEnd::Done) {
             outcome.matches = 1;
             outcome.stoppedAt = size;
-            sink(report);
+            writer.write(report);
+            if (report.size() + lines.size() > query.capacity) {
+                writer.writeLine(reportStopsLine(query.capacity, 1));
+                return outcome;
+            }
+            if (writer.write(lines, lines.size())) {
+                return outcome;
+            }
+            outcome.stoppedAt = 0;
+            outcome.end = ScanEnd::Changed;
+            writer.writeLine(stoppedLine(outcome));
             return outcome;
         }
+        if (end == ReadEnd::Cancelled) {
+            outcome.end = ScanEnd::Cancelled;
+            writer.write(report);
+            writer.writeLine(stoppedLine(outcome));
+            return outcome;
+        }
+        finder.failed = true;
     }
     const auto fields = finder.failed ? std::nullopt : finder.fieldCount();
     if (!fields) {
@@ -743,7 +901,8 @@ std::string stoppedLine(const ScanOutcome& outcome) {
     std::string line = outcome.end == ScanEnd::Changed
                            ? "The log changed while it was searched. Stopped at "
                            : "Stopped at ";
-    line += sizeText(outcome.stoppedAt) + " of " + sizeText(outcome.fileSize) + ", record " +
+    line += sizeText(static_cast<std::uint64_t>(outcome.stoppedAt)) + " of " +
+            sizeText(static_cast<std::uint64_t>(outcome.fileSize)) + ", record " +
             grouped(static_cast<std::uint64_t>(outcome.nextRecord)) + ".";
     return line;
 }
@@ -767,11 +926,11 @@ ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIn
     const log::FieldIndex* current = index != nullptr && index->stamp == stamp ? index : nullptr;
     const std::int64_t blockBytes = std::max<std::int64_t>(tuning.blockBytes, 64);
     if (query.selector.kind == SelectorKind::RecordNumber) {
-        ScanOutcome outcome = recordNumber(file, size, current, query, sink, tuning);
+        ScanOutcome outcome = recordNumber(file, size, current, query, control, sink, tuning);
         control.bytesDone = size;
         return outcome;
     }
-    Scan scan(file, size, query, control, sink);
+    Scan scan(file, size, query, control, sink, tuning);
     scan.plan(current, blockBytes);
     const int cores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
     scan.run(tuning.threads > 0 ? tuning.threads : std::min(cores, 8));

@@ -16,7 +16,8 @@ namespace trailscan::scan {
 // The searches of "Go !" over every record of a log file instead of the table's 5001: the same
 // reports, records formed by the same field rules (log/format.h), record indexes from 0 to the
 // end of the file. Column and all-fields searches do not stop at a record whose slot 0 is
-// empty: in a whole file such a record is a blank line, not the end of the data.
+// empty: in a whole file such a record is a blank line, not the end of the data. Fields are
+// matched and reported whole, where the table keeps the first 64 KiB of each.
 //
 // The file is read in blocks at file offsets on every core; a block is searched for the text
 // first and only the records around a find are taken apart. Record indexes come from a field
@@ -41,6 +42,10 @@ struct ScanControl {
 struct ScanTuning {
     std::int64_t blockBytes = std::int64_t{256} << 10;
     int threads = 0;  // 0: one per core
+    // A record is held in memory up to about this size; a longer one is read from the file
+    // field by field and a megabyte at a time, so no log, not even one without a line break,
+    // fills the memory. Tests make it small.
+    std::int64_t heldRecordBytes = std::int64_t{8} << 20;
 };
 
 enum class ScanEnd { Complete, Cancelled, Changed, Unreadable };
@@ -59,15 +64,16 @@ using ReportSink = std::function<void(std::string_view piece)>;
 
 // Runs `query` over the log at `path`. `index` may be null, or one kept by the line count of
 // the same file; an index of a file that has changed since is not used. The report ends with
-// the capacity line when it passed its capacity, and with a line that says where it stopped
-// when it was cancelled or the file changed. Nothing is written when the file cannot be
-// opened (Unreadable).
+// the capacity line when it passed its capacity (a record-number report that would pass it
+// gives its heading and that line), and with a line that says where it stopped when it was
+// cancelled or the file changed. Nothing is written when the file cannot be opened
+// (Unreadable).
 ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIndex* index,
                            const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
                            const ScanTuning& tuning = {});
 
 // The last line of a search that stopped early, for example
-// "Stopped at 1.2 GB of 4.3 GB, record 4,411,023."
+// "Stopped at 1.1 GiB of 4.0 GiB, record 4,411,023."
 std::string stoppedLine(const ScanOutcome& outcome);
 
 // Shown under the heading when a record-number text is not a whole number.

@@ -17,10 +17,10 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include "common/code_pages.h"
 #include "forms/fonts.h"
 #include "forms/twips.h"
 #include "trailscan/app/log_file_request.h"
-#include "trailscan/log/code_page.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/file_panel.h"
 #include "trailscan/log/line_count.h"
@@ -75,7 +75,7 @@ constexpr std::array<int, 7> kFieldButtonTabOrder = {0, 3, 4, 2, 1, 5, 6};
 
 QString fromLog(std::string_view bytes) {
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
-    log::decodeWindows1252(bytes, reinterpret_cast<char16_t*>(text.data()));
+    common::decodeWindows1252(bytes, reinterpret_cast<char16_t*>(text.data()));
     return text;
 }
 
@@ -102,10 +102,11 @@ QLineEdit* makePanelBox(QWidget* parent, const char* name, const QString& text,
     return box;
 }
 
-// The names of the two panel labels whose text the open flow sets.
-// The room of each buffer that carries a whole-log search's results to the report box.
+// The room reserved for each buffer that carries a whole-log search's results to the report
+// box.
 constexpr std::size_t kBatchRoom = std::size_t{4} << 20;
 
+// The names of the two panel labels whose text the open flow sets.
 constexpr QLatin1String kLogKindName("Log kind");
 constexpr QLatin1String kLogDateName("Log date");
 
@@ -513,7 +514,7 @@ void SearchWindow::nevis() {
     // instead of tens of megabytes of fresh pages.
     std::string report = Text3->takeReport();
     const QString typed = Text4->text();
-    const auto text = log::encodeWindows1252(typed.toStdU16String());
+    const auto text = common::encodeWindows1252(typed.toStdU16String());
     if (!text) {
         // No log byte can hold this text, so no field matches it; the record-number search
         // still writes its report.
@@ -529,7 +530,9 @@ void SearchWindow::nevis() {
 
 void SearchWindow::searchWholeLog() {
     if (runningSearch_ != nullptr) {
-        runningSearch_->cancel = true;  // a new search replaces the running one
+        // Asked again while a search runs: that search stops at its next block, and no other
+        // starts.
+        runningSearch_->cancel = true;
         return;
     }
     if (!openFlag_) {
@@ -540,7 +543,7 @@ void SearchWindow::searchWholeLog() {
         return;
     }
     const std::u16string typed = Text4->text().toStdU16String();
-    const auto text = log::encodeWindows1252(typed);
+    const auto text = common::encodeWindows1252(typed);
     std::string report = Text3->takeReport();
     if (!text) {
         // No log byte can hold this text: no field matches and it names no record.
@@ -566,8 +569,10 @@ void SearchWindow::searchWholeLog() {
     job.total = QFileInfo(fileName_).size();
     job.done = &control.bytesDone;
     job.cancel = &control.cancel;
-    // A buffer that fills up is handed over at once rather than at the next tick, so results
-    // never pile up beside the report: two buffers of a fixed room serve the whole search.
+    // Once found_ holds half its room it is handed over at once rather than at the next tick,
+    // so it rarely holds more. It grows past its room when one piece is larger (one block's
+    // results can be several megabytes) or the window falls behind; the report's capacity
+    // bounds it all the same.
     found_.reserve(kBatchRoom);
     shown_.reserve(kBatchRoom);
     job.work = [&] {

@@ -4,34 +4,15 @@
 #include <charconv>
 #include <vector>
 
-#include "trailscan/log/code_page.h"
+#include "common/code_pages.h"
+#include "common/number_text.h"
 
 namespace trailscan::table {
 
+using common::grouped;
+using common::sizeText;
+
 namespace {
-constexpr std::string_view kEntrySeparator = "- ";
-constexpr std::string_view kFieldSeparator = " | ";
-
-// "91,332": digits in groups of three, as the rest of the report is English.
-std::string grouped(std::uint64_t value) {
-    std::string digits = std::to_string(value);
-    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), 1, ',');
-    }
-    return digits;
-}
-
-std::string sizeText(std::size_t bytes) {
-    constexpr std::size_t kKiB = 1024;
-    constexpr std::size_t kMiB = kKiB * kKiB;
-    if (bytes > 0 && bytes % kMiB == 0) {
-        return grouped(bytes / kMiB) + " MiB";
-    }
-    if (bytes > 0 && bytes % kKiB == 0) {
-        return grouped(bytes / kKiB) + " KiB";
-    }
-    return grouped(bytes) + " bytes";
-}
 
 void endAtCapacity(std::string& report, std::size_t capacity, std::uint64_t unlisted) {
     if (!report.empty() && !std::string_view(report).ends_with(kLineBreak)) {
@@ -86,10 +67,10 @@ void allFieldsSearch(const RecordTable& table, std::string_view text, std::strin
     std::size_t size = 0;
     for (int r = 0; r < end; ++r) {
         int count = 0;
-        std::size_t entrySize = std::to_string(r).size() + kEntrySeparator.size();
+        std::size_t entrySize = std::to_string(r).size() + kReportEntrySeparator.size();
         for (int c = 0; c < log::kFieldCount; ++c) {
             count += matches(table.field(r, c), text) ? 1 : 0;
-            entrySize += table.field(r, c).size() + kFieldSeparator.size();
+            entrySize += table.field(r, c).size() + kReportFieldSeparator.size();
         }
         hits[static_cast<std::size_t>(r)] = count;
         entrySizes[static_cast<std::size_t>(r)] = entrySize;
@@ -118,10 +99,10 @@ void allFieldsSearch(const RecordTable& table, std::string_view text, std::strin
         // The entry is the same for every matching field: it is written once and copied.
         const std::size_t entryStart = report.size();
         report += std::to_string(r);
-        report += kEntrySeparator;
+        report += kReportEntrySeparator;
         for (int k = 0; k < log::kFieldCount; ++k) {
             report += table.field(r, k);
-            report += kFieldSeparator;
+            report += kReportFieldSeparator;
         }
         for (int h = 1; h < listed; ++h) {
             report.append(report, entryStart, entrySize);
@@ -176,15 +157,15 @@ void recordNumberSearch(const RecordTable& table, std::string_view text, std::st
 }
 
 std::u16string recordNumberSearch(const RecordTable& table, std::u16string_view typed) {
-    if (const auto text = log::encodeWindows1252(typed)) {
-        return log::decodeWindows1252(recordNumberSearch(table, *text));
+    if (const auto text = common::encodeWindows1252(typed)) {
+        return common::decodeWindows1252(recordNumberSearch(table, *text));
     }
     std::u16string report(typed);
     report += u"= ";
-    const std::u16string lineBreak = log::decodeWindows1252(kLineBreak);
+    const std::u16string lineBreak = common::decodeWindows1252(kLineBreak);
     report += lineBreak;
     report += lineBreak;
-    report += log::decodeWindows1252(kBadRecordNumber);
+    report += common::decodeWindows1252(kBadRecordNumber);
     report += lineBreak;
     return report;
 }

@@ -62,6 +62,10 @@ inline constexpr std::size_t kReportCapacity = std::size_t{256} << 20;
 
 // Line break of the reports.
 inline constexpr std::string_view kLineBreak = "\r\n";
+// An all-fields entry: the record index, kReportEntrySeparator, then each field followed by
+// kReportFieldSeparator (not the log's own field separator, log::kFieldSeparator).
+inline constexpr std::string_view kReportEntrySeparator = "- ";
+inline constexpr std::string_view kReportFieldSeparator = " | ";
 // Shown under the heading when a record-number text is not a record number.
 inline constexpr std::string_view kBadRecordNumber =
     "A record number is a whole number from 0 to 5000.";

@@ -9,11 +9,12 @@
 
 namespace hardening {
 
-std::int64_t residentBytes() {
+namespace {
+std::int64_t statusBytes(const std::string& name) {
     std::ifstream status("/proc/self/status");
     std::string word;
     while (status >> word) {
-        if (word == "VmRSS:") {
+        if (word == name) {
             std::int64_t kilobytes = 0;
             status >> kilobytes;
             return kilobytes * 1024;
@@ -21,6 +22,13 @@ std::int64_t residentBytes() {
     }
     return -1;
 }
+}  // namespace
+
+std::int64_t residentBytes() { return statusBytes("VmRSS:"); }
+std::int64_t peakResidentBytes() { return statusBytes("VmHWM:"); }
+
+// Linux sets the peak back to what is resident now when "5" is written here.
+void resetPeakResident() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 Watchdog::Watchdog(std::chrono::seconds deadline, std::string what)
     : thread_([this, deadline, what = std::move(what)] {

@@ -34,6 +34,10 @@ using trailscan::report::ReportView;
 
 // Resident memory of this process in bytes, from /proc/self/status.
 std::int64_t residentBytes();
+// The most that was resident since the last resetPeakResident(), or -1 where the system
+// cannot say.
+std::int64_t peakResidentBytes();
+void resetPeakResident();
 
 // Ends the test process with a message when the guarded step has not finished by the
 // deadline, so a step that blocks or reads forever fails the test instead of hanging it.

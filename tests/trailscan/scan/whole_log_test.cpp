@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 #include <utility>
@@ -21,8 +24,8 @@ using trailscan::log::Channel;
 using trailscan::log::FieldIndex;
 
 // A log of `records` lines in the shapes real and damaged logs take: 23 fields mostly, some
-// of 22 or 24, blank lines, blanks in front of fields, lone CRs, bare LFs, a field longer
-// than the channel keeps, and no line break at the end.
+// of 22 or 24, blank lines, blanks in front of fields, lone CRs, bare LFs, two fields longer
+// than the channel keeps (one of them a site), and no line break at the end.
 std::string quirkyLog(int records, unsigned seed) {
     std::mt19937 random(seed);
     const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -54,6 +57,7 @@ std::string quirkyLog(int records, unsigned seed) {
                     break;
                 case 7:
                     log += sites[pick(5)];
+                    if (n == records / 3) log += std::string(66 * 1024, 'S') + "/rare";
                     break;
                 default:
                     log += pick(3) == 0 ? "-" : std::to_string(pick(100000));
@@ -67,29 +71,65 @@ std::string quirkyLog(int records, unsigned seed) {
     return log;
 }
 
+using ModelRecord = std::array<std::string, 23>;
+
 // The simplest reading of the whole file: the channel's field reader, one record after
-// another, and the matching rule of the searches.
-std::string modelReport(const std::filesystem::path& file, Selector selector,
-                        const std::string& text) {
+// another, up to `limit` records. The channel keeps the first 64 KiB of a field and tells its
+// full length; the rest of a longer field is the file's bytes after them.
+std::vector<ModelRecord> modelRecords(
+    const std::filesystem::path& file,
+    std::int64_t limit = std::numeric_limits<std::int64_t>::max()) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     Channel channel;
     EXPECT_FALSE(channel.open(file));
-    std::string report;
-    trailscan::log::FieldSlots slots;
-    for (std::int64_t r = 0; !channel.eof(); ++r) {
-        for (auto& slot : slots) slot.clear();
-        trailscan::log::readRecord(channel, slots);
-        for (int c = 0; c < 23; ++c) {
-            if (selector.kind == SelectorKind::Column && c != selector.column) continue;
-            if (!matches(slots[static_cast<std::size_t>(c)], text)) continue;
-            if (selector.kind == SelectorKind::Column) {
-                report += slots[7] + "\r\n";
-                continue;
-            }
-            report += std::to_string(r) + "- ";
-            for (int k = 0; k < 23; ++k) report += slots[static_cast<std::size_t>(k)] + " | ";
+    std::vector<ModelRecord> records;
+    while (!channel.eof() && static_cast<std::int64_t>(records.size()) < limit) {
+        ModelRecord& record = records.emplace_back();
+        for (std::string& field : record) {
+            if (channel.eof()) break;
+            const auto at = static_cast<std::size_t>(channel.position() - 1);
+            const std::size_t length = channel.readField(field);
+            if (length > field.size())
+                field = bytes.substr(bytes.find_first_not_of(' ', at), length);
         }
     }
+    return records;
+}
+
+// The report of the searches' matching rule over those records: each entry as a search lists
+// it, whole entries up to `capacity` bytes, then the line that says how many were left.
+std::string modelReport(const std::vector<ModelRecord>& records, Selector selector,
+                        const std::string& text, std::size_t capacity = kReportCapacity) {
+    std::vector<std::string> entries;
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        for (int c = 0; c < 23; ++c) {
+            if (selector.kind == SelectorKind::Column && c != selector.column) continue;
+            if (!matches(records[r][static_cast<std::size_t>(c)], text)) continue;
+            std::string& entry = entries.emplace_back();
+            if (selector.kind == SelectorKind::Column) {
+                entry = records[r][7] + "\r\n";
+                continue;
+            }
+            entry = std::to_string(r) + "- ";
+            for (const std::string& field : records[r]) entry += field + " | ";
+        }
+    }
+    std::string report;
+    std::size_t listed = 0;
+    while (listed < entries.size() && report.size() + entries[listed].size() <= capacity) {
+        report += entries[listed++];
+    }
+    if (listed < entries.size()) {
+        if (!report.empty() && !report.ends_with("\r\n")) report += "\r\n";
+        report += reportStopsLine(capacity, entries.size() - listed) + "\r\n";
+    }
     return report;
+}
+
+std::string modelReport(const std::filesystem::path& file, Selector selector,
+                        const std::string& text) {
+    return modelReport(modelRecords(file), selector, text);
 }
 
 struct ScanRun {
@@ -97,13 +137,15 @@ struct ScanRun {
     ScanOutcome outcome;
 };
 
+// `held`: the records held in memory; longer ones are read from the file field by field.
 ScanRun scan(const std::filesystem::path& file, const FieldIndex* index, const WholeLogQuery& query,
-             std::int64_t blockBytes, int threads = 2) {
+             std::int64_t blockBytes, int threads = 2,
+             std::int64_t held = ScanTuning().heldRecordBytes) {
     ScanRun run;
     ScanControl control;
-    run.outcome =
-        searchWholeLog(file, index, query, control,
-                       [&](std::string_view piece) { run.report += piece; }, {blockBytes, threads});
+    run.outcome = searchWholeLog(file, index, query, control,
+                                 [&](std::string_view piece) { run.report += piece; },
+                                 {blockBytes, threads, held});
     return run;
 }
 
@@ -129,25 +171,37 @@ TEST(WholeLogSearch, AgreesWithTheTableAndTheFieldReader) {
         Channel channel;
         ASSERT_FALSE(channel.open(file));
         RecordTable table;
-        table.load(channel, static_cast<std::int64_t>(std::filesystem::file_size(file)));
+        const bool fieldsCut =
+            table.load(channel, static_cast<std::int64_t>(std::filesystem::file_size(file)))
+                .fieldsCut;
         const FieldIndex index = indexOf(file, 8192);
         const FieldIndex marksWithinBlocks = indexOf(file, std::size_t{2} << 20);
+        const std::vector<ModelRecord> whole = modelRecords(file);
+        const std::vector<ModelRecord> tableRecords = modelRecords(file, table.endOfData());
         for (const Selector selector : {Selector::forColumn(1), Selector::forColumn(7),
                                         Selector::forColumn(0), Selector::allFields()}) {
             for (const std::string text : {"carlos", "rare", "eve\r", ".", "", "x, y", "BOB"}) {
                 SCOPED_TRACE(std::to_string(seed) + " " + std::to_string(selector.number()) + " '" +
                              text + "'");
-                const std::string model = modelReport(file, selector, text);
+                const std::string model = modelReport(whole, selector, text);
                 EXPECT_EQ(scan(file, &index, {selector, text}, 1 << 20).report, model);
                 EXPECT_EQ(scan(file, &marksWithinBlocks, {selector, text}, 1 << 20).report, model);
                 EXPECT_EQ(scan(file, nullptr, {selector, text}, 5000).report, model);
                 EXPECT_EQ(scan(file, nullptr, {selector, text}, 1 << 22, 1).report, model);
+                // Each block's last record read from the file field by field.
+                EXPECT_EQ(scan(file, nullptr, {selector, text}, 5000, 2, 0).report, model);
                 for (const std::size_t capacity : {kReportCapacity, std::size_t{3000}}) {
-                    std::string goReport;
-                    runSearch(table, selector, text, goReport, capacity);
+                    const std::string cut = modelReport(tableRecords, selector, text, capacity);
                     WholeLogQuery query{selector, text, table.endOfData(), capacity};
-                    EXPECT_EQ(scan(file, &index, query, 1 << 20).report, goReport);
-                    EXPECT_EQ(scan(file, nullptr, query, 3000, 3).report, goReport);
+                    EXPECT_EQ(scan(file, &index, query, 1 << 20).report, cut);
+                    EXPECT_EQ(scan(file, nullptr, query, 3000, 3, 100).report, cut);
+                    // The table keeps 64 KiB of a field, so "Go !" gives the same report when
+                    // no field is longer.
+                    if (!fieldsCut) {
+                        std::string goReport;
+                        runSearch(table, selector, text, goReport, capacity);
+                        EXPECT_EQ(goReport, cut);
+                    }
                 }
             }
         }
@@ -166,20 +220,35 @@ TEST(WholeLogSearch, AgreesWithTheTableAndTheFieldReader) {
             }
             EXPECT_EQ(at, bytes.size());
         }
-        // Record numbers: any record the file has, and one line with the count past it.
-        std::string model = modelReport(file, Selector::allFields(), "");
-        std::int64_t fields = 0;
-        ASSERT_FALSE(channel.open(file));
-        for (std::string field; !channel.eof(); ++fields) channel.readField(field);
-        const std::int64_t count = (fields + 22) / 23;
-        for (std::int64_t r :
-             {std::int64_t{0}, std::int64_t{1}, count / 2, count - 1, count, count + 7}) {
+        // Record numbers: any record the file has, and one line with the count past it; a
+        // record longer than the report's capacity is counted, not listed.
+        const auto count = static_cast<std::int64_t>(whole.size());
+        for (std::int64_t r : {std::int64_t{0}, std::int64_t{1}, count / 3, count / 2,
+                               count / 2 + 1, count - 1, count, count + 7}) {
             if (r < 0) continue;
             const std::string text = " " + std::to_string(r);
             const ScanRun withIndex = scan(file, &index, {Selector::recordNumber(), text}, 4096);
             const ScanRun without = scan(file, nullptr, {Selector::recordNumber(), text}, 4096);
             EXPECT_EQ(withIndex.report, without.report);
-            if (r < count && r <= 5000) {
+            EXPECT_EQ(scan(file, &index, {Selector::recordNumber(), text}, 4096, 2, 0).report,
+                      withIndex.report);
+            if (r < count) {
+                std::string lines = text + "= \r\n\r\n";
+                for (const std::string& field : whole[static_cast<std::size_t>(r)]) {
+                    lines += field + "\r\n";
+                }
+                EXPECT_EQ(withIndex.report, lines);
+                const std::size_t capacity = 1000;
+                EXPECT_EQ(scan(file, &index,
+                               {Selector::recordNumber(), text,
+                                std::numeric_limits<std::int64_t>::max(), capacity},
+                               4096)
+                              .report,
+                          lines.size() <= capacity
+                              ? lines
+                              : text + "= \r\n\r\n" + reportStopsLine(capacity, 1) + "\r\n");
+            }
+            if (r < count && r <= 5000 && !fieldsCut) {
                 EXPECT_EQ(withIndex.report, recordNumberSearch(table, text));
             }
             if (r >= count) {
@@ -223,7 +292,7 @@ TEST(WholeLogSearch, CancelKeepsWhatWasFound) {
     EXPECT_TRUE(full.starts_with(report));
     EXPECT_EQ(modelReport(file, Selector::forColumn(1), "a").substr(0, report.size()), report);
     EXPECT_EQ(stoppedLine({ScanEnd::Cancelled, 4'300'000'000, 1'200'000'000, 4'411'023, 0, {}}),
-              "Stopped at 1.2 GB of 4.3 GB, record 4,411,023.");
+              "Stopped at 1.1 GiB of 4.0 GiB, record 4,411,023.");
 }
 
 // A log cut while it is searched ends the report with a line that says so; what was reported
@@ -253,6 +322,31 @@ TEST(WholeLogSearch, ALogCutMeanwhileEndsTheReportWithALine) {
     EXPECT_FALSE(report.empty());
     testing_support::rewriteInPlace(file, bytes);
     EXPECT_TRUE(modelReport(file, Selector::allFields(), "-").starts_with(report));
+}
+
+// A field too long to copy is read from the file when the report is written; a log cut before
+// then ends the report there with the same line, nothing written twice.
+TEST(WholeLogSearch, ALogCutBeforeALongFieldIsWrittenEndsTheReportThere) {
+    TempDir dir;
+    std::vector<std::string> longSite = testing_support::sampleFields(1);
+    longSite[7] = std::string(70 * 1024, 's');
+    std::string bytes = testing_support::logLine(testing_support::sampleFields(0)) +
+                        testing_support::logLine(longSite);
+    for (int n = 2; n < 200; ++n)
+        bytes += testing_support::logLine(testing_support::sampleFields(n));
+    const auto file = dir.write("log", bytes);
+    std::string report;
+    ScanControl control;
+    const ScanOutcome outcome = searchWholeLog(file, nullptr, {Selector::forColumn(7), ""}, control,
+                                               [&](std::string_view piece) {
+                                                   if (report.empty())
+                                                       std::filesystem::resize_file(file, 100);
+                                                   report += piece;
+                                               },
+                                               {4096, 2});
+    ASSERT_EQ(outcome.end, ScanEnd::Changed);
+    EXPECT_EQ(report, testing_support::sampleFields(0)[7] + "\r\n" + stoppedLine(outcome) + "\r\n");
+    EXPECT_EQ(outcome.stoppedAt, 0);
 }
 
 }  // namespace

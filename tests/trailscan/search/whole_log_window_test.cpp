@@ -5,116 +5,26 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-#include <cstdio>
 #include <memory>
 
 #include "tests/support/controls.h"
+#include "tests/support/far_log.h"
 #include "tests/support/scripted_platform.h"
 #include "tests/support/test_files.h"
-#include "trailscan/app/search_command.h"
 #include "trailscan/report/report_view.h"
 #include "trailscan/search/search_window.h"
 
 namespace {
 
 using testing_support::control;
-using testing_support::logLine;
-using testing_support::sampleFields;
+using testing_support::farEntry;
+using testing_support::farLog;
+using testing_support::farRecord;
+using testing_support::farRecordReport;
 using testing_support::ScriptedPlatform;
 using testing_support::TempDir;
 using trailscan::report::ReportView;
 using trailscan::search::SearchWindow;
-
-// 6000 records; only record 5500 holds the user "zed.far", the site "far.example/only", the
-// date "9/9/09" and the time "23:59:59".
-std::vector<std::string> farRecord() {
-    auto fields = sampleFields(5500);
-    fields[1] = "zed.far";
-    fields[5] = "9/9/09";
-    fields[6] = "23:59:59";
-    fields[7] = "far.example/only";
-    return fields;
-}
-
-std::string farLog() {
-    std::string log;
-    for (int n = 0; n < 6000; ++n) log += logLine(n == 5500 ? farRecord() : sampleFields(n));
-    return log;
-}
-
-std::string farEntry() {
-    std::string entry = "5500- ";
-    for (const auto& field : farRecord()) entry += field + " | ";
-    return entry;
-}
-
-std::string farRecordReport() {
-    std::string report = "5500= \r\n\r\n";
-    for (const auto& field : farRecord()) report += field + "\r\n";
-    return report;
-}
-
-// The same searches the window runs, from a terminal: the report on standard output.
-struct Terminal {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Terminal runCommand(const std::vector<std::string>& words) {
-    std::vector<std::u16string> typed;
-    for (const auto& word : words) typed.emplace_back(word.begin(), word.end());
-    std::string error;
-    const auto command = trailscan::app::parseSearchCommand(words, typed, error);
-    Terminal terminal;
-    if (!command || !error.empty()) {
-        terminal.status = trailscan::app::kExitTrouble;
-        terminal.err = error;
-        return terminal;
-    }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::tmpfile(), &std::fclose);
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(std::tmpfile(), &std::fclose);
-    terminal.status = trailscan::app::runSearchCommand(*command, out.get(), err.get(), false);
-    for (auto [file, text] : {std::pair{out.get(), &terminal.out}, {err.get(), &terminal.err}}) {
-        std::rewind(file);
-        char buffer[4096];
-        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-            text->append(buffer, got);
-    }
-    return terminal;
-}
-
-TEST(WholeLogFromATerminal, FindsARecordPastTheTableWithEachSearch) {
-    TempDir dir;
-    const std::string file = dir.write("X3010214.log", farLog()).string();
-    const struct {
-        const char* field;
-        const char* text;
-        std::string report;
-    } cases[] = {{"user", "zed.f", "far.example/only\r\n"},
-                 {"site", "far.ex", "far.example/only\r\n"},
-                 {"date", "9/9/", "far.example/only\r\n"},
-                 {"time", "23:59", "far.example/only\r\n"},
-                 {"all", "zed.far", farEntry()},
-                 {"record", "5500", farRecordReport()},
-                 {"record", "6000", "6000= \r\n\r\nThe log has 6,000 records.\r\n"}};
-    for (const auto& c : cases) {
-        const Terminal found = runCommand({"--search", c.field, c.text, file});
-        EXPECT_EQ(found.out, c.report) << c.field;
-        EXPECT_EQ(found.status, std::string(c.text) == "6000" ? 1 : 0) << c.field;
-        // The table's 5001 records do not reach it.
-        const Terminal table = runCommand({"--search", c.field, c.text, file, "--table"});
-        EXPECT_EQ(table.status, 1) << c.field;
-    }
-    EXPECT_EQ(runCommand({"--search", "ip", "192.168.1.7", file, "--table"}).status, 0);
-    EXPECT_EQ(runCommand({"--search", "site", "no such site", file}).status, 1);
-    const Terminal missing = runCommand({"--search", "site", "x", dir.path().string() + "/none"});
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err,
-              "trailscan: " + dir.path().string() + "/none: The file does not exist.\n");
-    EXPECT_EQ(runCommand({"--search", "name", "x", file}).status, 2);
-    EXPECT_EQ(runCommand({"--search", "site", file}).status, 2);
-}
 
 class WholeLogWindowTest : public testing::Test {
   protected:
@@ -181,6 +91,25 @@ TEST_F(WholeLogWindowTest, FindsARecordPastTheTableWithEachSearch) {
     whole->trigger();
     EXPECT_TRUE(report().startsWith("Stopped at 0 bytes of ")) << report().toStdString();
     EXPECT_TRUE(report().endsWith(", record 0.\r\n"));
+}
+
+// A site of 100,000 bytes, longer than the table keeps of a field, is reported whole by each
+// kind of whole-log search, and a text in its last bytes finds it.
+TEST_F(WholeLogWindowTest, ReportsAFieldLongerThanTheTableKeepsWhole) {
+    const std::size_t siteBytes = 100'000;
+    scripted.chooser.answer(
+        QString::fromStdString(dir.write("X3010214.log", farLog(siteBytes)).string()));
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command2"), Qt::LeftButton);
+    ASSERT_TRUE(window->isFileOpen());
+    const QString site = QString::fromStdString(farRecord(siteBytes)[7] + "\r\n");
+    search(0, "zed.f");
+    EXPECT_EQ(report(), site);
+    search(2, "y/end");
+    EXPECT_EQ(report(), site);
+    search(6, "zed.far");
+    EXPECT_EQ(report(), QString::fromStdString(farEntry(siteBytes)));
+    search(1, "5500");
+    EXPECT_EQ(report(), QString::fromStdString(farRecordReport(siteBytes)));
 }
 
 }  // namespace

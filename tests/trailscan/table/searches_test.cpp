@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "common/code_pages.h"
 #include "tests/support/test_files.h"
-#include "trailscan/log/code_page.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ TEST_F(SearchesTest, ASelectorNumberIsASlotOr10ForAllFieldsOr11ForARecordNumber)
 TEST_F(SearchesTest, RecordNumberOnTypedTextDecodesTheReport) {
     load({record("10.0.0.1", "caf\xe9", "www.a.com")});
     EXPECT_EQ(recordNumberSearch(table, u"0"),
-              trailscan::log::decodeWindows1252(recordNumberSearch(table, "0")));
+              common::decodeWindows1252(recordNumberSearch(table, "0")));
     EXPECT_EQ(recordNumberSearch(table, u"\u06A9"),
               u"\u06A9= \r\n\r\nA record number is a whole number from 0 to 5000.\r\n");
 }
