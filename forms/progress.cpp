@@ -2,12 +2,13 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QLocale>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QTimer>
 #include <algorithm>
 #include <thread>
+
+#include "common/number_text.h"
 
 namespace forms {
 
@@ -26,12 +27,11 @@ int barValue(std::int64_t done, std::int64_t total) {
 }  // namespace
 
 QString progressText(std::int64_t done, std::int64_t total) {
-    const QLocale english(QLocale::English);
-    return QStringLiteral("%1 of %2")
-        .arg(english.formattedDataSize(std::max<std::int64_t>(done, 0), 1,
-                                       QLocale::DataSizeSIFormat),
-             english.formattedDataSize(std::max<std::int64_t>(total, 0), 1,
-                                       QLocale::DataSizeSIFormat));
+    const auto size = [](std::int64_t bytes) {
+        return QString::fromStdString(
+            common::sizeText(static_cast<std::uint64_t>(std::max<std::int64_t>(bytes, 0))));
+    };
+    return QStringLiteral("%1 of %2").arg(size(done), size(total));
 }
 
 bool DialogProgressRunner::run(QWidget* parent, const ProgressJob& job) {

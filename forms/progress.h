@@ -45,7 +45,7 @@ class DialogProgressRunner final : public ProgressRunner {
     int delayMs_;
 };
 
-// "1.5 GB of 4.0 GB": sizes in the units a user reads (decimal, as file managers show them).
+// "1.5 GiB of 4.0 GiB": sizes as the reports write them (common::sizeText).
 QString progressText(std::int64_t done, std::int64_t total);
 
 }  // namespace forms

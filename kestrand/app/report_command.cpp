@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "common/number_text.h"
 #include "kestrand/app/version.h"
 #include "kestrand/report_window/web_page.h"
 
@@ -234,17 +235,7 @@ std::string nothingRead(const ReportCommand& command, const reports::Result& res
     return "no request could be read";
 }
 
-std::string sizeText(double bytes) {
-    const char* units[] = {"B", "KB", "MB", "GB", "TB"};
-    int unit = 0;
-    while (bytes >= 1000 && unit < 4) {
-        bytes /= 1000;
-        ++unit;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
-    return text;
-}
+std::string sizeText(double bytes) { return common::sizeText(static_cast<std::uint64_t>(bytes)); }
 
 // The progress line on a terminal: bytes read of the total, files, rate and time left.
 class ProgressLine {
