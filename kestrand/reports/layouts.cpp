@@ -38,6 +38,16 @@ bool isRefusedAction(std::string_view action) {
             (startsWithNoCase(action, "denied") || startsWithNoCase(action, "failed")));
 }
 
+// A field of a blank-separated W3C line, which writes '+' for a blank inside it.
+std::string_view withBlanks(std::string_view field, std::string& scratch) {
+    if (field.find('+') == std::string_view::npos) {
+        return field;
+    }
+    scratch.assign(field);
+    std::replace(scratch.begin(), scratch.end(), '+', ' ');
+    return scratch;
+}
+
 bool sameNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && startsWithNoCase(a, b);
 }
@@ -419,10 +429,9 @@ LineKind LineReader::readW3c(std::string_view line, Request& out) {
     out.user = field(columns_->user);
     out.agent = field(columns_->agent);
     out.agentLogged = columns_->agent >= 0;
-    if (!tabs && out.agent.find('+') != std::string_view::npos) {
-        agentScratch_.assign(out.agent);
-        std::replace(agentScratch_.begin(), agentScratch_.end(), '+', ' ');
-        out.agent = agentScratch_;
+    if (!tabs) {
+        out.user = withBlanks(out.user, userScratch_);
+        out.agent = withBlanks(out.agent, agentScratch_);
     }
     out.host = field(columns_->host);
     out.destination = field(columns_->destination);

@@ -381,9 +381,12 @@ Tables::Outcome Tables::add(const Request& request) {
     const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
         agent = agentId(agentText, agentKeys_.hash(agentText));
-        address.recentAgents[address.nextRecentAgent] = agent;
-        address.recentAgentPrints[address.nextRecentAgent] = agentPrint;
-        address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
+        // Only a counted request may stand for the agent's pairs with this address below.
+        if (!request.refused) {
+            address.recentAgents[address.nextRecentAgent] = agent;
+            address.recentAgentPrints[address.nextRecentAgent] = agentPrint;
+            address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
+        }
     }
     if (agents_[agent].proxy) {
         return Outcome::Proxy;
