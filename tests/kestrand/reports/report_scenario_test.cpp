@@ -834,6 +834,57 @@ TEST_F(ReportScenario, PeriodAndAddressRestrictEveryReport) {
     EXPECT_FALSE(reports::parseDay("2/14/01"));
 }
 
+// Squid's seconds on both sides of the zone's changes to and from summer time, read in the
+// zone asked for and in the machine's zone that TZ names.
+TEST(TimeZones, SummerTimeChangesMoveTheHoursAndTzNamesTheMachineZone) {
+    std::string log;
+    for (const long long seconds : {1616358599LL, 1616358600LL, 1663788599LL, 1663788600LL}) {
+        log += std::to_string(seconds) +
+               ".000      1 10.0.0.1 TCP_MISS/200 1 GET http://a.example.com/ - HIER_NONE/- -\n";
+    }
+    testing_support::TempDir folder;
+    folder.write("access.log", log);
+    reports::Options options;
+    options.folder = folder.path();
+    options.kinds = {false, false, false, true, false, false, false};
+    const auto hoursOf = [](const reports::Result& result) {
+        std::vector<int> hours;
+        for (const reports::HourRow& row : result.hours) {
+            for (std::uint64_t i = 0; i < row.requests; ++i) {
+                hours.push_back(row.hour);
+            }
+        }
+        return hours;
+    };
+    options.timeZone = kZone;
+    const reports::Result tehran = reports::run(options);
+    EXPECT_EQ(tehran.timeZone, kZone);
+    // 23:59:59 +0330, 01:00:00 +0430, 23:59:59 +0430, 23:00:00 +0330.
+    EXPECT_EQ(hoursOf(tehran), (std::vector<int>{1, 23, 23, 23}));
+    EXPECT_EQ(*tehran.first, "2021-03-21 23:59:59");
+    EXPECT_EQ(*tehran.last, "2022-09-21 23:59:59");
+
+    options.timeZone = "UTC";
+    EXPECT_EQ(hoursOf(reports::run(options)), (std::vector<int>{19, 19, 20, 20}));
+
+    const char* before = std::getenv("TZ");
+    const std::optional<std::string> saved =
+        before != nullptr ? std::optional<std::string>(before) : std::nullopt;
+    options.timeZone.clear();
+    setenv("TZ", (std::string(":") + kZone).c_str(), 1);
+    const reports::Result machine = reports::run(options);
+    if (saved) {
+        setenv("TZ", saved->c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    EXPECT_EQ(machine.timeZone, kZone);
+    EXPECT_EQ(hoursOf(machine), hoursOf(tehran));
+
+    options.timeZone = "Mars/Olympus";
+    EXPECT_NE(reports::run(options).error.find("Mars/Olympus"), std::string::npos);
+}
+
 TEST(SearchEngines, HostsMatchAtLabelBoundariesOnly) {
     EXPECT_EQ(reports::searchEngineOf("www.google.com.br"), 0);
     EXPECT_EQ(reports::searchEngineOf("google.de"), 0);
