@@ -286,7 +286,8 @@ LineKind LineReader::read(std::string_view line, Request& out) {
     if (line.empty()) {
         return LineKind::Empty;
     }
-    if (std::memchr(line.data(), '\0', line.size()) != nullptr) {
+    // Squid's native lines are checked for NUL bytes while they are split.
+    if (layout_ != Layout::Squid && std::memchr(line.data(), '\0', line.size()) != nullptr) {
         return LineKind::Skipped;
     }
     out.query = {};
@@ -465,8 +466,7 @@ LineKind LineReader::readSquid(std::string_view line, Request& out) {
     if (!splitSquidNative(line, f)) {
         return LineKind::Skipped;
     }
-    const std::optional<std::int64_t> utc = parseUnixTime(f.time);
-    if (!utc || !setMoment(*utc, out)) {
+    if (!setMoment(f.seconds, out)) {
         return LineKind::Skipped;
     }
     out.address = f.client;

@@ -1,5 +1,6 @@
 #include "kestrand/reports/squid.h"
 
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -12,97 +13,200 @@ namespace {
 
 constexpr std::size_t kNativeFields = 10;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool allDigits(std::string_view text, std::size_t minimum, std::size_t maximum) {
-    if (text.size() < minimum || text.size() > maximum) {
-        return false;
+// Classes of bytes, looked up once a byte.
+enum : std::uint8_t { kDigit = 1, kCodeLetter = 2, kBlank = 4 };
+constexpr std::array<std::uint8_t, 256> kClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (int c = '0'; c <= '9'; ++c) {
+        classes[static_cast<std::size_t>(c)] = kDigit;
     }
+    for (int c = 'A'; c <= 'Z'; ++c) {
+        classes[static_cast<std::size_t>(c)] = kCodeLetter;
+        classes[static_cast<std::size_t>(c + 32)] = kCodeLetter;
+    }
+    classes['_'] = kCodeLetter;
+    classes[' '] = kBlank;
+    classes['\t'] = kBlank;
+    return classes;
+}();
+
+std::uint8_t classOf(char c) { return kClasses[static_cast<unsigned char>(c)]; }
+bool isBlank(char c) { return (classOf(c) & kBlank) != 0; }
+bool isDigit(char c) { return (classOf(c) & kDigit) != 0; }
+
+// Whether every byte of text is of one of the classes.
+bool allOf(std::string_view text, std::uint8_t classes) {
     for (const char c : text) {
-        if (!isDigit(c)) {
+        if ((classOf(c) & classes) == 0) {
             return false;
         }
     }
     return true;
+}
+
+bool allDigits(std::string_view text, std::size_t minimum, std::size_t maximum) {
+    return text.size() >= minimum && text.size() <= maximum && allOf(text, kDigit);
 }
 
 // Letters, digits and '_', at least one: Squid's result and hierarchy codes.
 bool isCodeWord(std::string_view text) {
-    if (text.empty()) {
-        return false;
-    }
-    for (const char c : text) {
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == '_')) {
-            return false;
-        }
-    }
-    return true;
+    return !text.empty() && allOf(text, kDigit | kCodeLetter);
 }
 
-bool isBytes(std::string_view text) { return text == "-" || allDigits(text, 1, 20); }
+bool isBytes(std::string_view text) {
+    return (text.size() == 1 && text[0] == '-') || allDigits(text, 1, 20);
+}
 
-// The tokens of a line between runs of blanks; how many there are, or max + 1 as soon as
-// there are more.
-std::size_t splitBlanks(std::string_view line, std::string_view* tokens, std::size_t max) {
+// Where the tokens of a line between runs of blanks start and end: changes[2k] and
+// changes[2k + 1] bound token k. The number of positions, or more than max once there are.
+std::size_t blankChanges(std::string_view line, std::uint32_t* changes, std::size_t max) {
     const char* base = line.data();
     const std::size_t size = line.size();
     std::size_t count = 0;
-    std::size_t start = 0;
-    bool inside = false;
-    const auto change = [&](std::size_t at) {
-        if (!inside) {
-            start = at;
-            inside = true;
-            return true;
-        }
-        inside = false;
-        if (count == max) {
-            return false;
-        }
-        tokens[count++] = std::string_view(base + start, at - start);
-        return true;
-    };
+    bool inside = false;  // the byte before is not blank
     std::size_t i = 0;
 #if defined(__SSE2__)
     // Sixteen bytes at a time: the bits where a byte's kind (blank or not) differs from the
-    // byte before it are where tokens start and end.
+    // byte before it are where tokens start and end. The last bytes are padded with blanks.
     const __m128i space = _mm_set1_epi8(' ');
     const __m128i tab = _mm_set1_epi8('\t');
-    for (; i + 16 <= size; i += 16) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
-        const auto blanks = static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(block, space), _mm_cmpeq_epi8(block, tab))));
+    const auto block = [&](const char* bytes, std::size_t offset) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+        const auto blanks = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab))));
         const unsigned filled = ~blanks & 0xFFFFu;
-        unsigned changes = (filled ^ ((filled << 1) | (inside ? 1u : 0u))) & 0xFFFFu;
-        while (changes != 0) {
-            if (!change(i + static_cast<std::size_t>(__builtin_ctz(changes)))) {
-                return max + 1;
+        unsigned bits = (filled ^ ((filled << 1) | (inside ? 1u : 0u))) & 0xFFFFu;
+        inside = (filled >> 15) != 0;
+        while (bits != 0) {
+            if (count == max) {
+                return false;
             }
-            changes &= changes - 1;
+            changes[count++] = static_cast<std::uint32_t>(offset) +
+                               static_cast<std::uint32_t>(__builtin_ctz(bits));
+            bits &= bits - 1;
         }
-    }
-#endif
-    for (; i < size; ++i) {
-        if (isBlank(base[i]) == inside && !change(i)) {
+        return true;
+    };
+    for (; i + 16 <= size; i += 16) {
+        if (!block(base + i, i)) {
             return max + 1;
         }
     }
-    if (inside && !change(size)) {
-        return max + 1;
+    if (i < size) {
+        char tail[16];
+        std::memset(tail, ' ', sizeof tail);
+        std::memcpy(tail, base + i, size - i);
+        if (!block(tail, i)) {
+            return max + 1;
+        }
+        i = size;
+    }
+#endif
+    for (; i < size; ++i) {
+        if (isBlank(base[i]) == inside) {
+            if (count == max) {
+                return max + 1;
+            }
+            changes[count++] = static_cast<std::uint32_t>(i);
+            inside = !inside;
+        }
+    }
+    if (inside) {
+        if (count == max) {
+            return max + 1;
+        }
+        changes[count++] = static_cast<std::uint32_t>(size);
     }
     return count;
 }
 
-// "CODE/rest" split at its first '/'; false without one.
-bool splitSlash(std::string_view text, std::string_view& code, std::string_view& rest) {
-    const std::size_t slash = text.find('/');
-    if (slash == std::string_view::npos) {
+// The set bits of a word, without the processor's instruction (not in the baseline).
+std::uint64_t bitCount(std::uint64_t x) {
+    x = x - ((x >> 1) & 0x5555555555555555ull);
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+    return (x * 0x0101010101010101ull) >> 56;
+}
+
+// Eight bytes of text, all digits, as their number; nothing when one is no digit.
+std::optional<std::uint64_t> eightDigits(const char* text) {
+    std::uint64_t x = 0;
+    std::memcpy(&x, text, 8);
+    constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0ull;
+    constexpr std::uint64_t kZeros = 0x3030303030303030ull;
+    if ((x & kHigh) != kZeros || ((x + 0x0606060606060606ull) & kHigh) != kZeros) {
+        return std::nullopt;
+    }
+    // The first byte is the highest digit: pairs, then fours, then all eight.
+    x = ((x & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
+    x = ((x & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+    return ((x & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32;
+}
+
+#if defined(__SSE2__)
+// The token bounds of a line of 16 to 255 bytes from one mask of the whole line: bit i is
+// set where byte i and the byte before it differ in kind (blank or not), with the bytes from
+// the line's end on taken as blanks. Exactly `wanted` bounds or false, without a branch a
+// bound while they are found.
+constexpr std::size_t kShortLine = 255;
+bool shortLineChanges(std::string_view line, std::uint32_t* changes, std::size_t wanted) {
+    const char* base = line.data();
+    const std::size_t size = line.size();
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i tab = _mm_set1_epi8('\t');
+    __m128i zeros = _mm_setzero_si128();  // where a NUL byte was seen
+    const auto filled = [&](const char* bytes) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+        zeros = _mm_or_si128(zeros, _mm_cmpeq_epi8(v, _mm_setzero_si128()));
+        return ~static_cast<unsigned>(_mm_movemask_epi8(
+                   _mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab)))) &
+               0xFFFFu;
+    };
+    std::uint64_t words[4] = {0, 0, 0, 0};
+    std::size_t i = 0;
+    for (; i + 16 <= size; i += 16) {
+        words[i >> 6] |= static_cast<std::uint64_t>(filled(base + i)) << (i & 63);
+    }
+    if (i < size) {
+        // The last 16 bytes, without those seen already.
+        const unsigned tail = filled(base + size - 16) >> (16 - (size - i));
+        words[i >> 6] |= static_cast<std::uint64_t>(tail) << (i & 63);
+    }
+    std::uint64_t bounds[4];
+    std::uint64_t carry = 0;
+    std::uint64_t count = 0;
+    for (std::size_t w = 0; w < 4; ++w) {
+        bounds[w] = words[w] ^ ((words[w] << 1) | carry);
+        carry = words[w] >> 63;
+        count += bitCount(bounds[w]);
+    }
+    if (static_cast<std::size_t>(count) != wanted || _mm_movemask_epi8(zeros) != 0) {
         return false;
     }
-    code = text.substr(0, slash);
-    rest = text.substr(slash + 1);
+    std::size_t w = 0;
+    std::uint64_t current = bounds[0];
+    for (std::size_t k = 0; k < wanted; ++k) {
+        while (current == 0) {
+            current = bounds[++w];
+        }
+        changes[k] = static_cast<std::uint32_t>(w * 64) +
+                     static_cast<std::uint32_t>(__builtin_ctzll(current));
+        current &= current - 1;
+    }
     return true;
+}
+#endif
+
+// "CODE/rest" split at its first '/'; false without one.
+bool splitSlash(std::string_view text, std::string_view& code, std::string_view& rest) {
+    for (std::size_t slash = 0; slash < text.size(); ++slash) {
+        if (text[slash] == '/') {
+            code = text.substr(0, slash);
+            rest = text.substr(slash + 1);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool hasWord(std::string_view code, std::string_view word) {
@@ -117,25 +221,8 @@ bool hasWord(std::string_view code, std::string_view word) {
     return false;
 }
 
-// Digits and dots with three dots, or hexadecimal digits, ':' and '.' with a ':'.
-bool looksLikeAddress(std::string_view text) {
-    int dots = 0;
-    int colons = 0;
-    for (const char c : text) {
-        if (c == '.') {
-            ++dots;
-        } else if (c == ':') {
-            ++colons;
-        } else if (!(isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) {
-            return false;
-        }
-    }
-    return colons >= 2 || (colons == 0 && dots == 3 &&
-                           text.find_first_of("abcdefABCDEF") == std::string_view::npos);
-}
-
 int hexValue(char c) {
-    if (isDigit(c)) {
+    if (c >= '0' && c <= '9') {
         return c - '0';
     }
     if (c >= 'a' && c <= 'f') {
@@ -158,29 +245,45 @@ bool takeToken(std::string_view& rest, std::string_view& token) {
 }  // namespace
 
 bool splitSquidNative(std::string_view line, SquidNativeFields& out) {
-    std::string_view f[kNativeFields];
-    if (splitBlanks(line, f, kNativeFields) != kNativeFields) {
+    if (line.size() > 0xFFFFFFF0u) {
         return false;
     }
-    const std::string_view elapsed = f[1].starts_with('-') ? f[1].substr(1) : f[1];
-    if (!parseUnixTime(f[0]) || !allDigits(elapsed, 1, elapsed.size())) {
+    std::uint32_t at[2 * kNativeFields];
+#if defined(__SSE2__)
+    if (line.size() >= 16 && line.size() <= kShortLine) {
+        if (!shortLineChanges(line, at, 2 * kNativeFields)) {
+            return false;
+        }
+    } else
+#endif
+        if (blankChanges(line, at, 2 * kNativeFields) != 2 * kNativeFields ||
+            std::memchr(line.data(), '\0', line.size()) != nullptr) {
         return false;
     }
-    if (!splitSlash(f[3], out.code, out.status) || !isCodeWord(out.code) ||
-        !allDigits(out.status, 1, 3) || !isBytes(f[4])) {
+    const auto field = [&](std::size_t k) {
+        return std::string_view(line.data() + at[2 * k], at[2 * k + 1] - at[2 * k]);
+    };
+    const std::optional<std::int64_t> seconds = parseUnixTime(field(0));
+    const std::string_view elapsed = field(1);
+    const std::string_view digits = elapsed[0] == '-' ? elapsed.substr(1) : elapsed;
+    if (!seconds || !allDigits(digits, 1, digits.size())) {
         return false;
     }
-    if (!splitSlash(f[8], out.hierarchy, out.peer) || !isCodeWord(out.hierarchy) ||
+    if (!splitSlash(field(3), out.code, out.status) || !isCodeWord(out.code) ||
+        !allDigits(out.status, 1, 3) || !isBytes(field(4))) {
+        return false;
+    }
+    if (!splitSlash(field(8), out.hierarchy, out.peer) || !isCodeWord(out.hierarchy) ||
         out.peer.empty()) {
         return false;
     }
-    out.time = f[0];
-    out.client = f[2];
-    out.bytes = f[4];
-    out.method = f[5];
-    out.url = f[6];
-    out.user = f[7];
-    out.type = f[9];
+    out.seconds = *seconds;
+    out.client = field(2);
+    out.bytes = field(4);
+    out.method = field(5);
+    out.url = field(6);
+    out.user = field(7);
+    out.type = field(9);
     return true;
 }
 
@@ -264,30 +367,43 @@ bool isDeniedCode(std::string_view code) { return hasWord(code, "DENIED"); }
 bool isHitCode(std::string_view code) { return hasWord(code, "HIT"); }
 
 std::string_view destinationOfPeer(std::string_view hierarchy, std::string_view peer) {
+    if (hierarchy == "HIER_DIRECT") {
+        return peer;
+    }
     if (hierarchy.find("PARENT") != std::string_view::npos ||
         hierarchy.find("SIBLING") != std::string_view::npos ||
-        hierarchy.find("CARP") != std::string_view::npos || !looksLikeAddress(peer)) {
+        hierarchy.find("CARP") != std::string_view::npos) {
         return "-";
     }
     return peer;
 }
 
 std::optional<std::int64_t> parseUnixTime(std::string_view text) {
-    std::int64_t seconds = 0;
-    std::size_t i = 0;
-    for (; i < text.size() && isDigit(text[i]); ++i) {
-        if (i == 12) {
-            return std::nullopt;
+    // Squid's own shape, ten digits and milliseconds, without a loop.
+    if (text.size() == 14 && text[10] == '.') {
+        const std::optional<std::uint64_t> high = eightDigits(text.data());
+        if (high && isDigit(text[8]) && isDigit(text[9]) && isDigit(text[11]) &&
+            isDigit(text[12]) && isDigit(text[13])) {
+            return static_cast<std::int64_t>(
+                *high * 100 + static_cast<std::uint64_t>((text[8] - '0') * 10 + (text[9] - '0')));
         }
-        seconds = seconds * 10 + (text[i] - '0');
-    }
-    if (i == 0 || seconds == 0 || (i < text.size() && text[i] != '.')) {
         return std::nullopt;
     }
-    for (++i; i < text.size(); ++i) {
-        if (!isDigit(text[i])) {
-            return std::nullopt;
-        }
+    std::size_t dot = 0;
+    while (dot < text.size() && text[dot] != '.') {
+        ++dot;
+    }
+    const std::string_view whole = text.substr(0, dot);
+    if (whole.empty() || whole.size() > 12 || !allOf(whole, kDigit) ||
+        (dot < text.size() && !allOf(text.substr(dot + 1), kDigit))) {
+        return std::nullopt;
+    }
+    std::int64_t seconds = 0;
+    for (const char c : whole) {
+        seconds = seconds * 10 + (c - '0');
+    }
+    if (seconds == 0) {
+        return std::nullopt;
     }
     return seconds;
 }
@@ -301,7 +417,11 @@ std::string_view hostOfTunnel(std::string_view target) {
 }
 
 std::string_view percentDecoded(std::string_view text, std::string& scratch) {
-    if (text.empty() || std::memchr(text.data(), '%', text.size()) == nullptr) {
+    std::size_t at = 0;
+    while (at < text.size() && text[at] != '%') {
+        ++at;
+    }
+    if (at == text.size()) {
         return text;
     }
     scratch.clear();

@@ -14,7 +14,7 @@ namespace kestrand::reports {
 
 // time elapsed client code/status bytes method URL user hierarchy/peer type
 struct SquidNativeFields {
-    std::string_view time;  // Unix seconds and milliseconds, UTC
+    std::int64_t seconds = 0;  // of the time, Unix seconds and milliseconds (UTC)
     std::string_view client;
     std::string_view code;  // TCP_MISS
     std::string_view status;
@@ -50,9 +50,10 @@ bool splitSquidCombined(std::string_view line, SquidCombinedFields& out);
 bool isDeniedCode(std::string_view code);
 bool isHitCode(std::string_view code);
 
-// The destination's address from the hierarchy field: the address after the '/' when the
-// request went to the origin; "-" for none, for a name, and for the address of a parent or
-// sibling cache (which is not the destination's).
+// The destination from the hierarchy field: what follows the '/' when the request went to
+// the origin; "-" for none and for a parent or sibling cache (whose address is not the
+// destination's). A name there (as older Squids log it) is no address, and the country
+// lookup takes it as none.
 std::string_view destinationOfPeer(std::string_view hierarchy, std::string_view peer);
 
 // "1477879888.909" as whole seconds; nothing for another text or a time of 0.

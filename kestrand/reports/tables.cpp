@@ -329,7 +329,7 @@ void Tables::addUser(AddressStats& stats, std::string_view user) {
         return;
     }
     if (stats.lastUser < stats.users.size() &&
-        userKeys_.key(stats.users[stats.lastUser].first) == user) {
+        sameText(userKeys_.key(stats.users[stats.lastUser].first), user)) {
         ++stats.users[stats.lastUser].second;
         return;
     }
@@ -373,7 +373,7 @@ Tables::Outcome Tables::add(const Request& request) {
     for (std::size_t i = 0; i < address.recentAgents.size(); ++i) {
         const std::uint32_t recent = address.recentAgents[i];
         if (recent != KeyTable::kMissing && address.recentAgentPrints[i] == agentPrint &&
-            agentKeys_.key(recent) == agentText) {
+            sameText(agentKeys_.key(recent), agentText)) {
             agent = recent;
             break;
         }
@@ -466,7 +466,7 @@ Tables::Outcome Tables::add(const Request& request) {
     for (std::size_t i = 0; i < address.recentHosts.size(); ++i) {
         const std::uint32_t recent = address.recentHosts[i];
         if (recent != KeyTable::kMissing && address.recentHostPrints[i] == hostPrint &&
-            hostKeys_.key(recent) == hostText) {
+            sameText(hostKeys_.key(recent), hostText)) {
             hostIndex = recent;
             break;
         }
@@ -498,12 +498,12 @@ Tables::Outcome Tables::add(const Request& request) {
         if (isPlaceholder(target)) {
             place = kUnknown;
         } else if (target.size() == host.lastDestinationSize &&
-                   std::memcmp(host.lastDestinationText.data(), target.data(), target.size()) ==
-                       0) {
+                   sameBytes(host.lastDestinationText.data(), target.data(), target.size())) {
             place = host.lastPlace;
         } else {
             std::uint32_t destination = host.lastDestination;
-            if (destination == KeyTable::kMissing || destinationKeys_.key(destination) != target) {
+            if (destination == KeyTable::kMissing ||
+                !sameText(destinationKeys_.key(destination), target)) {
                 bool isNew = false;
                 destination = destinationKeys_.intern(target, isNew);
                 if (isNew) {
