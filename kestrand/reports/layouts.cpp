@@ -479,8 +479,8 @@ LineKind LineReader::readSquid(std::string_view line, Request& out) {
     out.tunnel = f.method == "CONNECT";
     out.host = out.tunnel ? hostOfTunnel(f.url) : std::string_view("-");
     out.destination = destinationOfPeer(f.hierarchy, f.peer);
-    out.refused = isDeniedCode(f.code) || f.status == "407";
-    out.cached = !out.refused && isHitCode(f.code);
+    out.refused = f.words.denied || f.status == "407";
+    out.cached = !out.refused && f.words.hit;
     return LineKind::Request;
 }
 
@@ -545,8 +545,8 @@ LineKind LineReader::readSquidCombined(std::string_view line, Request& out) {
     out.tunnel = f.method == "CONNECT";
     out.host = out.tunnel ? hostOfTunnel(f.url) : std::string_view("-");
     out.destination = "-";
-    out.refused = isDeniedCode(f.code) || f.status == "407";
-    out.cached = !out.refused && isHitCode(f.code);
+    out.refused = f.words.denied || f.status == "407";
+    out.cached = !out.refused && f.words.hit;
     return LineKind::Request;
 }
 

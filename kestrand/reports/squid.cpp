@@ -183,40 +183,37 @@ bool shortLineChanges(std::string_view line, std::uint32_t* changes, std::size_t
     if (static_cast<std::size_t>(count) != wanted || _mm_movemask_epi8(zeros) != 0) {
         return false;
     }
-    std::size_t w = 0;
-    std::uint64_t current = bounds[0];
-    for (std::size_t k = 0; k < wanted; ++k) {
-        while (current == 0) {
-            current = bounds[++w];
+    for (std::size_t w = 0; w < 4; ++w) {
+        for (std::uint64_t bits = bounds[w]; bits != 0; bits &= bits - 1) {
+            *changes++ = static_cast<std::uint32_t>(w * 64) +
+                         static_cast<std::uint32_t>(__builtin_ctzll(bits));
         }
-        changes[k] = static_cast<std::uint32_t>(w * 64) +
-                     static_cast<std::uint32_t>(__builtin_ctzll(current));
-        current &= current - 1;
     }
     return true;
 }
 #endif
 
-// "CODE/rest" split at its first '/'; false without one.
-bool splitSlash(std::string_view text, std::string_view& code, std::string_view& rest) {
-    for (std::size_t slash = 0; slash < text.size(); ++slash) {
-        if (text[slash] == '/') {
-            code = text.substr(0, slash);
-            rest = text.substr(slash + 1);
-            return true;
+// "WORD_WORD<separator>rest": the code before the separator, of letters, digits and '_', at
+// least one; and whether DENIED or HIT is one of its words. False without a separator or for
+// another byte in the code. One pass.
+bool splitCode(std::string_view text, char separator, std::string_view& code,
+               std::string_view& rest, SquidCodeWords& words) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == separator || c == '_') {
+            const std::string_view word = text.substr(start, i - start);
+            words.denied |= word.size() == 6 && word == "DENIED";
+            words.hit |= word.size() == 3 && word == "HIT";
+            start = i + 1;
+            if (c == separator) {
+                code = text.substr(0, i);
+                rest = text.substr(i + 1);
+                return i > 0;
+            }
+        } else if ((classOf(c) & (kDigit | kCodeLetter)) == 0) {
+            return false;
         }
-    }
-    return false;
-}
-
-bool hasWord(std::string_view code, std::string_view word) {
-    std::size_t at = code.find(word);
-    while (at != std::string_view::npos) {
-        const std::size_t end = at + word.size();
-        if ((at == 0 || code[at - 1] == '_') && (end == code.size() || code[end] == '_')) {
-            return true;
-        }
-        at = code.find(word, at + 1);
     }
     return false;
 }
@@ -269,12 +266,11 @@ bool splitSquidNative(std::string_view line, SquidNativeFields& out) {
     if (!seconds || !allDigits(digits, 1, digits.size())) {
         return false;
     }
-    if (!splitSlash(field(3), out.code, out.status) || !isCodeWord(out.code) ||
-        !allDigits(out.status, 1, 3) || !isBytes(field(4))) {
-        return false;
-    }
-    if (!splitSlash(field(8), out.hierarchy, out.peer) || !isCodeWord(out.hierarchy) ||
-        out.peer.empty()) {
+    out.words = SquidCodeWords{};
+    SquidCodeWords hierarchyWords;
+    if (!splitCode(field(3), '/', out.code, out.status, out.words) ||
+        !allDigits(out.status, 1, 3) || !isBytes(field(4)) ||
+        !splitCode(field(8), '/', out.hierarchy, out.peer, hierarchyWords) || out.peer.empty()) {
         return false;
     }
     out.seconds = *seconds;
@@ -351,20 +347,16 @@ bool splitSquidCombined(std::string_view line, SquidCombinedFields& out) {
             rest.remove_prefix(1);
         }
     }
+    out.words = SquidCodeWords{};
     if (!rest.empty()) {
         // code:hierarchy, Squid's own last field.
-        const std::size_t colon = rest.find(':');
-        if (colon == std::string_view::npos || !isCodeWord(rest.substr(0, colon)) ||
-            !isCodeWord(rest.substr(colon + 1))) {
+        std::string_view hierarchy;
+        if (!splitCode(rest, ':', out.code, hierarchy, out.words) || !isCodeWord(hierarchy)) {
             return false;
         }
-        out.code = rest.substr(0, colon);
     }
     return true;
 }
-
-bool isDeniedCode(std::string_view code) { return hasWord(code, "DENIED"); }
-bool isHitCode(std::string_view code) { return hasWord(code, "HIT"); }
 
 std::string_view destinationOfPeer(std::string_view hierarchy, std::string_view peer) {
     if (hierarchy == "HIER_DIRECT") {

@@ -12,11 +12,19 @@
 
 namespace kestrand::reports {
 
+// Squid's result codes are words joined by '_' (TCP_DENIED_REPLY, TCP_MEM_HIT_ABORTED): a word
+// DENIED is a refusal, a word HIT a hit.
+struct SquidCodeWords {
+    bool denied = false;
+    bool hit = false;
+};
+
 // time elapsed client code/status bytes method URL user hierarchy/peer type
 struct SquidNativeFields {
     std::int64_t seconds = 0;  // of the time, Unix seconds and milliseconds (UTC)
     std::string_view client;
     std::string_view code;  // TCP_MISS
+    SquidCodeWords words;
     std::string_view status;
     std::string_view bytes;  // sent to the client
     std::string_view method;
@@ -42,13 +50,10 @@ struct SquidCombinedFields {
     std::string_view bytes;
     std::string_view agent;
     std::string_view code;  // empty when the line has no code:hierarchy field
+    SquidCodeWords words;
     bool hasAgent = false;  // combined, not common
 };
 bool splitSquidCombined(std::string_view line, SquidCombinedFields& out);
-
-// Squid's result codes are words joined by '_' (TCP_DENIED_REPLY, TCP_MEM_HIT_ABORTED).
-bool isDeniedCode(std::string_view code);
-bool isHitCode(std::string_view code);
 
 // The destination from the hierarchy field: what follows the '/' when the request went to
 // the origin; "-" for none and for a parent or sibling cache (whose address is not the
