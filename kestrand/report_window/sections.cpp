@@ -431,9 +431,12 @@ QString cellText(const ReportColumn& column, const ReportCell& cell) {
 
 QString visibleText(const QString& text) {
     const auto hidden = [](char16_t c) {
-        return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x061C ||
-               (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
-               (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+        // Controls (C0, DEL, C1); the invisible marks of a strong direction (LRM, RLM, the
+        // Arabic letter mark, the Syriac abbreviation mark); the line and paragraph separators
+        // (a paragraph's end also closes every embedding and isolate) and the embeddings,
+        // overrides and isolates.
+        return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x061C || c == 0x070F || c == 0x200E ||
+               c == 0x200F || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
     };
     if (std::none_of(text.begin(), text.end(), [&](QChar c) { return hidden(c.unicode()); })) {
         return text;

@@ -83,8 +83,10 @@ QString byteSize(std::int64_t value);
 // What a cell shows.
 QString cellText(const ReportColumn& column, const ReportCell& cell);
 
-// A text from a log as it may be shown: direction marks and control characters are replaced
-// by a visible name ("[U+202E]"), so a log cannot reorder or hide what the reader sees.
+// A text from a log as it may be shown. The characters that turn the direction of text are
+// replaced by a visible name ("[U+202E]"), so a log cannot reorder what the reader sees; so
+// are control characters and line breaks, which would only garble a one-line cell. Every
+// other character stands as itself, the half-space of Persian words (U+200C) among them.
 QString visibleText(const QString& text);
 
 // A text set apart from the direction of what surrounds it, its own direction taken from its

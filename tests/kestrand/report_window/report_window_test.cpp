@@ -257,9 +257,12 @@ TEST_F(ReportWindowTest, ClosingTheMainWindowClosesTheReportWindows) {
     EXPECT_EQ(scripted.programEnd.count, 1);
 }
 
-// Every text field of the contract holds markup, quotes and direction marks.
+// Every text field of the contract holds markup, quotes, direction marks, a line break and
+// Persian words with half-spaces (U+200C) and a joiner (U+200D).
 QByteArray hostileJson() {
-    const QString bad = QStringLiteral("\"'><script>alert(1)</script>\u202Eexe.gnp\u200F&amp;");
+    const QString bad = QStringLiteral(
+        "\"'><script>alert(1)</script>\u202Eexe.gnp\u200F&amp;\nنرم\u200Cافزار "
+        "می\u200Cخواهم\u200D");
     QJsonObject named{{"name", bad}, {"addresses", 1}, {"requests", 2}};
     QJsonObject classes{{"requests", 1}, {"bytes", 10}};
     QJsonArray hours;
@@ -338,16 +341,18 @@ TEST(ReportPage, NoTextFromALogBecomesMarkup) {
     EXPECT_FALSE(page.contains(QStringLiteral("src=")));
     EXPECT_FALSE(page.contains(QStringLiteral("href=")));
     EXPECT_FALSE(page.contains(QStringLiteral("url(")));
-    // The marks are named, not obeyed; the text itself is all there, escaped.
+    // The marks and the line break are named, not obeyed; the rest of the text is all there,
+    // escaped, its half-spaces and joiner as they are.
     EXPECT_FALSE(page.contains(QChar(0x202E)));
     EXPECT_FALSE(page.contains(QChar(0x200F)));
     const QString shown = QStringLiteral(
-        "&quot;&#39;&gt;&lt;script&gt;alert(1)&lt;/script&gt;[U+202E]exe.gnp[U+200F]&amp;amp;");
+        "&quot;&#39;&gt;&lt;script&gt;alert(1)&lt;/script&gt;[U+202E]exe.gnp[U+200F]&amp;amp;"
+        "[U+000A]نرم\u200Cافزار می\u200Cخواهم\u200D");
     // Folder, period (twice), files (path, layout, error), addresses (address, users, first,
     // last), windows, browsers (table and chart each), sites, pages, country, searches.
     EXPECT_GE(page.count(shown), 20);
 
-    // The window shows the same text as plain text.
+    // The window shows the same texts as plain text, the phrase's half-spaces joined.
     testing_support::ScriptedPlatform scripted;
     QString why;
     std::optional<kestrand::report_window::Report> report =
@@ -359,14 +364,56 @@ TEST(ReportPage, NoTextFromALogBecomesMarkup) {
     auto* window =
         new kestrand::report_window::ReportWindow(scripted.platform, {}, std::move(outcome));
     const QPointer<kestrand::report_window::ReportWindow> guard(window);
-    const QString plain =
-        QStringLiteral("\"'><script>alert(1)</script>[U+202E]exe.gnp[U+200F]&amp;");
+    const QString plain = QStringLiteral(
+        "\"'><script>alert(1)</script>[U+202E]exe.gnp[U+200F]&amp;[U+000A]نرم\u200Cافزار "
+        "می\u200Cخواهم\u200D");
     auto* folder = window->findChild<QLabel*>(QStringLiteral("folderLabel"));
     EXPECT_EQ(folder->textFormat(), Qt::PlainText);
     EXPECT_TRUE(folder->text().contains(plain));
     QTableView* addresses = tableIn(window->tabOfKind(0), "table-addresses");
     EXPECT_EQ(addresses->model()->index(0, 0).data(Qt::UserRole).toString(), plain);
+    QTableView* phrases = tableIn(window->tabOfKind(6), "table-phrases");
+    ASSERT_NE(phrases, nullptr);
+    EXPECT_EQ(phrases->model()->index(0, 0).data().toString(), plain);
     delete guard.data();
+}
+
+// Named: controls, line and paragraph separators, and the format characters that steer the
+// direction (the explicit embeddings, overrides and isolates and the invisible strong marks),
+// as Qt's Unicode tables class them. Every other character, the half-space among them, stands
+// as itself.
+TEST(ReportText, OnlyWhatTurnsTheTextOrBreaksTheLineIsShownByName) {
+    const auto byName = [](QChar c) {
+        switch (c.category()) {
+            case QChar::Other_Control:
+            case QChar::Separator_Line:
+            case QChar::Separator_Paragraph:
+                return true;
+            case QChar::Other_Format:
+                return c.direction() != QChar::DirBN && c.direction() != QChar::DirAN &&
+                       c.direction() != QChar::DirON;
+            default:
+                return false;
+        }
+    };
+    int named = 0;
+    for (char32_t code = 0; code <= 0xFFFF; ++code) {
+        const QChar c(static_cast<char16_t>(code));
+        const QString expected = byName(c)
+                                     ? QStringLiteral("[U+%1]").arg(
+                                           QString::number(code, 16).toUpper(), 4, QLatin1Char('0'))
+                                     : QString(c);
+        EXPECT_EQ(kestrand::report_window::visibleText(QString(c)), expected)
+            << std::hex << static_cast<unsigned>(code);
+        named += byName(c) ? 1 : 0;
+    }
+    EXPECT_EQ(named, 32 + 1 + 32 + 2 + 2 + 2 + 5 + 4);
+    for (const QString& word : {QStringLiteral("نرم\u200Cافزار"), QStringLiteral("می\u200Cخواهم"),
+                                QStringLiteral("ک\u200Dه")}) {
+        EXPECT_EQ(kestrand::report_window::visibleText(word), word);
+    }
+    EXPECT_EQ(kestrand::report_window::visibleText(QStringLiteral("a\u202Egnp.exe\u2069")),
+              QStringLiteral("a[U+202E]gnp.exe[U+2069]"));
 }
 
 }  // namespace
