@@ -1,16 +1,16 @@
 #pragma once
 
-// The engine's JSON turned into what the report window and the web page both show: a header,
-// then one section per report kind with its charts and tables, every text already in the form
-// it is shown in. Qt Core only, so the page can be written without a display.
+// The engine's answer as the report window and the web page both show it: a header, then one
+// section per report kind with its charts and tables, every text already in the form it is
+// shown in. Qt Core only, so the page can be written without a display.
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <vector>
+
+#include "kestrand/reports/result.h"
 
 namespace kestrand::report_window {
 
@@ -71,10 +71,8 @@ struct Report {
     std::vector<ReportSection> sections;
 };
 
-// Reads the engine's JSON. `kinds`, when given, keeps only those report kinds. Sections come
-// in the dialog's order. Nothing, with `error` set, for a text that is not such a JSON object.
-std::optional<Report> readReport(const QByteArray& json, QString* error = nullptr,
-                                 const std::array<bool, kReportKindCount>* kinds = nullptr);
+// The header and the sections of the kinds the engine was asked for, in the dialog's order.
+Report buildReport(const reports::Result& result);
 
 // "1,234,567".
 QString groupedNumber(std::int64_t value);

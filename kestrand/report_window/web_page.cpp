@@ -328,35 +328,19 @@ QString reportPage(const Report& report) {
     return out;
 }
 
-std::optional<std::string> htmlReportPage(const std::string& json, std::string& error) {
-    QString why;
-    const std::optional<Report> report =
-        readReport(QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())), &why);
-    if (!report) {
-        error = why.toStdString();
-        return std::nullopt;
-    }
-    return reportPage(*report).toStdString();
-}
-
-bool writeHtmlReport(const std::string& json, const std::filesystem::path& out,
-                     std::string& error) {
-    const std::optional<std::string> page = htmlReportPage(json, error);
-    if (!page) {
-        return false;
-    }
+bool writeHtmlReport(const Report& report, const std::filesystem::path& out, std::string& error) {
+    const QByteArray page = reportPage(report).toUtf8();
     QSaveFile file(QString::fromStdU16String(out.u16string()));
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = "cannot write " + out.string() + ": " + file.errorString().toStdString();
-        return false;
-    }
-    if (file.write(page->data(), static_cast<qint64>(page->size())) !=
-            static_cast<qint64>(page->size()) ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit()) {
         error = "cannot write " + out.string() + ": " + file.errorString().toStdString();
         return false;
     }
     return true;
+}
+
+bool writeHtmlReport(const reports::Result& result, const std::filesystem::path& out,
+                     std::string& error) {
+    return writeHtmlReport(buildReport(result), out, error);
 }
 
 }  // namespace kestrand::report_window

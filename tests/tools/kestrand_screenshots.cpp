@@ -177,7 +177,7 @@ int reportShots(QWidget& dialog, const QString& logs, const QDir& out, const QSt
     }
     std::string error;
     if (!kestrand::report_window::writeHtmlReport(
-            window->json(), out.filePath(QStringLiteral("kestrand-report.html")).toStdString(),
+            window->report(), out.filePath(QStringLiteral("kestrand-report.html")).toStdString(),
             error)) {
         qWarning("%s", error.c_str());
         return 1;
