@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColor>
 #include <QDateEdit>
 #include <QFile>
 #include <QHeaderView>
@@ -387,6 +388,36 @@ TEST(ReportText, OnlyWhatTurnsTheTextOrBreaksTheLineIsShownByName) {
     }
     EXPECT_EQ(kestrand::report_window::visibleText(QStringLiteral("a\u202Egnp.exe\u2069")),
               QStringLiteral("a[U+202E]gnp.exe[U+2069]"));
+}
+
+// The weekday-by-hour heat map: each hour's cell in the window has the colour of the page's.
+TEST(ReportPage, HeatMapCellsHaveTheWindowsColours) {
+    kestrand::reports::Result result;
+    result.kinds[3] = true;
+    for (std::size_t day = 0; day < 7; ++day) {
+        for (std::size_t hour = 0; hour < 24; ++hour) {
+            result.weekdays[day][hour] = (day * 24 + hour) * 37 % 1001;
+        }
+    }
+    const kestrand::report_window::Report report = kestrand::report_window::buildReport(result);
+    const kestrand::report_window::ReportChart& heat = report.sections.front().charts.at(1);
+    ASSERT_EQ(heat.kind, kestrand::report_window::ReportChart::Kind::HeatMap);
+    const QString page = kestrand::report_window::reportPage(report);
+    const QRegularExpression cell(QStringLiteral(
+        "fill=\"rgb\\((\\d+),(\\d+),(\\d+)\\)\" stroke=\"#fff\"><title>[^<]* (\\d+): "));
+    const kestrand::report_window::HeatMapModel model(heat);
+    int day = 0;
+    int cells = 0;
+    for (auto match = cell.globalMatch(page); match.hasNext(); ++cells) {
+        const QRegularExpressionMatch m = match.next();
+        const int hour = m.captured(4).toInt();
+        const auto colour = model.data(model.index(day, hour), Qt::BackgroundRole).value<QColor>();
+        EXPECT_EQ(colour,
+                  QColor(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()))
+            << day << " " << hour;
+        day += hour == 23 ? 1 : 0;
+    }
+    EXPECT_EQ(cells, 7 * 24);
 }
 
 }  // namespace
