@@ -1,8 +1,8 @@
 #include "kestrand/report_window/sections.h"
 
-#include <QLocale>
 #include <algorithm>
 
+#include "common/number_text.h"
 #include "kestrand/reports/text.h"
 #include "kestrand/text/qt_text.h"
 #include "kestrand/text/stored_strings.h"
@@ -335,10 +335,13 @@ Report buildReport(const reports::Result& result) {
 }
 
 QString groupedNumber(std::int64_t value) {
-    static const QLocale english(QLocale::English);
-    return english.toString(static_cast<qlonglong>(value));
+    const std::string digits =
+        common::grouped(static_cast<std::uint64_t>(value < 0 ? -value : value));
+    return (value < 0 ? QStringLiteral("-") : QString()) + QString::fromStdString(digits);
 }
 
+// The window's own units (B, KB, MB, GB in binary multiples), as its tables and pages have
+// always shown them; the English texts' IEC names (common::sizeText) would change the page.
 QString byteSize(std::int64_t value) {
     if (value < 1024) {
         return QStringLiteral("%1 B").arg(value);
