@@ -1,6 +1,7 @@
 // kestrand's report window over a large answer of the engine (10,000 addresses and sites, all
 // seven reports), on the offscreen platform:
-// - the window on screen after the engine's end: its JSON read, the window built and painted;
+// - the window on screen after the engine's end: its sections built from the answer, the
+//   window built and painted;
 // - switching between two tabs already shown, and to a tab shown for the first time;
 // - sorting the 10,000 addresses by a number and by a text, each time painted, next to a
 //   QSortFilterProxyModel over a QStandardItemModel of the same rows (Qt's stock way);
@@ -10,9 +11,6 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTabWidget>
@@ -30,109 +28,80 @@
 
 namespace {
 
+namespace reports = kestrand::reports;
+
 constexpr int kRows = 10000;
 
-QString address(int n) {
-    return QStringLiteral("10.%1.%2.%3").arg(n / 65536).arg(n / 256 % 256).arg(n % 256);
+std::string address(int n) {
+    return "10." + std::to_string(n / 65536) + "." + std::to_string(n / 256 % 256) + "." +
+           std::to_string(n % 256);
 }
 
-std::string largeJson() {
-    QJsonArray addresses, sites, countryAddresses, searchAddresses, pages, phrases, windows,
-        browsers, hours, weekdays;
-    const QJsonObject part{{"requests", 12}, {"bytes", 34567}};
+reports::Result largeResult() {
+    reports::Result result;
+    result.generator = "bench";
+    result.folder = "/srv/logs";
+    result.homeCountry = "IR";
+    result.kinds.fill(true);
+    result.first = "2024-03-01 08:00:00";
+    result.last = "2024-03-31 18:30:00";
+    result.files.push_back(reports::FileRow{"a.log", "w3c", 0, 100, 99, 0, 1, {7}, std::nullopt});
+    result.totals = {3900000, 1073741824, kRows};
+    const reports::Traffic part{12, 34567};
     for (int n = 0; n < kRows; ++n) {
-        const int requests = kRows * 3 - n * 2;
-        addresses.append(QJsonObject{{"address", address(n)},
-                                     {"requests", requests},
-                                     {"bytes", static_cast<qint64>(requests) * (1000 + n % 977)},
-                                     {"users", QJsonArray{QStringLiteral("user%1").arg(n % 700)}},
-                                     {"first", "2024-03-01 08:00:00"},
-                                     {"last", "2024-03-31 18:30:00"}});
-        sites.append(QJsonObject{{"host", QStringLiteral("www.site%1.example.ir").arg(n)},
-                                 {"requests", requests},
-                                 {"pages", requests / 3},
-                                 {"bytes", static_cast<qint64>(requests) * 2048},
-                                 {"addresses", n % 300 + 1}});
-        countryAddresses.append(QJsonObject{{"address", address(n)},
-                                            {"inside", part},
-                                            {"outside", part},
-                                            {"local", part},
-                                            {"unknown", part}});
-        searchAddresses.append(QJsonObject{{"address", address(n)}, {"searches", kRows - n}});
+        const auto requests = static_cast<std::uint64_t>(kRows * 3 - n * 2);
+        result.addresses.push_back(
+            reports::AddressRow{address(n),
+                                requests,
+                                requests * static_cast<std::uint64_t>(1000 + n % 977),
+                                {"user" + std::to_string(n % 700)},
+                                "2024-03-01 08:00:00",
+                                "2024-03-31 18:30:00"});
+        result.sites.push_back(reports::SiteRow{"www.site" + std::to_string(n) + ".example.ir",
+                                                requests, requests / 3, requests * 2048,
+                                                static_cast<std::uint64_t>(n % 300 + 1)});
+        result.country.addresses.push_back(
+            reports::CountryRow{address(n), {part, part, part, part}});
+        result.searches.addresses.push_back(
+            reports::CountRow{address(n), static_cast<std::uint64_t>(kRows - n)});
     }
     for (int n = 0; n < 100; ++n) {
-        pages.append(
-            QJsonObject{{"page", QStringLiteral("http://www.site%1.example.ir/index.html").arg(n)},
-                        {"views", 1000 - n}});
-        phrases.append(QJsonObject{{"phrase", QStringLiteral("عبارت جستجو %1").arg(n)},
-                                   {"searches", 500 - n}});
+        result.pages.push_back(
+            reports::PageRow{"http://www.site" + std::to_string(n) + ".example.ir/index.html",
+                             static_cast<std::uint64_t>(1000 - n)});
+        result.searches.phrases.push_back(reports::CountRow{"عبارت جستجو " + std::to_string(n),
+                                                            static_cast<std::uint64_t>(500 - n)});
     }
     for (int n = 0; n < 200; ++n) {
-        browsers.append(QJsonObject{{"name", QStringLiteral("Browser %1").arg(n)},
-                                    {"addresses", 200 - n},
-                                    {"requests", 9000 - n}});
+        result.browsers.push_back(reports::NamedRow{"Browser " + std::to_string(n),
+                                                    static_cast<std::uint64_t>(200 - n),
+                                                    static_cast<std::uint64_t>(9000 - n)});
         if (n < 40) {
-            windows.append(QJsonObject{{"name", QStringLiteral("Windows %1").arg(n)},
-                                       {"addresses", 40 - n},
-                                       {"requests", 900 - n}});
+            result.windows.push_back(reports::NamedRow{"Windows " + std::to_string(n),
+                                                       static_cast<std::uint64_t>(40 - n),
+                                                       static_cast<std::uint64_t>(900 - n)});
         }
     }
     for (int h = 0; h < 24; ++h) {
-        hours.append(QJsonObject{
-            {"hour", h}, {"requests", 1000 * h}, {"bytes", 1000000 * h}, {"addresses", 100 + h}});
-    }
-    for (int d = 0; d < 7; ++d) {
-        QJsonArray day;
-        for (int h = 0; h < 24; ++h) {
-            day.append(d * 100 + h * 10);
+        const auto hour = static_cast<std::uint64_t>(h);
+        result.hours[hour] = reports::HourRow{h, 1000 * hour, 1000000 * hour, 100 + hour};
+        for (std::uint64_t d = 0; d < 7; ++d) {
+            result.weekdays[d][hour] = d * 100 + hour * 10;
         }
-        weekdays.append(day);
     }
-    const QJsonObject classes{{"requests", 1000}, {"bytes", 123456789}};
-    const QJsonObject root{
-        {"generator", "bench"},
-        {"folder", "/srv/logs"},
-        {"home_country", "IR"},
-        {"period", QJsonObject{{"first", "2024-03-01 08:00:00"}, {"last", "2024-03-31 18:30:00"}}},
-        {"files", QJsonArray{QJsonObject{{"path", "a.log"},
-                                         {"layout", "w3c"},
-                                         {"lines", 100},
-                                         {"requests", 99},
-                                         {"proxy_requests", 0},
-                                         {"skipped", 1},
-                                         {"skipped_lines", QJsonArray{7}},
-                                         {"error", QJsonValue()}}}},
-        {"totals", QJsonObject{{"requests", 3900000}, {"bytes", 1073741824}, {"addresses", kRows}}},
-        {"addresses", addresses},
-        {"windows", windows},
-        {"browsers", browsers},
-        {"hours", hours},
-        {"weekdays", weekdays},
-        {"sites", sites},
-        {"pages", pages},
-        {"country", QJsonObject{{"home", "IR"},
-                                {"inside", classes},
-                                {"outside", classes},
-                                {"local", classes},
-                                {"unknown", classes},
-                                {"addresses", countryAddresses}}},
-        {"searches",
-         QJsonObject{
-             {"total", 12345},
-             {"engines", QJsonArray{QJsonObject{{"engine", "Google"}, {"searches", 12000}},
-                                    QJsonObject{{"engine", "Parsijoo"}, {"searches", 345}}}},
-             {"addresses", searchAddresses},
-             {"phrases", phrases}}},
-    };
-    return QJsonDocument(root).toJson(QJsonDocument::Compact).toStdString();
+    result.busiestHour = 23;
+    result.country.home = "IR";
+    result.country.classes.fill(reports::Traffic{1000, 123456789});
+    result.searches.total = 12345;
+    result.searches.engines = {{"Google", 12000}, {"Parsijoo", 345}};
+    return result;
 }
 
-const std::string& json() {
-    static const std::string text = largeJson();
-    return text;
+const std::shared_ptr<const reports::Result>& answer() {
+    static const auto result = std::make_shared<const reports::Result>(largeResult());
+    return result;
 }
 
-// What the window does after the engine's end: the JSON read into the report, then the window.
 // The window over `outcome`, shown and painted.
 std::unique_ptr<kestrand::report_window::ReportWindow> showWindow(
     forms::Platform& platform, kestrand::report_window::ReportOutcome outcome) {
@@ -153,49 +122,42 @@ void closeUntimed(benchmark::State& state,
     state.ResumeTiming();
 }
 
+// What the window does after the engine's end: the sections built, then the window.
 std::unique_ptr<kestrand::report_window::ReportWindow> openWindow(forms::Platform& platform) {
-    std::optional<kestrand::report_window::Report> report = kestrand::report_window::readReport(
-        QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size())));
-    kestrand::report_window::ReportOutcome outcome;
-    outcome.json = json();
-    outcome.report = std::make_shared<const kestrand::report_window::Report>(std::move(*report));
-    return showWindow(platform, std::move(outcome));
+    return showWindow(platform, kestrand::report_window::shownOutcome(answer()));
 }
 
 void BM_WindowShownAfterTheEngine(benchmark::State& state) {
     testing_support::ScriptedPlatform scripted;
-    (void)json();
+    (void)answer();
     for (auto _ : state) {
         auto window = openWindow(scripted.platform);
         closeUntimed(state, window);
     }
-    state.counters["json_MB"] = static_cast<double>(json().size()) / 1e6;
+    // The size of the answer as the JSON writer gives it.
+    state.counters["json_MB"] = static_cast<double>(reports::writeJson(*answer()).size()) / 1e6;
 }
 BENCHMARK(BM_WindowShownAfterTheEngine)->Unit(benchmark::kMillisecond)->Repetitions(3);
 
 // The part of the above that builds and paints the window.
 void BM_WindowBuiltAndPainted(benchmark::State& state) {
     testing_support::ScriptedPlatform scripted;
-    std::optional<kestrand::report_window::Report> report = kestrand::report_window::readReport(
-        QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size())));
-    const auto shared = std::make_shared<const kestrand::report_window::Report>(std::move(*report));
+    const kestrand::report_window::ReportOutcome shown =
+        kestrand::report_window::shownOutcome(answer());
     for (auto _ : state) {
-        kestrand::report_window::ReportOutcome outcome;
-        outcome.report = shared;
-        auto window = showWindow(scripted.platform, std::move(outcome));
+        auto window = showWindow(scripted.platform, shown);
         closeUntimed(state, window);
     }
 }
 BENCHMARK(BM_WindowBuiltAndPainted)->Unit(benchmark::kMillisecond)->Repetitions(3);
 
-// The part of the above that reads the JSON (in the program it runs on the worker thread).
-void BM_ReadTheAnswer(benchmark::State& state) {
+// The part of the above that builds the sections (in the program it runs on the worker thread).
+void BM_SectionsOfTheAnswer(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(kestrand::report_window::readReport(
-            QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size()))));
+        benchmark::DoNotOptimize(kestrand::report_window::buildReport(*answer()));
     }
 }
-BENCHMARK(BM_ReadTheAnswer)->Unit(benchmark::kMillisecond)->Repetitions(3);
+BENCHMARK(BM_SectionsOfTheAnswer)->Unit(benchmark::kMillisecond)->Repetitions(3);
 
 void BM_SwitchBetweenShownTabs(benchmark::State& state) {
     testing_support::ScriptedPlatform scripted;
@@ -248,9 +210,8 @@ void BM_SortTenThousandRows(benchmark::State& state) {
 BENCHMARK(BM_SortTenThousandRows)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->Repetitions(3);
 
 void BM_SortReferenceProxyModel(benchmark::State& state) {
-    std::optional<kestrand::report_window::Report> report = kestrand::report_window::readReport(
-        QByteArray::fromRawData(json().data(), static_cast<qsizetype>(json().size())));
-    const kestrand::report_window::ReportTable& table = report->sections.front().tables.front();
+    const kestrand::report_window::Report report = kestrand::report_window::buildReport(*answer());
+    const kestrand::report_window::ReportTable& table = report.sections.front().tables.front();
     QStandardItemModel source(static_cast<int>(table.rows.size()),
                               static_cast<int>(table.columns.size()));
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
@@ -291,28 +252,22 @@ BENCHMARK(BM_SortReferenceProxyModel)
 void BM_EngineEndToWindowOn1GBFolder(benchmark::State& state) {
     const bench::ReportFolder logs = bench::generatedReportFolder(1ull << 30, 200000, false);
     testing_support::ScriptedPlatform scripted;
-    kestrand::reports::Options options;
+    reports::Options options;
     options.folder = logs.folder;
     double engineSeconds = 0;
     std::size_t jsonBytes = 0;
     for (auto _ : state) {
         state.PauseTiming();
         const auto started = std::chrono::steady_clock::now();
-        const kestrand::reports::Result result = kestrand::reports::run(options);
+        auto result = std::make_shared<const reports::Result>(reports::run(options));
         engineSeconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        jsonBytes = reports::writeJson(*result).size();
         state.ResumeTiming();
-        // What follows the engine in the program: the JSON written and read on the worker
-        // thread, then the window built and painted on the window's thread.
-        kestrand::report_window::ReportOutcome outcome;
-        outcome.json = kestrand::reports::writeJson(result);
-        jsonBytes = outcome.json.size();
-        std::optional<kestrand::report_window::Report> report =
-            kestrand::report_window::readReport(QByteArray::fromRawData(
-                outcome.json.data(), static_cast<qsizetype>(outcome.json.size())));
-        outcome.report =
-            std::make_shared<const kestrand::report_window::Report>(std::move(*report));
-        auto window = showWindow(scripted.platform, std::move(outcome));
+        // What follows the engine in the program: the sections built on the worker thread,
+        // then the window built and painted on the window's thread.
+        auto window =
+            showWindow(scripted.platform, kestrand::report_window::shownOutcome(std::move(result)));
         closeUntimed(state, window);
     }
     state.counters["engine_s"] = engineSeconds;
@@ -321,11 +276,13 @@ void BM_EngineEndToWindowOn1GBFolder(benchmark::State& state) {
 }
 BENCHMARK(BM_EngineEndToWindowOn1GBFolder)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The page as the command line makes it: the sections built from the answer, then the page.
 void BM_WebPageOfTheLargeAnswer(benchmark::State& state) {
-    std::string error;
     std::size_t size = 0;
     for (auto _ : state) {
-        size = kestrand::report_window::htmlReportPage(json(), error)->size();
+        size = kestrand::report_window::reportPage(kestrand::report_window::buildReport(*answer()))
+                   .toUtf8()
+                   .size();
     }
     state.counters["page_MB"] = static_cast<double>(size) / 1e6;
 }

@@ -204,7 +204,7 @@ std::optional<std::string> writeText(const std::filesystem::path& file, const st
 // The web page is the report window's; its error names the file and the reason.
 bool writeHtmlOutput(const reports::Result& result, const std::filesystem::path& out,
                      std::string& error) {
-    return report_window::writeHtmlReport(reports::writeJson(result), out, error);
+    return report_window::writeHtmlReport(result, out, error);
 }
 
 // The output as the command asks for it; the whole message when it cannot be written.

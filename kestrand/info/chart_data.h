@@ -24,8 +24,8 @@ struct ValueScale {
     double step = 0;
 };
 
-// A round axis maximum at or above the largest value, with five to ten steps
-// (1, 2 or 5 times a power of ten).
+// A round axis maximum at or above the largest value, in three to six steps of 1, 2 or 5
+// times a power of ten.
 ValueScale valueScaleFor(double largestValue);
 
 double largestValue(const ChartData& data);

@@ -9,6 +9,13 @@ QString reportFolder(const QString& typed) { return QDir::fromNativeSeparators(t
 
 QString reportMessageTitle() { return reportTitle(); }
 
+ReportOutcome shownOutcome(std::shared_ptr<const reports::Result> result) {
+    ReportOutcome outcome;
+    outcome.report = std::make_shared<const Report>(buildReport(*result));
+    outcome.result = std::move(result);
+    return outcome;
+}
+
 ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
                           const ReportRequest& request) {
     const QString folder = reportFolder(request.folder);
@@ -33,9 +40,8 @@ ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
         filesTotal.store(static_cast<std::int64_t>(now.filesTotal));
     };
 
-    ReportOutcome outcome;
     auto result = std::make_shared<reports::Result>();
-    std::optional<Report> report;
+    ReportOutcome outcome;
     forms::ProgressJob job;
     job.title = reportTitle();
     job.label = QStringLiteral("خواندن فایل‌های اطلاعات");
@@ -52,16 +58,13 @@ ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
         if (result->cancelled || !result->error.empty() || result->totals.requests == 0) {
             return;
         }
-        outcome.json = reports::writeJson(*result);
-        // The window shows only what was asked for, in the dialog's order.
-        report = readReport(QByteArray::fromRawData(outcome.json.data(),
-                                                    static_cast<qsizetype>(outcome.json.size())),
-                            nullptr, &request.kinds);
+        outcome = shownOutcome(result);
     };
     const bool finished = progress.run(parent, job);
     if (!finished || result->cancelled) {
-        outcome.cancelled = true;
-        return outcome;
+        ReportOutcome cancelled;
+        cancelled.cancelled = true;
+        return cancelled;
     }
     const QString shownFolder = QDir::toNativeSeparators(folder);
     if (!result->error.empty()) {
@@ -90,11 +93,6 @@ ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
                     "در پوشه‌ی «%1» هیچ فایل گزارش خواندنی نیست.")
                     .arg(shownFolder);
         }
-    } else if (!report) {
-        outcome.message = QStringLiteral("پاسخ موتور گزارش خوانده نشد.");
-    } else {
-        outcome.result = std::move(result);
-        outcome.report = std::make_shared<const Report>(std::move(*report));
     }
     return outcome;
 }

@@ -29,7 +29,7 @@ namespace {
 
 constexpr int kWidth = 1000;
 constexpr int kHeight = 740;
-// ReportColumn widths are measured on this many rows, so a long table opens at once.
+// Column widths are measured on this many rows, so a long table opens at once.
 constexpr int kMeasuredRows = 200;
 // Tables of at most this many columns share a row.
 constexpr std::size_t kNarrowColumns = 3;
@@ -403,11 +403,10 @@ void ReportWindow::writeReport(const QString& path) {
     // The format follows the name's ending; any other ending gets the web page.
     const QString suffix = QFileInfo(path).suffix().toLower();
     QString failure;
-    if (suffix == QLatin1String("csv") && !outcome_.result) {
-        failure = QStringLiteral("CSV");
-    } else if (suffix == QLatin1String("csv") || suffix == QLatin1String("json")) {
-        const std::string text =
-            suffix == QLatin1String("csv") ? reports::writeCsv(*outcome_.result) : outcome_.json;
+    if (suffix == QLatin1String("csv") || suffix == QLatin1String("json")) {
+        const std::string text = suffix == QLatin1String("csv")
+                                     ? reports::writeCsv(*outcome_.result)
+                                     : reports::writeJson(*outcome_.result);
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) ||
             file.write(text.data(), static_cast<qint64>(text.size())) !=
@@ -417,7 +416,8 @@ void ReportWindow::writeReport(const QString& path) {
         }
     } else {
         std::string error;
-        if (!writeHtmlReport(outcome_.json, std::filesystem::path(path.toStdU16String()), error)) {
+        if (!writeHtmlReport(*outcome_.report, std::filesystem::path(path.toStdU16String()),
+                             error)) {
             failure = QString::fromStdString(error);
         }
     }

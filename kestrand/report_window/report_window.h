@@ -23,6 +23,7 @@ namespace kestrand::report_window {
 class ReportWindow final : public QWidget {
     Q_OBJECT
   public:
+    // `outcome` holds a report (its result and sections set).
     ReportWindow(forms::Platform& platform, ReportRequest request, ReportOutcome outcome,
                  QWidget* parent = nullptr);
 
@@ -31,7 +32,8 @@ class ReportWindow final : public QWidget {
     static ReportWindow* open(QWidget* parent, forms::Platform& platform,
                               const ReportRequest& request);
 
-    const std::string& json() const { return outcome_.json; }
+    // The engine's answer shown, and its sections as shown.
+    const reports::Result& result() const { return *outcome_.result; }
     const Report& report() const { return *outcome_.report; }
     QTabWidget* tabs() const { return tabs_; }
     // The tab of a report kind, built where it was not yet; nothing when the kind is absent.

@@ -1,12 +1,9 @@
 #include "kestrand/report_window/sections.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
-#include <QLocale>
 #include <algorithm>
 
+#include "common/number_text.h"
+#include "kestrand/reports/text.h"
 #include "kestrand/text/qt_text.h"
 #include "kestrand/text/stored_strings.h"
 
@@ -24,50 +21,39 @@ const QString kAddress = QStringLiteral("آدرس");
 const QString kOther = QStringLiteral("سایر");
 const QString kSearches = QStringLiteral("جستجو");
 
-const std::array<QString, 4> kClassKeys = {QStringLiteral("inside"), QStringLiteral("outside"),
-                                           QStringLiteral("local"), QStringLiteral("unknown")};
-const std::array<QString, 4> kClassTitles = {QStringLiteral("داخل کشور"),
-                                             QStringLiteral("خارج از کشور"), QStringLiteral("محلی"),
-                                             QStringLiteral("نامعلوم")};
+const std::array<QString, reports::kPlaceCount> kClassTitles = {
+    QStringLiteral("داخل کشور"), QStringLiteral("خارج از کشور"), QStringLiteral("محلی"),
+    QStringLiteral("نامعلوم")};
 const std::array<QString, 7> kWeekdays = {
     QStringLiteral("دوشنبه"),   QStringLiteral("سه‌شنبه"),
     QStringLiteral("چهارشنبه"), QStringLiteral("پنج‌شنبه"),
     QStringLiteral("جمعه"),     QStringLiteral("شنبه"),
     QStringLiteral("یکشنبه")};
 
-std::int64_t number(const QJsonValue& value) {
-    if (value.isDouble()) {
-        return value.toInteger(static_cast<qint64>(value.toDouble()));
+// A text of the engine's answer as shown: UTF-8 as it is, other bytes in the logs' code page,
+// as the JSON writer reads them.
+QString logText(const std::string& raw) {
+    if (reports::isValidUtf8(raw)) {
+        return visibleText(QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size())));
     }
-    return 0;
+    return visibleText(QString::fromStdString(reports::fromWindows1252(raw)));
 }
 
-QString logText(const QJsonValue& value) { return visibleText(value.toString()); }
-
-ReportCell textCell(const QString& text) { return {text, 0}; }
-ReportCell numberCell(std::int64_t value) { return {QString(), value}; }
+ReportCell textCell(const std::string& raw) { return {logText(raw), 0}; }
+ReportCell numberCell(std::uint64_t value) { return {QString(), static_cast<std::int64_t>(value)}; }
 
 ReportColumn text(const QString& title) { return {title, CellKind::Text}; }
 ReportColumn count(const QString& title) { return {title, CellKind::Count}; }
 ReportColumn bytes(const QString& title) { return {title, CellKind::Bytes}; }
 
-// Rows of objects whose keys are the columns' keys, in the JSON's order.
-ReportTable objectTable(const QString& name, const QString& title, const QJsonArray& list,
-                        const std::vector<std::pair<QString, ReportColumn>>& columns) {
-    ReportTable table{name, title, {}, {}};
-    for (const auto& [key, column] : columns) {
-        table.columns.push_back(column);
-    }
-    table.rows.reserve(static_cast<std::size_t>(list.size()));
-    for (const QJsonValue item : list) {
-        const QJsonObject object = item.toObject();
-        std::vector<ReportCell> row;
-        row.reserve(columns.size());
-        for (const auto& [key, column] : columns) {
-            row.push_back(column.kind == CellKind::Text ? textCell(logText(object.value(key)))
-                                                        : numberCell(number(object.value(key))));
-        }
-        table.rows.push_back(std::move(row));
+// One table row for each of `rows`, in the engine's order; `cells` gives a row's cells.
+template <typename Rows, typename Cells>
+ReportTable tableOf(const QString& name, const QString& title, std::vector<ReportColumn> columns,
+                    const Rows& rows, Cells cells) {
+    ReportTable table{name, title, std::move(columns), {}};
+    table.rows.reserve(rows.size());
+    for (const auto& row : rows) {
+        table.rows.push_back(cells(row));
     }
     return table;
 }
@@ -93,56 +79,53 @@ ReportChart topBars(const QString& name, const QString& title, const ReportTable
     return chart;
 }
 
-ReportSection addressesSection(const QJsonObject& root) {
+ReportSection addressesSection(const reports::Result& result) {
     ReportSection section{0, kindTitle(0), {}, {}, {}};
-    ReportTable table{
-        QStringLiteral("addresses"),
-        kindTitle(0),
-        {text(kAddress), count(kRequests), bytes(kBytes),
-         text(QStringLiteral("نام‌های کاربری")),
-         text(QStringLiteral("اولین درخواست")), text(QStringLiteral("آخرین درخواست"))},
-        {}};
-    const QJsonArray list = root.value(QStringLiteral("addresses")).toArray();
-    table.rows.reserve(static_cast<std::size_t>(list.size()));
-    for (const QJsonValue item : list) {
-        const QJsonObject object = item.toObject();
-        QStringList users;
-        for (const QJsonValue user : object.value(QStringLiteral("users")).toArray()) {
-            users << logText(user);
-        }
-        table.rows.push_back({textCell(logText(object.value(QStringLiteral("address")))),
-                              numberCell(number(object.value(QStringLiteral("requests")))),
-                              numberCell(number(object.value(QStringLiteral("bytes")))),
-                              textCell(users.join(QStringLiteral("، "))),
-                              textCell(logText(object.value(QStringLiteral("first")))),
-                              textCell(logText(object.value(QStringLiteral("last"))))});
-    }
-    section.tables.push_back(std::move(table));
+    section.tables.push_back(
+        tableOf(QStringLiteral("addresses"), kindTitle(0),
+                {text(kAddress), count(kRequests), bytes(kBytes),
+                 text(QStringLiteral("نام‌های کاربری")),
+                 text(QStringLiteral("اولین درخواست")), text(QStringLiteral("آخرین درخواست"))},
+                result.addresses, [](const reports::AddressRow& row) {
+                    QStringList users;
+                    for (const std::string& user : row.users) {
+                        users << logText(user);
+                    }
+                    return std::vector<ReportCell>{
+                        textCell(row.address), numberCell(row.requests),
+                        numberCell(row.bytes), {users.join(QStringLiteral("، ")), 0},
+                        textCell(row.first),   textCell(row.last)};
+                }));
     return section;
 }
 
-ReportSection namedCountsSection(const QJsonObject& root, int kind, const QString& key,
-                                 const QString& nameTitle) {
+ReportSection namedCountsSection(int kind, const QString& name, const QString& nameTitle,
+                                 const std::vector<reports::NamedRow>& rows) {
     ReportSection section{kind, kindTitle(kind), {}, {}, {}};
-    ReportTable table = objectTable(key, kindTitle(kind), root.value(key).toArray(),
-                                    {{QStringLiteral("name"), text(nameTitle)},
-                                     {QStringLiteral("addresses"), count(kAddresses)},
-                                     {QStringLiteral("requests"), count(kRequests)}});
+    ReportTable table =
+        tableOf(name, kindTitle(kind), {text(nameTitle), count(kAddresses), count(kRequests)}, rows,
+                [](const reports::NamedRow& row) {
+                    return std::vector<ReportCell>{textCell(row.name), numberCell(row.addresses),
+                                                   numberCell(row.requests)};
+                });
     if (!table.rows.empty()) {
-        section.charts.push_back(topBars(key, kindTitle(kind), table, 0, 2));
+        section.charts.push_back(topBars(name, kindTitle(kind), table, 0, 2));
     }
     section.tables.push_back(std::move(table));
     return section;
 }
 
-ReportSection hoursSection(const QJsonObject& root) {
+ReportSection hoursSection(const reports::Result& result) {
     ReportSection section{3, kindTitle(3), {}, {}, {}};
-    ReportTable table = objectTable(QStringLiteral("hours"), QStringLiteral("ساعت‌ها"),
-                                    root.value(QStringLiteral("hours")).toArray(),
-                                    {{QStringLiteral("hour"), count(QStringLiteral("ساعت"))},
-                                     {QStringLiteral("requests"), count(kRequests)},
-                                     {QStringLiteral("bytes"), bytes(kBytes)},
-                                     {QStringLiteral("addresses"), count(kAddresses)}});
+    ReportTable table =
+        tableOf(QStringLiteral("hours"), QStringLiteral("ساعت‌ها"),
+                {count(QStringLiteral("ساعت")), count(kRequests), bytes(kBytes), count(kAddresses)},
+                result.hours, [](const reports::HourRow& row) {
+                    return std::vector<ReportCell>{{QString(), row.hour},
+                                                   numberCell(row.requests),
+                                                   numberCell(row.bytes),
+                                                   numberCell(row.addresses)};
+                });
     ReportChart bars{ReportChart::Kind::HourBars,
                      QStringLiteral("hours"),
                      QStringLiteral("درخواست‌ها در ۲۴ ساعت"),
@@ -151,20 +134,16 @@ ReportSection hoursSection(const QJsonObject& root) {
                      {},
                      {},
                      false};
-    int busiest = -1;
-    std::int64_t most = 0;
-    for (const auto& row : table.rows) {
-        bars.labels << QString::number(row[0].number);
-        bars.values.push_back(row[1].number);
-        if (row[1].number > most) {
-            most = row[1].number;
-            busiest = static_cast<int>(row[0].number);
-        }
+    for (const reports::HourRow& row : result.hours) {
+        bars.labels << QString::number(row.hour);
+        bars.values.push_back(static_cast<std::int64_t>(row.requests));
     }
-    if (busiest >= 0) {
+    if (result.busiestHour >= 0 && result.busiestHour < static_cast<int>(result.hours.size())) {
+        const reports::HourRow& busiest =
+            result.hours[static_cast<std::size_t>(result.busiestHour)];
         section.notes << QStringLiteral("پرکارترین ساعت: %1 (%2 درخواست)")
-                             .arg(busiest)
-                             .arg(groupedNumber(most));
+                             .arg(busiest.hour)
+                             .arg(groupedNumber(static_cast<std::int64_t>(busiest.requests)));
     }
     ReportChart heat{
         ReportChart::Kind::HeatMap,
@@ -178,15 +157,9 @@ ReportSection hoursSection(const QJsonObject& root) {
     for (int hour = 0; hour < 24; ++hour) {
         heat.labels << QString::number(hour);
     }
-    const QJsonArray days = root.value(QStringLiteral("weekdays")).toArray();
-    for (int day = 0; day < 7; ++day) {
-        heat.rowLabels << kWeekdays[static_cast<std::size_t>(day)];
-        const QJsonArray hours = days.at(day).toArray();
-        std::vector<std::int64_t> counts(24, 0);
-        for (int hour = 0; hour < 24 && hour < hours.size(); ++hour) {
-            counts[static_cast<std::size_t>(hour)] = number(hours.at(hour));
-        }
-        heat.grid.push_back(std::move(counts));
+    for (std::size_t day = 0; day < result.weekdays.size(); ++day) {
+        heat.rowLabels << kWeekdays[day];
+        heat.grid.emplace_back(result.weekdays[day].begin(), result.weekdays[day].end());
     }
     section.charts.push_back(std::move(bars));
     section.charts.push_back(std::move(heat));
@@ -194,27 +167,30 @@ ReportSection hoursSection(const QJsonObject& root) {
     return section;
 }
 
-ReportSection pagesSection(const QJsonObject& root) {
+ReportSection pagesSection(const reports::Result& result) {
     ReportSection section{4, kindTitle(4), {}, {}, {}};
-    section.tables.push_back(objectTable(QStringLiteral("sites"), QStringLiteral("سایت‌ها"),
-                                         root.value(QStringLiteral("sites")).toArray(),
-                                         {{QStringLiteral("host"), text(QStringLiteral("سایت"))},
-                                          {QStringLiteral("requests"), count(kRequests)},
-                                          {QStringLiteral("pages"), count(QStringLiteral("صفحه"))},
-                                          {QStringLiteral("bytes"), bytes(kBytes)},
-                                          {QStringLiteral("addresses"), count(kAddresses)}}));
     section.tables.push_back(
-        objectTable(QStringLiteral("pages"), QStringLiteral("پربازدیدترین صفحات"),
-                    root.value(QStringLiteral("pages")).toArray(),
-                    {{QStringLiteral("page"), text(QStringLiteral("صفحه"))},
-                     {QStringLiteral("views"), count(QStringLiteral("بازدید"))}}));
+        tableOf(QStringLiteral("sites"), QStringLiteral("سایت‌ها"),
+                {text(QStringLiteral("سایت")), count(kRequests), count(QStringLiteral("صفحه")),
+                 bytes(kBytes), count(kAddresses)},
+                result.sites, [](const reports::SiteRow& row) {
+                    return std::vector<ReportCell>{textCell(row.host), numberCell(row.requests),
+                                                   numberCell(row.pages), numberCell(row.bytes),
+                                                   numberCell(row.addresses)};
+                }));
+    section.tables.push_back(
+        tableOf(QStringLiteral("pages"), QStringLiteral("پربازدیدترین صفحات"),
+                {text(QStringLiteral("صفحه")), count(QStringLiteral("بازدید"))}, result.pages,
+                [](const reports::PageRow& row) {
+                    return std::vector<ReportCell>{textCell(row.page), numberCell(row.views)};
+                }));
     return section;
 }
 
-ReportSection countrySection(const QJsonObject& root) {
+ReportSection countrySection(const reports::Result& result) {
+    const reports::CountryReport& country = result.country;
     ReportSection section{5, kindTitle(5), {}, {}, {}};
-    const QJsonObject country = root.value(QStringLiteral("country")).toObject();
-    section.notes << QStringLiteral("کشور: %1").arg(logText(country.value(QStringLiteral("home"))));
+    section.notes << QStringLiteral("کشور: %1").arg(logText(country.home));
     ReportTable classes{QStringLiteral("country"),
                         QStringLiteral("سهم ترافیک"),
                         {text(QStringLiteral("مقصد")), count(kRequests), bytes(kBytes)},
@@ -227,170 +203,131 @@ ReportSection countrySection(const QJsonObject& root) {
                        {},
                        {},
                        true};
-    for (std::size_t i = 0; i < kClassKeys.size(); ++i) {
-        const QJsonObject part = country.value(kClassKeys[i]).toObject();
-        const std::int64_t partBytes = number(part.value(QStringLiteral("bytes")));
-        classes.rows.push_back({textCell(kClassTitles[i]),
-                                numberCell(number(part.value(QStringLiteral("requests")))),
-                                numberCell(partBytes)});
+    for (std::size_t i = 0; i < kClassTitles.size(); ++i) {
+        const reports::Traffic& part = country.classes[i];
+        classes.rows.push_back(
+            {{kClassTitles[i], 0}, numberCell(part.requests), numberCell(part.bytes)});
         shares.labels << kClassTitles[i];
-        shares.values.push_back(partBytes);
+        shares.values.push_back(static_cast<std::int64_t>(part.bytes));
     }
-    ReportTable perAddress{
-        QStringLiteral("country-addresses"), QStringLiteral("ترافیک هر آدرس"), {}, {}};
-    perAddress.columns.push_back(text(kAddress));
+    std::vector<ReportColumn> perAddressColumns{text(kAddress)};
     for (const QString& title : kClassTitles) {
-        perAddress.columns.push_back(count(kRequests + QStringLiteral(" ") + title));
-        perAddress.columns.push_back(bytes(kBytes + QStringLiteral(" ") + title));
+        perAddressColumns.push_back(count(kRequests + QStringLiteral(" ") + title));
+        perAddressColumns.push_back(bytes(kBytes + QStringLiteral(" ") + title));
     }
-    const QJsonArray list = country.value(QStringLiteral("addresses")).toArray();
-    perAddress.rows.reserve(static_cast<std::size_t>(list.size()));
-    for (const QJsonValue item : list) {
-        const QJsonObject object = item.toObject();
-        std::vector<ReportCell> row{textCell(logText(object.value(QStringLiteral("address"))))};
-        for (const QString& key : kClassKeys) {
-            const QJsonObject part = object.value(key).toObject();
-            row.push_back(numberCell(number(part.value(QStringLiteral("requests")))));
-            row.push_back(numberCell(number(part.value(QStringLiteral("bytes")))));
-        }
-        perAddress.rows.push_back(std::move(row));
-    }
+    ReportTable perAddress = tableOf(QStringLiteral("country-addresses"),
+                                     QStringLiteral("ترافیک هر آدرس"), std::move(perAddressColumns),
+                                     country.addresses, [](const reports::CountryRow& row) {
+                                         std::vector<ReportCell> cells{textCell(row.address)};
+                                         cells.reserve(1 + 2 * row.classes.size());
+                                         for (const reports::Traffic& part : row.classes) {
+                                             cells.push_back(numberCell(part.requests));
+                                             cells.push_back(numberCell(part.bytes));
+                                         }
+                                         return cells;
+                                     });
     section.charts.push_back(std::move(shares));
     section.tables.push_back(std::move(classes));
     section.tables.push_back(std::move(perAddress));
     return section;
 }
 
-ReportSection searchesSection(const QJsonObject& root) {
+// The engines, the addresses and the phrases: a name and its searches.
+ReportTable searchCounts(const QString& name, const QString& title, const QString& nameTitle,
+                         const std::vector<reports::CountRow>& rows) {
+    return tableOf(name, title, {text(nameTitle), count(kSearches)}, rows,
+                   [](const reports::CountRow& row) {
+                       return std::vector<ReportCell>{textCell(row.name), numberCell(row.searches)};
+                   });
+}
+
+ReportSection searchesSection(const reports::Result& result) {
+    const reports::SearchReport& searches = result.searches;
     ReportSection section{6, kindTitle(6), {}, {}, {}};
-    const QJsonObject searches = root.value(QStringLiteral("searches")).toObject();
     section.notes << QStringLiteral("همه‌ی جستجوها: %1")
-                         .arg(groupedNumber(number(searches.value(QStringLiteral("total")))));
-    ReportTable engines =
-        objectTable(QStringLiteral("engines"), QStringLiteral("موتورهای جستجو"),
-                    searches.value(QStringLiteral("engines")).toArray(),
-                    {{QStringLiteral("engine"), text(QStringLiteral("موتور جستجو"))},
-                     {QStringLiteral("searches"), count(kSearches)}});
+                         .arg(groupedNumber(static_cast<std::int64_t>(searches.total)));
+    ReportTable engines = searchCounts(QStringLiteral("engines"), QStringLiteral("موتورهای جستجو"),
+                                       QStringLiteral("موتور جستجو"), searches.engines);
     if (!engines.rows.empty()) {
         section.charts.push_back(
             topBars(QStringLiteral("engines"), QStringLiteral("موتورهای جستجو"), engines, 0, 1));
     }
     section.tables.push_back(std::move(engines));
-    section.tables.push_back(objectTable(QStringLiteral("search-addresses"),
-                                         QStringLiteral("جستجوی هر آدرس"),
-                                         searches.value(QStringLiteral("addresses")).toArray(),
-                                         {{QStringLiteral("address"), text(kAddress)},
-                                          {QStringLiteral("searches"), count(kSearches)}}));
-    section.tables.push_back(objectTable(QStringLiteral("phrases"),
-                                         QStringLiteral("عبارت‌های جستجو"),
-                                         searches.value(QStringLiteral("phrases")).toArray(),
-                                         {{QStringLiteral("phrase"), text(QStringLiteral("عبارت"))},
-                                          {QStringLiteral("searches"), count(kSearches)}}));
+    section.tables.push_back(searchCounts(QStringLiteral("search-addresses"),
+                                          QStringLiteral("جستجوی هر آدرس"), kAddress,
+                                          searches.addresses));
+    section.tables.push_back(searchCounts(QStringLiteral("phrases"),
+                                          QStringLiteral("عبارت‌های جستجو"),
+                                          QStringLiteral("عبارت"), searches.phrases));
     return section;
 }
 
-ReportTable filesTable(const QJsonArray& files, Report& report) {
-    ReportTable table{
-        QStringLiteral("files"),
-        QStringLiteral("فایل‌ها"),
+ReportTable filesTable(const std::vector<reports::FileRow>& files) {
+    return tableOf(
+        QStringLiteral("files"), QStringLiteral("فایل‌ها"),
         {text(QStringLiteral("فایل")), text(QStringLiteral("قالب")), count(QStringLiteral("خط")),
          count(kRequests), count(QStringLiteral("درخواست‌های خود پروکسی")),
          count(QStringLiteral("خطوط رد شده")),
          text(QStringLiteral("شماره‌ی خطوط رد شده")), text(QStringLiteral("خطا"))},
-        {}};
-    for (const QJsonValue item : files) {
-        const QJsonObject file = item.toObject();
-        QStringList skippedLines;
-        for (const QJsonValue line : file.value(QStringLiteral("skipped_lines")).toArray()) {
-            skippedLines << QString::number(number(line));
-        }
-        const QJsonValue error = file.value(QStringLiteral("error"));
-        const std::int64_t skipped = number(file.value(QStringLiteral("skipped")));
-        if (error.isNull() || error.isUndefined()) {
-            ++report.filesRead;
-        }
-        report.skippedLines += skipped;
-        table.rows.push_back({textCell(logText(file.value(QStringLiteral("path")))),
-                              textCell(logText(file.value(QStringLiteral("layout")))),
-                              numberCell(number(file.value(QStringLiteral("lines")))),
-                              numberCell(number(file.value(QStringLiteral("requests")))),
-                              numberCell(number(file.value(QStringLiteral("proxy_requests")))),
-                              numberCell(skipped), textCell(skippedLines.join(QStringLiteral(" "))),
-                              textCell(logText(error))});
-    }
-    return table;
+        files, [](const reports::FileRow& file) {
+            QStringList skippedLines;
+            for (const std::uint64_t line : file.skippedLines) {
+                skippedLines << QString::number(line);
+            }
+            return std::vector<ReportCell>{textCell(file.path),
+                                           textCell(file.layout),
+                                           numberCell(file.lines),
+                                           numberCell(file.requests),
+                                           numberCell(file.proxyRequests),
+                                           numberCell(file.skipped),
+                                           {skippedLines.join(QStringLiteral(" ")), 0},
+                                           textCell(file.error.value_or(std::string()))};
+        });
 }
 
 }  // namespace
 
-std::optional<Report> readReport(const QByteArray& json, QString* error,
-                                 const std::array<bool, kReportKindCount>* kinds) {
-    QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
-        if (error != nullptr) {
-            *error = parseError.error != QJsonParseError::NoError
-                         ? QStringLiteral("not JSON: %1 at byte %2")
-                               .arg(parseError.errorString())
-                               .arg(parseError.offset)
-                         : QStringLiteral("the JSON is not an object");
-        }
-        return std::nullopt;
-    }
-    const QJsonObject root = document.object();
+Report buildReport(const reports::Result& result) {
     Report report;
-    report.folder = logText(root.value(QStringLiteral("folder")));
-    const QJsonObject period = root.value(QStringLiteral("period")).toObject();
-    report.first = logText(period.value(QStringLiteral("first")));
-    report.last = logText(period.value(QStringLiteral("last")));
-    const QJsonObject totals = root.value(QStringLiteral("totals")).toObject();
-    report.requests = number(totals.value(QStringLiteral("requests")));
-    report.bytes = number(totals.value(QStringLiteral("bytes")));
-    report.addresses = number(totals.value(QStringLiteral("addresses")));
-    report.files = filesTable(root.value(QStringLiteral("files")).toArray(), report);
+    report.folder = logText(result.folder);
+    report.first = logText(result.first.value_or(std::string()));
+    report.last = logText(result.last.value_or(std::string()));
+    report.requests = static_cast<std::int64_t>(result.totals.requests);
+    report.bytes = static_cast<std::int64_t>(result.totals.bytes);
+    report.addresses = static_cast<std::int64_t>(result.totals.addresses);
+    for (const reports::FileRow& file : result.files) {
+        report.filesRead += file.error ? 0 : 1;
+        report.skippedLines += static_cast<std::int64_t>(file.skipped);
+    }
+    report.files = filesTable(result.files);
 
-    const auto wanted = [&](int kind, const char* key) {
-        return (kinds == nullptr || (*kinds)[static_cast<std::size_t>(kind)]) &&
-               root.contains(QLatin1String(key));
-    };
     for (const int kind : kReportKindScreenOrder) {
+        if (!result.kinds[static_cast<std::size_t>(kind)]) {
+            continue;
+        }
         switch (kind) {
             case 0:
-                if (wanted(0, "addresses")) {
-                    report.sections.push_back(addressesSection(root));
-                }
+                report.sections.push_back(addressesSection(result));
                 break;
             case 1:
-                if (wanted(1, "windows")) {
-                    report.sections.push_back(namedCountsSection(root, 1, QStringLiteral("windows"),
-                                                                 QStringLiteral("سیستم عامل")));
-                }
+                report.sections.push_back(namedCountsSection(
+                    1, QStringLiteral("windows"), QStringLiteral("سیستم عامل"), result.windows));
                 break;
             case 2:
-                if (wanted(2, "browsers")) {
-                    report.sections.push_back(namedCountsSection(
-                        root, 2, QStringLiteral("browsers"), QStringLiteral("مرورگر")));
-                }
+                report.sections.push_back(namedCountsSection(
+                    2, QStringLiteral("browsers"), QStringLiteral("مرورگر"), result.browsers));
                 break;
             case 3:
-                if (wanted(3, "hours")) {
-                    report.sections.push_back(hoursSection(root));
-                }
+                report.sections.push_back(hoursSection(result));
                 break;
             case 4:
-                if (wanted(4, "sites")) {
-                    report.sections.push_back(pagesSection(root));
-                }
+                report.sections.push_back(pagesSection(result));
                 break;
             case 5:
-                if (wanted(5, "country")) {
-                    report.sections.push_back(countrySection(root));
-                }
+                report.sections.push_back(countrySection(result));
                 break;
             default:
-                if (wanted(6, "searches")) {
-                    report.sections.push_back(searchesSection(root));
-                }
+                report.sections.push_back(searchesSection(result));
                 break;
         }
     }
@@ -398,10 +335,13 @@ std::optional<Report> readReport(const QByteArray& json, QString* error,
 }
 
 QString groupedNumber(std::int64_t value) {
-    static const QLocale english(QLocale::English);
-    return english.toString(static_cast<qlonglong>(value));
+    const std::string digits =
+        common::grouped(static_cast<std::uint64_t>(value < 0 ? -value : value));
+    return (value < 0 ? QStringLiteral("-") : QString()) + QString::fromStdString(digits);
 }
 
+// The window's own units (B, KB, MB, GB in binary multiples), as its tables and pages have
+// always shown them; the English texts' IEC names (common::sizeText) would change the page.
 QString byteSize(std::int64_t value) {
     if (value < 1024) {
         return QStringLiteral("%1 B").arg(value);
@@ -431,9 +371,12 @@ QString cellText(const ReportColumn& column, const ReportCell& cell) {
 
 QString visibleText(const QString& text) {
     const auto hidden = [](char16_t c) {
-        return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x061C ||
-               (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
-               (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+        // Controls (C0, DEL, C1); the invisible marks of a strong direction (LRM, RLM, the
+        // Arabic letter mark, the Syriac abbreviation mark); the line and paragraph separators
+        // (a paragraph's end also closes every embedding and isolate) and the embeddings,
+        // overrides and isolates.
+        return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x061C || c == 0x070F || c == 0x200E ||
+               c == 0x200F || (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
     };
     if (std::none_of(text.begin(), text.end(), [&](QChar c) { return hidden(c.unicode()); })) {
         return text;

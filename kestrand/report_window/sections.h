@@ -1,16 +1,16 @@
 #pragma once
 
-// The engine's JSON turned into what the report window and the web page both show: a header,
-// then one section per report kind with its charts and tables, every text already in the form
-// it is shown in. Qt Core only, so the page can be written without a display.
+// The engine's answer as the report window and the web page both show it: a header, then one
+// section per report kind with its charts and tables, every text already in the form it is
+// shown in. Qt Core only, so the page can be written without a display.
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <vector>
+
+#include "kestrand/reports/result.h"
 
 namespace kestrand::report_window {
 
@@ -71,10 +71,8 @@ struct Report {
     std::vector<ReportSection> sections;
 };
 
-// Reads the engine's JSON. `kinds`, when given, keeps only those report kinds. Sections come
-// in the dialog's order. Nothing, with `error` set, for a text that is not such a JSON object.
-std::optional<Report> readReport(const QByteArray& json, QString* error = nullptr,
-                                 const std::array<bool, kReportKindCount>* kinds = nullptr);
+// The header and the sections of the kinds the engine was asked for, in the dialog's order.
+Report buildReport(const reports::Result& result);
 
 // "1,234,567".
 QString groupedNumber(std::int64_t value);
@@ -83,8 +81,10 @@ QString byteSize(std::int64_t value);
 // What a cell shows.
 QString cellText(const ReportColumn& column, const ReportCell& cell);
 
-// A text from a log as it may be shown: direction marks and control characters are replaced
-// by a visible name ("[U+202E]"), so a log cannot reorder or hide what the reader sees.
+// A text from a log as it may be shown. The characters that turn the direction of text are
+// replaced by a visible name ("[U+202E]"), so a log cannot reorder what the reader sees; so
+// are control characters and line breaks, which would only garble a one-line cell. Every
+// other character stands as itself, the half-space of Persian words (U+200C) among them.
 QString visibleText(const QString& text);
 
 // A text set apart from the direction of what surrounds it, its own direction taken from its

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "kestrand/report_window/heat_scale.h"
+
 namespace kestrand::report_window {
 
 ReportTableModel::ReportTableModel(std::shared_ptr<const Report> owner, const ReportTable& table,
@@ -135,14 +137,12 @@ QVariant HeatMapModel::data(const QModelIndex& index, int role) const {
     const std::int64_t value = static_cast<std::size_t>(index.column()) < row.size()
                                    ? row[static_cast<std::size_t>(index.column())]
                                    : 0;
-    const double t = most_ > 0 ? static_cast<double>(value) / static_cast<double>(most_) : 0.0;
+    const HeatColour colour = heatColour(value, most_);
     switch (role) {
         case Qt::BackgroundRole:
-            return QColor::fromRgbF(static_cast<float>((244 + (8 - 244) * t) / 255.0),
-                                    static_cast<float>((248 + (81 - 248) * t) / 255.0),
-                                    static_cast<float>((251 + (156 - 251) * t) / 255.0));
+            return QColor(colour.red, colour.green, colour.blue);
         case Qt::ForegroundRole:
-            return t > 0.5 ? QColor(Qt::white) : QColor(Qt::black);
+            return colour.dark ? QColor(Qt::white) : QColor(Qt::black);
         case Qt::DisplayRole:
             return value > 0 ? groupedNumber(value) : QString();
         case Qt::ToolTipRole:

@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QSaveFile>
 #include <algorithm>
-#include <cmath>
+
+#include "kestrand/report_window/heat_scale.h"
 
 namespace kestrand::report_window {
 
@@ -149,12 +150,9 @@ void hourBarsSvg(QString& out, const ReportChart& chart) {
     out += QLatin1String("</svg>");
 }
 
-QString heatColour(std::int64_t value, std::int64_t most) {
-    const double t = most > 0 ? static_cast<double>(value) / static_cast<double>(most) : 0.0;
-    const auto mix = [t](int from, int to) {
-        return static_cast<int>(std::lround(from + (to - from) * t));
-    };
-    return QStringLiteral("rgb(%1,%2,%3)").arg(mix(244, 8)).arg(mix(248, 81)).arg(mix(251, 156));
+QString heatFill(std::int64_t value, std::int64_t most) {
+    const HeatColour colour = heatColour(value, most);
+    return QStringLiteral("rgb(%1,%2,%3)").arg(colour.red).arg(colour.green).arg(colour.blue);
 }
 
 void heatMapSvg(QString& out, const ReportChart& chart) {
@@ -188,7 +186,7 @@ void heatMapSvg(QString& out, const ReportChart& chart) {
                        "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" "
                        "fill=\"%5\" stroke=\"#fff\"><title>%6 %7: %8</title></rect>")
                        .arg(num(4 + cell * static_cast<double>(hour)), num(y), num(cell),
-                            num(kCellHeight), heatColour(row[hour], most), dayName,
+                            num(kCellHeight), heatFill(row[hour], most), dayName,
                             QString::number(hour), groupedNumber(row[hour]));
         }
     }
@@ -328,35 +326,19 @@ QString reportPage(const Report& report) {
     return out;
 }
 
-std::optional<std::string> htmlReportPage(const std::string& json, std::string& error) {
-    QString why;
-    const std::optional<Report> report =
-        readReport(QByteArray::fromRawData(json.data(), static_cast<qsizetype>(json.size())), &why);
-    if (!report) {
-        error = why.toStdString();
-        return std::nullopt;
-    }
-    return reportPage(*report).toStdString();
-}
-
-bool writeHtmlReport(const std::string& json, const std::filesystem::path& out,
-                     std::string& error) {
-    const std::optional<std::string> page = htmlReportPage(json, error);
-    if (!page) {
-        return false;
-    }
+bool writeHtmlReport(const Report& report, const std::filesystem::path& out, std::string& error) {
+    const QByteArray page = reportPage(report).toUtf8();
     QSaveFile file(QString::fromStdU16String(out.u16string()));
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = "cannot write " + out.string() + ": " + file.errorString().toStdString();
-        return false;
-    }
-    if (file.write(page->data(), static_cast<qint64>(page->size())) !=
-            static_cast<qint64>(page->size()) ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit()) {
         error = "cannot write " + out.string() + ": " + file.errorString().toStdString();
         return false;
     }
     return true;
+}
+
+bool writeHtmlReport(const reports::Result& result, const std::filesystem::path& out,
+                     std::string& error) {
+    return writeHtmlReport(buildReport(result), out, error);
 }
 
 }  // namespace kestrand::report_window

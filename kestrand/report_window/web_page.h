@@ -6,19 +6,19 @@
 
 #include <QString>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "kestrand/report_window/sections.h"
+#include "kestrand/reports/result.h"
 
 namespace kestrand::report_window {
 
 QString reportPage(const Report& report);
 
-// The page for the engine's JSON; nothing, with `error` set, for a text that is not one.
-std::optional<std::string> htmlReportPage(const std::string& json, std::string& error);
-
-// Writes the page for the engine's JSON to `out`; false with `error` set when that fails.
-bool writeHtmlReport(const std::string& json, const std::filesystem::path& out, std::string& error);
+// Writes the page to `out` in UTF-8; false with `error` set when that fails.
+bool writeHtmlReport(const Report& report, const std::filesystem::path& out, std::string& error);
+// The same for the engine's answer, as the command line writes it.
+bool writeHtmlReport(const reports::Result& result, const std::filesystem::path& out,
+                     std::string& error);
 
 }  // namespace kestrand::report_window

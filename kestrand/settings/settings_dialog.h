@@ -48,7 +48,8 @@ class SettingsDialog final : public QWidget {
     void applyTabOrder();
     // No box ticked and the stored folder: the values the dialog is created with.
     void restoreStartingValues();
-    // OK: the ticked reports over the folder in Text1, off the window's thread.
+    // OK: hands the ticked kinds and the folder in Text1 to the report opener; with no box
+    // ticked it says so instead.
     void makeTickedReports();
 
     forms::Platform& platform_;

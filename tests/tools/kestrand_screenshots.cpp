@@ -96,7 +96,8 @@ void writeDemoLogs(const QString& folder) {
         {"www.google.com", "142.250.185.68", "/search?q=%D8%A2%D8%A8+%D9%88+%D9%87%D9%88%D8%A7"},
         {"www.google.com", "142.250.185.68", "/search?q=qt+charts+tutorial"},
         {"www.bing.com", "13.107.21.200", "/search?q=tehran+weather"},
-        {"parsijoo.ir", "185.143.233.10", "/web?q=%DA%A9%D8%AA%D8%A7%D8%A8"},
+        // "کتاب‌ها", with the half-space of Persian spelling.
+        {"parsijoo.ir", "185.143.233.10", "/web?q=%DA%A9%D8%AA%D8%A7%D8%A8%E2%80%8C%D9%87%D8%A7"},
         {"www.varzesh3.com", "185.143.232.5", "/news/index.html"},
         {"www.digikala.com", "185.147.178.11", "/product/list.html"},
         {"www.aparat.com", "-", "/v/clip.html"},
@@ -177,7 +178,7 @@ int reportShots(QWidget& dialog, const QString& logs, const QDir& out, const QSt
     }
     std::string error;
     if (!kestrand::report_window::writeHtmlReport(
-            window->json(), out.filePath(QStringLiteral("kestrand-report.html")).toStdString(),
+            window->report(), out.filePath(QStringLiteral("kestrand-report.html")).toStdString(),
             error)) {
         qWarning("%s", error.c_str());
         return 1;

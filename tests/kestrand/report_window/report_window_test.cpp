@@ -1,18 +1,17 @@
 // OK in the settings dialog on the offscreen platform: the ticked reports of a small folder
-// in a report window checked against the engine's own JSON, the per-user detail, the date
-// range, saving, Cancel; and the web page, which never carries markup from a log.
+// in a report window checked against the engine's own answer, the per-user detail, the date
+// range, saving, Cancel; the web page, which never carries markup from a log, and the texts
+// the window and the page show by name.
 #include "kestrand/report_window/report_window.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColor>
 #include <QDateEdit>
 #include <QFile>
 #include <QHeaderView>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -130,11 +129,8 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     kestrand::reports::Options options;
     options.folder = folder.path();
     options.kinds = {true, false, false, true, false, false, false};
-    const QJsonObject json =
-        QJsonDocument::fromJson(QByteArray::fromStdString(
-                                    kestrand::reports::writeJson(kestrand::reports::run(options))))
-            .object();
-    EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(window->json())).object(), json);
+    const kestrand::reports::Result answer = kestrand::reports::run(options);
+    EXPECT_EQ(kestrand::reports::writeJson(window->result()), kestrand::reports::writeJson(answer));
 
     // One tab per ticked kind, in the dialog's order from the top: addresses, then hours.
     QTabWidget* tabs = window->tabs();
@@ -144,28 +140,30 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
 
     QTableView* addresses = tableIn(window->tabOfKind(0), "table-addresses");
     ASSERT_NE(addresses, nullptr);
-    const QJsonArray addressRows = json.value(QStringLiteral("addresses")).toArray();
-    ASSERT_EQ(addresses->model()->rowCount(), addressRows.size());
-    ASSERT_GT(addressRows.size(), 0);
-    const QJsonObject top = addressRows.at(0).toObject();
+    ASSERT_EQ(addresses->model()->rowCount(), static_cast<int>(answer.addresses.size()));
+    ASSERT_FALSE(answer.addresses.empty());
+    const kestrand::reports::AddressRow& top = answer.addresses.front();
     const QAbstractItemModel* model = addresses->model();
-    EXPECT_EQ(model->index(0, 0).data().toString(),
-              top.value(QStringLiteral("address")).toString());
-    EXPECT_EQ(
-        model->index(0, 1).data().toString(),
-        QLocale(QLocale::English).toString(top.value(QStringLiteral("requests")).toInteger()));
-    EXPECT_EQ(model->index(0, 1).data(Qt::UserRole).toLongLong(),
-              top.value(QStringLiteral("requests")).toInteger());
+    EXPECT_EQ(model->index(0, 0).data().toString(), QString::fromStdString(top.address));
+    EXPECT_EQ(model->index(0, 1).data().toString(),
+              QLocale(QLocale::English).toString(static_cast<qulonglong>(top.requests)));
+    EXPECT_EQ(model->index(0, 1).data(Qt::UserRole).toULongLong(), top.requests);
 
     tabs->setCurrentIndex(1);
     QTableView* hours = tableIn(tabs->widget(1), "table-hours");
     ASSERT_NE(hours, nullptr);
-    const QJsonArray hourRows = json.value(QStringLiteral("hours")).toArray();
     ASSERT_EQ(hours->model()->rowCount(), 24);
     for (int h : {9, 14}) {
-        EXPECT_EQ(hours->model()->index(h, 1).data(Qt::UserRole).toLongLong(),
-                  hourRows.at(h).toObject().value(QStringLiteral("requests")).toInteger());
+        EXPECT_EQ(hours->model()->index(h, 1).data(Qt::UserRole).toULongLong(),
+                  answer.hours[static_cast<std::size_t>(h)].requests);
     }
+    auto* busiest = tabs->widget(1)->findChild<QLabel*>(QStringLiteral("note"));
+    ASSERT_NE(busiest, nullptr);
+    ASSERT_GE(answer.busiestHour, 0);
+    EXPECT_EQ(busiest->text(),
+              QStringLiteral("پرکارترین ساعت: %1 (%2 درخواست)")
+                  .arg(answer.busiestHour)
+                  .arg(answer.hours[static_cast<std::size_t>(answer.busiestHour)].requests));
     EXPECT_NE(tabs->widget(1)->findChild<QWidget*>(QStringLiteral("chart-hours")), nullptr);
     EXPECT_NE(tabs->widget(1)->findChild<QWidget*>(QStringLiteral("chart-weekdays")), nullptr);
 
@@ -207,7 +205,8 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     EXPECT_EQ(window->report().requests, 30);
     EXPECT_EQ(window->tabs()->count(), 2);
 
-    // Ctrl+S saves the page; "Save as" a .json name saves the JSON.
+    // Ctrl+S saves the page; "Save as" a .json name saves the JSON. Both are the engine's
+    // answer for that day.
     testing_support::TempDir out;
     const QString page = QString::fromStdString((out.path() / "r.html").string());
     const QString data = QString::fromStdString((out.path() / "r.json").string());
@@ -219,14 +218,19 @@ TEST_F(ReportWindowTest, OkShowsTheTickedReportsAsTheEngineGivesThem) {
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("saveAsButton")),
                       Qt::LeftButton);
     EXPECT_EQ(scripted.chooser.unexpected, 0);
+    options.onlyAddress.clear();
+    options.kinds = {true, false, false, true, false, false, false};
+    options.from = 20010215;
+    options.to = 20010215;
+    const kestrand::reports::Result dayAnswer = kestrand::reports::run(options);
     QFile saved(page);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    std::string error;
-    EXPECT_EQ(saved.readAll().toStdString(),
-              kestrand::report_window::htmlReportPage(window->json(), error));
+    EXPECT_EQ(saved.readAll(),
+              kestrand::report_window::reportPage(kestrand::report_window::buildReport(dayAnswer))
+                  .toUtf8());
     QFile savedJson(data);
     ASSERT_TRUE(savedJson.open(QIODevice::ReadOnly));
-    EXPECT_EQ(savedJson.readAll().toStdString(), window->json());
+    EXPECT_EQ(savedJson.readAll().toStdString(), kestrand::reports::writeJson(dayAnswer));
     EXPECT_TRUE(scripted.messenger.messages.empty());
 }
 
@@ -257,69 +261,46 @@ TEST_F(ReportWindowTest, ClosingTheMainWindowClosesTheReportWindows) {
     EXPECT_EQ(scripted.programEnd.count, 1);
 }
 
-// Every text field of the contract holds markup, quotes and direction marks.
-QByteArray hostileJson() {
-    const QString bad = QStringLiteral("\"'><script>alert(1)</script>\u202Eexe.gnp\u200F&amp;");
-    QJsonObject named{{"name", bad}, {"addresses", 1}, {"requests", 2}};
-    QJsonObject classes{{"requests", 1}, {"bytes", 10}};
-    QJsonArray hours;
+// Every text of the engine's answer holds markup, quotes, direction marks, a line break and
+// Persian words with half-spaces (U+200C) and a joiner (U+200D); one count is past 2^53.
+const std::string kBad =
+    "\"'><script>alert(1)</script>\u202Eexe.gnp\u200F&amp;\n"
+    "نرم\u200Cافزار می\u200Cخواهم\u200D";
+constexpr std::uint64_t kHuge = (std::uint64_t{1} << 53) + 1;
+
+kestrand::reports::Result hostileResult() {
+    namespace reports = kestrand::reports;
+    reports::Result result;
+    result.kinds.fill(true);
+    result.generator = result.folder = result.homeCountry = kBad;
+    result.first = result.last = kBad;
+    result.files.push_back(reports::FileRow{kBad, kBad, 10, 3, 2, 0, 1, {2}, kBad});
+    result.totals = {2, 10, 1};
+    result.addresses.push_back(reports::AddressRow{kBad, kHuge, 10, {kBad, kBad}, kBad, kBad});
+    result.windows.push_back(reports::NamedRow{kBad, 1, 2});
+    result.browsers = result.windows;
     for (int h = 0; h < 24; ++h) {
-        hours.append(QJsonObject{{"hour", h}, {"requests", h}, {"bytes", h}, {"addresses", 1}});
+        const auto hour = static_cast<std::uint64_t>(h);
+        result.hours[hour] = reports::HourRow{h, hour, hour, 1};
+        result.weekdays[hour % 7][hour] = hour;
     }
-    QJsonObject root{
-        {"generator", bad},
-        {"folder", bad},
-        {"home_country", bad},
-        {"period", QJsonObject{{"first", bad}, {"last", bad}}},
-        {"files", QJsonArray{QJsonObject{{"path", bad},
-                                         {"layout", bad},
-                                         {"lines", 3},
-                                         {"requests", 2},
-                                         {"proxy_requests", 0},
-                                         {"skipped", 1},
-                                         {"skipped_lines", QJsonArray{2}},
-                                         {"error", bad}}}},
-        {"totals", QJsonObject{{"requests", 2}, {"bytes", 10}, {"addresses", 1}}},
-        {"addresses", QJsonArray{QJsonObject{{"address", bad},
-                                             {"requests", 2},
-                                             {"bytes", 10},
-                                             {"users", QJsonArray{bad, bad}},
-                                             {"first", bad},
-                                             {"last", bad}}}},
-        {"windows", QJsonArray{named}},
-        {"browsers", QJsonArray{named}},
-        {"hours", hours},
-        {"weekdays", QJsonArray{QJsonArray{1, 2}}},
-        {"sites",
-         QJsonArray{QJsonObject{
-             {"host", bad}, {"requests", 1}, {"pages", 1}, {"bytes", 1}, {"addresses", 1}}}},
-        {"pages", QJsonArray{QJsonObject{{"page", bad}, {"views", 1}}}},
-        {"country", QJsonObject{{"home", bad},
-                                {"inside", classes},
-                                {"outside", classes},
-                                {"local", classes},
-                                {"unknown", classes},
-                                {"addresses", QJsonArray{QJsonObject{{"address", bad},
-                                                                     {"inside", classes},
-                                                                     {"outside", classes},
-                                                                     {"local", classes},
-                                                                     {"unknown", classes}}}}}},
-        {"searches",
-         QJsonObject{{"total", 1},
-                     {"engines", QJsonArray{QJsonObject{{"engine", bad}, {"searches", 1}}}},
-                     {"addresses", QJsonArray{QJsonObject{{"address", bad}, {"searches", 1}}}},
-                     {"phrases", QJsonArray{QJsonObject{{"phrase", bad}, {"searches", 1}}}}}},
-    };
-    return QJsonDocument(root).toJson();
+    result.busiestHour = 23;
+    result.sites.push_back(reports::SiteRow{kBad, 1, 1, 1, 1});
+    result.pages.push_back(reports::PageRow{kBad, 1});
+    result.country.home = kBad;
+    result.country.classes.fill(reports::Traffic{1, 10});
+    result.country.addresses.push_back(reports::CountryRow{kBad, result.country.classes});
+    result.searches.total = 1;
+    result.searches.engines.push_back(reports::CountRow{kBad, 1});
+    result.searches.addresses = result.searches.engines;
+    result.searches.phrases = result.searches.engines;
+    return result;
 }
 
-TEST(ReportPage, NoTextFromALogBecomesMarkup) {
-    const QByteArray json = hostileJson();
-    std::string error;
-    const std::optional<std::string> written =
-        kestrand::report_window::htmlReportPage(json.toStdString(), error);
-    ASSERT_TRUE(written.has_value()) << error;
-    const QString page = QString::fromStdString(*written);
+TEST(ReportPage, NoTextFromALogBecomesMarkupOrTurnsTheText) {
+    const auto result = std::make_shared<const kestrand::reports::Result>(hostileResult());
+    const QString page =
+        kestrand::report_window::reportPage(kestrand::report_window::buildReport(*result));
 
     EXPECT_TRUE(page.startsWith(QStringLiteral("<!DOCTYPE html>\n<html lang=\"fa\" dir=\"rtl\">")));
     EXPECT_TRUE(page.contains(QStringLiteral("<meta charset=\"utf-8\">")));
@@ -338,35 +319,105 @@ TEST(ReportPage, NoTextFromALogBecomesMarkup) {
     EXPECT_FALSE(page.contains(QStringLiteral("src=")));
     EXPECT_FALSE(page.contains(QStringLiteral("href=")));
     EXPECT_FALSE(page.contains(QStringLiteral("url(")));
-    // The marks are named, not obeyed; the text itself is all there, escaped.
+    // The marks and the line break are named, not obeyed; the rest of the text is all there,
+    // escaped, its half-spaces and joiner as they are.
     EXPECT_FALSE(page.contains(QChar(0x202E)));
     EXPECT_FALSE(page.contains(QChar(0x200F)));
     const QString shown = QStringLiteral(
-        "&quot;&#39;&gt;&lt;script&gt;alert(1)&lt;/script&gt;[U+202E]exe.gnp[U+200F]&amp;amp;");
+        "&quot;&#39;&gt;&lt;script&gt;alert(1)&lt;/script&gt;[U+202E]exe.gnp[U+200F]&amp;amp;"
+        "[U+000A]نرم\u200Cافزار می\u200Cخواهم\u200D");
     // Folder, period (twice), files (path, layout, error), addresses (address, users, first,
     // last), windows, browsers (table and chart each), sites, pages, country, searches.
     EXPECT_GE(page.count(shown), 20);
+    // Counts arrive exact.
+    EXPECT_TRUE(page.contains(QStringLiteral("9,007,199,254,740,993")));
 
-    // The window shows the same text as plain text.
+    // The window shows the same texts as plain text, the phrase's half-spaces joined.
     testing_support::ScriptedPlatform scripted;
-    QString why;
-    std::optional<kestrand::report_window::Report> report =
-        kestrand::report_window::readReport(json, &why);
-    ASSERT_TRUE(report.has_value());
-    kestrand::report_window::ReportOutcome outcome;
-    outcome.json = json.toStdString();
-    outcome.report = std::make_shared<const kestrand::report_window::Report>(std::move(*report));
-    auto* window =
-        new kestrand::report_window::ReportWindow(scripted.platform, {}, std::move(outcome));
+    auto* window = new kestrand::report_window::ReportWindow(
+        scripted.platform, {}, kestrand::report_window::shownOutcome(result));
     const QPointer<kestrand::report_window::ReportWindow> guard(window);
-    const QString plain =
-        QStringLiteral("\"'><script>alert(1)</script>[U+202E]exe.gnp[U+200F]&amp;");
+    const QString plain = QStringLiteral(
+        "\"'><script>alert(1)</script>[U+202E]exe.gnp[U+200F]&amp;[U+000A]نرم\u200Cافزار "
+        "می\u200Cخواهم\u200D");
     auto* folder = window->findChild<QLabel*>(QStringLiteral("folderLabel"));
     EXPECT_EQ(folder->textFormat(), Qt::PlainText);
     EXPECT_TRUE(folder->text().contains(plain));
-    QTableView* addresses = tableIn(window->tabOfKind(0), "table-addresses");
-    EXPECT_EQ(addresses->model()->index(0, 0).data(Qt::UserRole).toString(), plain);
+    const QAbstractItemModel* addresses = tableIn(window->tabOfKind(0), "table-addresses")->model();
+    EXPECT_EQ(addresses->index(0, 0).data(Qt::UserRole).toString(), plain);
+    EXPECT_EQ(addresses->index(0, 1).data(Qt::UserRole).toULongLong(), kHuge);
+    QTableView* phrases = tableIn(window->tabOfKind(6), "table-phrases");
+    ASSERT_NE(phrases, nullptr);
+    EXPECT_EQ(phrases->model()->index(0, 0).data().toString(), plain);
     delete guard.data();
+}
+
+// Named: controls, line and paragraph separators, and the format characters that steer the
+// direction (the explicit embeddings, overrides and isolates and the invisible strong marks),
+// as Qt's Unicode tables class them. Every other character, the half-space among them, stands
+// as itself.
+TEST(ReportText, OnlyWhatTurnsTheTextOrBreaksTheLineIsShownByName) {
+    const auto byName = [](QChar c) {
+        switch (c.category()) {
+            case QChar::Other_Control:
+            case QChar::Separator_Line:
+            case QChar::Separator_Paragraph:
+                return true;
+            case QChar::Other_Format:
+                return c.direction() != QChar::DirBN && c.direction() != QChar::DirAN &&
+                       c.direction() != QChar::DirON;
+            default:
+                return false;
+        }
+    };
+    int named = 0;
+    for (char32_t code = 0; code <= 0xFFFF; ++code) {
+        const QChar c(static_cast<char16_t>(code));
+        const QString expected = byName(c)
+                                     ? QStringLiteral("[U+%1]").arg(
+                                           QString::number(code, 16).toUpper(), 4, QLatin1Char('0'))
+                                     : QString(c);
+        EXPECT_EQ(kestrand::report_window::visibleText(QString(c)), expected)
+            << std::hex << static_cast<unsigned>(code);
+        named += byName(c) ? 1 : 0;
+    }
+    EXPECT_EQ(named, 32 + 1 + 32 + 2 + 2 + 2 + 5 + 4);
+    for (const QString& word : {QStringLiteral("نرم\u200Cافزار"), QStringLiteral("می\u200Cخواهم"),
+                                QStringLiteral("ک\u200Dه")}) {
+        EXPECT_EQ(kestrand::report_window::visibleText(word), word);
+    }
+    EXPECT_EQ(kestrand::report_window::visibleText(QStringLiteral("a\u202Egnp.exe\u2069")),
+              QStringLiteral("a[U+202E]gnp.exe[U+2069]"));
+}
+
+// The weekday-by-hour heat map: each hour's cell in the window has the colour of the page's.
+TEST(ReportPage, HeatMapCellsHaveTheWindowsColours) {
+    kestrand::reports::Result result;
+    result.kinds[3] = true;
+    for (std::size_t day = 0; day < 7; ++day) {
+        for (std::size_t hour = 0; hour < 24; ++hour) {
+            result.weekdays[day][hour] = (day * 24 + hour) * 37 % 1001;
+        }
+    }
+    const kestrand::report_window::Report report = kestrand::report_window::buildReport(result);
+    const kestrand::report_window::ReportChart& heat = report.sections.front().charts.at(1);
+    ASSERT_EQ(heat.kind, kestrand::report_window::ReportChart::Kind::HeatMap);
+    const QString page = kestrand::report_window::reportPage(report);
+    const QRegularExpression cell(QStringLiteral(
+        "fill=\"rgb\\((\\d+),(\\d+),(\\d+)\\)\" stroke=\"#fff\"><title>[^<]* (\\d+): "));
+    const kestrand::report_window::HeatMapModel model(heat);
+    int day = 0;
+    int cells = 0;
+    for (auto match = cell.globalMatch(page); match.hasNext(); ++cells) {
+        const QRegularExpressionMatch m = match.next();
+        const int hour = m.captured(4).toInt();
+        const auto colour = model.data(model.index(day, hour), Qt::BackgroundRole).value<QColor>();
+        EXPECT_EQ(colour,
+                  QColor(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()))
+            << day << " " << hour;
+        day += hour == 23 ? 1 : 0;
+    }
+    EXPECT_EQ(cells, 7 * 24);
 }
 
 }  // namespace
