@@ -35,22 +35,22 @@ struct FileRow {
     std::uint64_t lines = 0;
     std::uint64_t requests = 0;  // requests counted in the reports
     std::uint64_t proxyRequests = 0;
-    std::uint64_t denied = 0;                // refused requests, counted apart
-    Traffic cache;                           // of the requests counted, those served from the cache
-    std::uint64_t requestsWithoutAgent = 0;  // of the requests counted
     std::uint64_t skipped = 0;
     std::vector<std::uint64_t> skippedLines;  // the first ten, from 1
     std::optional<std::string> error;         // why the file was not (wholly) read
+    std::uint64_t denied = 0;                 // refused requests, counted apart
+    Traffic cache;                           // of the requests counted, those served from the cache
+    std::uint64_t requestsWithoutAgent = 0;  // of the requests counted
 };
 
 struct AddressRow {
     std::string address;
     std::uint64_t requests = 0;
     std::uint64_t bytes = 0;
-    std::uint64_t denied = 0;
     std::vector<std::string> users;  // most requests first
     std::string first;               // "YYYY-MM-DD HH:MM:SS", refused requests included
     std::string last;
+    std::uint64_t denied = 0;  // refused requests
 };
 
 // A row of the Windows versions or the browsers.
