@@ -28,6 +28,10 @@ void expectInside(std::string_view field, std::string_view line) {
 // A user or agent decoded from %XX, or from '+' for a blank, is a copy no longer than its line.
 void expectInsideOrDecoded(std::string_view field, std::string_view line) {
     if (field.empty()) {
+        return;  // no agent in Squid's native lines
+    }
+    if (field == "-") {
+        expectInside(field, line);
         return;
     }
     const bool copied =
