@@ -441,11 +441,13 @@ QString timeZoneText(const Report& report) {
 }
 
 QString deniedAndCacheText(const Report& report) {
-    return QStringLiteral(
-               "مسدود شده: %1 درخواست، حجم %2؛ از حافظه‌ی نهان: %3 درخواست، حجم "
-               "%4")
-        .arg(groupedNumber(report.deniedRequests), isolated(byteSize(report.deniedBytes)),
-             groupedNumber(report.cacheRequests), isolated(byteSize(report.cacheBytes)));
+    const QString denied = QStringLiteral("%1: %2 درخواست، حجم %3")
+                               .arg(kDenied, groupedNumber(report.deniedRequests),
+                                    isolated(byteSize(report.deniedBytes)));
+    const QString cached = QStringLiteral("%1: %2 درخواست، حجم %3")
+                               .arg(kFromCache, groupedNumber(report.cacheRequests),
+                                    isolated(byteSize(report.cacheBytes)));
+    return denied + QStringLiteral("؛ ") + cached;
 }
 
 QString kindTitle(int kind) {
