@@ -143,7 +143,10 @@ std::string percentEncoded(const std::string& text) {
 struct Line {
     std::string client, user, agent, date, commaDate, time, host, destination, bytes, uri, path,
         mime;
+    std::uint64_t epoch = 0;  // the moment as Unix seconds
 };
+
+constexpr std::uint64_t kJanuary2024 = 1704067200;  // 2024-01-01 00:00:00 UTC
 
 class Generator {
   public:
@@ -199,6 +202,7 @@ class Generator {
         line.agent = random_.below(400) == 0 ? "MSProxy/2.0" : agents_[agent];
         // 30 days, in order through the run.
         const std::uint64_t second = n * 30ull * 86400 / std::max<std::uint64_t>(total, 1);
+        line.epoch = kJanuary2024 + second;
         const int day = static_cast<int>(second / 86400) + 1;
         const int inDay = static_cast<int>(second % 86400);
         char text[32];
@@ -280,7 +284,81 @@ fs::path benchFolder() {
     return fs::temp_directory_path();
 }
 
+// One line of Squid's native log for a generated request. Most HTTPS goes through CONNECT
+// tunnels; a few requests are refused (403 by a rule, 407 before authentication) or hits.
+std::string squidLine(const Line& l, Random& random) {
+    char stamp[48];
+    const std::uint64_t kind = random.below(100);
+    const bool tunnel = kind < 45;
+    const char* code = "TCP_MISS/200";
+    if (kind >= 95) {
+        code = kind >= 98 ? "TCP_DENIED/403" : "TCP_DENIED/407";
+    } else if (kind >= 85) {
+        code = kind >= 90 ? "TCP_MEM_HIT/200" : "TCP_HIT/200";
+    } else if (tunnel) {
+        code = "TCP_TUNNEL/200";
+    }
+    const bool direct = kind < 85 && l.destination != "-";
+    std::snprintf(stamp, sizeof stamp, "%llu.%03llu %6llu ",
+                  static_cast<unsigned long long>(l.epoch),
+                  static_cast<unsigned long long>(random.below(1000)),
+                  static_cast<unsigned long long>(random.below(tunnel ? 120000 : 3000)));
+    std::string line = stamp;
+    line += l.client;
+    line += ' ';
+    line += code;
+    line += ' ';
+    line += kind >= 95 ? "3920" : l.bytes;
+    if (tunnel) {
+        line += " CONNECT " + l.host + ":443 ";
+    } else {
+        line += " GET " + l.uri + " ";
+    }
+    line += l.user;
+    line += direct ? " HIER_DIRECT/" + l.destination : std::string(" HIER_NONE/-");
+    line += ' ';
+    line += tunnel ? "-" : l.mime;
+    line += '\n';
+    return line;
+}
+
 }  // namespace
+
+SquidLog generatedSquidLog(std::uint64_t bytes, std::uint64_t distinctPages) {
+    SquidLog out;
+    const fs::path folder = benchFolder() / "squid";
+    const std::string name =
+        "squid-" + std::to_string(bytes >> 20) + "MB-" + std::to_string(distinctPages);
+    out.folder = folder / name;
+    out.file = out.folder / "access.log";
+    const fs::path done = folder / (name + ".done");
+    if (fs::exists(done)) {
+        std::ifstream in(done);
+        in >> out.bytes >> out.requests;
+        return out;
+    }
+    fs::remove_all(out.folder);
+    fs::create_directories(out.folder);
+    Generator generator(distinctPages);
+    Random random(7);
+    const std::uint64_t estimatedLines = bytes / 125;
+    std::ofstream file(out.file, std::ios::binary | std::ios::trunc);
+    std::string buffer;
+    std::uint64_t n = 0;
+    while (out.bytes + buffer.size() < bytes) {
+        buffer += squidLine(generator.next(n++, estimatedLines), random);
+        if (buffer.size() > (1 << 20)) {
+            file << buffer;
+            out.bytes += buffer.size();
+            buffer.clear();
+        }
+    }
+    file << buffer;
+    out.bytes += buffer.size();
+    out.requests = n;
+    std::ofstream(done) << out.bytes << ' ' << out.requests << '\n';
+    return out;
+}
 
 ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPages, bool withTsv) {
     ReportFolder out;

@@ -14,14 +14,15 @@
 #include "common/number_text.h"
 #include "kestrand/app/version.h"
 #include "kestrand/report_window/web_page.h"
+#include "kestrand/reports/time_zone.h"
 
 namespace kestrand::app {
 
 namespace {
 
-constexpr std::array<std::string_view, 9> kOptions{"--report",  "--kinds",   "--from",
-                                                   "--to",      "--country", "--geoip",
-                                                   "--address", "--threads", "-o"};
+constexpr std::array<std::string_view, 10> kOptions{
+    "--report",  "--kinds", "--from",    "--to",      "--tz",
+    "--country", "--geoip", "--address", "--threads", "-o"};
 
 // Words that ask for the help or the version: those are answered instead of a report.
 constexpr std::array<std::string_view, 6> kTextOnly{"-h",         "--help", "-?",
@@ -76,6 +77,13 @@ std::optional<std::string> setOption(std::string_view name, const std::string& v
             return std::string(name) + " takes a day as YYYY-MM-DD, not " + value;
         }
         (name == "--from" ? options.from : options.to) = day;
+    } else if (name == "--tz") {
+        std::string why;
+        if (!reports::TimeZone::named(value, why)) {
+            return "--tz takes a time zone of the tz database such as Asia/Tehran or UTC, not " +
+                   value;
+        }
+        options.timeZone = value;
     } else if (name == "--country") {
         if (value.size() != 2 || !isLetter(value[0]) || !isLetter(value[1])) {
             return "--country takes a two-letter country code, not " + value;

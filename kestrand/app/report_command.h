@@ -48,6 +48,8 @@ inline constexpr char kReportCommandHelp[] =
     "                      (default: all)\n"
     "  --from YYYY-MM-DD   only requests on or after that day\n"
     "  --to YYYY-MM-DD     only requests on or before that day\n"
+    "  --tz ZONE           the time zone of the reports, such as Asia/Tehran or UTC\n"
+    "                      (default: the machine's, TZ where set)\n"
     "  --country XX        the home country of report 5 (default IR)\n"
     "  --geoip FILE        another country database (.mmdb)\n"
     "  --address A         only the requests of client address A\n"

@@ -113,6 +113,8 @@ void ReportWindow::buildControls() {
     periodLabel_ = plainLabel(QStringLiteral("periodLabel"), header);
     totalsLabel_ = plainLabel(QStringLiteral("totalsLabel"), header);
     filesLabel_ = plainLabel(QStringLiteral("filesLabel"), header);
+    zoneLabel_ = plainLabel(QStringLiteral("zoneLabel"), header);
+    deniedLabel_ = plainLabel(QStringLiteral("deniedLabel"), header);
     QFont bold = font();
     bold.setBold(true);
     folderLabel_->setFont(bold);
@@ -120,13 +122,15 @@ void ReportWindow::buildControls() {
     headerLayout->addWidget(periodLabel_, 0, 1);
     headerLayout->addWidget(totalsLabel_, 1, 0);
     headerLayout->addWidget(filesLabel_, 1, 1);
+    headerLayout->addWidget(zoneLabel_, 2, 0);
+    headerLayout->addWidget(deniedLabel_, 2, 1);
     filesView_ = new QTableView(header);
     filesView_->setObjectName(QStringLiteral("table-files"));
     filesView_->setAccessibleName(QStringLiteral("فایل‌ها"));
     filesView_->setFont(tableFont());
     filesView_->setMaximumHeight(84);
     filesView_->setItemDelegate(new CellDirectionDelegate(filesView_));
-    headerLayout->addWidget(filesView_, 2, 0, 1, 2);
+    headerLayout->addWidget(filesView_, 3, 0, 1, 2);
     layout->addWidget(header);
 
     auto* range = new QHBoxLayout;
@@ -192,6 +196,8 @@ void ReportWindow::showOutcome() {
     periodLabel_->setText(periodText(report));
     totalsLabel_->setText(totalsText(report));
     filesLabel_->setText(filesSummary(report));
+    zoneLabel_->setText(timeZoneText(report));
+    deniedLabel_->setText(deniedAndCacheText(report));
     QAbstractItemModel* oldFiles = filesView_->model();
     filesView_->setModel(new ReportTableModel(outcome_.report, report.files, filesView_));
     delete oldFiles;

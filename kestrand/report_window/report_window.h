@@ -64,6 +64,8 @@ class ReportWindow final : public QWidget {
     QLabel* periodLabel_ = nullptr;
     QLabel* totalsLabel_ = nullptr;
     QLabel* filesLabel_ = nullptr;
+    QLabel* zoneLabel_ = nullptr;
+    QLabel* deniedLabel_ = nullptr;
     QTableView* filesView_ = nullptr;
     QDateEdit* from_ = nullptr;
     QDateEdit* to_ = nullptr;

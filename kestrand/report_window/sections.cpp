@@ -20,6 +20,10 @@ const QString kAddresses = QStringLiteral("آدرس‌ها");
 const QString kAddress = QStringLiteral("آدرس");
 const QString kOther = QStringLiteral("سایر");
 const QString kSearches = QStringLiteral("جستجو");
+const QString kDenied = QStringLiteral("مسدود شده");
+const QString kFromCache = QStringLiteral("از حافظه‌ی نهان");
+// The row of reports 1 and 2 for the requests of logs that hold no agent.
+const QString kAgentNotLogged = QStringLiteral("عامل کاربر ثبت نشده");
 
 const std::array<QString, reports::kPlaceCount> kClassTitles = {
     QStringLiteral("داخل کشور"), QStringLiteral("خارج از کشور"), QStringLiteral("محلی"),
@@ -83,7 +87,7 @@ ReportSection addressesSection(const reports::Result& result) {
     ReportSection section{0, kindTitle(0), {}, {}, {}};
     section.tables.push_back(
         tableOf(QStringLiteral("addresses"), kindTitle(0),
-                {text(kAddress), count(kRequests), bytes(kBytes),
+                {text(kAddress), count(kRequests), bytes(kBytes), count(kDenied),
                  text(QStringLiteral("نام‌های کاربری")),
                  text(QStringLiteral("اولین درخواست")), text(QStringLiteral("آخرین درخواست"))},
                 result.addresses, [](const reports::AddressRow& row) {
@@ -91,10 +95,13 @@ ReportSection addressesSection(const reports::Result& result) {
                     for (const std::string& user : row.users) {
                         users << logText(user);
                     }
-                    return std::vector<ReportCell>{
-                        textCell(row.address), numberCell(row.requests),
-                        numberCell(row.bytes), {users.join(QStringLiteral("، ")), 0},
-                        textCell(row.first),   textCell(row.last)};
+                    return std::vector<ReportCell>{textCell(row.address),
+                                                   numberCell(row.requests),
+                                                   numberCell(row.bytes),
+                                                   numberCell(row.denied),
+                                                   {users.join(QStringLiteral("، ")), 0},
+                                                   textCell(row.first),
+                                                   textCell(row.last)};
                 }));
     return section;
 }
@@ -105,7 +112,10 @@ ReportSection namedCountsSection(int kind, const QString& name, const QString& n
     ReportTable table =
         tableOf(name, kindTitle(kind), {text(nameTitle), count(kAddresses), count(kRequests)}, rows,
                 [](const reports::NamedRow& row) {
-                    return std::vector<ReportCell>{textCell(row.name), numberCell(row.addresses),
+                    const ReportCell name = row.name == reports::kAgentNotLogged
+                                                ? ReportCell{kAgentNotLogged, 0}
+                                                : textCell(row.name);
+                    return std::vector<ReportCell>{name, numberCell(row.addresses),
                                                    numberCell(row.requests)};
                 });
     if (!table.rows.empty()) {
@@ -267,7 +277,7 @@ ReportTable filesTable(const std::vector<reports::FileRow>& files) {
         QStringLiteral("files"), QStringLiteral("فایل‌ها"),
         {text(QStringLiteral("فایل")), text(QStringLiteral("قالب")), count(QStringLiteral("خط")),
          count(kRequests), count(QStringLiteral("درخواست‌های خود پروکسی")),
-         count(QStringLiteral("خطوط رد شده")),
+         count(kDenied), count(kFromCache), count(QStringLiteral("خطوط رد شده")),
          text(QStringLiteral("شماره‌ی خطوط رد شده")), text(QStringLiteral("خطا"))},
         files, [](const reports::FileRow& file) {
             QStringList skippedLines;
@@ -279,6 +289,8 @@ ReportTable filesTable(const std::vector<reports::FileRow>& files) {
                                            numberCell(file.lines),
                                            numberCell(file.requests),
                                            numberCell(file.proxyRequests),
+                                           numberCell(file.denied),
+                                           numberCell(file.cache.requests),
                                            numberCell(file.skipped),
                                            {skippedLines.join(QStringLiteral(" ")), 0},
                                            textCell(file.error.value_or(std::string()))};
@@ -295,6 +307,11 @@ Report buildReport(const reports::Result& result) {
     report.requests = static_cast<std::int64_t>(result.totals.requests);
     report.bytes = static_cast<std::int64_t>(result.totals.bytes);
     report.addresses = static_cast<std::int64_t>(result.totals.addresses);
+    report.timeZone = logText(result.timeZone);
+    report.deniedRequests = static_cast<std::int64_t>(result.denied.requests);
+    report.deniedBytes = static_cast<std::int64_t>(result.denied.bytes);
+    report.cacheRequests = static_cast<std::int64_t>(result.cache.requests);
+    report.cacheBytes = static_cast<std::int64_t>(result.cache.bytes);
     for (const reports::FileRow& file : result.files) {
         report.filesRead += file.error ? 0 : 1;
         report.skippedLines += static_cast<std::int64_t>(file.skipped);
@@ -416,6 +433,21 @@ QString totalsText(const Report& report) {
     return QStringLiteral("درخواست‌ها: %1، حجم: %2، آدرس‌ها: %3")
         .arg(groupedNumber(report.requests), isolated(byteSize(report.bytes)),
              groupedNumber(report.addresses));
+}
+
+QString timeZoneText(const Report& report) {
+    return QStringLiteral("منطقه‌ی زمانی: %1")
+        .arg(isolated(report.timeZone.isEmpty() ? QStringLiteral("—") : report.timeZone));
+}
+
+QString deniedAndCacheText(const Report& report) {
+    const QString denied = QStringLiteral("%1: %2 درخواست، حجم %3")
+                               .arg(kDenied, groupedNumber(report.deniedRequests),
+                                    isolated(byteSize(report.deniedBytes)));
+    const QString cached = QStringLiteral("%1: %2 درخواست، حجم %3")
+                               .arg(kFromCache, groupedNumber(report.cacheRequests),
+                                    isolated(byteSize(report.cacheBytes)));
+    return denied + QStringLiteral("؛ ") + cached;
 }
 
 QString kindTitle(int kind) {

@@ -65,6 +65,11 @@ struct Report {
     std::int64_t requests = 0;
     std::int64_t bytes = 0;
     std::int64_t addresses = 0;
+    QString timeZone;                 // of every time shown
+    std::int64_t deniedRequests = 0;  // refused by the proxy, in no report but 0
+    std::int64_t deniedBytes = 0;
+    std::int64_t cacheRequests = 0;  // served from the proxy's cache
+    std::int64_t cacheBytes = 0;
     std::int64_t skippedLines = 0;
     int filesRead = 0;
     ReportTable files;
@@ -96,6 +101,9 @@ QString reportTitle();
 QString periodText(const Report& report);
 QString filesSummary(const Report& report);
 QString totalsText(const Report& report);
+QString timeZoneText(const Report& report);
+// The refused requests and those served from the cache.
+QString deniedAndCacheText(const Report& report);
 QString kindTitle(int kind);
 
 }  // namespace kestrand::report_window

@@ -303,8 +303,9 @@ QString reportPage(const Report& report) {
                .arg(escaped(reportTitle()));
     out += QStringLiteral("<p>%1 <bdi dir=\"ltr\">%2</bdi></p>\n")
                .arg(escaped(QStringLiteral("پوشه:")), escaped(report.folder));
-    out += QStringLiteral("<p>%1</p>\n<p>%2</p>\n<p>%3</p>\n</div>\n")
-               .arg(escaped(periodText(report)), escaped(totalsText(report)),
+    out += QStringLiteral("<p>%1</p>\n<p>%2</p>\n<p>%3</p>\n<p>%4</p>\n<p>%5</p>\n</div>\n")
+               .arg(escaped(periodText(report)), escaped(timeZoneText(report)),
+                    escaped(totalsText(report)), escaped(deniedAndCacheText(report)),
                     escaped(filesSummary(report)));
     tableHtml(out, report.files);
     for (const ReportSection& section : report.sections) {

@@ -16,6 +16,7 @@
 #include "kestrand/reports/layouts.h"
 #include "kestrand/reports/sources.h"
 #include "kestrand/reports/tables.h"
+#include "kestrand/reports/time_zone.h"
 
 namespace kestrand::reports {
 
@@ -25,6 +26,7 @@ constexpr std::size_t kBlock = std::size_t{1} << 20;  // bytes read at a time; t
 constexpr std::size_t kHead = std::size_t{64} << 10;  // bytes that decide a layout
 constexpr std::uint64_t kChunk = std::uint64_t{16} << 20;
 constexpr std::size_t kSkippedLinesKept = 10;
+constexpr std::size_t kFilesNamedInNotes = 10;
 
 // A part of a file that one worker reads: the lines that start in [begin, end).
 struct Unit {
@@ -37,6 +39,9 @@ struct UnitResult {
     std::uint64_t lines = 0;
     std::uint64_t requests = 0;
     std::uint64_t proxy = 0;
+    std::uint64_t denied = 0;
+    Traffic cache;
+    std::uint64_t withoutAgent = 0;
     std::uint64_t skipped = 0;
     std::vector<std::uint64_t> skippedLines;  // counted from the unit's first line
     std::optional<std::string> error;
@@ -51,7 +56,8 @@ struct PlannedFile {
 
 class Run {
   public:
-    Run(const Options& options, const Control& control) : options_(options), control_(control) {}
+    Run(const Options& options, const Control& control, const TimeZone& zone)
+        : options_(options), control_(control), zone_(zone) {}
 
     void plan(const FolderListing& listing);
     void work(Tables& tables);
@@ -71,6 +77,7 @@ class Run {
 
     const Options& options_;
     const Control& control_;
+    const TimeZone& zone_;
     const FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<PlannedFile>> files_;
     std::vector<std::optional<std::string>> planErrors_;
@@ -215,7 +222,7 @@ void Run::readUnit(std::size_t index, Tables& tables) {
     Layout layout = files_[unit.file]->layout;
     std::optional<LineReader> reader;
     if (layout != Layout::Unknown) {
-        reader.emplace(layout);
+        reader.emplace(layout, &zone_);
     }
 
     std::vector<char> buffer(kBlock);
@@ -253,6 +260,14 @@ void Run::readUnit(std::size_t index, Tables& tables) {
                 switch (tables.add(request)) {
                     case Tables::Outcome::Counted:
                         ++out.requests;
+                        if (request.cached) {
+                            ++out.cache.requests;
+                            out.cache.bytes += parseBytes(request.bytes);
+                        }
+                        out.withoutAgent += request.agentLogged ? 0 : 1;
+                        break;
+                    case Tables::Outcome::Refused:
+                        ++out.denied;
                         break;
                     case Tables::Outcome::Proxy:
                         ++out.proxy;
@@ -297,7 +312,7 @@ void Run::readUnit(std::size_t index, Tables& tables) {
                 return;
             }
             out.layout = layout;
-            reader.emplace(layout);
+            reader.emplace(layout, &zone_);
         }
         std::size_t pos = 0;
         while (!stop && pos < have) {
@@ -361,6 +376,10 @@ void Run::finish(Result& result, const FolderListing& listing) {
         row.lines += part.lines;
         row.requests += part.requests;
         row.proxyRequests += part.proxy;
+        row.denied += part.denied;
+        row.cache.requests += part.cache.requests;
+        row.cache.bytes += part.cache.bytes;
+        row.requestsWithoutAgent += part.withoutAgent;
         row.skipped += part.skipped;
         if (part.layout != Layout::Unknown) {
             row.layout = std::string(layoutName(part.layout));
@@ -369,6 +388,31 @@ void Run::finish(Result& result, const FolderListing& listing) {
             row.error = part.error;
         }
         result.proxyRequests += part.proxy;
+        result.cache.requests += part.cache.requests;
+        result.cache.bytes += part.cache.bytes;
+    }
+    // Reports 1 and 2 count the requests of files without agents under one row; the note
+    // names those files.
+    std::string unnamed;
+    std::size_t named = 0;
+    std::size_t files = 0;
+    for (const FileRow& row : rows) {
+        if (row.requestsWithoutAgent == 0) {
+            continue;
+        }
+        ++files;
+        if (named < kFilesNamedInNotes) {
+            unnamed += (named++ == 0 ? "" : ", ") + row.path;
+        }
+    }
+    if (files > 0) {
+        if (files > named) {
+            unnamed += " and " + std::to_string(files - named) + " more";
+        }
+        std::string note = std::string(files == 1 ? "a log" : "logs") +
+                           " without agents, counted as \"" + std::string(kAgentNotLogged) +
+                           "\": " + unnamed;
+        result.agentNote = result.agentNote.empty() ? note : result.agentNote + "; " + note;
     }
     result.files = std::move(rows);
 }
@@ -398,6 +442,17 @@ Result run(const Options& given, const Control& control) {
     result.folder = options.folder.string();
     result.homeCountry = options.homeCountry;
     result.kinds = options.kinds;
+
+    std::optional<TimeZone> zone;
+    if (options.timeZone.empty()) {
+        zone = TimeZone::machine();
+    } else {
+        zone = TimeZone::named(options.timeZone, result.error);
+        if (!zone) {
+            return result;
+        }
+    }
+    result.timeZone = zone->name();
 
     const FolderListing listing = listFolder(options.folder);
     if (!listing.error.empty()) {
@@ -438,7 +493,7 @@ Result run(const Options& given, const Control& control) {
     }
 
     SharedLookups shared(options, agents.get(), countries.get(), randomHashSeed());
-    Run pass(options, control);
+    Run pass(options, control, *zone);
     pass.plan(listing);
 
     unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();

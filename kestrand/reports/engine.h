@@ -40,6 +40,9 @@ struct Options {
     std::optional<Day> from;  // inclusive
     std::optional<Day> to;    // inclusive
     std::string homeCountry = "IR";
+    // The time zone of every time in the report, a name of the tz database ("Asia/Tehran",
+    // "UTC"); empty takes the machine's (TZ where it names one).
+    std::string timeZone;
     // A country database (.mmdb); empty takes the installed default, a missing default means
     // report 5 sorts by top-level domain only.
     std::filesystem::path geoip;
@@ -69,9 +72,10 @@ struct Control {
     std::function<void(const Progress&)> progress;
 };
 
-// Runs the reports asked for over the folder. A folder that cannot be read, or a country
-// database named in the options that cannot be opened, gives a Result whose error says why; a
-// cancelled run gives one whose cancelled flag is set.
+// Runs the reports asked for over the folder. A folder that cannot be read, a time zone that
+// the tz database does not have, or a country database named in the options that cannot be
+// opened, gives a Result whose error says why; a cancelled run gives one whose cancelled flag
+// is set.
 Result run(const Options& options, const Control& control = {});
 
 // The writers. JSON is the contract (UTF-8, the keys of the README); CSV is one section per

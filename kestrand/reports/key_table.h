@@ -76,6 +76,39 @@ inline std::uint64_t fingerprint(std::string_view text) {
            (static_cast<std::uint64_t>(n) << 48);
 }
 
+// Whether size bytes at a and b are the same. Texts of the logs' keys are short: up to 16
+// bytes are compared in two overlapping words each way, without a call.
+[[gnu::always_inline]] inline bool sameBytes(const char* a, const char* b, std::size_t size) {
+    if (size >= 8 && size <= 16) {
+        std::uint64_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&a1, a + size - 8, 8);
+        std::memcpy(&b1, b + size - 8, 8);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (size >= 4 && size < 8) {
+        std::uint32_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 4);
+        std::memcpy(&b0, b, 4);
+        std::memcpy(&a1, a + size - 4, 4);
+        std::memcpy(&b1, b + size - 4, 4);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (size < 4) {
+        for (std::size_t i = 0; i < size; ++i) {
+            if (a[i] != b[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return std::memcmp(a, b, size) == 0;
+}
+[[gnu::always_inline]] inline bool sameText(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && sameBytes(a.data(), b.data(), a.size());
+}
+
 inline std::uint64_t hashNumber(std::uint64_t x) {
     x ^= x >> 30;
     x *= 0xBF58476D1CE4E5B9ull;
@@ -146,7 +179,7 @@ class KeyTable {
                 return internNew(text, h, &slot, isNew);
             }
             if (slot.tag == tag && slot.size == text.size() &&
-                (text.empty() || std::memcmp(slot.bytes, text.data(), text.size()) == 0)) {
+                sameBytes(slot.bytes, text.data(), text.size())) {
                 compared_ += probes;
                 isNew = false;
                 return slot.id;
@@ -169,7 +202,7 @@ class KeyTable {
         for (std::uint32_t probes = 1;; ++probes, i = (i + 1) & mask) {
             const Slot& slot = slots_[i];
             if (slot.tag == tag && slot.size == text.size() &&
-                (text.empty() || std::memcmp(slot.bytes, text.data(), text.size()) == 0)) {
+                sameBytes(slot.bytes, text.data(), text.size())) {
                 compared_ += probes;
                 return slot.id;
             }

@@ -8,9 +8,18 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrand::reports {
+
+// The row of reports 1 and 2 that counts the requests of layouts that log no agent.
+inline constexpr std::string_view kAgentNotLogged = "agent not logged";
+
+struct Traffic {
+    std::uint64_t requests = 0;
+    std::uint64_t bytes = 0;
+};
 
 struct Totals {
     std::uint64_t requests = 0;
@@ -21,7 +30,7 @@ struct Totals {
 // One file found in the folder.
 struct FileRow {
     std::string path;    // relative to the folder, '/' between names
-    std::string layout;  // "w3c", "comma", "comma-samples", or "" when not read
+    std::string layout;  // "w3c", "comma", "comma-samples", "squid", "squid-combined", or ""
     std::uint64_t size = 0;
     std::uint64_t lines = 0;
     std::uint64_t requests = 0;  // requests counted in the reports
@@ -29,6 +38,9 @@ struct FileRow {
     std::uint64_t skipped = 0;
     std::vector<std::uint64_t> skippedLines;  // the first ten, from 1
     std::optional<std::string> error;         // why the file was not (wholly) read
+    std::uint64_t denied = 0;                 // refused requests, counted apart
+    Traffic cache;                           // of the requests counted, those served from the cache
+    std::uint64_t requestsWithoutAgent = 0;  // of the requests counted
 };
 
 struct AddressRow {
@@ -36,8 +48,9 @@ struct AddressRow {
     std::uint64_t requests = 0;
     std::uint64_t bytes = 0;
     std::vector<std::string> users;  // most requests first
-    std::string first;               // "YYYY-MM-DD HH:MM:SS"
+    std::string first;               // "YYYY-MM-DD HH:MM:SS", refused requests included
     std::string last;
+    std::uint64_t denied = 0;  // refused requests
 };
 
 // A row of the Windows versions or the browsers.
@@ -65,11 +78,6 @@ struct SiteRow {
 struct PageRow {
     std::string page;
     std::uint64_t views = 0;
-};
-
-struct Traffic {
-    std::uint64_t requests = 0;
-    std::uint64_t bytes = 0;
 };
 
 // Indexes of CountryRow::classes and CountryReport::classes.
@@ -101,6 +109,18 @@ struct SearchReport {
     std::vector<CountRow> phrases;  // the 100 most searched
 };
 
+struct DeniedHost {
+    std::string host;
+    std::uint64_t requests = 0;
+};
+
+// The requests the proxy refused: in no report but this.
+struct DeniedReport {
+    std::uint64_t requests = 0;
+    std::uint64_t bytes = 0;
+    std::vector<DeniedHost> hosts;  // the 100 most refused
+};
+
 struct Result {
     // Why the folder could not be read at all (missing, not a folder, no permission) or the
     // country database asked for could not be opened; empty when the run went ahead.
@@ -111,13 +131,18 @@ struct Result {
     std::string generator;
     std::string folder;
     std::string homeCountry;
+    std::string timeZone;  // of every time in the report ("Asia/Tehran")
     std::array<bool, 7> kinds{};
-    std::optional<std::string> first;  // the period, "YYYY-MM-DD HH:MM:SS"
+    // The period, "YYYY-MM-DD HH:MM:SS", of every request read (refused ones too).
+    std::optional<std::string> first;
     std::optional<std::string> last;
     std::vector<FileRow> files;
     std::uint64_t otherFiles = 0;  // files passed over: not .log or .log.gz
     std::uint64_t proxyRequests = 0;
-    std::string agentNote;  // why browsers and systems could not be named, if so
+    DeniedReport denied;
+    Traffic cache;  // of the requests counted, those served from the proxy's cache
+    // Why browsers and systems could not be named, and which files log no agent, if so.
+    std::string agentNote;
 
     std::vector<AddressRow> addresses;
     std::vector<NamedRow> windows;

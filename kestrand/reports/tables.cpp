@@ -14,6 +14,9 @@ namespace {
 
 constexpr std::size_t kTopPages = 100;
 constexpr std::size_t kTopPhrases = 100;
+constexpr std::size_t kTopDeniedHosts = 100;
+// The agent of a request whose layout logs none: a line never holds a line break.
+constexpr std::string_view kNoAgent = "\n";
 
 constexpr std::array<std::string_view, 19> kNotPages{
     ".gif",  ".jpg",   ".jpeg", ".png", ".bmp", ".ico", ".css", ".js",  ".swf", ".svg",
@@ -273,7 +276,10 @@ std::uint32_t Tables::agentId(std::string_view agent, std::uint64_t hash) {
     if (isNew) {
         AgentStats stats;
         stats.proxy = isProxyAgent(agent);
-        if (wantAgents_ && !stats.proxy) {
+        if (wantAgents_ && agent == kNoAgent) {
+            stats.system = systemNames_.intern(kAgentNotLogged);
+            stats.browser = browserNames_.intern(kAgentNotLogged);
+        } else if (wantAgents_ && !stats.proxy) {
             const AgentClass named = shared_.agentClass(agent);
             stats.system = systemNames_.intern(named.os);
             stats.browser = browserNames_.intern(named.browser);
@@ -303,12 +309,27 @@ std::uint32_t Tables::hostId(std::string_view lowerHost, std::uint64_t hash) {
     return id;
 }
 
+std::string_view Tables::hostOf(const Request& request) {
+    std::string_view host = request.host;
+    if (isPlaceholder(host)) {
+        host = hostOfUri(request.uri);
+        if (host.empty()) {
+            host = "-";
+        }
+    }
+    if (hasUpper(host)) {
+        lowerHost_ = lowerAscii(host);
+        host = lowerHost_;
+    }
+    return host;
+}
+
 void Tables::addUser(AddressStats& stats, std::string_view user) {
     if (isPlaceholder(user)) {
         return;
     }
     if (stats.lastUser < stats.users.size() &&
-        userKeys_.key(stats.users[stats.lastUser].first) == user) {
+        sameText(userKeys_.key(stats.users[stats.lastUser].first), user)) {
         ++stats.users[stats.lastUser].second;
         return;
     }
@@ -340,38 +361,32 @@ Tables::Outcome Tables::add(const Request& request) {
     std::string_view hostText;
     std::uint64_t hostHash = 0;
     if (wantHosts_) {
-        hostText = request.host;
-        if (isPlaceholder(hostText)) {
-            hostText = hostOfUri(request.uri);
-            if (hostText.empty()) {
-                hostText = "-";
-            }
-        }
-        if (hasUpper(hostText)) {
-            lowerHost_ = lowerAscii(hostText);
-            hostText = lowerHost_;
-        }
+        hostText = hostOf(request);
         hostHash = hostKeys_.hash(hostText);
         hostKeys_.prefetch(hostHash);
     }
     AddressStats& address = addresses_[addressIndex];
     // A repeat is found by its fingerprint and bytes: cheaper than hashing a long agent.
-    const std::uint64_t agentPrint = fingerprint(request.agent);
+    const std::string_view agentText = request.agentLogged ? request.agent : kNoAgent;
+    const std::uint64_t agentPrint = fingerprint(agentText);
     std::uint32_t agent = KeyTable::kMissing;
     for (std::size_t i = 0; i < address.recentAgents.size(); ++i) {
         const std::uint32_t recent = address.recentAgents[i];
         if (recent != KeyTable::kMissing && address.recentAgentPrints[i] == agentPrint &&
-            agentKeys_.key(recent) == request.agent) {
+            sameText(agentKeys_.key(recent), agentText)) {
             agent = recent;
             break;
         }
     }
     const bool sameAgent = agent != KeyTable::kMissing;
     if (!sameAgent) {
-        agent = agentId(request.agent, agentKeys_.hash(request.agent));
-        address.recentAgents[address.nextRecentAgent] = agent;
-        address.recentAgentPrints[address.nextRecentAgent] = agentPrint;
-        address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
+        agent = agentId(agentText, agentKeys_.hash(agentText));
+        // Only a counted request may stand for the agent's pairs with this address below.
+        if (!request.refused) {
+            address.recentAgents[address.nextRecentAgent] = agent;
+            address.recentAgentPrints[address.nextRecentAgent] = agentPrint;
+            address.nextRecentAgent = (address.nextRecentAgent + 1) % address.recentAgents.size();
+        }
     }
     if (agents_[agent].proxy) {
         return Outcome::Proxy;
@@ -380,21 +395,35 @@ Tables::Outcome Tables::add(const Request& request) {
     const std::int64_t moment = momentOf(request.date, request.seconds);
     const int hour = request.seconds / 3600;
 
-    if (requests_ == 0 || moment < first_) {
+    const bool firstOfAll = requests_ + denied_.requests == 0;
+    if (firstOfAll || moment < first_) {
         first_ = moment;
     }
-    if (requests_ == 0 || moment > last_) {
+    if (firstOfAll || moment > last_) {
         last_ = moment;
+    }
+    const bool firstOfAddress = address.requests + address.denied == 0;
+    if (firstOfAddress || moment < address.first) {
+        address.first = moment;
+    }
+    if (firstOfAddress || moment > address.last) {
+        address.last = moment;
+    }
+    if (request.refused) {
+        ++address.denied;
+        ++denied_.requests;
+        denied_.bytes += bytes;
+        bool isNew = false;
+        const std::uint32_t id =
+            deniedHostKeys_.intern(wantHosts_ ? hostText : hostOf(request), isNew);
+        if (isNew) {
+            deniedHosts_.push_back(0);
+        }
+        ++deniedHosts_[id];
+        return Outcome::Refused;
     }
     ++requests_;
     bytes_ += bytes;
-
-    if (address.requests == 0 || moment < address.first) {
-        address.first = moment;
-    }
-    if (address.requests == 0 || moment > address.last) {
-        address.last = moment;
-    }
     ++address.requests;
     address.bytes += bytes;
     address.hours |= 1u << hour;
@@ -437,7 +466,7 @@ Tables::Outcome Tables::add(const Request& request) {
     for (std::size_t i = 0; i < address.recentHosts.size(); ++i) {
         const std::uint32_t recent = address.recentHosts[i];
         if (recent != KeyTable::kMissing && address.recentHostPrints[i] == hostPrint &&
-            hostKeys_.key(recent) == hostText) {
+            sameText(hostKeys_.key(recent), hostText)) {
             hostIndex = recent;
             break;
         }
@@ -457,7 +486,7 @@ Tables::Outcome Tables::add(const Request& request) {
             host.lastAddress = addressIndex;
             pendingHostAddresses_.push_back(pairKey(hostIndex, addressIndex));
         }
-        if (isPageView(request.mime, request.uri)) {
+        if (!request.tunnel && isPageView(request.mime, request.uri)) {
             ++host.pages;
             const std::string_view page = withoutQuery(request.uri);
             pendingPages_.push_back(SharedPages::Pending{shared_.pages.hash(page), page});
@@ -469,12 +498,12 @@ Tables::Outcome Tables::add(const Request& request) {
         if (isPlaceholder(target)) {
             place = kUnknown;
         } else if (target.size() == host.lastDestinationSize &&
-                   std::memcmp(host.lastDestinationText.data(), target.data(), target.size()) ==
-                       0) {
+                   sameBytes(host.lastDestinationText.data(), target.data(), target.size())) {
             place = host.lastPlace;
         } else {
             std::uint32_t destination = host.lastDestination;
-            if (destination == KeyTable::kMissing || destinationKeys_.key(destination) != target) {
+            if (destination == KeyTable::kMissing ||
+                !sameText(destinationKeys_.key(destination), target)) {
                 bool isNew = false;
                 destination = destinationKeys_.intern(target, isNew);
                 if (isNew) {
@@ -500,7 +529,14 @@ Tables::Outcome Tables::add(const Request& request) {
         address.places[static_cast<std::size_t>(place)].bytes += bytes;
     }
     if (wantSearches_ && host.engine >= 0) {
-        const std::string phrase = searchPhrase(host.engine, request.uri);
+        std::string_view uri = request.uri;
+        if (!request.query.empty()) {
+            joinedUri_.assign(uri);
+            joinedUri_ += uri.find('?') == std::string_view::npos ? '?' : '&';
+            joinedUri_ += request.query;
+            uri = joinedUri_;
+        }
+        const std::string phrase = searchPhrase(host.engine, uri);
         if (!phrase.empty()) {
             ++engineSearches_[static_cast<std::size_t>(host.engine)];
             ++address.searches;
@@ -524,16 +560,27 @@ void Tables::flush() {
 }
 
 void Tables::absorb(Tables& other) {
-    if (other.requests_ > 0) {
-        if (requests_ == 0 || other.first_ < first_) {
+    if (other.requests_ + other.denied_.requests > 0) {
+        const bool none = requests_ + denied_.requests == 0;
+        if (none || other.first_ < first_) {
             first_ = other.first_;
         }
-        if (requests_ == 0 || other.last_ > last_) {
+        if (none || other.last_ > last_) {
             last_ = other.last_;
         }
     }
     requests_ += other.requests_;
     bytes_ += other.bytes_;
+    denied_.requests += other.denied_.requests;
+    denied_.bytes += other.denied_.bytes;
+    for (std::uint32_t i = 0; i < other.deniedHosts_.size(); ++i) {
+        bool isNew = false;
+        const std::uint32_t id = deniedHostKeys_.intern(other.deniedHostKeys_.key(i), isNew);
+        if (isNew) {
+            deniedHosts_.push_back(0);
+        }
+        deniedHosts_[id] += other.deniedHosts_[i];
+    }
 
     std::vector<std::uint32_t> addressMap(other.addresses_.size());
     for (std::uint32_t i = 0; i < other.addresses_.size(); ++i) {
@@ -541,16 +588,18 @@ void Tables::absorb(Tables& other) {
         addressMap[i] = id;
         AddressStats& mine = addresses_[id];
         AddressStats& theirs = other.addresses_[i];
-        if (theirs.requests > 0) {
-            if (mine.requests == 0 || theirs.first < mine.first) {
+        if (theirs.requests + theirs.denied > 0) {
+            const bool none = mine.requests + mine.denied == 0;
+            if (none || theirs.first < mine.first) {
                 mine.first = theirs.first;
             }
-            if (mine.requests == 0 || theirs.last > mine.last) {
+            if (none || theirs.last > mine.last) {
                 mine.last = theirs.last;
             }
         }
         mine.requests += theirs.requests;
         mine.bytes += theirs.bytes;
+        mine.denied += theirs.denied;
         mine.hours |= theirs.hours;
         mine.searches += theirs.searches;
         for (std::size_t p = 0; p < mine.places.size(); ++p) {
@@ -642,20 +691,33 @@ void Tables::fill(Result& result) const {
         activeAddresses += stats.requests > 0 ? 1 : 0;
     }
     result.totals.addresses = activeAddresses;
-    if (requests_ > 0) {
+    if (requests_ + denied_.requests > 0) {
         result.first = formatMoment(first_);
         result.last = formatMoment(last_);
+    }
+    result.denied.requests = denied_.requests;
+    result.denied.bytes = denied_.bytes;
+    for (std::uint32_t i = 0; i < deniedHosts_.size(); ++i) {
+        result.denied.hosts.push_back(
+            DeniedHost{displayText(deniedHostKeys_.key(i)), deniedHosts_[i]});
+    }
+    sortRows<DeniedHost>(
+        result.denied.hosts, [](const DeniedHost& r) { return r.requests; },
+        [](const DeniedHost& a, const DeniedHost& b) { return a.host < b.host; });
+    if (result.denied.hosts.size() > kTopDeniedHosts) {
+        result.denied.hosts.resize(kTopDeniedHosts);
     }
     if (options_.kinds[0]) {
         for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
             const AddressStats& stats = addresses_[i];
-            if (stats.requests == 0) {
+            if (stats.requests == 0 && stats.denied == 0) {
                 continue;  // only the proxy's own requests came from it
             }
             AddressRow row;
             row.address = displayText(addressKeys_.key(i));
             row.requests = stats.requests;
             row.bytes = stats.bytes;
+            row.denied = stats.denied;
             row.first = formatMoment(stats.first);
             row.last = formatMoment(stats.last);
             auto users = stats.users;

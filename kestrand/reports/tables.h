@@ -74,6 +74,7 @@ class SharedLookups {
 struct AddressStats {
     std::uint64_t requests = 0;
     std::uint64_t bytes = 0;
+    std::uint64_t denied = 0;  // refused requests, in no other figure but first and last
     std::int64_t first = 0;
     std::int64_t last = 0;
     std::uint32_t hours = 0;  // bit h: a request in hour h
@@ -123,9 +124,10 @@ class Tables {
   public:
     explicit Tables(SharedLookups& shared);
 
-    // Counts one request. The proxy's own requests and those outside the days or the address
-    // asked for are not counted; the outcome tells which.
-    enum class Outcome { Counted, Proxy, Filtered };
+    // Counts one request. A refused request counts only among the refused (and in its
+    // address's first and last); the proxy's own requests and those outside the days or the
+    // address asked for are not counted. The outcome tells which.
+    enum class Outcome { Counted, Refused, Proxy, Filtered };
     Outcome add(const Request& request);
     // Counts what add() kept back for a batch; the lines it points into must still be valid.
     void flush();
@@ -141,6 +143,9 @@ class Tables {
     std::uint32_t agentId(std::string_view agent, std::uint64_t hash);
     std::uint32_t hostId(std::string_view host);
     std::uint32_t hostId(std::string_view lowerHost, std::uint64_t hash);
+    // The host a request went to, in lower case: its host field, else its URI's host, else
+    // "-". May point into lowerHost_.
+    std::string_view hostOf(const Request& request);
     void addUser(AddressStats& stats, std::string_view user);
 
     SharedLookups& shared_;
@@ -154,8 +159,12 @@ class Tables {
 
     std::uint64_t requests_ = 0;
     std::uint64_t bytes_ = 0;
-    std::int64_t first_ = 0;
+    std::int64_t first_ = 0;  // of every request read, refused ones too
     std::int64_t last_ = 0;
+
+    Traffic denied_;
+    KeyTable deniedHostKeys_{shared_.seed};
+    std::vector<std::uint64_t> deniedHosts_;  // refused requests by host id
 
     KeyTable addressKeys_{shared_.seed};
     std::vector<AddressStats> addresses_;
@@ -199,6 +208,7 @@ class Tables {
     KeyTable phraseKeys_{shared_.seed};
     std::vector<std::uint64_t> phraseSearches_;
     std::string lowerHost_;
+    std::string joinedUri_;  // a URI whose query was logged apart, for its search
     std::vector<SharedPages::Pending> pendingPages_;
     std::vector<SharedPages::Pending> pageScratch_;
     std::vector<std::uint64_t> pendingHostAddresses_;  // for hostAddresses_, in batches

@@ -1,5 +1,8 @@
 #include "kestrand/reports/text.h"
 
+#include <date/date.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -21,17 +24,6 @@ bool readNumber(std::string_view text, std::size_t& pos, std::size_t minDigits,
 }
 
 bool leapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-bool validDate(const Date& d) {
-    static constexpr std::array<int, 12> kDays{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (d.year < 1900 || d.year > 9999 || d.month < 1 || d.month > 12 || d.day < 1) {
-        return false;
-    }
-    if (d.month == 2 && !leapYear(d.year)) {
-        return d.day <= 28;
-    }
-    return d.day <= kDays[static_cast<std::size_t>(d.month - 1)];
-}
 
 // A single-byte code page to UTF-8, by the character of each byte.
 std::string fromCodePage(std::string_view text, char16_t (*characterOf)(unsigned char)) {
@@ -90,7 +82,7 @@ std::optional<Date> parseLoggedDate(std::string_view text) {
     } else {
         return std::nullopt;
     }
-    if (pos != text.size() || !validDate(d)) {
+    if (pos != text.size() || !isRealDate(d)) {
         return std::nullopt;
     }
     return d;
@@ -122,16 +114,52 @@ std::optional<int> parseLoggedTime(std::string_view text) {
     return h * 3600 + m * 60 + (s == 60 ? 59 : s);
 }
 
+bool isRealDate(const Date& d) {
+    static constexpr std::array<int, 12> kDays{31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (d.year < 1900 || d.year > 9999 || d.month < 1 || d.month > 12 || d.day < 1) {
+        return false;
+    }
+    if (d.month == 2 && !leapYear(d.year)) {
+        return d.day <= 28;
+    }
+    return d.day <= kDays[static_cast<std::size_t>(d.month - 1)];
+}
+
+std::int64_t daysFromCivil(const Date& d) {
+    const date::year_month_day day{date::year{d.year}, date::month{static_cast<unsigned>(d.month)},
+                                   date::day{static_cast<unsigned>(d.day)}};
+    return date::sys_days{day}.time_since_epoch().count();
+}
+
+Date civilFromDays(std::int64_t days) {
+    // Days far outside any log are clamped (to about 5800 years either way), which
+    // isRealDate refuses.
+    constexpr std::int64_t kFar = 2'000'000;
+    const date::year_month_day day{
+        date::sys_days{date::days{std::clamp<std::int64_t>(days, -kFar, kFar)}}};
+    return Date{static_cast<int>(day.year()), static_cast<int>(static_cast<unsigned>(day.month())),
+                static_cast<int>(static_cast<unsigned>(day.day()))};
+}
+
 int weekday(const Date& d) {
-    // Days since 1970-01-01 (a Thursday), after the civil-from-days algorithm.
-    const int y = d.month <= 2 ? d.year - 1 : d.year;
-    const int era = y / 400;
-    const int yoe = y - era * 400;
-    const int mp = (d.month + 9) % 12;
-    const int doy = (153 * mp + 2) / 5 + d.day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long days = static_cast<long>(era) * 146097 + doe - 719468;
+    // 1970-01-01 was a Thursday.
+    const std::int64_t days = daysFromCivil(d);
     return static_cast<int>(((days % 7) + 7 + 3) % 7);
+}
+
+int monthOfName(std::string_view name) {
+    static constexpr std::array<std::string_view, 12> kMonths{
+        "jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (name.size() != 3) {
+        return 0;
+    }
+    const char lower[3] = {asciiLower(name[0]), asciiLower(name[1]), asciiLower(name[2])};
+    for (std::size_t m = 0; m < kMonths.size(); ++m) {
+        if (std::string_view(lower, 3) == kMonths[m]) {
+            return static_cast<int>(m) + 1;
+        }
+    }
+    return 0;
 }
 
 std::string formatMoment(std::int64_t moment) {
@@ -241,6 +269,10 @@ std::string lowerAscii(std::string_view text) {
         c = asciiLower(c);
     }
     return out;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view head) {
+    return head.size() <= text.size() && endsWithNoCase(text.substr(0, head.size()), head);
 }
 
 bool endsWithNoCase(std::string_view text, std::string_view tail) {

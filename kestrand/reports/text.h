@@ -22,9 +22,16 @@ std::optional<Date> parseLoggedDate(std::string_view text);
 // leap second).
 std::optional<int> parseLoggedTime(std::string_view text);  // seconds since midnight
 
+// A real day of the years 1900 to 9999.
+bool isRealDate(const Date& d);
 inline int dayNumber(const Date& d) { return d.year * 10000 + d.month * 100 + d.day; }
 // 0 = Monday.
 int weekday(const Date& d);
+// Days since 1970-01-01 and back (the proleptic Gregorian calendar).
+std::int64_t daysFromCivil(const Date& d);
+Date civilFromDays(std::int64_t days);
+// "Jan" .. "Dec" (any case) as 1 .. 12; 0 for anything else.
+int monthOfName(std::string_view name);
 // A moment as one comparable number, YYYYMMDDhhmmss.
 inline std::int64_t momentOf(const Date& d, int seconds) {
     return static_cast<std::int64_t>(dayNumber(d)) * 1000000 + (seconds / 3600) * 10000 +
@@ -48,6 +55,7 @@ std::string foldBlanks(std::string_view text);
 
 inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 std::string lowerAscii(std::string_view text);
+bool startsWithNoCase(std::string_view text, std::string_view head);
 bool endsWithNoCase(std::string_view text, std::string_view tail);
 bool containsNoCase(std::string_view text, std::string_view part);
 

@@ -153,6 +153,15 @@ void countRows(Json& json, std::string_view listKey, std::string_view nameKey,
     json.close(']');
 }
 
+// "key": {"requests": r, "bytes": b} on one line.
+void traffic(Json& json, std::string_view key, const Traffic& figures) {
+    json.key(key);
+    json.open('{', false);
+    json.field("requests", figures.requests);
+    json.field("bytes", figures.bytes);
+    json.close('}');
+}
+
 void namedRows(Json& json, std::string_view listKey, const std::vector<NamedRow>& rows) {
     json.key(listKey);
     json.open('[');
@@ -264,6 +273,7 @@ std::string writeJson(const Result& result) {
     json.field("generator", result.generator);
     json.field("folder", result.folder);
     json.field("home_country", result.homeCountry);
+    json.field("time_zone", result.timeZone);
     json.key("period");
     json.open('{', false);
     json.key("first");
@@ -282,6 +292,8 @@ std::string writeJson(const Result& result) {
         json.field("lines", file.lines);
         json.field("requests", file.requests);
         json.field("proxy_requests", file.proxyRequests);
+        json.field("denied", file.denied);
+        traffic(json, "cache", file.cache);
         json.field("skipped", file.skipped);
         json.key("skipped_lines");
         json.open('[', false);
@@ -302,6 +314,21 @@ std::string writeJson(const Result& result) {
     json.field("bytes", result.totals.bytes);
     json.field("addresses", result.totals.addresses);
     json.close('}');
+    json.key("denied");
+    json.open('{');
+    json.field("requests", result.denied.requests);
+    json.field("bytes", result.denied.bytes);
+    json.key("hosts");
+    json.open('[');
+    for (const DeniedHost& host : result.denied.hosts) {
+        json.open('{', false);
+        json.field("host", host.host);
+        json.field("requests", host.requests);
+        json.close('}');
+    }
+    json.close(']');
+    json.close('}');
+    traffic(json, "cache", result.cache);
     if (result.cancelled) {
         json.key("cancelled");
         json.boolean(true);
@@ -315,6 +342,7 @@ std::string writeJson(const Result& result) {
             json.field("address", row.address);
             json.field("requests", row.requests);
             json.field("bytes", row.bytes);
+            json.field("denied", row.denied);
             json.key("users");
             json.open('[', false);
             for (const std::string& user : row.users) {
@@ -396,11 +424,8 @@ std::string writeJson(const Result& result) {
         json.open('{');
         json.field("home", country.home);
         for (int p = 0; p < kPlaceCount; ++p) {
-            json.key(kPlaceKeys[static_cast<std::size_t>(p)]);
-            json.open('{', false);
-            json.field("requests", country.classes[static_cast<std::size_t>(p)].requests);
-            json.field("bytes", country.classes[static_cast<std::size_t>(p)].bytes);
-            json.close('}');
+            traffic(json, kPlaceKeys[static_cast<std::size_t>(p)],
+                    country.classes[static_cast<std::size_t>(p)]);
         }
         json.key("database");
         json.optionalString(
@@ -415,11 +440,8 @@ std::string writeJson(const Result& result) {
             json.open('{', false);
             json.field("address", row.address);
             for (int p = 0; p < kPlaceCount; ++p) {
-                json.key(kPlaceKeys[static_cast<std::size_t>(p)]);
-                json.open('{', false);
-                json.field("requests", row.classes[static_cast<std::size_t>(p)].requests);
-                json.field("bytes", row.classes[static_cast<std::size_t>(p)].bytes);
-                json.close('}');
+                traffic(json, kPlaceKeys[static_cast<std::size_t>(p)],
+                        row.classes[static_cast<std::size_t>(p)]);
             }
             json.close('}');
         }
@@ -444,20 +466,29 @@ std::string writeJson(const Result& result) {
 std::string writeCsv(const Result& result) {
     Csv csv;
     csv.section("Files");
-    csv.row("path", "layout", "lines", "requests", "proxy_requests", "skipped", "error");
+    csv.row("path", "layout", "lines", "requests", "proxy_requests", "skipped", "error", "denied",
+            "cache_requests", "cache_bytes");
     for (const FileRow& file : result.files) {
         csv.row(file.path, file.layout, file.lines, file.requests, file.proxyRequests, file.skipped,
-                file.error.value_or(""));
+                file.error.value_or(""), file.denied, file.cache.requests, file.cache.bytes);
     }
     csv.section("Totals");
-    csv.row("requests", "bytes", "addresses", "proxy_requests", "other_files");
+    csv.row("requests", "bytes", "addresses", "proxy_requests", "other_files", "denied_requests",
+            "denied_bytes", "cache_requests", "cache_bytes", "time_zone");
     csv.row(result.totals.requests, result.totals.bytes, result.totals.addresses,
-            result.proxyRequests, result.otherFiles);
+            result.proxyRequests, result.otherFiles, result.denied.requests, result.denied.bytes,
+            result.cache.requests, result.cache.bytes, result.timeZone);
+    csv.section("Refused requests");
+    csv.row("host", "requests");
+    for (const DeniedHost& host : result.denied.hosts) {
+        csv.row(host.host, host.requests);
+    }
     if (wants(result, Kind::Addresses)) {
         csv.section(kindTitle(Kind::Addresses));
-        csv.row("address", "requests", "bytes", "users", "first", "last");
+        csv.row("address", "requests", "bytes", "users", "first", "last", "denied");
         for (const AddressRow& row : result.addresses) {
-            csv.row(row.address, row.requests, row.bytes, joined(row.users), row.first, row.last);
+            csv.row(row.address, row.requests, row.bytes, joined(row.users), row.first, row.last,
+                    row.denied);
         }
     }
     for (const Kind kind : {Kind::Windows, Kind::Browsers}) {

@@ -99,6 +99,11 @@ TEST_F(ReportCommandTest, EveryBadArgumentIsNamedOnStandardErrorWithStatus2) {
          "--threads takes a number of workers, not two"},
         {{"--report", logs(), "-o", json, "--threads", "-1"},
          "--threads takes a number of workers, not -1"},
+        {{"--report", logs(), "-o", json, "--tz", "Mars/Olympus"},
+         "--tz takes a time zone of the tz database such as Asia/Tehran or UTC, not "
+         "Mars/Olympus"},
+        {{"--report", logs(), "-o", json, "--tz=+0330"},
+         "--tz takes a time zone of the tz database such as Asia/Tehran or UTC, not +0330"},
         {{"--report", logs(), "-o", json, "--country", "IRN"},
          "--country takes a two-letter country code, not IRN"},
         {{"--report", logs(), "-o", json, "--country", "I1"},
@@ -130,14 +135,15 @@ TEST_F(ReportCommandTest, AnOutputThatCannotBeWrittenIsStatus2WithItsReason) {
 }
 
 TEST_F(ReportCommandTest, OptionsReachTheEngineAndTheOutputIsItsAnswer) {
-    const std::vector<std::string> spaced{
-        "--report",  logs(),        "--kinds",   "0,3", "--from",  "2001-02-10",
-        "--to",      "2001-02-11",  "--country", "fr",  "--geoip", "/x/db.mmdb",
-        "--address", "192.168.1.4", "--threads", "3",   "-o",      out("r.JSON")};
+    const std::vector<std::string> spaced{"--report",  logs(),        "--kinds",   "0,3",
+                                          "--from",    "2001-02-10",  "--to",      "2001-02-11",
+                                          "--country", "fr",          "--geoip",   "/x/db.mmdb",
+                                          "--address", "192.168.1.4", "--threads", "3",
+                                          "--tz",      "Asia/Tehran", "-o",        out("r.JSON")};
     const std::vector<std::string> joined{
-        "--report=" + logs(),    "--kinds=0,3",  "--from=2001-02-10",
-        "--to=2001-02-11",       "--country=fr", "--geoip=/x/db.mmdb",
-        "--address=192.168.1.4", "--threads=3",  "-o=" + out("r.JSON")};
+        "--report=" + logs(), "--kinds=0,3",        "--from=2001-02-10",     "--to=2001-02-11",
+        "--country=fr",       "--geoip=/x/db.mmdb", "--address=192.168.1.4", "--threads=3",
+        "--tz=Asia/Tehran",   "-o=" + out("r.JSON")};
     for (const auto& words : {spaced, joined}) {
         const auto command = app::parseReportCommand(words);
         ASSERT_TRUE(command);
@@ -152,6 +158,7 @@ TEST_F(ReportCommandTest, OptionsReachTheEngineAndTheOutputIsItsAnswer) {
         EXPECT_EQ(options.geoip, "/x/db.mmdb");
         EXPECT_EQ(options.onlyAddress, "192.168.1.4");
         EXPECT_EQ(options.threads, 3u);
+        EXPECT_EQ(options.timeZone, "Asia/Tehran");
         EXPECT_EQ(options.generator, "kestrand 1.0.0.4");
         EXPECT_EQ(command->output, out("r.JSON"));
         EXPECT_EQ(command->kind, app::ReportOutput::Json);

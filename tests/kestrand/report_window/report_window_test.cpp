@@ -352,6 +352,61 @@ TEST(ReportPage, NoTextFromALogBecomesMarkupOrTurnsTheText) {
     delete guard.data();
 }
 
+// A Squid log in the window and the page: the zone of its times, the refused and cached
+// figures in the header, each file's layout, the refused column of report 0 and the one row,
+// in Persian, of the requests without an agent.
+TEST(ReportWindowHeader, ShowsTheZoneTheRefusedAndCachedAndTheirColumns) {
+    std::string log;
+    const char* codes[] = {"TCP_MISS/200", "TCP_DENIED/407", "TCP_MEM_HIT/200"};
+    for (int n = 0; n < 30; ++n) {
+        log += std::to_string(1700000000 + n * 60) + ".000     5 10.0.0." + std::to_string(n % 3) +
+               " " + codes[n % 3] + " 1024 GET http://www.example.ir/p" + std::to_string(n) +
+               ".html - HIER_DIRECT/2.144.0.1 text/html\n";
+    }
+    testing_support::TempDir folder;
+    folder.write("access.log", log);
+    kestrand::reports::Options options;
+    options.folder = folder.path();
+    options.timeZone = "Asia/Tehran";
+    const auto result =
+        std::make_shared<const kestrand::reports::Result>(kestrand::reports::run(options));
+    ASSERT_EQ(result->denied.requests, 10u);
+    ASSERT_EQ(result->cache.requests, 10u);
+
+    testing_support::ScriptedPlatform scripted;
+    auto* window = new kestrand::report_window::ReportWindow(
+        scripted.platform, {}, kestrand::report_window::shownOutcome(result));
+    const QPointer<kestrand::report_window::ReportWindow> guard(window);
+    const QString zone = window->findChild<QLabel*>(QStringLiteral("zoneLabel"))->text();
+    EXPECT_EQ(zone, QStringLiteral("منطقه‌ی زمانی: \u2068Asia/Tehran\u2069"));
+    const QString denied = window->findChild<QLabel*>(QStringLiteral("deniedLabel"))->text();
+    EXPECT_EQ(denied, QStringLiteral("مسدود شده: 10 درخواست، حجم \u206810.0 KB\u2069؛ از "
+                                     "حافظه‌ی "
+                                     "نهان: 10 درخواست، حجم \u206810.0 KB\u2069"));
+    const QAbstractItemModel* files =
+        window->findChild<QTableView*>(QStringLiteral("table-files"))->model();
+    EXPECT_EQ(files->index(0, 1).data().toString(), QStringLiteral("squid"));
+    EXPECT_EQ(files->headerData(5, Qt::Horizontal).toString(), QStringLiteral("مسدود شده"));
+    EXPECT_EQ(files->index(0, 5).data(Qt::UserRole).toULongLong(), 10u);
+    EXPECT_EQ(files->index(0, 6).data(Qt::UserRole).toULongLong(), 10u);
+    const QAbstractItemModel* addresses = tableIn(window->tabOfKind(0), "table-addresses")->model();
+    EXPECT_EQ(addresses->headerData(3, Qt::Horizontal).toString(), QStringLiteral("مسدود شده"));
+    for (int row = 0; row < addresses->rowCount(); ++row) {
+        const kestrand::reports::AddressRow& engine =
+            result->addresses[static_cast<std::size_t>(row)];
+        EXPECT_EQ(addresses->index(row, 3).data(Qt::UserRole).toULongLong(), engine.denied);
+    }
+    const QAbstractItemModel* browsers = tableIn(window->tabOfKind(2), "table-browsers")->model();
+    ASSERT_EQ(browsers->rowCount(), 1);
+    EXPECT_EQ(browsers->index(0, 0).data().toString(), QStringLiteral("عامل کاربر ثبت نشده"));
+
+    const QString page =
+        kestrand::report_window::reportPage(kestrand::report_window::buildReport(*result));
+    EXPECT_TRUE(page.contains(zone));
+    EXPECT_TRUE(page.contains(denied));
+    delete guard.data();
+}
+
 // Named: controls, line and paragraph separators, and the format characters that steer the
 // direction (the explicit embeddings, overrides and isolates and the invisible strong marks),
 // as Qt's Unicode tables class them. Every other character, the half-space among them, stands

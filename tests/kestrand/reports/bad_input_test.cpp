@@ -6,10 +6,12 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "kestrand/reports/engine.h"
 #include "tests/kestrand/reports/report_json.h"
@@ -110,6 +112,61 @@ TEST(BadInput, EachBadFileHasItsReasonAndTheRestIsCounted) {
         locked = 3;
     }
     EXPECT_EQ(num(report["totals"]["requests"]), 10 + 4 + 2 + 20 + cutRequests + locked);
+}
+
+// Squid's lines at their oddest: each is read into the right columns or skipped and counted.
+TEST(BadInput, OddSquidLinesAreReadWhereTheyCanBeAndCountedWhereNot) {
+    const std::string direct = " - HIER_DIRECT/8.8.8.8 text/html\n";
+    std::string log;
+    log += "1700000300.000      5 10.0.0.1 TCP_MISS/200 100 GET http://b.example.com/" + direct;
+    // Times run backwards; a clock that stepped back gives a negative elapsed.
+    log += "1700000000.500     -3 10.0.0.1 TCP_MISS/200 100 GET http://a.example.com/" + direct;
+    log +=
+        "1700000100.000 99999999999999999999999999999 fe80::1%eth0 NONE/000 0 GET "
+        "http://c.example.com/x - HIER_NONE/- -\n";
+    log += "0.000      1 10.0.0.2 TCP_MISS/200 100 GET http://d.example.com/" + direct;
+    log += "1700000200.000 1 10.0.0.3 TCP_MISS/200 55 GET http://long.example.com/" +
+           std::string(1000000, 'a') + direct;
+    log += std::string(std::size_t{2} << 20, 'x') + "\n";
+    log += "1700000400.000      1 10.0.0.1 TCP_MISS/200 100 GET http://cut.exa";
+    testing_support::TempDir folder;
+    folder.write("access.log", log);
+    reports::Options options;
+    options.folder = folder.path();
+    options.timeZone = "UTC";
+    const reports::Result result = reports::run(options);
+    ASSERT_EQ(result.files.size(), 1u);
+    const reports::FileRow& file = result.files[0];
+    EXPECT_EQ(file.layout, "squid");
+    EXPECT_EQ(file.lines, 7u);
+    EXPECT_EQ(file.requests, 4u);
+    EXPECT_EQ(file.skipped, 3u);
+    EXPECT_EQ(file.skippedLines, (std::vector<std::uint64_t>{4, 6, 7}));
+    EXPECT_FALSE(file.error);
+
+    ASSERT_EQ(result.addresses.size(), 3u);
+    EXPECT_EQ(result.addresses[0].address, "10.0.0.1");
+    EXPECT_EQ(result.addresses[0].requests, 2u);
+    EXPECT_EQ(result.addresses[0].first, "2023-11-14 22:13:20");
+    EXPECT_EQ(result.addresses[0].last, "2023-11-14 22:18:20");
+    EXPECT_EQ(result.addresses[1].address, "10.0.0.3");
+    EXPECT_EQ(result.addresses[1].bytes, 55u);
+    EXPECT_EQ(result.addresses[2].address, "fe80::1%eth0");
+    EXPECT_EQ(result.addresses[2].bytes, 0u);
+    EXPECT_EQ(*result.first, "2023-11-14 22:13:20");
+    EXPECT_EQ(*result.last, "2023-11-14 22:18:20");
+    std::vector<std::string> sites;
+    for (const reports::SiteRow& site : result.sites) {
+        sites.push_back(site.host);
+    }
+    std::sort(sites.begin(), sites.end());
+    EXPECT_EQ(sites, (std::vector<std::string>{"a.example.com", "b.example.com", "c.example.com",
+                                               "long.example.com"}));
+
+    // Split into parts at every few bytes, the file reads the same.
+    options.threads = 2;
+    options.chunkBytes = 4096;
+    EXPECT_EQ(reports::writeJson(reports::run(options)), reports::writeJson(result));
 }
 
 TEST(BadInput, AFileThatShrinksWhileReadKeepsWhatWasRead) {

@@ -1,12 +1,18 @@
 // One folder with a log of each layout, written from a list of requests; every report is
-// computed again from that list by a plain model and compared with the engine's JSON.
+// computed again from that list by a plain model and compared with the engine's JSON. The
+// requests are moments in the report's time zone; each layout writes them its own way (local
+// time, UTC, Unix seconds, a time with an offset), and writes refused requests, cache hits,
+// missing agents and destinations as its format documents them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <tuple>
@@ -22,6 +28,9 @@ namespace {
 using namespace report_test;
 namespace reports = kestrand::reports;
 
+constexpr char kZone[] = "Asia/Tehran";
+constexpr char kNoAgent[] = "agent not logged";
+
 struct Agent {
     std::string text;
     std::string system;
@@ -30,24 +39,32 @@ struct Agent {
 
 // Where a request went, and what the reports should make of it.
 struct Target {
-    std::string host;  // as logged
+    std::string host;  // as logged; "-": the URI's
     std::string destination;
     std::string uri;
     std::string mime;
-    std::string site;  // the host the report names
-    const char* place;
-    bool page;
+    std::string site;    // the host the report names
+    const char* place;   // of the destination
     std::string engine;  // empty: not a search
     std::string phrase;
+    bool tunnel = false;  // CONNECT host:port, only in Squid's logs
 };
+
+enum class Shape { Documented, Samples, W3c, Squid, SquidCombined };
+constexpr int kShapes = 5;
 
 struct Entry {
     std::string address;
     std::string user;
     const Agent* agent;
-    int year, month, day, hour, minute, second;
+    int year, month, day, hour, minute, second;  // in the report's zone
     const Target* target;
     std::uint64_t bytes;
+    bool refused;
+    bool cached;
+    Shape shape;
+    int variant;       // 0..3: how its layout writes it
+    bool iis = false;  // a W3C line in the web server's names, blank-separated
 };
 
 const std::vector<Agent> kAgents{
@@ -60,36 +77,44 @@ const std::vector<Agent> kAgents{
     {"Mozilla/5.0 (Linux; Android 4.4.2; Nexus 5 Build/KOT49H) AppleWebKit/537.36 (KHTML, like "
      "Gecko) Chrome/30.0.0.0 Mobile Safari/537.36",
      "Android 4", "Chrome Mobile 30"},
+    // Quotes inside: the combined layout quotes the agent and does not escape them.
+    {"Mozilla/5.0 \"q\" (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+     "\"x\" \"y\" Chrome/120.0.0.0 Safari/537.36",
+     "Windows 10", "Chrome 120"},
 };
 
 const std::vector<Target> kTargets{
     {"www.google.com", "8.8.8.8", "http://www.google.com/search?q=kestrel+bird&hl=en", "text/html",
-     "www.google.com", "outside", true, "Google", "kestrel bird"},
+     "www.google.com", "outside", "Google", "kestrel bird"},
     {"www.google.co.uk", "8.8.8.8", "http://www.google.co.uk/search?q=%D8%B3%D9%84%D8%A7%D9%85",
-     "text/html; charset=UTF-8", "www.google.co.uk", "outside", true, "Google",
+     "text/html; charset=UTF-8", "www.google.co.uk", "outside", "Google",
      "\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85"},
     // A look-alike of an engine, at an address no database knows.
     {"google.com.evil.net", "240.0.0.1", "http://google.com.evil.net/search?q=trap", "text/html",
-     "google.com.evil.net", "unknown", true, "", ""},
+     "google.com.evil.net", "unknown", "", ""},
     // From the cache ("-"), under the home domain; the phrase is Windows-1256.
     {"www.parsijoo.ir", "-", "http://www.parsijoo.ir/web?q=%D3%E1%C7%E3++%20news", "-",
-     "www.parsijoo.ir", "inside", true, "Parsijoo", "\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85 news"},
-    {"-", "2.144.0.1", "http://www.example.ir/logo.gif", "-", "www.example.ir", "inside", false, "",
-     ""},
+     "www.parsijoo.ir", "inside", "Parsijoo", "\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85 news"},
+    {"-", "2.144.0.1", "http://www.example.ir/logo.gif", "-", "www.example.ir", "inside", "", ""},
     {"intranet.local", "10.1.2.3", "http://intranet.local/index.html", "-", "intranet.local",
-     "local", true, "", ""},
+     "local", "", ""},
     {"search.yahoo.com", "240.0.0.1", "http://search.yahoo.com/search?p=&q=x", "text/html",
-     "search.yahoo.com", "unknown", true, "", ""},
+     "search.yahoo.com", "unknown", "", ""},
     {"www.bing.com", "8.8.8.8", "http://www.bing.com/search?q=a%20%20b", "image/png",
-     "www.bing.com", "outside", false, "Bing", "a b"},
+     "www.bing.com", "outside", "Bing", "a b"},
     {"cdn.example.com", "8.8.8.8", "http://cdn.example.com/app.js?v=1", "-", "cdn.example.com",
-     "outside", false, "", ""},
+     "outside", "", ""},
+    {"-", "2.144.0.9", "mail.example.ir:443", "-", "mail.example.ir", "inside", "", "", true},
 };
 
-const std::vector<std::string> kAddresses{"192.168.0.1", "192.168.0.2", "192.168.0.10", "10.0.0.7",
-                                          "172.16.5.5"};
-const std::vector<std::string> kUsers{"-", "ali", "SARA", "reza"};
-const std::array<std::array<int, 3>, 3> kDays{{{2001, 2, 14}, {1999, 12, 31}, {2024, 3, 1}}};
+const std::vector<std::string> kAddresses{"192.168.0.1", "192.168.0.2", "192.168.0.10",
+                                          "10.0.0.7",    "172.16.5.5",  "2001:db8::7"};
+const std::vector<std::string> kUsers{"-", "ali", "SARA", "reza", "DOMAIN\\hamid", "ali reza"};
+// 2008-06-10 falls in the zone's summer time (+04:30), the others in its standard time.
+const std::array<std::array<int, 3>, 4> kDays{
+    {{2001, 2, 14}, {1999, 12, 31}, {2024, 3, 1}, {2008, 6, 10}}};
+constexpr std::array<const char*, 12> kMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 std::vector<Entry> makeEntries(int count) {
     std::vector<Entry> entries;
@@ -99,14 +124,58 @@ std::vector<Entry> makeEntries(int count) {
         return (seed >> 16) % n;
     };
     for (int i = 0; i < count; ++i) {
-        const auto& day = kDays[next(3)];
-        entries.push_back(Entry{kAddresses[next(5)], kUsers[next(4)], &kAgents[next(4)], day[0],
-                                day[1], day[2], static_cast<int>(next(24)),
-                                static_cast<int>(next(60)), static_cast<int>(next(60)),
-                                &kTargets[next(static_cast<unsigned>(kTargets.size()))],
-                                next(2) == 0 ? 0 : 100 + next(100000)});
+        const auto& day = kDays[next(4)];
+        Entry e{kAddresses[next(6)],
+                kUsers[next(6)],
+                &kAgents[next(5)],
+                day[0],
+                day[1],
+                day[2],
+                static_cast<int>(next(24)),
+                static_cast<int>(next(60)),
+                static_cast<int>(next(60)),
+                &kTargets[next(static_cast<unsigned>(kTargets.size()))],
+                next(2) == 0 ? 0 : 100 + next(100000),
+                next(8) == 0,
+                next(6) == 0,
+                static_cast<Shape>(i % kShapes),
+                static_cast<int>(next(4))};
+        const bool squid = e.shape == Shape::Squid || e.shape == Shape::SquidCombined;
+        if (e.target->tunnel && !squid) {
+            e.target = &kTargets[0];
+        }
+        // Squid's common and combined lines tell a hit only in their code:hierarchy field.
+        e.cached = e.cached && !e.refused &&
+                   !(e.shape == Shape::SquidCombined && (e.variant == 1 || e.variant == 3));
+        entries.push_back(e);
     }
     return entries;
+}
+
+// The entry's moment as seconds since the epoch, through the C library's own reading of the
+// tz database.
+std::int64_t utcOf(const Entry& e) {
+    const char* before = std::getenv("TZ");
+    const std::optional<std::string> saved =
+        before != nullptr ? std::optional<std::string>(before) : std::nullopt;
+    setenv("TZ", kZone, 1);
+    tzset();
+    std::tm local{};
+    local.tm_year = e.year - 1900;
+    local.tm_mon = e.month - 1;
+    local.tm_mday = e.day;
+    local.tm_hour = e.hour;
+    local.tm_min = e.minute;
+    local.tm_sec = e.second;
+    local.tm_isdst = -1;
+    const std::time_t utc = std::mktime(&local);
+    if (saved) {
+        setenv("TZ", saved->c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+    return utc;
 }
 
 std::string twoDigits(int n) {
@@ -118,10 +187,22 @@ std::string twoDigits(int n) {
 std::string commaDate(const Entry& e) {
     return std::to_string(e.month) + "/" + std::to_string(e.day) + "/" + twoDigits(e.year % 100);
 }
-std::string timeText(const Entry& e) {
-    return twoDigits(e.hour) + ":" + twoDigits(e.minute) + ":" + twoDigits(e.second);
+std::string timeText(int hour, int minute, int second) {
+    return twoDigits(hour) + ":" + twoDigits(minute) + ":" + twoDigits(second);
 }
+std::string timeText(const Entry& e) { return timeText(e.hour, e.minute, e.second); }
 std::string bytesText(const Entry& e) { return e.bytes == 0 ? "-" : std::to_string(e.bytes); }
+std::string isoDate(int year, int month, int day) {
+    return std::to_string(year) + "-" + twoDigits(month) + "-" + twoDigits(day);
+}
+
+// A moment in UTC seconds, shifted by `offset` seconds, as its calendar fields.
+std::tm calendarOf(std::int64_t utc, int offset) {
+    const std::time_t shifted = static_cast<std::time_t>(utc + offset);
+    std::tm out{};
+    gmtime_r(&shifted, &out);
+    return out;
+}
 
 std::string join(const std::vector<std::string>& fields, const char* separator) {
     std::string line;
@@ -131,33 +212,230 @@ std::string join(const std::vector<std::string>& fields, const char* separator) 
     return line + "\r\n";
 }
 
+// Squid writes user names percent-encoded.
+std::string percentEncoded(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == ' ' || c == '\\' || c == '%') {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string replaced(std::string text, char from, char to) {
+    std::replace(text.begin(), text.end(), from, to);
+    return text;
+}
+
+std::string commaStatus(const Entry& e) {
+    return e.refused ? (e.variant % 2 ? "12202" : "407") : "200";
+}
+std::string commaSource(const Entry& e) { return e.cached ? "Cache" : "Inet"; }
+
 std::string documentedLine(const Entry& e) {
     const Target& t = *e.target;
-    return join(
-        {e.address,    e.user, e.agent->text, "Y",           commaDate(e), timeText(e), "W3Proxy",
-         "PROXY1",     "-",    t.host,        t.destination, "80",         "120",       "340",
-         bytesText(e), "http", "TCP",         "GET",         t.uri,        t.mime,      "Inet",
-         "200",        "0"},
-        ", ");
+    return join({e.address,
+                 e.user,
+                 e.agent->text,
+                 "Y",
+                 commaDate(e),
+                 timeText(e),
+                 "W3Proxy",
+                 "PROXY1",
+                 "-",
+                 t.host,
+                 t.destination,
+                 "80",
+                 "120",
+                 "340",
+                 bytesText(e),
+                 "http",
+                 "TCP",
+                 "GET",
+                 t.uri,
+                 t.mime,
+                 commaSource(e),
+                 commaStatus(e),
+                 "0"},
+                ", ");
 }
 
 std::string samplesLine(const Entry& e) {
     const Target& t = *e.target;
-    return join({e.address,   e.user, e.agent->text, "Y",          "-",    commaDate(e),
-                 timeText(e), t.host, "W3Proxy",     "PROXY1",     "-",    t.destination,
-                 "80",        "1462", "325",         bytesText(e), "http", "TCP",
-                 "GET",       t.uri,  t.mime,        "Inet",       "200"},
+    return join({e.address,    e.user,         e.agent->text, "Y",       "-",
+                 commaDate(e), timeText(e),    t.host,        "W3Proxy", "PROXY1",
+                 "-",          t.destination,  "80",          "1462",    "325",
+                 bytesText(e), "http",         "TCP",         "GET",     t.uri,
+                 t.mime,       commaSource(e), commaStatus(e)},
                 ", ");
 }
 
-std::string w3cDate(const Entry& e) {
-    return std::to_string(e.year) + "-" + twoDigits(e.month) + "-" + twoDigits(e.day);
+constexpr char kW3cProxyFields[] =
+    "#Fields: c-ip cs-username c-agent date time r-host r-ip sc-bytes cs-uri cs-mime-type "
+    "sc-status s-object-source action\r\n";
+// The web server's names, its query apart from the path; fields between blanks, '+' for a
+// blank inside one.
+constexpr char kW3cServerFields[] =
+    "#Fields: date time s-ip cs-method cs-uri-stem cs-uri-query c-ip cs-username "
+    "cs(User-Agent) cs-host sc-status sc-bytes s-object-source\r\n";
+
+std::string w3cLine(const Entry& e) {
+    const Target& t = *e.target;
+    const std::tm utc = calendarOf(utcOf(e), 0);
+    const std::string date = isoDate(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday);
+    const std::string time = timeText(utc.tm_hour, utc.tm_min, utc.tm_sec);
+    const std::string source = e.cached ? "Cache" : "Internet";
+    if (!e.iis) {
+        const bool byStatus = e.refused && e.variant % 2 == 0;
+        const bool byAction = e.refused && !byStatus;
+        return join(
+            {e.address, e.user, e.agent->text, date, time, t.host, t.destination, bytesText(e),
+             t.uri, t.mime, byStatus ? "12209" : "200", source, byAction ? "Denied" : "Allowed"},
+            "\t");
+    }
+    const std::size_t question = t.uri.find('?');
+    const std::string query = question == std::string::npos ? "-" : t.uri.substr(question + 1);
+    return join({date, time, t.destination, "GET", t.uri.substr(0, question), query, e.address,
+                 replaced(e.user, ' ', '+'), replaced(e.agent->text, ' ', '+'), t.host,
+                 e.refused ? "407" : "200", bytesText(e), source},
+                " ");
+}
+
+std::string squidCode(const Entry& e) {
+    if (e.refused) {
+        return e.variant % 2 ? "TCP_DENIED/403" : "TCP_DENIED/407";
+    }
+    if (e.cached) {
+        return e.variant % 2 ? "TCP_MEM_HIT/200" : "TCP_HIT/200";
+    }
+    return e.target->tunnel ? "TCP_TUNNEL/200" : "TCP_MISS/200";
+}
+
+// The hierarchy field; its address is the destination's only when it went there directly.
+std::string squidPeer(const Entry& e) {
+    if (e.target->destination == "-") {
+        return "HIER_NONE/-";
+    }
+    switch (e.variant) {
+        case 1:
+            return "FIRSTUP_PARENT/parent.example.net";
+        case 3:
+            return "FIRSTUP_PARENT/10.0.0.5";
+        default:
+            return "HIER_DIRECT/" + e.target->destination;
+    }
+}
+
+std::string squidLine(const Entry& e) {
+    const Target& t = *e.target;
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%lld.%03d %6d", static_cast<long long>(utcOf(e)),
+                  e.second * 7 % 1000, e.minute * 97);
+    // Squid logs the MIME type without its parameters.
+    return std::string(stamp) + " " + e.address + " " + squidCode(e) + " " +
+           std::to_string(e.bytes) + (t.tunnel ? " CONNECT " : " GET ") + t.uri + " " +
+           percentEncoded(e.user) + " " + squidPeer(e) + " " + t.mime.substr(0, t.mime.find(';')) +
+           "\n";
+}
+
+// Variants: 0 combined with code:hierarchy, 1 combined, 2 common with code:hierarchy, 3 common.
+std::string squidCombinedLine(const Entry& e) {
+    const Target& t = *e.target;
+    const std::int64_t utc = utcOf(e);
+    constexpr std::array<int, 3> kOffsets{0, -7 * 3600, 5 * 3600 + 45 * 60};
+    int offset = 0;
+    if (e.minute % 4 < 3) {
+        offset = kOffsets[static_cast<std::size_t>(e.minute % 4)];
+    } else {
+        // The zone's own offset that day, as a Squid in that zone writes it.
+        const std::tm local = calendarOf(utc, 0);
+        offset = e.hour * 3600 + e.minute * 60 + e.second -
+                 (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
+        offset = (offset + 86400 * 3 / 2) % 86400 - 86400 / 2;
+    }
+    const std::tm shown = calendarOf(utc, offset);
+    char stamp[64];
+    const int minutes = (offset < 0 ? -offset : offset) / 60;
+    std::snprintf(stamp, sizeof stamp, "[%02d/%s/%04d:%s %c%02d%02d]", shown.tm_mday,
+                  kMonthNames[static_cast<std::size_t>(shown.tm_mon)], shown.tm_year + 1900,
+                  timeText(shown.tm_hour, shown.tm_min, shown.tm_sec).c_str(),
+                  offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    std::string line = e.address + " - " + percentEncoded(e.user) + " " + stamp + " \"" +
+                       (t.tunnel ? "CONNECT " : "GET ") + t.uri + " HTTP/1.1\" " +
+                       (e.refused ? "407" : "200") + " " + bytesText(e);
+    if (e.variant < 2) {
+        line += " \"http://www.example.com/from\" \"" + e.agent->text + "\"";
+    }
+    if (e.variant % 2 == 0) {
+        line += e.refused ? " TCP_DENIED:HIER_NONE"
+                          : (e.cached ? " TCP_MEM_HIT:HIER_NONE" : " TCP_MISS:HIER_DIRECT");
+    }
+    return line + "\n";
+}
+
+// What each file should report about itself.
+struct FileModel {
+    std::string text;
+    long long lines = 0;
+    long long requests = 0;
+    long long denied = 0;
+    long long proxy = 0;
+    long long cacheRequests = 0;
+    long long cacheBytes = 0;
+    std::vector<long long> skipped;  // line numbers, from 1
+
+    void add(const std::string& line) {
+        text += line;
+        ++lines;
+    }
+    void addSkipped(const std::string& line) {
+        add(line);
+        skipped.push_back(lines);
+    }
+};
+
+bool agentLogged(const Entry& e) {
+    return e.shape != Shape::Squid && !(e.shape == Shape::SquidCombined && e.variant >= 2);
+}
+
+// The MIME type and the destination as the entry's line holds them.
+std::string mimeWritten(const Entry& e) {
+    return e.shape == Shape::SquidCombined || e.iis ? "-" : e.target->mime;
+}
+std::string destinationWritten(const Entry& e) {
+    if (e.shape == Shape::SquidCombined || (e.shape == Shape::Squid && e.variant % 2 == 1)) {
+        return "-";
+    }
+    return e.target->destination;
+}
+
+// A page view: HTML by its MIME type; without one, a path that is no picture, style or script.
+bool isPage(const Entry& e) {
+    if (e.target->tunnel) {
+        return false;
+    }
+    const std::string mime = mimeWritten(e);
+    if (mime != "-") {
+        return mime.rfind("text/html", 0) == 0;
+    }
+    const std::string path = e.target->uri.substr(0, e.target->uri.find('?'));
+    for (const char* extension : {".gif", ".jpg", ".png", ".css", ".js"}) {
+        if (path.ends_with(extension)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // The report the engine should give, computed plainly from the entries.
 struct Model {
     struct Address {
-        std::uint64_t requests = 0, bytes = 0;
+        std::uint64_t requests = 0, bytes = 0, denied = 0;
         std::map<std::string, int> users;
         std::string first, last;
         std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> places;
@@ -172,19 +450,34 @@ struct Model {
         std::set<std::string> addresses;
     };
     std::map<std::string, Site> sites;
-    std::map<std::string, std::uint64_t> pages, engines, phrases;
+    std::map<std::string, std::uint64_t> pages, engines, phrases, deniedHosts;
     std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> places;
-    std::uint64_t requests = 0, bytes = 0;
+    std::uint64_t requests = 0, bytes = 0, denied = 0, deniedBytes = 0;
+    std::uint64_t cacheRequests = 0, cacheBytes = 0;
+    std::string first, last;
 
-    void add(const Entry& e) {
+    void add(const Entry& e, FileModel& file) {
         const Target& t = *e.target;
-        const std::string moment = w3cDate(e) + " " + timeText(e);
+        const std::string moment = isoDate(e.year, e.month, e.day) + " " + timeText(e);
+        first = first.empty() ? moment : std::min(first, moment);
+        last = std::max(last, moment);
         Address& a = addresses[e.address];
-        if (a.requests == 0 || moment < a.first) {
-            a.first = moment;
+        a.first = a.first.empty() ? moment : std::min(a.first, moment);
+        a.last = std::max(a.last, moment);
+        if (e.refused) {
+            ++a.denied;
+            ++denied;
+            deniedBytes += e.bytes;
+            ++deniedHosts[t.site];
+            ++file.denied;
+            return;
         }
-        if (a.requests == 0 || moment > a.last) {
-            a.last = moment;
+        ++file.requests;
+        if (e.cached) {
+            ++cacheRequests;
+            cacheBytes += e.bytes;
+            ++file.cacheRequests;
+            file.cacheBytes += static_cast<long long>(e.bytes);
         }
         ++a.requests;
         a.bytes += e.bytes;
@@ -193,29 +486,34 @@ struct Model {
         }
         ++requests;
         bytes += e.bytes;
-        systems[e.agent->system].first.insert(e.address);
-        ++systems[e.agent->system].second;
-        browsers[e.agent->browser].first.insert(e.address);
-        ++browsers[e.agent->browser].second;
+        const bool logged = agentLogged(e);
+        systems[logged ? e.agent->system : kNoAgent].first.insert(e.address);
+        ++systems[logged ? e.agent->system : kNoAgent].second;
+        browsers[logged ? e.agent->browser : kNoAgent].first.insert(e.address);
+        ++browsers[logged ? e.agent->browser : kNoAgent].second;
         auto& [hourRequests, hourBytes, hourAddresses] = hours[static_cast<std::size_t>(e.hour)];
         ++hourRequests;
         hourBytes += e.bytes;
         hourAddresses.insert(e.address);
-        // 2001-02-14 was a Wednesday, 1999-12-31 and 2024-03-01 were Fridays.
-        const int weekday = e.year == 2001 ? 2 : 4;
+        // 2001-02-14 was a Wednesday, 2008-06-10 a Tuesday, 1999-12-31 and 2024-03-01 Fridays.
+        const int weekday = e.year == 2001 ? 2 : (e.year == 2008 ? 1 : 4);
         ++weekdays[static_cast<std::size_t>(weekday)][static_cast<std::size_t>(e.hour)];
         Site& site = sites[t.site];
         ++site.requests;
         site.bytes += e.bytes;
         site.addresses.insert(e.address);
-        if (t.page) {
+        if (isPage(e)) {
             ++site.pages;
             ++pages[t.uri.substr(0, t.uri.find('?'))];
         }
-        ++places[t.place].first;
-        places[t.place].second += e.bytes;
-        ++a.places[t.place].first;
-        a.places[t.place].second += e.bytes;
+        // Without a destination's address, the home domain decides.
+        const std::string place = destinationWritten(e) != "-" ? t.place
+                                  : t.site.ends_with(".ir")    ? "inside"
+                                                               : "unknown";
+        ++places[place].first;
+        places[place].second += e.bytes;
+        ++a.places[place].first;
+        a.places[place].second += e.bytes;
         if (!t.engine.empty()) {
             ++engines[t.engine];
             ++phrases[t.phrase];
@@ -257,60 +555,68 @@ CountList countList(const std::map<std::string, std::uint64_t>& counts) {
 class ReportScenario : public testing::Test {
   protected:
     void SetUp() override {
-        entries = makeEntries(300);
-        std::string documented, samples, w3c;
-        w3c =
-            "#Software: Proxy Server\r\n#Version: 1.0\r\n#Date: 2001-02-14 00:00:00\r\n"
-            "#Fields: c-ip cs-username c-agent date time r-host r-ip sc-bytes cs-uri "
-            "cs-mime-type sc-status\r\n";
+        entries = makeEntries(500);
+        FileModel& w3c = files["w3c.log"];
+        w3c.add("#Software: Proxy Server\r\n");
+        w3c.add("#Version: 1.0\r\n");
+        w3c.add(kW3cProxyFields);
         int w3cLines = 0;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const Entry& e = entries[i];
-            const Target& t = *e.target;
-            switch (i % 3) {
-                case 0:
-                    documented += documentedLine(e);
+        for (Entry& e : entries) {
+            switch (e.shape) {
+                case Shape::Documented:
+                    model.add(e, files["logs/documented.LOG"]);
+                    files["logs/documented.LOG"].add(documentedLine(e));
                     break;
-                case 1:
-                    samples += samplesLine(e);
+                case Shape::Samples:
+                    model.add(e, files["logs/older/samples.log"]);
+                    files["logs/older/samples.log"].add(samplesLine(e));
                     break;
-                default:
-                    // Half way, the columns change order.
+                case Shape::W3c:
+                    // Half way, the columns change to the web server's.
                     if (++w3cLines == 50) {
-                        w3c +=
-                            "#Fields: date time c-ip r-host cs-uri cs-mime-type c-agent r-ip "
-                            "sc-bytes cs-username\r\n";
+                        w3c.add(kW3cServerFields);
                     }
-                    if (w3cLines < 50) {
-                        w3c += join({e.address, e.user, e.agent->text, w3cDate(e), timeText(e),
-                                     t.host, t.destination, bytesText(e), t.uri, t.mime, "200"},
-                                    "\t");
-                    } else {
-                        w3c += join({w3cDate(e), timeText(e), e.address, t.host, t.uri, t.mime,
-                                     e.agent->text, t.destination, bytesText(e), e.user},
-                                    "\t");
-                    }
+                    e.iis = w3cLines >= 50;
+                    model.add(e, w3c);
+                    w3c.add(w3cLine(e));
+                    break;
+                case Shape::Squid:
+                    model.add(e, files["squid/access.log"]);
+                    files["squid/access.log"].add(squidLine(e));
+                    break;
+                case Shape::SquidCombined:
+                    model.add(e, files["squid/combined.log"]);
+                    files["squid/combined.log"].add(squidCombinedLine(e));
+                    break;
             }
-            model.add(e);
         }
-        // The proxy's own refresh, a line with too few fields, a date that is no date.
-        documented +=
+        // The proxy's own refresh, a line with too few fields, a date that is no date; in the
+        // Squid files a line of the other Squid shape and a line of blanks.
+        FileModel& documented = files["logs/documented.LOG"];
+        documented.add(
             "192.168.0.99, -, MSProxy/2.0, N, 2/14/01, 10:00:00, W3Proxy, PROXY1, -, "
             "www.example.com, 8.8.8.8, 80, 1, 1, 999, http, TCP, GET, "
-            "http://www.example.com/, text/html, Inet, 200, 0\r\n";
-        documented += "192.168.0.1, -, short line\r\n";
-        samples +=
+            "http://www.example.com/, text/html, Inet, 200, 0\r\n");
+        ++documented.proxy;
+        documented.addSkipped("192.168.0.1, -, short line\r\n");
+        files["logs/older/samples.log"].addSkipped(
             "192.168.0.1, -, Mozilla/4.0, Y, -, 2/30/01, 10:00:00, a.com, W3Proxy, PROXY1, "
-            "-, 8.8.8.8, 80, 1, 1, 1, http, TCP, GET, http://a.com/, -, Inet, 200\r\n";
+            "-, 8.8.8.8, 80, 1, 1, 1, http, TCP, GET, http://a.com/, -, Inet, 200\r\n");
+        files["squid/access.log"].addSkipped(squidCombinedLine(entries[4]));
+        files["squid/access.log"].addSkipped(" \t  \n");
+        files["squid/combined.log"].addSkipped(squidLine(entries[3]));
         std::filesystem::create_directories(folder.path() / "logs" / "older");
-        folder.write("logs/documented.LOG", documented);
-        folder.write("logs/older/samples.log", samples);
-        folder.write("w3c.log", w3c);
+        std::filesystem::create_directories(folder.path() / "squid");
+        for (const auto& [path, file] : files) {
+            folder.write(path, file.text);
+        }
         folder.write("notes.txt", "not a log");
         options.folder = folder.path();
+        options.timeZone = kZone;
     }
 
     std::vector<Entry> entries;
+    std::map<std::string, FileModel> files;
     Model model;
     testing_support::TempDir folder;
     reports::Options options;
@@ -322,39 +628,57 @@ TEST_F(ReportScenario, EveryReportMatchesThePlainModel) {
     ASSERT_TRUE(result.error.empty()) << result.error;
     const QJsonObject report = parseJson(reports::writeJson(result));
 
-    const QJsonObject documented = fileRow(report, "logs/documented.LOG");
-    EXPECT_EQ(str(documented["layout"]), "comma");
-    EXPECT_EQ(num(documented["lines"]), 102);
-    EXPECT_EQ(num(documented["requests"]), 100);
-    EXPECT_EQ(num(documented["proxy_requests"]), 1);
-    EXPECT_EQ(num(documented["skipped"]), 1);
-    EXPECT_EQ(documented["skipped_lines"].toArray(), QJsonArray({102}));
-    EXPECT_TRUE(documented["error"].isNull());
-    const QJsonObject samples = fileRow(report, "logs/older/samples.log");
-    EXPECT_EQ(str(samples["layout"]), "comma-samples");
-    EXPECT_EQ(samples["skipped_lines"].toArray(), QJsonArray({101}));
-    const QJsonObject w3c = fileRow(report, "w3c.log");
-    EXPECT_EQ(str(w3c["layout"]), "w3c");
-    EXPECT_EQ(num(w3c["requests"]), 100);
-    EXPECT_EQ(num(w3c["skipped"]), 0);
+    const std::map<std::string, std::string> layouts{{"logs/documented.LOG", "comma"},
+                                                     {"logs/older/samples.log", "comma-samples"},
+                                                     {"w3c.log", "w3c"},
+                                                     {"squid/access.log", "squid"},
+                                                     {"squid/combined.log", "squid-combined"}};
+    for (const auto& [path, file] : files) {
+        const QJsonObject row = fileRow(report, path);
+        EXPECT_EQ(str(row["layout"]), layouts.at(path)) << path;
+        EXPECT_EQ(num(row["lines"]), file.lines) << path;
+        EXPECT_EQ(num(row["requests"]), file.requests) << path;
+        EXPECT_EQ(num(row["proxy_requests"]), file.proxy) << path;
+        EXPECT_EQ(num(row["denied"]), file.denied) << path;
+        EXPECT_EQ(num(row["cache"]["requests"]), file.cacheRequests) << path;
+        EXPECT_EQ(num(row["cache"]["bytes"]), file.cacheBytes) << path;
+        EXPECT_EQ(num(row["skipped"]), static_cast<long long>(file.skipped.size())) << path;
+        QJsonArray skipped;
+        for (const long long line : file.skipped) {
+            skipped.append(line);
+        }
+        EXPECT_EQ(row["skipped_lines"].toArray(), skipped) << path;
+        EXPECT_TRUE(row["error"].isNull()) << path;
+    }
     EXPECT_EQ(num(report["other_files"]), 1);
+    EXPECT_EQ(str(report["agent_note"]), std::string("logs without agents, counted as \"") +
+                                             kNoAgent + "\": squid/access.log, squid/combined.log");
 
     EXPECT_EQ(str(report["home_country"]), "IR");
+    EXPECT_EQ(str(report["time_zone"]), kZone);
     EXPECT_EQ(num(report["totals"]["requests"]), static_cast<long long>(model.requests));
     EXPECT_EQ(num(report["totals"]["bytes"]), static_cast<long long>(model.bytes));
-    EXPECT_EQ(num(report["totals"]["addresses"]), static_cast<long long>(model.addresses.size()));
-    std::string first = model.addresses.begin()->second.first;
-    std::string last = model.addresses.begin()->second.last;
+    long long trafficAddresses = 0;
     for (const auto& [address, a] : model.addresses) {
-        first = std::min(first, a.first);
-        last = std::max(last, a.last);
+        trafficAddresses += a.requests > 0 ? 1 : 0;
     }
-    EXPECT_EQ(str(report["period"]["first"]), first);
-    EXPECT_EQ(str(report["period"]["last"]), last);
+    EXPECT_EQ(num(report["totals"]["addresses"]), trafficAddresses);
+    EXPECT_EQ(str(report["period"]["first"]), model.first);
+    EXPECT_EQ(str(report["period"]["last"]), model.last);
 
-    // 0: addresses, with their users, first and last requests.
-    using AddressLine = std::tuple<std::string, long long, long long, std::vector<std::string>,
-                                   std::string, std::string>;
+    // The refused requests and the cache.
+    EXPECT_GT(model.denied, 0u);
+    EXPECT_EQ(num(report["denied"]["requests"]), static_cast<long long>(model.denied));
+    EXPECT_EQ(num(report["denied"]["bytes"]), static_cast<long long>(model.deniedBytes));
+    EXPECT_EQ(countList(report["denied"]["hosts"].toArray(), "host", "requests"),
+              countList(model.deniedHosts));
+    EXPECT_GT(model.cacheRequests, 0u);
+    EXPECT_EQ(num(report["cache"]["requests"]), static_cast<long long>(model.cacheRequests));
+    EXPECT_EQ(num(report["cache"]["bytes"]), static_cast<long long>(model.cacheBytes));
+
+    // 0: addresses, with their users, first and last requests; refused requests counted apart.
+    using AddressLine = std::tuple<std::string, long long, long long, long long,
+                                   std::vector<std::string>, std::string, std::string>;
     std::vector<AddressLine> expected, actual;
     for (const auto& [address, a] : model.addresses) {
         std::vector<std::pair<std::string, int>> users(a.users.begin(), a.users.end());
@@ -365,7 +689,7 @@ TEST_F(ReportScenario, EveryReportMatchesThePlainModel) {
         for (const auto& user : users) {
             names.push_back(user.first);
         }
-        expected.emplace_back(address, a.requests, a.bytes, names, a.first, a.last);
+        expected.emplace_back(address, a.requests, a.bytes, a.denied, names, a.first, a.last);
     }
     byCount(expected);
     for (const QJsonValue value : report["addresses"].toArray()) {
@@ -374,8 +698,8 @@ TEST_F(ReportScenario, EveryReportMatchesThePlainModel) {
         for (const QJsonValue user : row["users"].toArray()) {
             users.push_back(str(user));
         }
-        actual.emplace_back(str(row["address"]), num(row["requests"]), num(row["bytes"]), users,
-                            str(row["first"]), str(row["last"]));
+        actual.emplace_back(str(row["address"]), num(row["requests"]), num(row["bytes"]),
+                            num(row["denied"]), users, str(row["first"]), str(row["last"]));
     }
     EXPECT_EQ(actual, expected);
 
@@ -452,6 +776,7 @@ TEST_F(ReportScenario, EveryReportMatchesThePlainModel) {
         EXPECT_EQ(num(country[place]["bytes"]), static_cast<long long>(model.places[place].second))
             << place;
     }
+    EXPECT_EQ(country["addresses"].toArray().size(), trafficAddresses);
     for (const QJsonValue value : country["addresses"].toArray()) {
         const Model::Address& a = model.addresses[str(value["address"])];
         for (const char* place : {"inside", "outside", "local", "unknown"}) {
@@ -498,7 +823,7 @@ TEST_F(ReportScenario, PeriodAndAddressRestrictEveryReport) {
     const reports::Result result = reports::run(options);
     long long expected = 0;
     for (const Entry& e : entries) {
-        expected += (e.year == 2001 && e.address == "192.168.0.2") ? 1 : 0;
+        expected += (e.year == 2001 && e.address == "192.168.0.2" && !e.refused) ? 1 : 0;
     }
     EXPECT_EQ(static_cast<long long>(result.totals.requests), expected);
     ASSERT_EQ(result.addresses.size(), 1u);
@@ -507,6 +832,57 @@ TEST_F(ReportScenario, PeriodAndAddressRestrictEveryReport) {
     EXPECT_EQ(result.last->substr(0, 10), "2001-02-14");
     EXPECT_FALSE(reports::parseDay("2001-02-30"));
     EXPECT_FALSE(reports::parseDay("2/14/01"));
+}
+
+// Squid's seconds on both sides of the zone's changes to and from summer time, read in the
+// zone asked for and in the machine's zone that TZ names.
+TEST(TimeZones, SummerTimeChangesMoveTheHoursAndTzNamesTheMachineZone) {
+    std::string log;
+    for (const long long seconds : {1616358599LL, 1616358600LL, 1663788599LL, 1663788600LL}) {
+        log += std::to_string(seconds) +
+               ".000      1 10.0.0.1 TCP_MISS/200 1 GET http://a.example.com/ - HIER_NONE/- -\n";
+    }
+    testing_support::TempDir folder;
+    folder.write("access.log", log);
+    reports::Options options;
+    options.folder = folder.path();
+    options.kinds = {false, false, false, true, false, false, false};
+    const auto hoursOf = [](const reports::Result& result) {
+        std::vector<int> hours;
+        for (const reports::HourRow& row : result.hours) {
+            for (std::uint64_t i = 0; i < row.requests; ++i) {
+                hours.push_back(row.hour);
+            }
+        }
+        return hours;
+    };
+    options.timeZone = kZone;
+    const reports::Result tehran = reports::run(options);
+    EXPECT_EQ(tehran.timeZone, kZone);
+    // 23:59:59 +0330, 01:00:00 +0430, 23:59:59 +0430, 23:00:00 +0330.
+    EXPECT_EQ(hoursOf(tehran), (std::vector<int>{1, 23, 23, 23}));
+    EXPECT_EQ(*tehran.first, "2021-03-21 23:59:59");
+    EXPECT_EQ(*tehran.last, "2022-09-21 23:59:59");
+
+    options.timeZone = "UTC";
+    EXPECT_EQ(hoursOf(reports::run(options)), (std::vector<int>{19, 19, 20, 20}));
+
+    const char* before = std::getenv("TZ");
+    const std::optional<std::string> saved =
+        before != nullptr ? std::optional<std::string>(before) : std::nullopt;
+    options.timeZone.clear();
+    setenv("TZ", (std::string(":") + kZone).c_str(), 1);
+    const reports::Result machine = reports::run(options);
+    if (saved) {
+        setenv("TZ", saved->c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    EXPECT_EQ(machine.timeZone, kZone);
+    EXPECT_EQ(hoursOf(machine), hoursOf(tehran));
+
+    options.timeZone = "Mars/Olympus";
+    EXPECT_NE(reports::run(options).error.find("Mars/Olympus"), std::string::npos);
 }
 
 TEST(SearchEngines, HostsMatchAtLabelBoundariesOnly) {
