@@ -39,7 +39,7 @@ struct FileRow {
     std::vector<std::uint64_t> skippedLines;  // the first ten, from 1
     std::optional<std::string> error;         // why the file was not (wholly) read
     std::uint64_t denied = 0;                 // refused requests, counted apart
-    Traffic cache;                           // of the requests counted, those served from the cache
+    Traffic cache{};                         // of the requests counted, those served from the cache
     std::uint64_t requestsWithoutAgent = 0;  // of the requests counted
 };
 
@@ -140,7 +140,7 @@ struct Result {
     std::uint64_t otherFiles = 0;  // files passed over: not .log or .log.gz
     std::uint64_t proxyRequests = 0;
     DeniedReport denied;
-    Traffic cache;  // of the requests counted, those served from the proxy's cache
+    Traffic cache{};  // of the requests counted, those served from the proxy's cache
     // Why browsers and systems could not be named, and which files log no agent, if so.
     std::string agentNote;
 

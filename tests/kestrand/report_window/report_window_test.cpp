@@ -274,7 +274,15 @@ kestrand::reports::Result hostileResult() {
     result.kinds.fill(true);
     result.generator = result.folder = result.homeCountry = kBad;
     result.first = result.last = kBad;
-    result.files.push_back(reports::FileRow{kBad, kBad, 10, 3, 2, 0, 1, {2}, kBad});
+    reports::FileRow file;
+    file.path = file.layout = kBad;
+    file.size = 10;
+    file.lines = 3;
+    file.requests = 2;
+    file.skipped = 1;
+    file.skippedLines = {2};
+    file.error = kBad;
+    result.files.push_back(file);
     result.totals = {2, 10, 1};
     result.addresses.push_back(reports::AddressRow{kBad, kHuge, 10, {kBad, kBad}, kBad, kBad});
     result.windows.push_back(reports::NamedRow{kBad, 1, 2});
