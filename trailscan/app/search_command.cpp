@@ -6,20 +6,27 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <atomic>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
 #include "common/code_pages.h"
 #include "common/number_text.h"
+#include "trailscan/folder/folder_search.h"
+#include "trailscan/folder/log_folder.h"
 #include "trailscan/log/channel.h"
 #include "trailscan/log/file_io.h"
+#include "trailscan/regex/field_pattern.h"
 #include "trailscan/scan/whole_log.h"
 #include "trailscan/table/record_table.h"
 #include "trailscan/table/searches.h"
 
 namespace trailscan::app {
 
+using folder::LogEntry;
 using scan::kBadWholeLogRecordNumber;
 using scan::ScanControl;
 using scan::ScanEnd;
@@ -94,95 +101,175 @@ class Output {
     std::string reason_;
 };
 
-int tableSearch(const SearchCommand& command, Selector selector, const std::string& text,
-                Output& output, std::FILE* err) {
+// Prints "trailscan: PATH: reason" for each log that could not be searched.
+void nameTrouble(std::FILE* err, std::string_view shown, std::string_view reason) {
+    std::fprintf(err, "trailscan: %.*s: %.*s\n", static_cast<int>(shown.size()), shown.data(),
+                 static_cast<int>(reason.size()), reason.data());
+}
+
+// The table's search of one log; false when the log could not be searched.
+bool tableSearch(const LogEntry& log, Selector selector, const std::string& text,
+                 const regex::FieldPattern* pattern, Output& output, std::FILE* err,
+                 bool& found) {
     log::Channel channel;
-    if (auto error = channel.open(command.file)) {
-        std::fprintf(err, "trailscan: %s: %s\n", command.file.c_str(), error->c_str());
-        return kExitTrouble;
+    if (auto error = channel.open(log.path)) {
+        nameTrouble(err, log.shown, *error);
+        return false;
     }
     RecordTable table;
     const LoadOutcome loaded = table.load(channel, log::file_io::stampOf(channel.file()).size);
     std::string report;
-    runSearch(table, selector, text, report);
+    std::uint64_t limited = 0;
+    if (pattern != nullptr && selector.kind != SelectorKind::RecordNumber) {
+        regex::FieldPattern::Matcher matcher(*pattern);
+        const table::FieldTest test = [&](std::string_view field) {
+            const regex::Verdict verdict = matcher.test(field);
+            limited += verdict == regex::Verdict::Limit ? 1 : 0;
+            return verdict == regex::Verdict::Yes;
+        };
+        if (selector.kind == SelectorKind::Column) {
+            table::columnSearch(table, selector.column, test, report);
+        } else {
+            table::allFieldsSearch(table, test, report);
+        }
+    } else {
+        runSearch(table, selector, text, report);
+    }
     output.write(report);
     if (selector.kind == SelectorKind::RecordNumber) {
         const auto record = parseRecordNumber(text);
-        return record && *record < loaded.records ? kExitFound : kExitNothing;
+        found = found || (record && *record < loaded.records);
+    } else {
+        found = found || !report.empty();
     }
-    return report.empty() ? kExitNothing : kExitFound;
+    if (limited > 0) {
+        nameTrouble(err, log.shown,
+                    "the regular expression passed its match limit in " +
+                        common::grouped(limited) + (limited == 1 ? " field" : " fields") +
+                        ", taken as not matching");
+        return false;
+    }
+    return true;
 }
+
+// Draws "Searched 1.2 GiB of 30.0 GiB" on standard error while the search runs.
+class Progress {
+  public:
+    Progress(std::FILE* err, const ScanControl& control, const std::atomic<std::int64_t>& before,
+             std::int64_t total)
+        : thread_([this, err, &control, &before, total] {
+              std::unique_lock lock(mutex_);
+              while (!finished_.wait_for(lock, std::chrono::milliseconds(250),
+                                         [&] { return done_; })) {
+                  const auto searched =
+                      static_cast<std::uint64_t>(before.load() + control.bytesDone.load());
+                  std::fprintf(err, "\rSearched %s of %s\033[K", common::sizeText(searched).c_str(),
+                               common::sizeText(static_cast<std::uint64_t>(total)).c_str());
+                  std::fflush(err);
+              }
+              std::fprintf(err, "\r\033[K");
+              std::fflush(err);
+          }) {}
+    ~Progress() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        finished_.notify_all();
+        thread_.join();
+    }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    bool done_ = false;
+    std::thread thread_;
+};
 
 int search(const SearchCommand& command, Selector selector, Output& output, std::FILE* err,
            bool showProgress) {
     const auto encoded = common::encodeWindows1252(command.text);
-    // A text the code page cannot hold matches no field; the file is still checked.
-    const std::string text = encoded.value_or(std::string());
-    if (!encoded) {
+    std::unique_ptr<regex::FieldPattern> pattern;
+    if (command.regex) {
         std::string error;
-        std::FILE* file = log::file_io::openRegularForReading(command.file, error);
-        if (file == nullptr) {
-            std::fprintf(err, "trailscan: %s: %s\n", command.file.c_str(), error.c_str());
+        if (!encoded) {
+            error = "The regular expression is not valid: it holds a character the log's code "
+                    "page does not have.";
+        } else {
+            pattern = regex::FieldPattern::compile(*encoded, error);
+        }
+        if (!pattern) {
+            std::fprintf(err, "%s\n", error.c_str());
             return kExitTrouble;
         }
-        std::fclose(file);
-        if (selector.kind == SelectorKind::RecordNumber) {
-            // Not a number either: the heading as typed and the line that says so.
-            output.write(command.typedBytes);
-            output.write("= ");
-            output.write(kLineBreak);
-            output.write(kLineBreak);
-            output.write(command.table ? kBadRecordNumber : kBadWholeLogRecordNumber);
-            output.write(kLineBreak);
-        }
-        return kExitNothing;
     }
-    if (command.table) {
-        return tableSearch(command, selector, text, output, err);
+    const folder::LogListing listing = folder::listLogs(command.paths);
+    bool troubled = false;
+    for (const auto& trouble : listing.troubles) {
+        nameTrouble(err, trouble.shown, trouble.reason);
+        troubled = troubled || trouble.failure;
+    }
+    const auto status = [&](bool found) {
+        return troubled ? kExitTrouble : found ? kExitFound : kExitNothing;
+    };
+    const std::string text = encoded.value_or(std::string());
+    if (!encoded || command.table) {
+        // Log by log: the table's search, or a text the code page cannot hold, which matches
+        // no field (each log is still checked).
+        bool found = false;
+        for (const LogEntry& log : listing.logs) {
+            if (listing.headed) {
+                output.write(folder::headingLine(log.shown));
+            }
+            if (command.table && encoded) {
+                troubled = !tableSearch(log, selector, text, pattern.get(), output, err, found) ||
+                           troubled;
+            } else {
+                std::string error;
+                std::FILE* file = log::file_io::openRegularForReading(log.path, error);
+                if (file == nullptr) {
+                    nameTrouble(err, log.shown, error);
+                    troubled = true;
+                } else {
+                    std::fclose(file);
+                    if (selector.kind == SelectorKind::RecordNumber) {
+                        // Not a number either: the heading as typed and the line that says so.
+                        output.write(command.typedBytes);
+                        output.write("= ");
+                        output.write(kLineBreak);
+                        output.write(kLineBreak);
+                        output.write(command.table ? kBadRecordNumber : kBadWholeLogRecordNumber);
+                        output.write(kLineBreak);
+                    }
+                }
+            }
+            if (listing.headed) {
+                output.write(kLineBreak);
+            }
+        }
+        return status(found);
     }
     WholeLogQuery query{selector, text};
+    query.pattern = pattern.get();
     ScanControl control;
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    std::thread progress;
+    std::atomic<std::int64_t> before{0};
+    std::optional<Progress> progress;
     if (showProgress) {
-        progress = std::thread([&] {
-            std::unique_lock lock(mutex);
-            while (!finished.wait_for(lock, std::chrono::milliseconds(250), [&] { return done; })) {
-                std::fprintf(
-                    err, "\rSearched %s\033[K",
-                    common::sizeText(static_cast<std::uint64_t>(control.bytesDone.load())).c_str());
-                std::fflush(err);
-            }
-            std::fprintf(err, "\r\033[K");
-            std::fflush(err);
-        });
+        progress.emplace(err, control, before, folder::totalBytes(listing));
     }
-    const ScanOutcome outcome =
-        searchWholeLog(command.file, nullptr, query, control, [&](std::string_view piece) {
+    const folder::FolderOutcome outcome = folder::searchLogs(
+        listing, query, control, before,
+        [&](std::string_view piece) {
             if (!output.write(piece)) {
                 control.cancel = true;
             }
-        });
-    if (progress.joinable()) {
-        {
-            std::lock_guard lock(mutex);
-            done = true;
-        }
-        finished.notify_all();
-        progress.join();
-    }
-    if (outcome.end == ScanEnd::Unreadable) {
-        std::fprintf(err, "trailscan: %s: %s\n", command.file.c_str(), outcome.error.c_str());
-        return kExitTrouble;
-    }
-    if (outcome.end == ScanEnd::Changed) {
-        std::fprintf(err, "trailscan: %s: the file changed while it was searched\n",
-                     command.file.c_str());
-        return kExitTrouble;
-    }
-    return outcome.matches > 0 ? kExitFound : kExitNothing;
+        },
+        [&](const LogEntry& log, const std::string& reason) { nameTrouble(err, log.shown, reason); });
+    progress.reset();
+    troubled = troubled || outcome.troubled > 0;
+    return status(outcome.matches > 0);
 }
 
 }  // namespace
@@ -199,24 +286,30 @@ std::optional<SearchCommand> parseSearchCommand(const std::vector<std::string>& 
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (words[i] == "--table") {
             command.table = true;
+        } else if (words[i] == "--regex") {
+            command.regex = true;
         } else if (i != static_cast<std::size_t>(at - words.begin())) {
             operands.push_back(i);
         }
     }
     const auto first = static_cast<std::size_t>(at - words.begin()) + 1;
-    if (operands.size() != 3 || operands[0] != first) {
+    if (operands.size() < 3 || operands[0] != first) {
         error =
-            "--search takes FIELD TEXT FILE, for example: trailscan --search site example.com "
+            "--search takes FIELD TEXT PATH..., for example: trailscan --search site example.com "
             "X3010214.log";
         return SearchCommand{};
     }
     command.field = words[operands[0]];
     command.text = typedWords[operands[1]];
     command.typedBytes = words[operands[1]];
-    command.file = words[operands[2]];
+    for (std::size_t i = 2; i < operands.size(); ++i) {
+        command.paths.push_back(words[operands[i]]);
+    }
     if (!selectorFor(command.field)) {
         error = "FIELD is one of user, date, time, site, ip, all, record; not \"" + command.field +
                 "\".";
+    } else if (command.regex && command.field == "record") {
+        error = "--regex does not go with FIELD record: a record number is not a pattern.";
     }
     return command;
 }

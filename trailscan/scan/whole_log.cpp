@@ -29,6 +29,7 @@ using table::kReportFieldSeparator;
 using table::matches;
 using table::reportStopsLine;
 using table::SelectorKind;
+using Matcher = regex::FieldPattern::Matcher;
 
 namespace {
 
@@ -167,6 +168,11 @@ struct BlockResult {
     std::int64_t bytes = 0;
     std::int64_t endRecord = 0;
     bool failed = false;  // the file came up short: nothing from here on is reported
+    // A field took the regular expression past its limit in this record: the records before
+    // it are in the report, nothing after.
+    std::optional<std::int64_t> limitRecord;
+    std::uint64_t clipped = 0;  // records with a field matched on its first bytes only
+    std::int64_t firstClipped = 0;
     bool ready = false;
 };
 
@@ -213,7 +219,8 @@ class Scan {
           query_(query),
           control_(control),
           tuning_(tuning),
-          writer_(file, size, sink) {}
+          writer_(file, size, sink),
+          reportSize_(query.used) {}
 
     void plan(const log::FieldIndex* index, std::int64_t blockBytes) {
         std::int64_t at = 0;
@@ -262,8 +269,13 @@ class Scan {
             !changed_ && reported_ == blocks_.size() && log::file_io::stampOf(file_).size < size_;
         if (changed_ || cut) {
             outcome.end = ScanEnd::Changed;
+        } else if (limitRecord_) {
+            outcome.end = ScanEnd::PatternLimit;
         } else if (reported_ < blocks_.size()) {
             outcome.end = ScanEnd::Cancelled;
+        }
+        if (clipped_ > 0) {
+            writer_.writeLine(clippedLine());
         }
         if (unlisted_ > 0) {
             writer_.writeLine(reportStopsLine(query_.capacity, unlisted_));
@@ -275,6 +287,18 @@ class Scan {
     }
 
   private:
+    std::string clippedLine() const {
+        const std::string first = grouped(static_cast<std::uint64_t>(firstClipped_));
+        const std::string limit = sizeText(static_cast<std::uint64_t>(kPatternFieldBytes));
+        if (clipped_ == 1) {
+            return "Record " + first + " has a field longer than " + limit +
+                   ": the regular expression was tried on its first " + limit + " only.";
+        }
+        return grouped(clipped_) + " records, the first record " + first +
+               ", have a field longer than " + limit +
+               ": the regular expression was tried on their first " + limit + " only.";
+    }
+
     // Blocks after one the file came up short in, and every block after a cancel, are left.
     bool stopping(std::size_t b) const {
         return b > failedBlock_ || control_.cancel.load(std::memory_order_relaxed);
@@ -293,6 +317,11 @@ class Scan {
 
     void work() {
         BlockBuffer buffer;
+        std::optional<Matcher> matcher;
+        if (query_.pattern != nullptr) {
+            matcher.emplace(*query_.pattern);
+        }
+        Matcher* const m = matcher ? &*matcher : nullptr;
         for (;;) {
             std::size_t b = 0;
             {
@@ -307,11 +336,14 @@ class Scan {
                     return;
                 }
             }
-            std::optional<BlockResult> result = runBlock(b, buffer);
+            std::optional<BlockResult> result = runBlock(b, buffer, m);
             if (!result) {
                 return;
             }
             std::lock_guard lock(mutex_);
+            if (result->limitRecord) {
+                failedBlock_ = std::min(failedBlock_, b);  // the blocks after it are left
+            }
             results_[b] = std::move(*result);
             results_[b].ready = true;
             report();
@@ -350,7 +382,7 @@ class Scan {
     }
 
     // Nothing when the search stopped before this block was done.
-    std::optional<BlockResult> runBlock(std::size_t b, BlockBuffer& buffer) {
+    std::optional<BlockResult> runBlock(std::size_t b, BlockBuffer& buffer, Matcher* m) {
         const Block block = blocks_[b];
         buffer.clear();
         if (!readOnto(buffer, block.begin, static_cast<std::size_t>(block.end - block.begin))) {
@@ -436,13 +468,16 @@ class Scan {
         }
         if (!longRecordStart) {
             searchRecords(std::string_view(buffer.data(), ownedEnd), block.begin, start,
-                          firstRecord, endRecord, result);
+                          firstRecord, endRecord, result, m);
             return result;
         }
         searchRecords(std::string_view(buffer.data(), *longRecordStart), block.begin, start,
-                      firstRecord, endRecord - 1, result);
+                      firstRecord, endRecord - 1, result, m);
+        if (result.limitRecord) {
+            return result;
+        }
         switch (evaluateLong(block.begin + static_cast<std::int64_t>(*longRecordStart),
-                             endRecord - 1, result)) {
+                             endRecord - 1, result, m)) {
             case ReadEnd::Done:
                 return result;
             case ReadEnd::Failed:
@@ -471,38 +506,61 @@ class Scan {
         return query_.selector.column >= 0 && query_.selector.column < log::kFieldCount;
     }
 
-    // A record held in `bytes`, which begin at file offset `base`.
-    void evaluate(std::string_view bytes, std::int64_t base, const RecordSpan& record,
-                  std::int64_t index, BlockResult& result, ReportBytes& entry) {
-        const std::string_view text = query_.text;
+    // Whether `field` matches: holds the text, or the regular expression matches in it. A
+    // field that passes the pattern's limit sets `limit`.
+    bool fieldMatches(std::string_view field, Matcher* m, bool& limit) const {
+        if (m == nullptr) {
+            return matches(field, query_.text);
+        }
+        const regex::Verdict verdict = m->test(field);
+        limit = limit || verdict == regex::Verdict::Limit;
+        return verdict == regex::Verdict::Yes;
+    }
+
+    // A record held in `bytes`, which begin at file offset `base`; false when a field passed
+    // the pattern's limit, which ends the block's search there.
+    bool evaluate(std::string_view bytes, std::int64_t base, const RecordSpan& record,
+                  std::int64_t index, BlockResult& result, ReportBytes& entry, Matcher* m) {
+        bool limit = false;
         if (searchesColumn()) {
-            if (!columnExists() || !matches(record.field(bytes, query_.selector.column), text)) {
-                return;
+            const bool hit =
+                columnExists() && fieldMatches(record.field(bytes, query_.selector.column), m, limit);
+            if (limit) {
+                result.limitRecord = index;
+                return false;
+            }
+            if (!hit) {
+                return true;
             }
             entry.clear();
             appendValue(entry, record.field(bytes, log::kColumnSite), bytes, base);
             entry.append(kLineBreak);
             addHit(result, entry);
-            return;
+            return true;
         }
         std::array<std::string_view, log::kFieldCount> fields;
         int count = 0;
         for (int k = 0; k < log::kFieldCount; ++k) {
             fields[static_cast<std::size_t>(k)] = record.field(bytes, k);
-            count += matches(fields[static_cast<std::size_t>(k)], text) ? 1 : 0;
+            count += fieldMatches(fields[static_cast<std::size_t>(k)], m, limit) ? 1 : 0;
+            if (limit) {
+                result.limitRecord = index;
+                return false;
+            }
         }
         if (count == 0) {
-            return;
+            return true;
         }
         buildEntry(entry, index, [&](ReportBytes& out, int k) {
             appendValue(out, fields[static_cast<std::size_t>(k)], bytes, base);
         });
         addHit(result, entry, count);
+        return true;
     }
 
     // A record too long to hold, read from the file at `at`: its fields are matched piece by
     // piece and all of them stay in the file until the report is written.
-    ReadEnd evaluateLong(std::int64_t at, std::int64_t index, BlockResult& result) {
+    ReadEnd evaluateLong(std::int64_t at, std::int64_t index, BlockResult& result, Matcher* m) {
         PieceReader reader(file_, size_, &control_.cancel);
         FileRecord record;
         if (const ReadEnd end = reader.readRecord(at, record); end != ReadEnd::Done) {
@@ -518,8 +576,13 @@ class Scan {
                 continue;
             }
             bool found = false;
-            if (const ReadEnd end = reader.holds(value(k), query_.text, finder, found);
-                end != ReadEnd::Done) {
+            if (m != nullptr) {
+                if (const ReadEnd end = patternHolds(reader, value(k), index, result, m, found);
+                    end != ReadEnd::Done || result.limitRecord) {
+                    return end;
+                }
+            } else if (const ReadEnd end = reader.holds(value(k), query_.text, finder, found);
+                       end != ReadEnd::Done) {
                 return end;
             }
             count += found ? 1 : 0;
@@ -538,10 +601,37 @@ class Scan {
         return ReadEnd::Done;
     }
 
+    // A field of a long record against the regular expression: its first kPatternFieldBytes
+    // read from the file, the rest noted as not tried.
+    ReadEnd patternHolds(PieceReader& reader, FileRange range, std::int64_t index,
+                         BlockResult& result, Matcher* m, bool& found) {
+        if (range.size() > kPatternFieldBytes) {
+            if (result.clipped++ == 0) {
+                result.firstClipped = index;
+            }
+            range.end = range.begin + kPatternFieldBytes;
+        }
+        std::string field;
+        field.reserve(static_cast<std::size_t>(std::max<std::int64_t>(range.size(), 0)));
+        if (const ReadEnd end =
+                reader.read(range, [&](std::string_view piece) { field.append(piece); });
+            end != ReadEnd::Done) {
+            return end;
+        }
+        bool limit = false;
+        found = fieldMatches(field, m, limit);
+        if (limit) {
+            result.limitRecord = index;
+        }
+        return ReadEnd::Done;
+    }
+
     // The records from `record` on (below endRecord) held in `bytes` from `at` on; `bytes`
-    // begin at file offset `base`.
+    // begin at file offset `base`. With a regular expression, `m` finds where a match may be
+    // and gives the verdicts.
     void searchRecords(std::string_view bytes, std::int64_t base, std::size_t at,
-                       std::int64_t record, std::int64_t endRecord, BlockResult& result) {
+                       std::int64_t record, std::int64_t endRecord, BlockResult& result,
+                       Matcher* m) {
         ReportBytes entry;
         const std::string_view text = query_.text;
         const ByteFinder finder(text);
@@ -550,10 +640,12 @@ class Scan {
                                             1, log::kFieldCount)
                                : log::kFieldCount;
         while (at < bytes.size() && record < endRecord) {
-            if (!text.empty()) {
-                // Straight to the next record that holds the text anywhere: a field that
-                // matches holds it, so the records before cannot match.
-                const std::size_t found = finder.find(bytes, at);
+            if (m != nullptr || !text.empty()) {
+                // Straight to the next record that holds the text anywhere (or where a match
+                // of the pattern may end): a field that matches holds it, so the records
+                // before cannot match.
+                const std::size_t found =
+                    m != nullptr ? m->nextCandidate(bytes, at) : finder.find(bytes, at);
                 if (found == std::string_view::npos) {
                     if (endRecord == std::numeric_limits<std::int64_t>::max()) {
                         // The rest of the file's records, to tell where the report ends:
@@ -585,13 +677,17 @@ class Scan {
                 if (record >= endRecord || span.next <= found) {
                     break;
                 }
-                evaluate(bytes, base, span, record, result, entry);
+                if (!evaluate(bytes, base, span, record, result, entry, m)) {
+                    return;
+                }
                 at = span.next;
                 ++record;
                 continue;
             }
             const RecordSpan span = recordAt(bytes, at, wanted);
-            evaluate(bytes, base, span, record, result, entry);
+            if (!evaluate(bytes, base, span, record, result, entry, m)) {
+                return;
+            }
             at = span.next;
             ++record;
         }
@@ -603,7 +699,8 @@ class Scan {
     // Passes finished blocks to the sink in file order, as long as the report has room; after
     // the file came up short nothing more.
     void report() {
-        while (!changed_ && reported_ < blocks_.size() && results_[reported_].ready) {
+        while (!changed_ && !limitRecord_ && reported_ < blocks_.size() &&
+               results_[reported_].ready) {
             BlockResult& result = results_[reported_];
             if (result.failed) {
                 changed_ = true;
@@ -625,6 +722,17 @@ class Scan {
             }
             reportSize_ += bytes;
             unlisted_ += result.hitEnds.size() - listed + result.unbuilt;
+            if (clipped_ == 0 && result.clipped > 0) {
+                firstClipped_ = result.firstClipped;
+            }
+            clipped_ += result.clipped;
+            if (result.limitRecord) {
+                // The records before it are reported; the search ends at this one.
+                limitRecord_ = result.limitRecord;
+                nextRecord_ = *result.limitRecord;
+                failedBlock_ = std::min(failedBlock_, reported_);
+                return;
+            }
             if (unlisted_ > 0) {
                 full_ = true;
             }
@@ -663,6 +771,9 @@ class Scan {
     std::uint64_t unlisted_ = 0;
     std::int64_t stoppedAt_ = 0;
     std::int64_t nextRecord_ = 0;
+    std::optional<std::int64_t> limitRecord_;
+    std::uint64_t clipped_ = 0;
+    std::int64_t firstClipped_ = 0;
 };
 
 // The record index a whole-log record-number text names; nothing when the text is not a
@@ -857,7 +968,7 @@ ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldInd
             outcome.matches = 1;
             outcome.stoppedAt = size;
             writer.write(report);
-            if (report.size() + lines.size() > query.capacity) {
+            if (query.used + report.size() + lines.size() > query.capacity) {
                 writer.writeLine(reportStopsLine(query.capacity, 1));
                 return outcome;
             }
@@ -898,6 +1009,12 @@ ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldInd
 }  // namespace
 
 std::string stoppedLine(const ScanOutcome& outcome) {
+    if (outcome.end == ScanEnd::PatternLimit) {
+        return "The regular expression passed its match limit in record " +
+               grouped(static_cast<std::uint64_t>(outcome.nextRecord)) + ". Stopped at " +
+               sizeText(static_cast<std::uint64_t>(outcome.stoppedAt)) + " of " +
+               sizeText(static_cast<std::uint64_t>(outcome.fileSize)) + ".";
+    }
     std::string line = outcome.end == ScanEnd::Changed
                            ? "The log changed while it was searched. Stopped at "
                            : "Stopped at ";

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "trailscan/log/field_index.h"
+#include "trailscan/regex/field_pattern.h"
 #include "trailscan/table/searches.h"
 
 namespace trailscan::scan {
@@ -31,6 +32,11 @@ struct WholeLogQuery {
     // log whose first 5001 records all have a slot 0).
     std::int64_t recordLimit = std::numeric_limits<std::int64_t>::max();
     std::size_t capacity = table::kReportCapacity;
+    // Bytes of a larger report before this one (several logs' reports in one): they count
+    // against the capacity.
+    std::size_t used = 0;
+    // When set, a field matches this regular expression instead of holding `text`.
+    const regex::FieldPattern* pattern = nullptr;
 };
 
 // Shared between a search on worker threads and whoever waits for it.
@@ -48,7 +54,9 @@ struct ScanTuning {
     std::int64_t heldRecordBytes = std::int64_t{8} << 20;
 };
 
-enum class ScanEnd { Complete, Cancelled, Changed, Unreadable };
+// PatternLimit: a field took the regular expression past its match limit; the report holds
+// the records before that one.
+enum class ScanEnd { Complete, Cancelled, Changed, Unreadable, PatternLimit };
 
 struct ScanOutcome {
     ScanEnd end = ScanEnd::Complete;
@@ -73,8 +81,14 @@ ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIn
                            const ScanTuning& tuning = {});
 
 // The last line of a search that stopped early, for example
-// "Stopped at 1.1 GiB of 4.0 GiB, record 4,411,023."
+// "Stopped at 1.1 GiB of 4.0 GiB, record 4,411,023." or, at a pattern's limit,
+// "The regular expression passed its match limit in record 4,411,023. Stopped at 1.1 GiB of
+// 4.0 GiB."
 std::string stoppedLine(const ScanOutcome& outcome);
+
+// A field longer than this is matched against a regular expression on its first bytes only;
+// the report says which records had such a field.
+inline constexpr std::int64_t kPatternFieldBytes = std::int64_t{16} << 20;
 
 // Shown under the heading when a record-number text is not a whole number.
 inline constexpr std::string_view kBadWholeLogRecordNumber =

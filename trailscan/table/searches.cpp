@@ -35,13 +35,27 @@ std::string reportStopsLine(std::size_t capacity, std::uint64_t unlisted) {
 
 void columnSearch(const RecordTable& table, int column, std::string_view text, std::string& report,
                   std::size_t capacity) {
+    columnSearch(
+        table, column, [text](std::string_view field) { return matches(field, text); }, report,
+        capacity);
+}
+
+void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report,
+                     std::size_t capacity) {
+    allFieldsSearch(
+        table, [text](std::string_view field) { return matches(field, text); }, report,
+        capacity);
+}
+
+void columnSearch(const RecordTable& table, int column, const FieldTest& test, std::string& report,
+                  std::size_t capacity) {
     if (column < 0 || column >= log::kSlotCount) {
         return;
     }
     const int end = table.endOfData();
     std::uint64_t unlisted = 0;
     for (int r = 0; r < end; ++r) {
-        if (!matches(table.field(r, column), text)) {
+        if (!test(table.field(r, column))) {
             continue;
         }
         const std::string_view site = table.field(r, log::kColumnSite);
@@ -57,7 +71,7 @@ void columnSearch(const RecordTable& table, int column, std::string_view text, s
     }
 }
 
-void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report,
+void allFieldsSearch(const RecordTable& table, const FieldTest& test, std::string& report,
                      std::size_t capacity) {
     const int end = table.endOfData();
     // First the matching fields per record and the entries' sizes, so that the report, tens of
@@ -69,7 +83,7 @@ void allFieldsSearch(const RecordTable& table, std::string_view text, std::strin
         int count = 0;
         std::size_t entrySize = std::to_string(r).size() + kReportEntrySeparator.size();
         for (int c = 0; c < log::kFieldCount; ++c) {
-            count += matches(table.field(r, c), text) ? 1 : 0;
+            count += test(table.field(r, c)) ? 1 : 0;
             entrySize += table.field(r, c).size() + kReportFieldSeparator.size();
         }
         hits[static_cast<std::size_t>(r)] = count;

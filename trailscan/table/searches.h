@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -104,6 +105,13 @@ void columnSearch(const RecordTable& table, int column, std::string_view text, s
 void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report,
                      std::size_t capacity = kReportCapacity);
 void recordNumberSearch(const RecordTable& table, std::string_view text, std::string& report);
+// The column and all-fields searches with another test of a field than `matches`, a regular
+// expression's say; the reports are the same.
+using FieldTest = std::function<bool(std::string_view field)>;
+void columnSearch(const RecordTable& table, int column, const FieldTest& test, std::string& report,
+                  std::size_t capacity = kReportCapacity);
+void allFieldsSearch(const RecordTable& table, const FieldTest& test, std::string& report,
+                     std::size_t capacity = kReportCapacity);
 // Record number on the text as typed, for texts the log's code page may not hold; the
 // report's fields are decoded. A character outside the code page is never a digit, so such a
 // text gives the heading and kBadRecordNumber.

@@ -1,0 +1,256 @@
+#include "trailscan/regex/field_pattern.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <hs/hs.h>
+#include <pcre2.h>
+
+namespace trailscan::regex {
+
+namespace {
+
+// Copies the construct that starts at `at` (a backslash) and returns the index after it. Only
+// \Q...\E, \cX and escapes with a braced or named argument (\p{..}, \x{..}, \g{..}, \k<..>,
+// \N{..}, \o{..}) run past two bytes.
+std::size_t copyEscape(std::string_view pattern, std::size_t at, std::string& out) {
+    const std::size_t n = pattern.size();
+    if (at + 1 >= n) {
+        out += pattern.substr(at);
+        return n;
+    }
+    const char c = pattern[at + 1];
+    std::size_t end = at + 2;
+    if (c == 'Q') {
+        const auto close = pattern.find("\\E", at + 2);
+        end = close == std::string_view::npos ? n : close + 2;
+    } else if (c == 'c') {
+        end = std::min(n, at + 3);
+    } else if (end < n && (pattern[end] == '{' || pattern[end] == '<' || pattern[end] == '\'')) {
+        const char closer = pattern[end] == '{' ? '}' : pattern[end] == '<' ? '>' : '\'';
+        const auto close = pattern.find(closer, end + 1);
+        if (close != std::string_view::npos) {
+            end = close + 1;
+        }
+    }
+    out += pattern.substr(at, end - at);
+    return end;
+}
+
+// Copies the class that starts at `at` ('[') and returns the index after its ']'.
+std::size_t copyClass(std::string_view pattern, std::size_t at, std::string& out) {
+    const std::size_t n = pattern.size();
+    std::size_t i = at + 1;
+    if (i < n && pattern[i] == '^') {
+        ++i;
+    }
+    if (i < n && pattern[i] == ']') {
+        ++i;  // a ']' first in the class is a member
+    }
+    while (i < n && pattern[i] != ']') {
+        if (pattern[i] == '\\') {
+            if (i + 1 < n && pattern[i + 1] == 'Q') {
+                const auto close = pattern.find("\\E", i + 2);
+                i = close == std::string_view::npos ? n : close + 2;
+            } else {
+                i = std::min(n, i + 2);
+            }
+        } else if (pattern[i] == '[' && i + 1 < n && pattern[i + 1] == ':') {
+            const auto close = pattern.find(":]", i + 2);
+            i = close == std::string_view::npos ? i + 1 : close + 2;
+        } else {
+            ++i;
+        }
+    }
+    i = std::min(n, i + 1);
+    out += pattern.substr(at, i - at);
+    return i;
+}
+
+struct ScanContext {
+    unsigned long long to = ULLONG_MAX;
+};
+
+int onMatch(unsigned int, unsigned long long, unsigned long long to, unsigned int, void* context) {
+    auto* scan = static_cast<ScanContext*>(context);
+    if (to < scan->to) {
+        scan->to = to;
+    }
+    return 1;  // the first end found is the one wanted; the scan stops
+}
+
+std::string positionText(PCRE2_SIZE offset) { return std::to_string(offset); }
+
+}  // namespace
+
+std::string withoutAnchors(std::string_view pattern) {
+    std::string out;
+    out.reserve(pattern.size());
+    const std::size_t n = pattern.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = pattern[i];
+        if (c == '^' || c == '$') {
+            ++i;
+        } else if (c == '\\') {
+            const char next = i + 1 < n ? pattern[i + 1] : '\0';
+            if (next == 'A' || next == 'z' || next == 'Z' || next == 'G' || next == 'b' ||
+                next == 'B') {
+                i += 2;
+            } else {
+                i = copyEscape(pattern, i, out);
+            }
+        } else if (c == '[') {
+            i = copyClass(pattern, i, out);
+        } else if (c == '(' && pattern.substr(i, 3) == "(?#") {
+            const auto close = pattern.find(')', i);
+            const std::size_t end = close == std::string_view::npos ? n : close + 1;
+            out += pattern.substr(i, end - i);
+            i = end;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+struct FieldPattern::Compiled {
+    pcre2_code* code = nullptr;
+    bool jit = false;
+    hs_database_t* blocks = nullptr;  // null: every record is a candidate
+    ~Compiled() {
+        if (blocks != nullptr) {
+            hs_free_database(blocks);
+        }
+        pcre2_code_free(code);
+    }
+};
+
+namespace {
+
+// The vectorscan database that finds where a match may end, or null. It is compiled from the
+// pattern without its anchors, as it stands or else in its prefilter form (which vectorscan
+// loosens where it lacks a construct); a database whose matches may arrive out of order is not
+// used, for the first match reported must be the first that ends.
+hs_database_t* compileBlocks(std::string_view pattern) {
+    if (pattern.find('\0') != std::string_view::npos) {
+        return nullptr;
+    }
+    const std::string loose = withoutAnchors(pattern);
+    for (const unsigned flags : {HS_FLAG_ALLOWEMPTY, HS_FLAG_ALLOWEMPTY | HS_FLAG_PREFILTER}) {
+        hs_expr_info_t* info = nullptr;
+        hs_compile_error_t* error = nullptr;
+        if (hs_expression_info(loose.c_str(), flags, &info, &error) != HS_SUCCESS) {
+            hs_free_compile_error(error);
+            continue;
+        }
+        const bool ordered = info->unordered_matches == 0;
+        std::free(info);
+        if (!ordered) {
+            continue;
+        }
+        hs_database_t* database = nullptr;
+        if (hs_compile(loose.c_str(), flags, HS_MODE_BLOCK, nullptr, &database, &error) ==
+            HS_SUCCESS) {
+            return database;
+        }
+        hs_free_compile_error(error);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<FieldPattern> FieldPattern::compile(std::string_view pattern, std::string& error) {
+    int code = 0;
+    PCRE2_SIZE offset = 0;
+    pcre2_code* compiled = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()),
+                                         pattern.size(), PCRE2_NEVER_UTF, &code, &offset, nullptr);
+    if (compiled == nullptr) {
+        PCRE2_UCHAR message[256];
+        pcre2_get_error_message(code, message, sizeof message);
+        error = "The regular expression is not valid: " +
+                std::string(reinterpret_cast<const char*>(message)) + " at position " +
+                positionText(offset) + ".";
+        return nullptr;
+    }
+    std::unique_ptr<FieldPattern> result(new FieldPattern);
+    result->pattern_ = std::string(pattern);
+    result->compiled_ = std::make_unique<Compiled>();
+    result->compiled_->code = compiled;
+    result->compiled_->jit = pcre2_jit_compile(compiled, PCRE2_JIT_COMPLETE) == 0;
+    result->compiled_->blocks = compileBlocks(pattern);
+    error.clear();
+    return result;
+}
+
+FieldPattern::~FieldPattern() = default;
+
+bool FieldPattern::scansBlocks() const { return compiled_->blocks != nullptr; }
+
+struct FieldPattern::Matcher::State {
+    pcre2_match_context* context = nullptr;
+    pcre2_jit_stack* stack = nullptr;
+    pcre2_match_data* data = nullptr;
+    hs_scratch_t* scratch = nullptr;
+    ~State() {
+        if (scratch != nullptr) {
+            hs_free_scratch(scratch);
+        }
+        pcre2_match_data_free(data);
+        pcre2_jit_stack_free(stack);
+        pcre2_match_context_free(context);
+    }
+};
+
+FieldPattern::Matcher::Matcher(const FieldPattern& pattern)
+    : pattern_(pattern), state_(std::make_unique<State>()) {
+    const Compiled& compiled = *pattern.compiled_;
+    state_->context = pcre2_match_context_create(nullptr);
+    pcre2_set_match_limit(state_->context, kMatchLimit);
+    pcre2_set_depth_limit(state_->context, kMatchLimit);
+    pcre2_set_heap_limit(state_->context, 64 * 1024);  // KiB: the interpreter's backtracking
+    if (compiled.jit) {
+        state_->stack = pcre2_jit_stack_create(32 * 1024, 1024 * 1024, nullptr);
+        pcre2_jit_stack_assign(state_->context, nullptr, state_->stack);
+    }
+    state_->data = pcre2_match_data_create_from_pattern(compiled.code, nullptr);
+    if (compiled.blocks != nullptr && hs_alloc_scratch(compiled.blocks, &state_->scratch) != 0) {
+        state_->scratch = nullptr;
+    }
+}
+
+FieldPattern::Matcher::~Matcher() = default;
+
+Verdict FieldPattern::Matcher::test(std::string_view field) {
+    static const char kEmpty[1] = {};
+    const auto* subject = reinterpret_cast<PCRE2_SPTR>(field.empty() ? kEmpty : field.data());
+    const int found = pcre2_match(pattern_.compiled_->code, subject, field.size(), 0, 0,
+                                  state_->data, state_->context);
+    if (found >= 0) {
+        return Verdict::Yes;
+    }
+    return found == PCRE2_ERROR_NOMATCH ? Verdict::No : Verdict::Limit;
+}
+
+std::size_t FieldPattern::Matcher::nextCandidate(std::string_view bytes, std::size_t from) {
+    if (from >= bytes.size()) {
+        return std::string_view::npos;
+    }
+    const std::size_t length = bytes.size() - from;
+    if (state_->scratch == nullptr || length > UINT_MAX) {
+        return from;
+    }
+    ScanContext scan;
+    hs_scan(pattern_.compiled_->blocks, bytes.data() + from, static_cast<unsigned>(length), 0,
+            state_->scratch, onMatch, &scan);
+    if (scan.to == ULLONG_MAX) {
+        return std::string_view::npos;
+    }
+    return from + (scan.to > 0 ? static_cast<std::size_t>(scan.to) - 1 : 0);
+}
+
+}  // namespace trailscan::regex
