@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -109,8 +109,7 @@ void nameTrouble(std::FILE* err, std::string_view shown, std::string_view reason
 
 // The table's search of one log; false when the log could not be searched.
 bool tableSearch(const LogEntry& log, Selector selector, const std::string& text,
-                 const regex::FieldPattern* pattern, Output& output, std::FILE* err,
-                 bool& found) {
+                 const regex::FieldPattern* pattern, Output& output, std::FILE* err, bool& found) {
     log::Channel channel;
     if (auto error = channel.open(log.path)) {
         nameTrouble(err, log.shown, *error);
@@ -144,9 +143,8 @@ bool tableSearch(const LogEntry& log, Selector selector, const std::string& text
     }
     if (limited > 0) {
         nameTrouble(err, log.shown,
-                    "the regular expression passed its match limit in " +
-                        common::grouped(limited) + (limited == 1 ? " field" : " fields") +
-                        ", taken as not matching");
+                    "the regular expression passed its match limit in " + common::grouped(limited) +
+                        (limited == 1 ? " field" : " fields") + ", taken as not matching");
         return false;
     }
     return true;
@@ -195,8 +193,9 @@ int search(const SearchCommand& command, Selector selector, Output& output, std:
     if (command.regex) {
         std::string error;
         if (!encoded) {
-            error = "The regular expression is not valid: it holds a character the log's code "
-                    "page does not have.";
+            error =
+                "The regular expression is not valid: it holds a character the log's code "
+                "page does not have.";
         } else {
             pattern = regex::FieldPattern::compile(*encoded, error);
         }
@@ -266,7 +265,9 @@ int search(const SearchCommand& command, Selector selector, Output& output, std:
                 control.cancel = true;
             }
         },
-        [&](const LogEntry& log, const std::string& reason) { nameTrouble(err, log.shown, reason); });
+        [&](const LogEntry& log, const std::string& reason) {
+            nameTrouble(err, log.shown, reason);
+        });
     progress.reset();
     troubled = troubled || outcome.troubled > 0;
     return status(outcome.matches > 0);

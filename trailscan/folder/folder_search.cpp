@@ -42,7 +42,8 @@ FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& q
         };
         scan::WholeLogQuery logQuery = query;
         logQuery.used = std::min(written, query.capacity);
-        const ScanOutcome searched = scan::searchWholeLog(log.path, nullptr, logQuery, control, piece);
+        const ScanOutcome searched =
+            scan::searchWholeLog(log.path, nullptr, logQuery, control, piece);
         outcome.matches += searched.matches;
         switch (searched.end) {
             case ScanEnd::Complete:

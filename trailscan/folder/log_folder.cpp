@@ -43,25 +43,29 @@ class FolderWalk {
     }
 
   private:
+    // A folder inside as shown: its path without the '/' that ends it.
+    std::string shownFolder(const std::string& inside) const {
+        return inside.empty() ? given_ : joined(given_, inside.substr(0, inside.size() - 1));
+    }
+
     void visit(const fs::path& folder, const std::string& inside) {
         std::error_code error;
         // Each folder once, however many links lead to it: a link loop ends here.
         const fs::path real = fs::canonical(folder, error);
         if (!error && !visited_.insert(real.generic_string()).second) {
             listing_.troubles.push_back(
-                {joined(given_, inside), "a link to a folder already searched; searched once",
-                 false});
+                {shownFolder(inside), "a link to a folder already searched; searched once", false});
             return;
         }
         fs::directory_iterator it(folder, error);
         if (error) {
-            listing_.troubles.push_back({joined(given_, inside), error.message()});
+            listing_.troubles.push_back({shownFolder(inside), error.message()});
             return;
         }
         std::vector<std::pair<std::string, fs::path>> folders;
         for (const fs::directory_iterator end; it != end; it.increment(error)) {
             if (error) {
-                listing_.troubles.push_back({joined(given_, inside), error.message()});
+                listing_.troubles.push_back({shownFolder(inside), error.message()});
                 break;
             }
             const fs::path& path = it->path();
@@ -81,13 +85,15 @@ class FolderWalk {
             } else if (isLogName(name)) {
                 if (!fs::is_regular_file(status)) {
                     listing_.troubles.push_back(
-                        {joined(given_, here), "not a regular file (a FIFO or a device); not opened"});
+                        {joined(given_, here),
+                         "not a regular file (a FIFO or a device); not opened"});
                     continue;
                 }
                 std::error_code sizeError;
                 const auto size = fs::file_size(path, sizeError);
-                found_.emplace_back(here, LogEntry{path, joined(given_, here),
-                                                   sizeError ? -1 : static_cast<std::int64_t>(size)});
+                found_.emplace_back(here,
+                                    LogEntry{path, joined(given_, here),
+                                             sizeError ? -1 : static_cast<std::int64_t>(size)});
             }
         }
         for (const auto& [here, path] : folders) {

@@ -214,7 +214,7 @@ FieldPattern::Matcher::Matcher(const FieldPattern& pattern)
     pcre2_set_depth_limit(state_->context, kMatchLimit);
     pcre2_set_heap_limit(state_->context, 64 * 1024);  // KiB: the interpreter's backtracking
     if (compiled.jit) {
-        state_->stack = pcre2_jit_stack_create(32 * 1024, 1024 * 1024, nullptr);
+        state_->stack = pcre2_jit_stack_create(32 * 1024, 16 * 1024 * 1024, nullptr);
         pcre2_jit_stack_assign(state_->context, nullptr, state_->stack);
     }
     state_->data = pcre2_match_data_create_from_pattern(compiled.code, nullptr);

@@ -523,8 +523,8 @@ class Scan {
                   std::int64_t index, BlockResult& result, ReportBytes& entry, Matcher* m) {
         bool limit = false;
         if (searchesColumn()) {
-            const bool hit =
-                columnExists() && fieldMatches(record.field(bytes, query_.selector.column), m, limit);
+            const bool hit = columnExists() &&
+                             fieldMatches(record.field(bytes, query_.selector.column), m, limit);
             if (limit) {
                 result.limitRecord = index;
                 return false;

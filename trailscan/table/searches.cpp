@@ -43,8 +43,7 @@ void columnSearch(const RecordTable& table, int column, std::string_view text, s
 void allFieldsSearch(const RecordTable& table, std::string_view text, std::string& report,
                      std::size_t capacity) {
     allFieldsSearch(
-        table, [text](std::string_view field) { return matches(field, text); }, report,
-        capacity);
+        table, [text](std::string_view field) { return matches(field, text); }, report, capacity);
 }
 
 void columnSearch(const RecordTable& table, int column, const FieldTest& test, std::string& report,

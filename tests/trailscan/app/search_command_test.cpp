@@ -1,10 +1,12 @@
 #include "trailscan/app/search_command.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ using testing_support::farEntry;
 using testing_support::farLog;
 using testing_support::farRecord;
 using testing_support::farRecordReport;
+using testing_support::sampleFields;
 using testing_support::TempDir;
 
 // The same searches the window runs, from a terminal: the report on standard output.
@@ -126,6 +129,91 @@ TEST(WholeLogFromATerminal, AReportThatCannotBeWrittenIsNoSuccess) {
     std::signal(SIGPIPE, before);
     EXPECT_EQ(gone.err, "");
     EXPECT_EQ(gone.status, 0);
+}
+
+// Logs of a few sample lines each, the sample users and sites varying with `first`.
+std::string sampleLog(int first, int lines) {
+    std::string log;
+    for (int n = first; n < first + lines; ++n) log += testing_support::logLine(sampleFields(n));
+    return log;
+}
+
+// A folder is searched log by log: its report is each log's own report, in path order, under
+// its heading and followed by an empty line, for every kind of search, literal and regular.
+// What is not a log is passed over; what cannot be searched is named and makes the status 2,
+// and the other logs are still searched. Patterns: bad ones are named, huge or empty ones run.
+TEST(SearchFromATerminal, AFolderGivesEachLogsOwnReportUnderItsHeading) {
+    TempDir dir;
+    const std::filesystem::path root = dir.path() / "logs";
+    std::filesystem::create_directories(root / "sub" / "deeper");
+    const auto put = [&](const std::string& name, const std::string& bytes) {
+        return dir.write("logs/" + name, bytes).string();
+    };
+    std::string binary(5000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 131 % 251);
+    // In path order: the names inside the folder sorted as bytes.
+    const std::vector<std::pair<std::string, std::string>> logs = {
+        {"B.LOG", sampleLog(0, 30)},    {"a.log", sampleLog(40, 12)},
+        {"binary.log", binary},         {"empty.log", ""},
+        {"sub/deeper/z.log", farLog()}, {"sub/x.Log", sampleLog(7, 3)}};
+    for (const auto& [name, bytes] : logs) put(name, bytes);
+    put("notes.txt", sampleLog(0, 5));
+    put("sub/a.log.bak", sampleLog(0, 5));
+    std::filesystem::create_directory_symlink(root, root / "sub" / "loop");
+    const std::string given = root.string();
+    const std::vector<std::vector<std::string>> searches = {{"site", "example"},
+                                                            {"all", "1"},
+                                                            {"user", "^[a-z]+\\.", "--regex"},
+                                                            {"record", "2"},
+                                                            {"all", "(?i)ZED", "--regex"},
+                                                            {"site", "x", "--table"},
+                                                            {"ip", "", "--regex"}};
+    for (const auto& search : searches) {
+        SCOPED_TRACE(search[0] + " " + search[1]);
+        std::vector<std::string> words = {"--search", search[0], search[1], given};
+        words.insert(words.end(), search.begin() + 2, search.end());
+        const Terminal folder = runCommand(words);
+        std::string expected;
+        bool found = false;
+        for (const auto& [name, bytes] : logs) {
+            words[3] = (root / name).string();
+            const Terminal alone = runCommand(words);
+            ASSERT_NE(alone.status, 2) << name << ": " << alone.err;
+            found = found || alone.status == 0;
+            expected += "==> " + given + "/" + name + " <==\r\n" + alone.out + "\r\n";
+        }
+        EXPECT_EQ(folder.out, expected);
+        EXPECT_EQ(folder.err,
+                  "trailscan: " + given +
+                      "/sub/loop: a link to a folder already searched; searched once\n");
+        EXPECT_EQ(folder.status, found ? 0 : 1);
+    }
+    // A FIFO named like a log is named and never opened; a missing path too; the rest is
+    // searched and the status says that not everything was.
+    ASSERT_EQ(::mkfifo((root / "sub" / "pipe.log").c_str(), 0600), 0);
+    const std::string lone = (root / "a.log").string();
+    const Terminal troubled = runCommand({"--search", "site", "example", given, "nothere", lone});
+    EXPECT_EQ(troubled.status, 2);
+    EXPECT_NE(
+        troubled.err.find("trailscan: " + given +
+                          "/sub/pipe.log: not a regular file (a FIFO or a device); not opened\n"),
+        std::string::npos);
+    EXPECT_NE(troubled.err.find("trailscan: nothere: "), std::string::npos);
+    EXPECT_TRUE(troubled.out.ends_with("==> " + lone + " <==\r\n" +
+                                       runCommand({"--search", "site", "example", lone}).out +
+                                       "\r\n"));
+    // Patterns: a bad one is named with its place; a very long one and an empty one run.
+    const Terminal bad = runCommand({"--search", "site", "exa(mple", given, "--regex"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err,
+              "The regular expression is not valid: missing closing parenthesis at "
+              "position 8.\n");
+    EXPECT_EQ(runCommand({"--search", "record", "1", lone, "--regex"}).status, 2);
+    std::string longPattern;
+    for (int i = 0; i < 1000; ++i) longPattern += "(a|b)[0-9]";
+    EXPECT_EQ(runCommand({"--search", "all", longPattern, lone, "--regex"}).status, 1);
+    EXPECT_EQ(runCommand({"--search", "all", "", lone, "--regex"}).status, 0);
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <random>
@@ -14,6 +18,7 @@
 #include "trailscan/log/field_bytes.h"
 #include "trailscan/log/line_count.h"
 #include "trailscan/log/record.h"
+#include "trailscan/regex/field_pattern.h"
 
 namespace {
 
@@ -99,13 +104,15 @@ std::vector<ModelRecord> modelRecords(
 
 // The report of the searches' matching rule over those records: each entry as a search lists
 // it, whole entries up to `capacity` bytes, then the line that says how many were left.
+// `fieldMatches` stands for the searches' rule; a regular expression's model gives its own.
 std::string modelReport(const std::vector<ModelRecord>& records, Selector selector,
-                        const std::string& text, std::size_t capacity = kReportCapacity) {
+                        const std::function<bool(const std::string&)>& fieldMatches,
+                        std::size_t capacity = kReportCapacity) {
     std::vector<std::string> entries;
     for (std::size_t r = 0; r < records.size(); ++r) {
         for (int c = 0; c < 23; ++c) {
             if (selector.kind == SelectorKind::Column && c != selector.column) continue;
-            if (!matches(records[r][static_cast<std::size_t>(c)], text)) continue;
+            if (!fieldMatches(records[r][static_cast<std::size_t>(c)])) continue;
             std::string& entry = entries.emplace_back();
             if (selector.kind == SelectorKind::Column) {
                 entry = records[r][7] + "\r\n";
@@ -125,6 +132,13 @@ std::string modelReport(const std::vector<ModelRecord>& records, Selector select
         report += reportStopsLine(capacity, entries.size() - listed) + "\r\n";
     }
     return report;
+}
+
+std::string modelReport(const std::vector<ModelRecord>& records, Selector selector,
+                        const std::string& text, std::size_t capacity = kReportCapacity) {
+    return modelReport(
+        records, selector, [&](const std::string& field) { return matches(field, text); },
+        capacity);
 }
 
 std::string modelReport(const std::filesystem::path& file, Selector selector,
@@ -347,6 +361,179 @@ TEST(WholeLogSearch, ALogCutBeforeALongFieldIsWrittenEndsTheReportThere) {
     ASSERT_EQ(outcome.end, ScanEnd::Changed);
     EXPECT_EQ(report, testing_support::sampleFields(0)[7] + "\r\n" + stoppedLine(outcome) + "\r\n");
     EXPECT_EQ(outcome.stoppedAt, 0);
+}
+
+// PCRE2's own verdict on one field, compiled and matched here without the search's code: the
+// model the regular-expression searches must agree with.
+class Pcre2Model {
+  public:
+    explicit Pcre2Model(const std::string& pattern) {
+        int error = 0;
+        PCRE2_SIZE offset = 0;
+        code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                              PCRE2_NEVER_UTF, &error, &offset, nullptr);
+        if (code_ != nullptr) {
+            // The JIT, for the interpreter takes minutes on some of these fields, with a stack
+            // big enough for any of them.
+            pcre2_jit_compile(code_, PCRE2_JIT_COMPLETE);
+            stack_ = pcre2_jit_stack_create(1 << 20, 256 << 20, nullptr);
+            context_ = pcre2_match_context_create(nullptr);
+            pcre2_jit_stack_assign(context_, nullptr, stack_);
+            data_ = pcre2_match_data_create_from_pattern(code_, nullptr);
+        }
+    }
+    ~Pcre2Model() {
+        pcre2_match_context_free(context_);
+        pcre2_jit_stack_free(stack_);
+        pcre2_match_data_free(data_);
+        pcre2_code_free(code_);
+    }
+    Pcre2Model(const Pcre2Model&) = delete;
+    Pcre2Model& operator=(const Pcre2Model&) = delete;
+    bool valid() const { return code_ != nullptr; }
+    bool operator()(const std::string& field) const {
+        const int found = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(field.c_str()),
+                                      field.size(), 0, 0, data_, context_);
+        EXPECT_TRUE(found >= 0 || found == PCRE2_ERROR_NOMATCH) << "PCRE2 error " << found;
+        return found >= 0;
+    }
+
+  private:
+    pcre2_code* code_ = nullptr;
+    pcre2_match_data* data_ = nullptr;
+    pcre2_jit_stack* stack_ = nullptr;
+    pcre2_match_context* context_ = nullptr;
+};
+
+// Two reports alike, or where they first differ (a report may run to megabytes).
+testing::AssertionResult sameReport(const std::string& got, const std::string& expected) {
+    if (got == expected) return testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
+    return testing::AssertionFailure()
+           << "reports of " << got.size() << " and " << expected.size() << " bytes differ at byte "
+           << at << ": \"" << got.substr(at, 80) << "\" for \"" << expected.substr(at, 80) << "\"";
+}
+
+// Patterns put together from pieces of the quirky logs' text, classes, quantifiers, anchors,
+// alternatives, and now and then a look-behind or a back-reference that the block scanner
+// cannot take as they stand.
+std::string randomPattern(std::mt19937& random) {
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    static const char* const atoms[] = {"carlos", "rare", "example", "10\\.0\\.", "BOB",   "/",
+                                        "-",      ":",    "\\r",     " ",         "[a-z]", "[0-9]",
+                                        "\\d",    ".",    "[^,]",    "\\w",       "S",     "L",
+                                        "x",      "e",    "[]a]",    "\\x2f",     "b\\.ex"};
+    static const char* const quantifiers[] = {"", "", "", "+", "*", "?", "{2}", "{1,3}", "+?"};
+    std::string pattern = pick(6) == 0 ? "(?i)" : "";
+    if (pick(5) == 0) pattern += "^";
+    const int pieces = 1 + pick(4);
+    for (int p = 0; p < pieces; ++p) {
+        switch (pick(12)) {
+            case 0:
+                pattern += std::string("(") + atoms[pick(23)] + "|" + atoms[pick(23)] + ")";
+                break;
+            case 1:
+                pattern += "\\b";
+                break;
+            case 2:
+                pattern += std::string("(?<=") + atoms[pick(5)] + ")";
+                break;
+            case 3:
+                pattern += "(.)\\1";
+                break;
+            default:
+                pattern += atoms[pick(23)];
+                break;
+        }
+        pattern += quantifiers[pick(9)];
+    }
+    if (pick(5) == 0) pattern += "$";
+    return pattern;
+}
+
+// Regular expressions over the whole log agree with PCRE2's verdict field by field, for
+// random patterns over generated logs: with small blocks so records straddle them, on one
+// thread and several, with each block's last record read from the file, and at a small
+// capacity; patterns the block scanner takes and those it cannot.
+TEST(WholeLogSearch, RegularExpressionsAgreeWithPcre2FieldByField) {
+    TempDir dir;
+    std::mt19937 random(77);
+    int scanned = 0;
+    for (const auto& [records, seed] : {std::pair{1500, 11U}, {300, 12U}}) {
+        const auto file = dir.write("regex" + std::to_string(seed), quirkyLog(records, seed));
+        const std::vector<ModelRecord> whole = modelRecords(file);
+        std::vector<std::string> patterns = {
+            "mail\\.[a-z]+\\.(ir|com)", "^-$", "",     "x*", "(?i)bob", "rare$",
+            "[0-9]{3}\\.exe",           "^$",  "\\A10"};
+        while (patterns.size() < 34) {
+            std::string text = randomPattern(random);
+            if (Pcre2Model(text).valid()) patterns.push_back(std::move(text));
+        }
+        for (const std::string& text : patterns) {
+            const Pcre2Model model(text);
+            ASSERT_TRUE(model.valid()) << text;
+            std::string error;
+            const auto pattern = trailscan::regex::FieldPattern::compile(text, error);
+            ASSERT_TRUE(pattern) << text << ": " << error;
+            scanned += pattern->scansBlocks() ? 1 : 0;
+            for (const Selector selector :
+                 {Selector::forColumn(1), Selector::forColumn(7), Selector::allFields()}) {
+                SCOPED_TRACE(std::to_string(seed) + " " + std::to_string(selector.number()) + " /" +
+                             text + "/");
+                WholeLogQuery query{selector, text};
+                query.pattern = pattern.get();
+                const std::string expected = modelReport(whole, selector, std::cref(model));
+                EXPECT_TRUE(sameReport(scan(file, nullptr, query, 1 << 20).report, expected));
+                EXPECT_TRUE(sameReport(scan(file, nullptr, query, 3000, 1, 0).report, expected));
+                query.capacity = 2000;
+                EXPECT_TRUE(sameReport(scan(file, nullptr, query, 5000, 3).report,
+                                       modelReport(whole, selector, std::cref(model), 2000)));
+            }
+        }
+    }
+    // Most patterns run with the block scanner; the back-references and look-behinds may not.
+    EXPECT_GT(scanned, 50);
+    std::string error;
+    for (const char* text : {"mail\\.[a-z]+\\.(ir|com)", "[0-9]{3}\\.exe", "^user\\b"}) {
+        EXPECT_TRUE(trailscan::regex::FieldPattern::compile(text, error)->scansBlocks()) << text;
+    }
+}
+
+// A pattern that backtracks without end stops at its limit in the record that took it there:
+// the records before are reported, then a line says where it stopped. A pattern that is not
+// valid is named with its place.
+TEST(WholeLogSearch, APatternPastItsLimitStopsTheSearchWithALine) {
+    TempDir dir;
+    std::string log;
+    for (int r = 0; r < 200; ++r) {
+        std::string user = r == 150 ? std::string(40, 'a') + "!" : r % 10 == 0 ? "aaa" : "bob";
+        log += "10.0.0.1, " + user;
+        for (int f = 2; f < 23; ++f) log += f == 7 ? ", site" + std::to_string(r) : ", -";
+        log += "\r\n";
+    }
+    const auto file = dir.write("limit.log", log);
+    std::string error;
+    const auto pattern = trailscan::regex::FieldPattern::compile("^(a+)+$", error);
+    ASSERT_TRUE(pattern);
+    for (const int threads : {1, 2}) {
+        WholeLogQuery query{Selector::forColumn(1), ""};
+        query.pattern = pattern.get();
+        const ScanRun run = scan(file, nullptr, query, 4096, threads);
+        EXPECT_EQ(run.outcome.end, ScanEnd::PatternLimit);
+        EXPECT_EQ(run.outcome.nextRecord, 150);
+        std::string expected;
+        for (int r = 0; r < 150; r += 10) expected += "site" + std::to_string(r) + "\r\n";
+        expected += stoppedLine(run.outcome) + "\r\n";
+        EXPECT_EQ(run.report, expected);
+        EXPECT_TRUE(
+            stoppedLine(run.outcome)
+                .starts_with("The regular expression passed its match limit in record 150."));
+    }
+    EXPECT_FALSE(trailscan::regex::FieldPattern::compile("mail(\\.", error));
+    EXPECT_EQ(error,
+              "The regular expression is not valid: missing closing parenthesis at "
+              "position 7.");
 }
 
 }  // namespace
