@@ -153,14 +153,12 @@ bool tableSearch(const LogEntry& log, Selector selector, const std::string& text
 // Draws "Searched 1.2 GiB of 30.0 GiB" on standard error while the search runs.
 class Progress {
   public:
-    Progress(std::FILE* err, const ScanControl& control, const std::atomic<std::int64_t>& before,
-             std::int64_t total)
-        : thread_([this, err, &control, &before, total] {
+    Progress(std::FILE* err, const ScanControl& control, std::int64_t total)
+        : thread_([this, err, &control, total] {
               std::unique_lock lock(mutex_);
               while (!finished_.wait_for(lock, std::chrono::milliseconds(250),
                                          [&] { return done_; })) {
-                  const auto searched =
-                      static_cast<std::uint64_t>(before.load() + control.bytesDone.load());
+                  const auto searched = static_cast<std::uint64_t>(control.bytesDone.load());
                   std::fprintf(err, "\rSearched %s of %s\033[K", common::sizeText(searched).c_str(),
                                common::sizeText(static_cast<std::uint64_t>(total)).c_str());
                   std::fflush(err);
@@ -253,13 +251,12 @@ int search(const SearchCommand& command, Selector selector, Output& output, std:
     WholeLogQuery query{selector, text};
     query.pattern = pattern.get();
     ScanControl control;
-    std::atomic<std::int64_t> before{0};
     std::optional<Progress> progress;
     if (showProgress) {
-        progress.emplace(err, control, before, folder::totalBytes(listing));
+        progress.emplace(err, control, folder::totalBytes(listing));
     }
     const folder::FolderOutcome outcome = folder::searchLogs(
-        listing, query, control, before,
+        listing, query, control,
         [&](std::string_view piece) {
             if (!output.write(piece)) {
                 control.cancel = true;

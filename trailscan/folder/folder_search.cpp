@@ -17,20 +17,24 @@ std::string headingLine(std::string_view shown) {
 }
 
 FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& query,
-                         scan::ScanControl& control, std::atomic<std::int64_t>& bytesBefore,
-                         const scan::ReportSink& sink, const LogTrouble& trouble) {
+                         scan::ScanControl& control, const scan::ReportSink& sink,
+                         const LogTrouble& trouble, const std::function<void(std::size_t)>& onLog) {
     FolderOutcome outcome;
     std::size_t written = 0;
     const scan::ReportSink counted = [&](std::string_view piece) {
         written += piece.size();
         sink(piece);
     };
-    bytesBefore = 0;
+    std::int64_t before = 0;
     for (const LogEntry& log : listing.logs) {
         if (control.cancel.load()) {
             outcome.cancelled = true;
             break;
         }
+        if (onLog) {
+            onLog(outcome.logsDone);
+        }
+        control.bytesBefore = before;
         // An unreadable log gets no heading: it is named to the trouble callback only.
         bool headed = !listing.headed;
         const scan::ReportSink piece = [&](std::string_view bytes) {
@@ -72,7 +76,7 @@ FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& q
             }
             counted(kLineBreak);
         }
-        bytesBefore += std::max<std::int64_t>(searched.fileSize, 0);
+        before += std::max<std::int64_t>(searched.fileSize, 0);
         if (outcome.cancelled) {
             break;
         }

@@ -28,11 +28,12 @@ struct FolderOutcome {
     std::size_t logsDone = 0;
 };
 
-// Progress: `control.bytesDone` counts within the log being searched, `bytesBefore` the bytes
-// of the logs before it.
+// `control.bytesDone` counts the bytes of all the logs searched so far; `onLog` (when set) hears
+// which log, by its index in the listing, is searched next.
 FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& query,
-                         scan::ScanControl& control, std::atomic<std::int64_t>& bytesBefore,
-                         const scan::ReportSink& sink, const LogTrouble& trouble);
+                         scan::ScanControl& control, const scan::ReportSink& sink,
+                         const LogTrouble& trouble,
+                         const std::function<void(std::size_t)>& onLog = {});
 
 // "==> PATH <==" and the report's line break.
 std::string headingLine(std::string_view shown);

@@ -62,6 +62,11 @@ class FieldPattern {
     std::unique_ptr<Compiled> compiled_;
 };
 
+// A pattern with a character the log's code page cannot hold.
+inline constexpr std::string_view kPatternOutsideCodePage =
+    "The regular expression is not valid: it holds a character the log's code page does not "
+    "have.";
+
 // PCRE2's steps for one field before a match gives up (its match limit).
 inline constexpr std::uint32_t kMatchLimit = 10'000'000;
 

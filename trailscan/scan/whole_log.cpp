@@ -738,7 +738,7 @@ class Scan {
             }
             stoppedAt_ += result.bytes;
             nextRecord_ = result.endRecord;
-            control_.bytesDone.store(stoppedAt_, std::memory_order_relaxed);
+            control_.bytesDone.store(control_.bytesBefore + stoppedAt_, std::memory_order_relaxed);
             // Swapped out, not assigned: a string assigned an empty one keeps its memory.
             BlockResult spent;
             spent.ready = true;
@@ -1027,7 +1027,7 @@ std::string stoppedLine(const ScanOutcome& outcome) {
 ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIndex* index,
                            const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
                            const ScanTuning& tuning) {
-    control.bytesDone = 0;
+    control.bytesDone = control.bytesBefore;
     std::string error;
     std::FILE* file = log::file_io::openRegularForReading(path, error);
     if (file == nullptr) {
@@ -1044,7 +1044,7 @@ ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIn
     const std::int64_t blockBytes = std::max<std::int64_t>(tuning.blockBytes, 64);
     if (query.selector.kind == SelectorKind::RecordNumber) {
         ScanOutcome outcome = recordNumber(file, size, current, query, control, sink, tuning);
-        control.bytesDone = size;
+        control.bytesDone = control.bytesBefore + size;
         return outcome;
     }
     Scan scan(file, size, query, control, sink, tuning);

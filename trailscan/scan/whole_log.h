@@ -43,6 +43,9 @@ struct WholeLogQuery {
 struct ScanControl {
     std::atomic<std::int64_t> bytesDone{0};  // bytes whose records are in the report so far
     std::atomic<bool> cancel{false};         // stops the search at its next block
+    // Added to bytesDone: the bytes of the logs searched before this one, when one progress
+    // counts several. Set before the search starts.
+    std::int64_t bytesBefore = 0;
 };
 
 struct ScanTuning {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -21,6 +22,8 @@
 #include "forms/fonts.h"
 #include "forms/twips.h"
 #include "trailscan/app/log_file_request.h"
+#include "trailscan/folder/folder_search.h"
+#include "trailscan/folder/log_folder.h"
 #include "trailscan/log/file_choice.h"
 #include "trailscan/log/file_panel.h"
 #include "trailscan/log/line_count.h"
@@ -106,6 +109,18 @@ QLineEdit* makePanelBox(QWidget* parent, const char* name, const QString& text,
 // box.
 constexpr std::size_t kBatchRoom = std::size_t{4} << 20;
 
+const QString kTitle = QStringLiteral("Proxy Kestrand");
+
+// Text as the report box holds it: the log's code page, '?' for a character it lacks.
+std::string reportBytesOf(const QString& text) {
+    std::string bytes;
+    for (const QChar c : text) {
+        const auto one = common::encodeWindows1252(std::u16string(1, c.unicode()));
+        bytes += one ? *one : std::string("?");
+    }
+    return bytes;
+}
+
 // The names of the two panel labels whose text the open flow sets.
 constexpr QLatin1String kLogKindName("Log kind");
 constexpr QLatin1String kLogDateName("Log date");
@@ -145,7 +160,7 @@ SearchWindow::SearchWindow(forms::Platform& platform, QWidget* parent)
     : QDialog(parent), platform_(platform), opening_(platform, this) {
     initSearchResources();
     setObjectName(QStringLiteral("Form2"));
-    setWindowTitle(QStringLiteral("Proxy Kestrand"));
+    setWindowTitle(kTitle);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
@@ -185,8 +200,33 @@ SearchWindow::SearchWindow(forms::Platform& platform, QWidget* parent)
     Command3->addAction(wholeLogAction_);
     Command3->setContextMenuPolicy(Qt::ActionsContextMenu);
     Text3->addMenuAction(wholeLogAction_);
+
+    // Ctrl+Shift+Enter: the same over every log of the open log's folder.
+    folderAction_ = new QAction(QStringLiteral("Search every log in this folder"), this);
+    folderAction_->setObjectName(QStringLiteral("folderSearchAction"));
+    folderAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return),
+                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Enter)});
+    folderAction_->setShortcutContext(Qt::WindowShortcut);
+    connect(folderAction_, &QAction::triggered, this, &SearchWindow::searchFolder);
+    addAction(folderAction_);
+    Command3->addAction(folderAction_);
+    Text3->addMenuAction(folderAction_);
+
+    // Ctrl+R: the whole-log and folder searches take the text as a regular expression.
+    regexAction_ = new QAction(QStringLiteral("Regular expression"), this);
+    regexAction_->setObjectName(QStringLiteral("regexAction"));
+    regexAction_->setCheckable(true);
+    regexAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    regexAction_->setShortcutContext(Qt::WindowShortcut);
+    connect(regexAction_, &QAction::toggled, this, &SearchWindow::setRegularExpression);
+    addAction(regexAction_);
+    Command3->addAction(regexAction_);
+    Text3->addMenuAction(regexAction_);
+    setRegularExpression(false);
     Command3->setToolTip(QStringLiteral(
-        "Searches the records in the table (Enter); Ctrl+Enter searches the whole log"));
+        "Searches the records in the table (Enter); Ctrl+Enter searches the whole log, "
+        "Ctrl+Shift+Enter every log in its folder; Ctrl+R takes the text as a regular "
+        "expression for those two"));
     setAcceptDrops(true);
 }
 
@@ -240,7 +280,7 @@ void SearchWindow::saveReport() {
     }
     if (const auto error = Text3->saveTo(*path)) {
         platform_.messenger.warn(
-            this, windowTitle(),
+            this, kTitle,
             QStringLiteral("The report cannot be saved:\n%1\n\n%2").arg(*path, *error));
     }
 }
@@ -497,7 +537,7 @@ void SearchWindow::read() {
                      .arg(english.toString(static_cast<qulonglong>(log::kMaxFieldLength)));
     }
     if (!notes.isEmpty()) {
-        platform_.messenger.inform(this, windowTitle(), notes.join(QStringLiteral("\n\n")));
+        platform_.messenger.inform(this, kTitle, notes.join(QStringLiteral("\n\n")));
     }
 }
 
@@ -528,45 +568,77 @@ void SearchWindow::nevis() {
     Text3->setReport(std::move(report));
 }
 
-void SearchWindow::searchWholeLog() {
-    if (runningSearch_ != nullptr) {
-        // Asked again while a search runs: that search stops at its next block, and no other
-        // starts.
-        runningSearch_->cancel = true;
+bool SearchWindow::isRegularExpression() const { return regexAction_->isChecked(); }
+
+void SearchWindow::setRegularExpression(bool on) {
+    if (regexAction_->isChecked() != on) {
+        regexAction_->setChecked(on);  // toggled() comes back here
         return;
     }
+    setWindowTitle(on ? kTitle + QStringLiteral(" (regular expression)") : kTitle);
+    Text4->setToolTip(
+        on ? QStringLiteral("Ctrl+Enter and Ctrl+Shift+Enter take this text as a regular "
+                            "expression, (?i) in front for any case; Go ! searches it as it "
+                            "stands. Ctrl+R turns it off.")
+           : QStringLiteral("The text to search for; Ctrl+R makes it a regular expression for "
+                            "Ctrl+Enter and Ctrl+Shift+Enter."));
+}
+
+std::optional<SearchWindow::WholeLogText> SearchWindow::wholeLogText() {
     if (!openFlag_) {
         Text3->appendBytes("Please select a LOG file at first!\r\n");
-        return;
+        return std::nullopt;
     }
     if (Text4->text().isEmpty()) {
-        return;
+        return std::nullopt;
     }
     const std::u16string typed = Text4->text().toStdU16String();
     const auto text = common::encodeWindows1252(typed);
-    std::string report = Text3->takeReport();
+    const bool regular =
+        isRegularExpression() && searchSelector_.kind != SelectorKind::RecordNumber;
+    WholeLogText taken;
+    if (regular) {
+        std::string error(regex::kPatternOutsideCodePage);
+        if (text) {
+            taken.pattern = regex::FieldPattern::compile(*text, error);
+        }
+        if (!taken.pattern) {
+            Text3->setText(QString::fromStdString(error) + QStringLiteral("\r\n"));
+            return std::nullopt;
+        }
+    }
     if (!text) {
         // No log byte can hold this text: no field matches and it names no record.
+        Text3->takeReport();
         if (searchSelector_.kind == SelectorKind::RecordNumber) {
             Text3->setText(QString::fromStdU16String(typed) + QStringLiteral("= \r\n\r\n") +
                            fromLog(kBadWholeLogRecordNumber) + QStringLiteral("\r\n"));
         }
-        return;
+        return std::nullopt;
     }
+    taken.text = *text;
+    return taken;
+}
+
+void SearchWindow::takeFound(std::string_view piece) {
+    const std::lock_guard lock(foundMutex_);
+    found_ += piece;
+    if (found_.size() >= kBatchRoom / 2 && !batchAsked_) {
+        batchAsked_ = true;
+        QMetaObject::invokeMethod(
+            this, [this] { showWholeLogResults(); }, Qt::QueuedConnection);
+    }
+}
+
+void SearchWindow::runReportJob(forms::ProgressJob& job, ScanControl& control) {
     // Room for a report up to the capacity, taken up only as it is written: the box then
     // never copies a report of hundreds of megabytes to grow it.
+    std::string report = Text3->takeReport();
     report.clear();
     report.reserve(kReportCapacity + 4096);
     Text3->setReport(std::move(report));
-
-    ScanControl control;
     runningSearch_ = &control;
-    const WholeLogQuery query{searchSelector_, *text};
-    ScanOutcome outcome;
-    forms::ProgressJob job;
-    job.title = windowTitle().trimmed();
-    job.label = QStringLiteral("Searching %1").arg(QFileInfo(fileName_).fileName());
-    job.total = QFileInfo(fileName_).size();
+    job.title = kTitle;
     job.done = &control.bytesDone;
     job.cancel = &control.cancel;
     // Once found_ holds half its room it is handed over at once rather than at the next tick,
@@ -575,18 +647,6 @@ void SearchWindow::searchWholeLog() {
     // bounds it all the same.
     found_.reserve(kBatchRoom);
     shown_.reserve(kBatchRoom);
-    job.work = [&] {
-        outcome = scan::searchWholeLog(
-            logPath(fileName_), &fieldIndex_, query, control, [this](std::string_view piece) {
-                const std::lock_guard lock(foundMutex_);
-                found_ += piece;
-                if (found_.size() >= kBatchRoom / 2 && !batchAsked_) {
-                    batchAsked_ = true;
-                    QMetaObject::invokeMethod(
-                        this, [this] { showWholeLogResults(); }, Qt::QueuedConnection);
-                }
-            });
-    };
     // A few times a second the report box takes what was found, while the search runs on.
     QTimer batches;
     batches.setInterval(200);
@@ -598,9 +658,95 @@ void SearchWindow::searchWholeLog() {
     std::string().swap(found_);
     std::string().swap(shown_);
     runningSearch_ = nullptr;
+}
+
+void SearchWindow::searchWholeLog() {
+    if (runningSearch_ != nullptr) {
+        // Asked again while a search runs: that search stops at its next block, and no other
+        // starts.
+        runningSearch_->cancel = true;
+        return;
+    }
+    auto taken = wholeLogText();
+    if (!taken) {
+        return;
+    }
+    ScanControl control;
+    WholeLogQuery query{searchSelector_, taken->text};
+    query.pattern = taken->pattern.get();
+    ScanOutcome outcome;
+    forms::ProgressJob job;
+    job.label = QStringLiteral("Searching %1").arg(QFileInfo(fileName_).fileName());
+    job.total = QFileInfo(fileName_).size();
+    job.work = [&] {
+        outcome = scan::searchWholeLog(logPath(fileName_), &fieldIndex_, query, control,
+                                       [this](std::string_view piece) { takeFound(piece); });
+    };
+    runReportJob(job, control);
     if (outcome.end == ScanEnd::Unreadable) {
         opening_.reportFailure(fileName_, outcome.error);
     }
+}
+
+void SearchWindow::searchFolder() {
+    if (runningSearch_ != nullptr) {
+        runningSearch_->cancel = true;
+        return;
+    }
+    auto taken = wholeLogText();
+    if (!taken) {
+        return;
+    }
+    const QString folderPath = QFileInfo(fileName_).absolutePath();
+    ScanControl control;
+    WholeLogQuery query{searchSelector_, taken->text};
+    query.pattern = taken->pattern.get();
+    std::atomic<std::int64_t> total{0};
+    std::mutex detailMutex;
+    QString detail;
+    forms::ProgressJob job;
+    job.label =
+        QStringLiteral("Searching every log in %1").arg(QDir::toNativeSeparators(folderPath));
+    job.liveTotal = &total;
+    job.detail = [&] {
+        const std::lock_guard lock(detailMutex);
+        return detail;
+    };
+    job.work = [&] {
+        // The headings name the logs in the report's own code page; a character it lacks
+        // shows as '?'.
+        folder::LogListing listing = folder::listLogs({logPath(folderPath).string()});
+        for (folder::LogEntry& entry : listing.logs) {
+            entry.shown = reportBytesOf(QString::fromStdString(entry.shown));
+        }
+        total = folder::totalBytes(listing);
+        const auto line = [this](const std::string& shown, const std::string& reason) {
+            takeFound(shown + ": " + reason + ".\r\n");
+        };
+        for (const folder::ListingTrouble& trouble : listing.troubles) {
+            line(reportBytesOf(QString::fromStdString(trouble.shown)), trouble.reason);
+        }
+        const folder::FolderOutcome outcome = folder::searchLogs(
+            listing, query, control, [this](std::string_view piece) { takeFound(piece); },
+            [&](const folder::LogEntry& log, const std::string& reason) {
+                line(log.shown, reason);
+            },
+            [&](std::size_t index) {
+                const std::lock_guard lock(detailMutex);
+                detail =
+                    QStringLiteral("Log %1 of %2: %3")
+                        .arg(index + 1)
+                        .arg(listing.logs.size())
+                        .arg(QString::fromStdString(listing.logs[index].path.filename().string()));
+            });
+        if (outcome.cancelled) {
+            takeFound("Stopped in log " + std::to_string(outcome.logsDone + 1) + " of " +
+                      std::to_string(listing.logs.size()) + ".\r\n");
+        } else if (listing.logs.empty()) {
+            takeFound("This folder holds no log.\r\n");
+        }
+    };
+    runReportJob(job, control);
 }
 
 void SearchWindow::showWholeLogResults() {

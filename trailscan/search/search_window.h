@@ -4,14 +4,17 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "forms/platform.h"
+#include "forms/progress.h"
 #include "trailscan/app/log_opening.h"
 #include "trailscan/log/channel.h"
 #include "trailscan/log/field_index.h"
+#include "trailscan/regex/field_pattern.h"
 #include "trailscan/scan/whole_log.h"
 #include "trailscan/table/record_table.h"
 #include "trailscan/table/searches.h"
@@ -51,6 +54,14 @@ class SearchWindow final : public QDialog {
     // and the context menus of "Go !" and the report box). The report box fills as the results
     // come; a long search shows progress with Cancel, and Cancel keeps what was found.
     void searchWholeLog();
+    // The same search over every log of the open log's folder and its sub-folders (their
+    // .log and .log.gz files, in path order), each log's report under a heading "==> PATH <==";
+    // Ctrl+Shift+Enter and the same context menus.
+    void searchFolder();
+    // Whether the whole-log and folder searches take the search text as a regular
+    // expression (Ctrl+R and the context menus); "Go !" and Enter always search it literally.
+    bool isRegularExpression() const;
+    void setRegularExpression(bool on);
 
     // Controls, named as the design names them.
     QLabel* Label1;
@@ -100,6 +111,17 @@ class SearchWindow final : public QDialog {
     void nevis();
     // Moves what a running whole-log search has found so far into the report box.
     void showWholeLogResults();
+    // Adds a piece of a running search's report to what the box takes next (any thread).
+    void takeFound(std::string_view piece);
+    // The text of the search box as the whole-log searches take it, or nothing with the
+    // report box saying why (no log open, an empty box, a pattern that is not valid).
+    struct WholeLogText {
+        std::string text;
+        std::unique_ptr<regex::FieldPattern> pattern;
+    };
+    std::optional<WholeLogText> wholeLogText();
+    // Runs `work` with progress and Cancel while the report box fills from takeFound.
+    void runReportJob(forms::ProgressJob& job, scan::ScanControl& control);
 
     forms::Platform& platform_;
     app::LogOpening opening_;
@@ -116,6 +138,8 @@ class SearchWindow final : public QDialog {
     // Kept by the open flow's count, so a whole-log search knows where records stand.
     log::FieldIndex fieldIndex_;
     QAction* wholeLogAction_ = nullptr;
+    QAction* folderAction_ = nullptr;
+    QAction* regexAction_ = nullptr;
     scan::ScanControl* runningSearch_ = nullptr;
     // Results of a running search reach the report box through two buffers that take turns:
     // the search fills found_ while the box takes shown_.

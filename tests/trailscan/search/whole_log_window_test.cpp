@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "tests/support/controls.h"
@@ -75,7 +76,7 @@ TEST_F(WholeLogWindowTest, FindsARecordPastTheTableWithEachSearch) {
     // The same command in the context menus of "Go !" and of the report box.
     auto* go = control<QPushButton>(window.get(), "Command3");
     ASSERT_EQ(go->contextMenuPolicy(), Qt::ActionsContextMenu);
-    ASSERT_EQ(go->actions().size(), 1);
+    ASSERT_EQ(go->actions().size(), 3);  // the whole log, its folder, regular expressions
     QAction* whole = go->actions().front();
     EXPECT_EQ(whole->text(), "Search the whole log");
     EXPECT_TRUE(go->toolTip().contains("Ctrl+Enter"));
@@ -110,6 +111,60 @@ TEST_F(WholeLogWindowTest, ReportsAFieldLongerThanTheTableKeepsWhole) {
     EXPECT_EQ(report(), QString::fromStdString(farEntry(siteBytes)));
     search(1, "5500");
     EXPECT_EQ(report(), QString::fromStdString(farRecordReport(siteBytes)));
+}
+
+// A search as the window runs it when the text is a regular expression and over every log of
+// the open log's folder: Ctrl+R shows the choice in the title and the search box's tooltip and
+// holds for Ctrl+Enter and Ctrl+Shift+Enter only; the folder's report is each log's under its
+// heading, in path order; a bad pattern is one line; Cancel says where it stopped.
+TEST_F(WholeLogWindowTest, SearchesByPatternAndEveryLogOfTheFolder) {
+    std::filesystem::create_directories(dir.path() / "logs" / "older");
+    const QString folder = QString::fromStdString((dir.path() / "logs").string());
+    const auto put = [&](const std::string& name, const std::string& bytes) {
+        return QString::fromStdString(dir.write("logs/" + name, bytes).string());
+    };
+    const QString open = put("X3010214.log", farLog());
+    put("older/X3010101.LOG", farLog());
+    put("a.log", testing_support::logLine(testing_support::sampleFields(3)));
+    put("notes.txt", farLog());
+    scripted.chooser.answer(open);
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command2"), Qt::LeftButton);
+    ASSERT_TRUE(window->isFileOpen());
+
+    QTest::keyClick(window.get(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(window->isRegularExpression());
+    EXPECT_EQ(window->windowTitle(), "Proxy Kestrand (regular expression)");
+    EXPECT_TRUE(searchBox()->toolTip().contains("regular expression"));
+    search(0, "^zed\\.f[a-z]+$", Qt::Key_Return, Qt::NoModifier);
+    EXPECT_TRUE(report().isEmpty());  // Enter: the table, and the text as it stands
+    search(0, "^zed\\.f[a-z]+$");
+    EXPECT_EQ(report(), "far.example/only\r\n");
+    search(0, "(?i)^ZED\\.");
+    EXPECT_EQ(report(), "far.example/only\r\n");
+    search(0, "zed(");
+    EXPECT_EQ(
+        report(),
+        "The regular expression is not valid: missing closing parenthesis at position 4.\r\n");
+
+    search(6, "zed\\.fa", Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier);
+    const QString entry = QString::fromStdString(farEntry());
+    EXPECT_EQ(report(), "==> " + folder + "/X3010214.log <==\r\n" + entry + "\r\n" + "==> " +
+                            folder + "/a.log <==\r\n\r\n" + "==> " + folder +
+                            "/older/X3010101.LOG <==\r\n" + entry + "\r\n");
+    scripted.progress.cancelNext = true;
+    window->searchFolder();
+    EXPECT_EQ(report(), "Stopped in log 1 of 3.\r\n");
+
+    auto* go = control<QPushButton>(window.get(), "Command3");
+    QAction* regex = go->actions().back();
+    EXPECT_TRUE(regex->isChecked());
+    std::unique_ptr<QMenu> menu(control<ReportView>(window.get(), "Text3")->createContextMenu());
+    EXPECT_TRUE(menu->actions().contains(regex));
+    regex->trigger();
+    EXPECT_FALSE(window->isRegularExpression());
+    EXPECT_EQ(window->windowTitle(), "Proxy Kestrand");
+    search(6, "zed\\.fa");  // a literal again: the backslash is in no field
+    EXPECT_TRUE(report().isEmpty());
 }
 
 }  // namespace
