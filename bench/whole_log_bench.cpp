@@ -3,7 +3,8 @@
 // (about 100 records), for one in about a tenth and one in about half of the records, and an
 // all-fields search for the rare text. Then a record-number search for the last record with
 // the open flow's field index, and the open flow's count with and without keeping that index.
-// Compare the rows' times; TS_BENCH_GB sets another size.
+// Then regular expressions against `rg -c` and `grep -c -E`. Compare the rows' times;
+// TS_BENCH_GB sets another size.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -13,7 +14,9 @@
 
 #include "bench/bench_logs.h"
 #include "trailscan/log/channel.h"
+#include "trailscan/log/format.h"
 #include "trailscan/log/line_count.h"
+#include "trailscan/regex/field_pattern.h"
 #include "trailscan/scan/whole_log.h"
 
 namespace {
@@ -96,6 +99,76 @@ TS_CASE(RareColumn, kRare)
 TS_CASE(TenthColumn, kTenth)
 TS_CASE(HalfColumn, kHalf)
 TS_CASE(RareAllFields, kRareAllFields)
+
+// Regular expressions, next to `rg -c PATTERN` and `grep -c -E PATTERN`: the site column for
+// mail hosts of two domains (none of the generated sites is one: a rare pattern), every field
+// for a three-digit .exe (none), and the URL column for a page number of 123450 to 123459 and
+// the ten-times longer numbers that begin so (1,111 records).
+struct PatternCase {
+    const char* pattern;
+    Selector selector;
+};
+constexpr PatternCase kMailHosts{"mail\\.[a-z]+\\.(ir|com)",
+                                 Selector::forColumn(trailscan::log::kColumnSite)};
+constexpr PatternCase kExeAllFields{"[0-9]{3}\\.exe", Selector::allFields()};
+constexpr PatternCase kPages{"page12345[0-9]+\\.html", Selector::forColumn(19)};
+
+void wholeLogPattern(benchmark::State& state, const PatternCase& c) {
+    const auto& path = bigLog();
+    std::string error;
+    const auto pattern = trailscan::regex::FieldPattern::compile(c.pattern, error);
+    if (!pattern) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    std::uint64_t matches = 0;
+    for (auto _ : state) {
+        trailscan::scan::ScanControl control;
+        trailscan::scan::WholeLogQuery query{c.selector, c.pattern};
+        query.pattern = pattern.get();
+        matches =
+            trailscan::scan::searchWholeLog(path, nullptr, query, control, [](std::string_view) {
+            }).matches;
+    }
+    state.counters["matches"] = static_cast<double>(matches);
+    state.counters["blocks_scanned"] = pattern->scansBlocks() ? 1 : 0;
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+void patternTool(benchmark::State& state, const char* command, const PatternCase& c) {
+    if (!installed(command)) {
+        state.SkipWithError("the tool is not installed");
+        return;
+    }
+    const auto counted = bigLog().parent_path() / "count.txt";
+    const std::string line = std::string(command) + (std::string(command) == "grep" ? " -E" : "") +
+                             " -c '" + c.pattern + "' '" + bigLog().string() + "' > '" +
+                             counted.string() + "'";
+    for (auto _ : state) {
+        if (std::system(line.c_str()) == -1) {
+            state.SkipWithError("the tool did not start");
+            return;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(std::filesystem::file_size(bigLog())));
+}
+
+#define TS_PATTERN_CASE(name, c)                                                                  \
+    void BM_WholeLogPattern_##name(benchmark::State& state) { wholeLogPattern(state, c); }        \
+    BENCHMARK(BM_WholeLogPattern_##name)                                                          \
+        ->Unit(benchmark::kMillisecond)                                                           \
+        ->MinTime(2.0)                                                                            \
+        ->UseRealTime();                                                                          \
+    void BM_GrepPattern_##name(benchmark::State& state) { patternTool(state, "grep", c); }        \
+    BENCHMARK(BM_GrepPattern_##name)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime(); \
+    void BM_RgPattern_##name(benchmark::State& state) { patternTool(state, "rg", c); }            \
+    BENCHMARK(BM_RgPattern_##name)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+TS_PATTERN_CASE(MailHosts, kMailHosts)
+TS_PATTERN_CASE(ExeAllFields, kExeAllFields)
+TS_PATTERN_CASE(Pages, kPages)
 
 std::optional<std::int64_t> count(trailscan::log::FieldIndex* index);
 
