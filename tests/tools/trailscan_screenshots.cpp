@@ -4,6 +4,7 @@
 // record browser after two steps through the same log.
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -33,6 +34,17 @@ int main(int argc, char** argv) {
     QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     QTest::qWait(50);
     window.grab().save(out.filePath(QStringLiteral("trailscan-search%1.png").arg(suffix)));
+
+    // A regular expression over every log of the sample's folder: the site column (the third
+    // field button) for the mail hosts.
+    window.setRegularExpression(true);
+    QTest::mouseClick(window.Command1[2], Qt::LeftButton);
+    window.findChild<QLineEdit*>(QStringLiteral("Text4"))
+        ->setText(QStringLiteral("^mail\\.example\\.(org|net)$"));
+    window.searchFolder();
+    QTest::qWait(50);
+    window.grab().save(out.filePath(QStringLiteral("trailscan-folder-search%1.png").arg(suffix)));
+    window.setRegularExpression(false);
 
     // The record browser on the same log, two records in.
     trailscan::browser::BrowserWindow browser(scripted.platform);

@@ -117,6 +117,125 @@ std::string withoutAnchors(std::string_view pattern) {
     return out;
 }
 
+namespace {
+
+bool isAlphanumeric(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Index after the quantifier at `at`, if one stands there (with its lazy or possessive mark).
+std::size_t afterQuantifier(std::string_view pattern, std::size_t at) {
+    const std::size_t n = pattern.size();
+    if (at >= n) {
+        return at;
+    }
+    std::size_t i = at;
+    if (pattern[i] == '?' || pattern[i] == '*' || pattern[i] == '+') {
+        ++i;
+    } else if (pattern[i] == '{') {
+        const auto close = pattern.find('}', i);
+        if (close == std::string_view::npos) {
+            return at;
+        }
+        i = close + 1;
+    } else {
+        return at;
+    }
+    if (i < n && (pattern[i] == '?' || pattern[i] == '+')) {
+        ++i;
+    }
+    return i;
+}
+
+}  // namespace
+
+std::string requiredLiteral(std::string_view pattern) {
+    const std::size_t n = pattern.size();
+    if (pattern.find("\\Q") != std::string_view::npos || pattern.starts_with("(*")) {
+        return {};
+    }
+    std::string best;
+    std::string run;
+    const auto endRun = [&] {
+        if (run.size() > best.size()) {
+            best = run;
+        }
+        run.clear();
+    };
+    int depth = 0;
+    std::string ignored;
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = pattern[i];
+        if (c == '[') {
+            i = copyClass(pattern, i, ignored);
+            if (depth == 0) {
+                endRun();
+                i = afterQuantifier(pattern, i);
+            }
+            continue;
+        }
+        if (c == '(') {
+            if (i + 2 < n && pattern[i + 1] == '?' &&
+                (isAlphanumeric(pattern[i + 2]) || pattern[i + 2] == '-' ||
+                 pattern[i + 2] == '^')) {
+                return {};  // options, named groups and the like: not read here
+            }
+            if (depth == 0) {
+                endRun();
+            }
+            ++depth;
+            ++i;
+            continue;
+        }
+        if (c == ')') {
+            --depth;
+            ++i;
+            if (depth == 0) {
+                i = afterQuantifier(pattern, i);
+            }
+            continue;
+        }
+        if (depth > 0) {
+            i = c == '\\' ? copyEscape(pattern, i, ignored) : i + 1;
+            continue;
+        }
+        if (c == '|') {
+            return {};
+        }
+        char literal = 0;
+        std::size_t next = i + 1;
+        if (c == '\\') {
+            if (i + 1 < n && !isAlphanumeric(pattern[i + 1])) {
+                literal = pattern[i + 1];
+                next = i + 2;
+            } else {
+                endRun();
+                i = afterQuantifier(pattern, copyEscape(pattern, i, ignored));
+                continue;
+            }
+        } else if (std::string_view("^$.?*+{").find(c) != std::string_view::npos) {
+            endRun();
+            i = afterQuantifier(pattern, i + 1);
+            continue;
+        } else {
+            literal = c;
+        }
+        const char after = next < n ? pattern[next] : '\0';
+        if (after == '?' || after == '*' || after == '{') {
+            endRun();  // perhaps absent
+        } else {
+            run += literal;
+            if (after == '+') {
+                endRun();  // present, and perhaps more of it
+            }
+        }
+        i = afterQuantifier(pattern, next);
+    }
+    endRun();
+    return best.size() >= 3 ? best : std::string();
+}
+
 struct FieldPattern::Compiled {
     pcre2_code* code = nullptr;
     bool jit = false;
@@ -135,7 +254,7 @@ namespace {
 // pattern without its anchors, as it stands or else in its prefilter form (which vectorscan
 // loosens where it lacks a construct); a database whose matches may arrive out of order is not
 // used, for the first match reported must be the first that ends.
-hs_database_t* compileBlocks(std::string_view pattern) {
+hs_database_t* compileBlocks(std::string_view pattern, std::size_t& maxWidth) {
     if (pattern.find('\0') != std::string_view::npos) {
         return nullptr;
     }
@@ -148,6 +267,7 @@ hs_database_t* compileBlocks(std::string_view pattern) {
             continue;
         }
         const bool ordered = info->unordered_matches == 0;
+        maxWidth = info->max_width == UINT_MAX ? std::string_view::npos : info->max_width;
         std::free(info);
         if (!ordered) {
             continue;
@@ -182,7 +302,11 @@ std::unique_ptr<FieldPattern> FieldPattern::compile(std::string_view pattern, st
     result->compiled_ = std::make_unique<Compiled>();
     result->compiled_->code = compiled;
     result->compiled_->jit = pcre2_jit_compile(compiled, PCRE2_JIT_COMPLETE) == 0;
-    result->compiled_->blocks = compileBlocks(pattern);
+    result->compiled_->blocks = compileBlocks(pattern, result->maxMatchBytes_);
+    if (result->compiled_->blocks == nullptr) {
+        result->maxMatchBytes_ = std::string_view::npos;
+    }
+    result->literal_ = requiredLiteral(pattern);
     error.clear();
     return result;
 }
@@ -236,11 +360,13 @@ Verdict FieldPattern::Matcher::test(std::string_view field) {
     return found == PCRE2_ERROR_NOMATCH ? Verdict::No : Verdict::Limit;
 }
 
-std::size_t FieldPattern::Matcher::nextCandidate(std::string_view bytes, std::size_t from) {
-    if (from >= bytes.size()) {
+std::size_t FieldPattern::Matcher::nextCandidate(std::string_view bytes, std::size_t from,
+                                                 std::size_t end) {
+    end = std::min(end, bytes.size());
+    if (from >= end) {
         return std::string_view::npos;
     }
-    const std::size_t length = bytes.size() - from;
+    const std::size_t length = end - from;
     if (state_->scratch == nullptr || length > UINT_MAX) {
         return from;
     }

@@ -32,6 +32,10 @@ class FieldPattern {
     // Whether blocks are scanned by vectorscan; without it every record is a candidate.
     bool scansBlocks() const;
     const std::string& pattern() const { return pattern_; }
+    // Bytes every match holds (requiredLiteral), empty when none is known; the longest a
+    // match of the block scanner's pattern can be, npos when there is no bound.
+    const std::string& literal() const { return literal_; }
+    std::size_t maxMatchBytes() const { return maxMatchBytes_; }
 
     // What one thread needs to match: PCRE2's match data, vectorscan's scratch.
     class Matcher {
@@ -46,8 +50,9 @@ class FieldPattern {
         // The first offset at or after `from` where a match of the pattern may end: its last
         // byte, or where an empty match stands. Every field that holds a match and begins at
         // or after `from` has such an offset within it. npos when there is none; `from` when
-        // blocks are not scanned.
-        std::size_t nextCandidate(std::string_view bytes, std::size_t from);
+        // blocks are not scanned. Only matches that end before `end` are looked for.
+        std::size_t nextCandidate(std::string_view bytes, std::size_t from,
+                                  std::size_t end = std::string_view::npos);
 
       private:
         const FieldPattern& pattern_;
@@ -59,6 +64,8 @@ class FieldPattern {
     FieldPattern() = default;
     struct Compiled;
     std::string pattern_;
+    std::string literal_;
+    std::size_t maxMatchBytes_ = std::string_view::npos;
     std::unique_ptr<Compiled> compiled_;
 };
 
@@ -73,5 +80,11 @@ inline constexpr std::uint32_t kMatchLimit = 10'000'000;
 // The pattern with its zero-width anchors (^, $, \A, \z, \Z, \G, \b, \B) left out: it matches
 // wherever the pattern does, and more, so it may choose the records the pattern is tried on.
 std::string withoutAnchors(std::string_view pattern);
+
+// The longest run of bytes that every match of the pattern holds as they stand, found in the
+// pattern's top-level sequence ("exe" and "." of `[0-9]{3}\.exe` give ".exe"); empty when
+// there is none of three bytes or more, or the pattern has an alternative at its top level,
+// options (such as `(?i)`) or \Q.
+std::string requiredLiteral(std::string_view pattern);
 
 }  // namespace trailscan::regex

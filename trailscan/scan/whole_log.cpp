@@ -49,6 +49,52 @@ constexpr std::size_t kCountFrom = 1024;
 
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
+// Where a match of a regular expression may end, from a place on. The block scanner runs over
+// the rest of the block; but when every match holds a literal and is at most kWindowBytes long,
+// the literal is found as the text searches find their text and the block scanner runs only
+// around each occurrence, which passes over blocks without one at the finder's speed. After
+// kMissesBeforeBlocks occurrences in a row without a match it scans the rest of the block.
+class PatternCandidates {
+  public:
+    PatternCandidates(const regex::FieldPattern& pattern, Matcher& matcher)
+        : matcher_(matcher),
+          finder_(pattern.literal()),
+          literalBytes_(pattern.literal().size()),
+          width_(pattern.maxMatchBytes()),
+          byLiteral_(pattern.scansBlocks() && literalBytes_ > 0 && width_ <= kWindowBytes) {}
+
+    std::size_t next(std::string_view bytes, std::size_t from) {
+        if (!byLiteral_) {
+            return matcher_.nextCandidate(bytes, from);
+        }
+        for (int misses = 0; misses < kMissesBeforeBlocks; ++misses) {
+            const std::size_t found = finder_.find(bytes, from);
+            if (found == std::string_view::npos) {
+                return found;
+            }
+            // A match that holds this occurrence begins at most width_ bytes before its end
+            // and ends at most width_ bytes after its start.
+            const std::size_t begin =
+                found + literalBytes_ > from + width_ ? found + literalBytes_ - width_ : from;
+            const std::size_t candidate = matcher_.nextCandidate(bytes, begin, found + width_ + 1);
+            if (candidate != std::string_view::npos) {
+                return candidate;
+            }
+            from = found + 1;
+        }
+        return matcher_.nextCandidate(bytes, from);
+    }
+
+  private:
+    static constexpr std::size_t kWindowBytes = 4096;
+    static constexpr int kMissesBeforeBlocks = 32;
+    Matcher& matcher_;
+    ByteFinder finder_;
+    std::size_t literalBytes_;
+    std::size_t width_;
+    bool byLiteral_;
+};
+
 // One record's fields, found 64 bytes at a time; a value is taken out only when asked for.
 struct RecordSpan {
     // Only the first `fields` entries are set.
@@ -635,6 +681,10 @@ class Scan {
         ReportBytes entry;
         const std::string_view text = query_.text;
         const ByteFinder finder(text);
+        std::optional<PatternCandidates> candidates;
+        if (m != nullptr) {
+            candidates.emplace(*query_.pattern, *m);
+        }
         const int wanted = searchesColumn()
                                ? std::clamp(std::max(query_.selector.column, log::kColumnSite) + 1,
                                             1, log::kFieldCount)
@@ -645,7 +695,7 @@ class Scan {
                 // of the pattern may end): a field that matches holds it, so the records
                 // before cannot match.
                 const std::size_t found =
-                    m != nullptr ? m->nextCandidate(bytes, at) : finder.find(bytes, at);
+                    candidates ? candidates->next(bytes, at) : finder.find(bytes, at);
                 if (found == std::string_view::npos) {
                     if (endRecord == std::numeric_limits<std::int64_t>::max()) {
                         // The rest of the file's records, to tell where the report ends:

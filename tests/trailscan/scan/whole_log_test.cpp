@@ -464,8 +464,10 @@ TEST(WholeLogSearch, RegularExpressionsAgreeWithPcre2FieldByField) {
         const auto file = dir.write("regex" + std::to_string(seed), quirkyLog(records, seed));
         const std::vector<ModelRecord> whole = modelRecords(file);
         std::vector<std::string> patterns = {
-            "mail\\.[a-z]+\\.(ir|com)", "^-$", "",     "x*", "(?i)bob", "rare$",
-            "[0-9]{3}\\.exe",           "^$",  "\\A10"};
+            "mail\\.[a-z]+\\.(ir|com)", "^-$", "", "x*", "(?i)bob", "rare$", "[0-9]{3}\\.exe", "^$",
+            "\\A10",
+            // Literals that a match begins before, far into a block.
+            "\\/\\/[a-d]\\.example\\/", "[0-9]{2}:00$"};
         while (patterns.size() < 34) {
             std::string text = randomPattern(random);
             if (Pcre2Model(text).valid()) patterns.push_back(std::move(text));
