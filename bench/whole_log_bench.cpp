@@ -3,16 +3,19 @@
 // (about 100 records), for one in about a tenth and one in about half of the records, and an
 // all-fields search for the rare text. Then a record-number search for the last record with
 // the open flow's field index, and the open flow's count with and without keeping that index.
-// Then regular expressions against `rg -c` and `grep -c -E`. Compare the rows' times;
-// TS_BENCH_GB sets another size.
+// Then regular expressions against `rg -c` and `grep -c -E`, and a folder of 30 logs. Compare the
+// rows' times; TS_BENCH_GB sets another size.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 
 #include "bench/bench_logs.h"
+#include "trailscan/folder/folder_search.h"
+#include "trailscan/folder/log_folder.h"
 #include "trailscan/log/channel.h"
 #include "trailscan/log/format.h"
 #include "trailscan/log/line_count.h"
@@ -39,6 +42,7 @@ struct Case {
     const char* text;
     Selector selector;
 };
+constexpr std::uint64_t kDayBytes = std::uint64_t{140} * 1000 * 1000;
 constexpr Case kRare{"page123456", Selector::forColumn(19)};
 constexpr Case kTenth{"22:", Selector::forColumn(6)};
 constexpr Case kHalf{"192.168.1", Selector::forColumn(0)};
@@ -169,6 +173,73 @@ void patternTool(benchmark::State& state, const char* command, const PatternCase
 TS_PATTERN_CASE(MailHosts, kMailHosts)
 TS_PATTERN_CASE(ExeAllFields, kExeAllFields)
 TS_PATTERN_CASE(Pages, kPages)
+
+// A month of logs: a folder of 30 logs of 140 MB (the generated lines, numbered on from log
+// to log), a rare literal over all of them next to `rg -c -F` and `grep -r -c -F` over the
+// same folder.
+const std::filesystem::path& monthFolder() {
+    static const auto folder = [] {
+        const auto dir = bench::generatedLog(1 << 20).parent_path() / "month";
+        std::filesystem::create_directories(dir);
+        std::uint64_t n = 0;
+        for (int day = 1; day <= 30; ++day) {
+            const auto path = dir / ("X30101" + std::to_string(10 + day) + ".log");
+            std::error_code error;
+            if (std::filesystem::exists(path, error) &&
+                std::filesystem::file_size(path, error) >= kDayBytes) {
+                n += kDayBytes / 200;  // about where the next log's numbers begin; only varied
+                continue;
+            }
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            std::string chunk;
+            for (std::uint64_t written = 0; written < kDayBytes; ++n) {
+                chunk += bench::logLine(n);
+                if (chunk.size() >= (1u << 20)) {
+                    out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+                    written += chunk.size();
+                    chunk.clear();
+                }
+            }
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            bench::warm(entry.path());
+        return dir;
+    }();
+    return folder;
+}
+
+void BM_Folder_Rare(benchmark::State& state) {
+    const auto listing = trailscan::folder::listLogs({monthFolder().string()});
+    std::uint64_t matches = 0;
+    for (auto _ : state) {
+        trailscan::scan::ScanControl control;
+        matches = trailscan::folder::searchLogs(
+                      listing, {kRare.selector, kRare.text}, control, [](std::string_view) {},
+                      [](const trailscan::folder::LogEntry&, const std::string&) {})
+                      .matches;
+    }
+    state.counters["logs"] = static_cast<double>(listing.logs.size());
+    state.counters["matches"] = static_cast<double>(matches);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            trailscan::folder::totalBytes(listing));
+}
+BENCHMARK(BM_Folder_Rare)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+void folderTool(benchmark::State& state, const std::string& command) {
+    const auto counted = monthFolder().parent_path() / "count.txt";
+    const std::string line = command + " '" + kRare.text + "' '" + monthFolder().string() +
+                             "' > '" + counted.string() + "'";
+    for (auto _ : state) {
+        if (std::system(line.c_str()) == -1) {
+            state.SkipWithError("the tool did not start");
+            return;
+        }
+    }
+}
+void BM_FolderRg_Rare(benchmark::State& state) { folderTool(state, "rg -c -F"); }
+BENCHMARK(BM_FolderRg_Rare)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+void BM_FolderGrep_Rare(benchmark::State& state) { folderTool(state, "grep -r -c -F"); }
+BENCHMARK(BM_FolderGrep_Rare)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 std::optional<std::int64_t> count(trailscan::log::FieldIndex* index);
 

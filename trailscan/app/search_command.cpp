@@ -217,6 +217,11 @@ int search(const SearchCommand& command, Selector selector, Output& output, std:
         // no field (each log is still checked).
         bool found = false;
         for (const LogEntry& log : listing.logs) {
+            if (folder::isCompressedName(log.path.filename().string())) {
+                nameTrouble(err, log.shown, folder::kCompressedNotRead);
+                troubled = true;
+                continue;
+            }
             if (listing.headed) {
                 output.write(folder::headingLine(log.shown));
             }

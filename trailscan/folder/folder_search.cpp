@@ -34,6 +34,12 @@ FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& q
         if (onLog) {
             onLog(outcome.logsDone);
         }
+        if (isCompressedName(log.path.filename().string())) {
+            ++outcome.troubled;
+            trouble(log, std::string(kCompressedNotRead));
+            ++outcome.logsDone;
+            continue;
+        }
         control.bytesBefore = before;
         // An unreadable log gets no heading: it is named to the trouble callback only.
         bool headed = !listing.headed;

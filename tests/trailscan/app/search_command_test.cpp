@@ -191,6 +191,7 @@ TEST(SearchFromATerminal, AFolderGivesEachLogsOwnReportUnderItsHeading) {
     // A FIFO named like a log is named and never opened; a missing path too; the rest is
     // searched and the status says that not everything was.
     ASSERT_EQ(::mkfifo((root / "sub" / "pipe.log").c_str(), 0600), 0);
+    put("sub/old.log.GZ", "not gzip at all");
     const std::string lone = (root / "a.log").string();
     const Terminal troubled = runCommand({"--search", "site", "example", given, "nothere", lone});
     EXPECT_EQ(troubled.status, 2);
@@ -199,6 +200,8 @@ TEST(SearchFromATerminal, AFolderGivesEachLogsOwnReportUnderItsHeading) {
                           "/sub/pipe.log: not a regular file (a FIFO or a device); not opened\n"),
         std::string::npos);
     EXPECT_NE(troubled.err.find("trailscan: nothere: "), std::string::npos);
+    EXPECT_NE(troubled.err.find("trailscan: " + given + "/sub/old.log.GZ: a compressed log"),
+              std::string::npos);
     EXPECT_TRUE(troubled.out.ends_with("==> " + lone + " <==\r\n" +
                                        runCommand({"--search", "site", "example", lone}).out +
                                        "\r\n"));
