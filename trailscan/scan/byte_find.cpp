@@ -46,8 +46,12 @@ struct Needle {
     std::size_t size;
     std::size_t first;   // offset of the rarest byte
     std::size_t second;  // offset of the next rarest (the same one for a single byte)
+    // The needle's last byte, or its first, whichever is not one of the two: a third test
+    // for needles whose rarest bytes are common together in the text ("page" of "page123456").
+    std::size_t third;
     char a;
     char b;
+    char c;
 };
 
 Needle plan(std::string_view needle) {
@@ -66,7 +70,15 @@ Needle plan(std::string_view needle) {
             second = i;
         }
     }
-    return {needle.data(), needle.size(), first, second, needle[first], needle[second]};
+    std::size_t third = needle.size() - 1;
+    if (third == first || third == second) {
+        third = 0;
+        if (third == first || third == second) {
+            third = second;
+        }
+    }
+    return {needle.data(), needle.size(), first,          second,
+            third,         needle[first], needle[second], needle[third]};
 }
 
 bool matchesAt(const char* text, std::size_t start, const Needle& n) {
@@ -124,20 +136,24 @@ std::size_t scanSse2(const char* text, std::size_t begin, std::size_t end, const
 }
 
 __attribute__((target("avx2"))) inline __m256i pairMask(const char* text, std::size_t at,
-                                                        const Needle& n, __m256i a, __m256i b) {
+                                                        const Needle& n, __m256i a, __m256i b,
+                                                        __m256i c) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + n.first));
     const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + n.second));
-    return _mm256_and_si256(_mm256_cmpeq_epi8(x, a), _mm256_cmpeq_epi8(y, b));
+    const __m256i z = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + n.third));
+    return _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x, a), _mm256_cmpeq_epi8(y, b)),
+                            _mm256_cmpeq_epi8(z, c));
 }
 
 __attribute__((target("avx2"))) std::size_t scanAvx2(const char* text, std::size_t begin,
                                                      std::size_t end, const Needle& n) {
     const __m256i a = _mm256_set1_epi8(n.a);
     const __m256i b = _mm256_set1_epi8(n.b);
+    const __m256i c = _mm256_set1_epi8(n.c);
     std::size_t p = begin;
     for (; p + 64 <= end; p += 64) {
-        const __m256i low = pairMask(text, p, n, a, b);
-        const __m256i high = pairMask(text, p + 32, n, a, b);
+        const __m256i low = pairMask(text, p, n, a, b, c);
+        const __m256i high = pairMask(text, p + 32, n, a, b, c);
         if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)) != 0) {
             continue;
         }
@@ -200,6 +216,7 @@ ByteFinder::ByteFinder(std::string_view needle) : needle_(needle) {
         const Needle n = plan(needle);
         first_ = n.first;
         second_ = n.second;
+        third_ = n.third;
     }
 }
 
@@ -207,8 +224,8 @@ std::size_t ByteFinder::find(std::string_view text, std::size_t from) const {
     if (needle_.empty() || needle_.size() > text.size() || from > text.size() - needle_.size()) {
         return npos;
     }
-    const Needle n{needle_.data(), needle_.size(),  first_,
-                   second_,        needle_[first_], needle_[second_]};
+    const Needle n{needle_.data(), needle_.size(),  first_,           second_,
+                   third_,         needle_[first_], needle_[second_], needle_[third_]};
     return scan(text.data(), from, text.size() - needle_.size() + 1, n);
 }
 

@@ -6,7 +6,8 @@
 namespace trailscan::scan {
 
 // Finding a byte string in a report of up to hundreds of megabytes, fast enough for one key
-// press: the text is filtered 16 or 32 bytes at a time on the needle's two rarest bytes, only
+// press: the text is filtered 16 or 32 bytes at a time on the needle's two rarest bytes (and,
+// 32 at a time, on its last), only
 // the candidates are compared in full, and a long range is shared between two threads.
 
 // One needle looked for again and again, planned once.
@@ -21,6 +22,7 @@ class ByteFinder {
     std::string_view needle_;
     std::size_t first_ = 0;
     std::size_t second_ = 0;
+    std::size_t third_ = 0;
 };
 
 // The first occurrence of `needle` starting at or after `from`; npos when there is none or the
