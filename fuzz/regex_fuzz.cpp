@@ -49,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         query.pattern = pattern.get();
         std::string report;
         ScanControl control;
-        const ScanOutcome outcome = searchWholeLog(
-            path, nullptr, query, control, [&](std::string_view piece) { report += piece; },
-            {blockBytes, 2});
+        const ScanOutcome outcome =
+            searchWholeLog(path, nullptr, query, control,
+                           [&](std::string_view piece) { report += piece; }, {blockBytes, 2});
         if (outcome.end != ScanEnd::Complete || report != tableReport) __builtin_trap();
     }
     return 0;
