@@ -66,10 +66,14 @@ void describeCommandLine(QCommandLineParser& parser) {
         QStringLiteral("search"),
         QString::fromLatin1(trailscan::app::kSearchCommandHelp.data(),
                             static_cast<qsizetype>(trailscan::app::kSearchCommandHelp.size())),
-        QStringLiteral("FIELD TEXT FILE")));
+        QStringLiteral("FIELD TEXT PATH...")));
     parser.addOption(QCommandLineOption(
         QStringLiteral("table"),
         QStringLiteral("With --search: only the first 5001 records, the report of \"Go !\".")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("regex"),
+        QStringLiteral("With --search: TEXT is a regular expression, matched anywhere in a field; "
+                       "(?i) in front for any case.")));
     parser.process(*QCoreApplication::instance());
 }
 

@@ -34,7 +34,10 @@ using Matcher = regex::FieldPattern::Matcher;
 namespace {
 
 constexpr std::int64_t kFields = log::kFieldCount;
-// Bytes read past a block at a time while looking for the end of its last record.
+// Bytes read past a block at a time while looking for the end of its last record: first a
+// little, as the rest of a record is a few hundred bytes, then twice what was read so far.
+constexpr std::size_t kFirstTail = 4 * 1024;
+// A record-number search reads its record this much at a time at first.
 constexpr std::size_t kTailStep = 64 * 1024;
 // A field up to this long is copied into a block's results; a longer one stays in the file
 // until the report is written, so results hold a few bytes for it however long it is.
@@ -504,7 +507,7 @@ class Scan {
                     break;
                 }
                 const auto more = static_cast<std::size_t>(std::min<std::int64_t>(
-                    size_ - offset, std::min(std::max(kTailStep, from / 4), held - readOn)));
+                    size_ - offset, std::min(std::max(kFirstTail, readOn), held - readOn)));
                 if (!readOnto(buffer, offset, more)) {
                     return fail(b);
                 }

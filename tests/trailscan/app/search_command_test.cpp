@@ -161,13 +161,15 @@ TEST(SearchFromATerminal, AFolderGivesEachLogsOwnReportUnderItsHeading) {
     put("sub/a.log.bak", sampleLog(0, 5));
     std::filesystem::create_directory_symlink(root, root / "sub" / "loop");
     const std::string given = root.string();
-    const std::vector<std::vector<std::string>> searches = {{"site", "example"},
-                                                            {"all", "1"},
-                                                            {"user", "^[a-z]+\\.", "--regex"},
-                                                            {"record", "2"},
-                                                            {"all", "(?i)ZED", "--regex"},
-                                                            {"site", "x", "--table"},
-                                                            {"ip", "", "--regex"}};
+    const std::vector<std::vector<std::string>> searches = {
+        {"site", "example"},
+        {"all", "1"},
+        {"user", "^[a-z]+\\.", "--regex"},
+        {"record", "2"},
+        {"all", "(?i)ZED", "--regex"},
+        {"site", "x", "--table"},
+        {"ip", "", "--regex"},
+        {"user", "^[a-z]+\\.", "--regex", "--table"}};
     for (const auto& search : searches) {
         SCOPED_TRACE(search[0] + " " + search[1]);
         std::vector<std::string> words = {"--search", search[0], search[1], given};
