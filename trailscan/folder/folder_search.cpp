@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/number_text.h"
+
 namespace trailscan::folder {
 
 using scan::ScanEnd;
@@ -72,7 +74,7 @@ FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& q
             case ScanEnd::PatternLimit:
                 ++outcome.troubled;
                 trouble(log, "the regular expression passed its match limit in record " +
-                                 std::to_string(searched.nextRecord));
+                                 common::grouped(static_cast<std::uint64_t>(searched.nextRecord)));
                 break;
         }
         if (listing.headed && searched.end != ScanEnd::Unreadable) {
