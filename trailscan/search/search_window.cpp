@@ -585,6 +585,12 @@ void SearchWindow::setRegularExpression(bool on) {
 }
 
 std::optional<SearchWindow::WholeLogText> SearchWindow::wholeLogText() {
+    if (runningSearch_ != nullptr) {
+        // Asked again while a search runs: that search stops at its next block, and no other
+        // starts.
+        runningSearch_->cancel = true;
+        return std::nullopt;
+    }
     if (!openFlag_) {
         Text3->appendBytes("Please select a LOG file at first!\r\n");
         return std::nullopt;
@@ -616,7 +622,8 @@ std::optional<SearchWindow::WholeLogText> SearchWindow::wholeLogText() {
         }
         return std::nullopt;
     }
-    taken.text = *text;
+    taken.query = WholeLogQuery{searchSelector_, *text};
+    taken.query.pattern = taken.pattern.get();
     return taken;
 }
 
@@ -661,19 +668,12 @@ void SearchWindow::runReportJob(forms::ProgressJob& job, ScanControl& control) {
 }
 
 void SearchWindow::searchWholeLog() {
-    if (runningSearch_ != nullptr) {
-        // Asked again while a search runs: that search stops at its next block, and no other
-        // starts.
-        runningSearch_->cancel = true;
-        return;
-    }
     auto taken = wholeLogText();
     if (!taken) {
         return;
     }
+    const WholeLogQuery& query = taken->query;
     ScanControl control;
-    WholeLogQuery query{searchSelector_, taken->text};
-    query.pattern = taken->pattern.get();
     ScanOutcome outcome;
     forms::ProgressJob job;
     job.label = QStringLiteral("Searching %1").arg(QFileInfo(fileName_).fileName());
@@ -689,18 +689,13 @@ void SearchWindow::searchWholeLog() {
 }
 
 void SearchWindow::searchFolder() {
-    if (runningSearch_ != nullptr) {
-        runningSearch_->cancel = true;
-        return;
-    }
     auto taken = wholeLogText();
     if (!taken) {
         return;
     }
+    const WholeLogQuery& query = taken->query;
     const QString folderPath = QFileInfo(fileName_).absolutePath();
     ScanControl control;
-    WholeLogQuery query{searchSelector_, taken->text};
-    query.pattern = taken->pattern.get();
     std::atomic<std::int64_t> total{0};
     std::mutex detailMutex;
     QString detail;

@@ -113,11 +113,12 @@ class SearchWindow final : public QDialog {
     void showWholeLogResults();
     // Adds a piece of a running search's report to what the box takes next (any thread).
     void takeFound(std::string_view piece);
-    // The text of the search box as the whole-log searches take it, or nothing with the
-    // report box saying why (no log open, an empty box, a pattern that is not valid).
+    // The search box's text as the whole-log searches take it, or nothing: a search already
+    // running (it is cancelled instead), or the report box says why (no log open, an empty
+    // box, a pattern that is not valid).
     struct WholeLogText {
-        std::string text;
         std::unique_ptr<regex::FieldPattern> pattern;
+        scan::WholeLogQuery query;  // its pattern is `pattern`
     };
     std::optional<WholeLogText> wholeLogText();
     // Runs `work` with progress and Cancel while the report box fills from takeFound.
