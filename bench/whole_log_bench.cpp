@@ -66,16 +66,25 @@ void wholeLog(benchmark::State& state, const Case& c) {
                             static_cast<std::int64_t>(std::filesystem::file_size(path)));
 }
 
-void tool(benchmark::State& state, const char* program, const Case& c) {
-    // Not to /dev/null: grep notices that and stops at the first match.
-    const auto counted = bigLog().parent_path() / "count.txt";
-    const std::string command = std::string(program) + " -c -F '" + c.text + "' '" +
-                                bigLog().string() + "' > '" + counted.string() + "'";
+// Runs `command` with its output to a file once an iteration; false when it did not start.
+// Not to /dev/null: grep notices that and stops at the first match.
+bool runTool(benchmark::State& state, const std::string& command,
+             const std::filesystem::path& near) {
+    const std::string line = command + " > '" + (near.parent_path() / "count.txt").string() + "'";
     for (auto _ : state) {
-        if (std::system(command.c_str()) == -1) {
+        if (std::system(line.c_str()) == -1) {
             state.SkipWithError("the tool did not start");
-            return;
+            return false;
         }
+    }
+    return true;
+}
+
+void tool(benchmark::State& state, const char* program, const Case& c) {
+    if (!runTool(state,
+                 std::string(program) + " -c -F '" + c.text + "' '" + bigLog().string() + "'",
+                 bigLog())) {
+        return;
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(std::filesystem::file_size(bigLog())));
@@ -145,15 +154,10 @@ void patternTool(benchmark::State& state, const char* command, const PatternCase
         state.SkipWithError("the tool is not installed");
         return;
     }
-    const auto counted = bigLog().parent_path() / "count.txt";
     const std::string line = std::string(command) + (std::string(command) == "grep" ? " -E" : "") +
-                             " -c '" + c.pattern + "' '" + bigLog().string() + "' > '" +
-                             counted.string() + "'";
-    for (auto _ : state) {
-        if (std::system(line.c_str()) == -1) {
-            state.SkipWithError("the tool did not start");
-            return;
-        }
+                             " -c '" + c.pattern + "' '" + bigLog().string() + "'";
+    if (!runTool(state, line, bigLog())) {
+        return;
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(std::filesystem::file_size(bigLog())));
@@ -187,8 +191,7 @@ const std::filesystem::path& monthFolder() {
             std::error_code error;
             if (std::filesystem::exists(path, error) &&
                 std::filesystem::file_size(path, error) >= kDayBytes) {
-                n += kDayBytes / 200;  // about where the next log's numbers begin; only varied
-                continue;
+                continue;  // written by an earlier run
             }
             std::ofstream out(path, std::ios::binary | std::ios::trunc);
             std::string chunk;
@@ -226,15 +229,8 @@ void BM_Folder_Rare(benchmark::State& state) {
 BENCHMARK(BM_Folder_Rare)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 void folderTool(benchmark::State& state, const std::string& command) {
-    const auto counted = monthFolder().parent_path() / "count.txt";
-    const std::string line = command + " '" + kRare.text + "' '" + monthFolder().string() +
-                             "' > '" + counted.string() + "'";
-    for (auto _ : state) {
-        if (std::system(line.c_str()) == -1) {
-            state.SkipWithError("the tool did not start");
-            return;
-        }
-    }
+    runTool(state, command + " '" + kRare.text + "' '" + monthFolder().string() + "'",
+            monthFolder());
 }
 void BM_FolderRg_Rare(benchmark::State& state) { folderTool(state, "rg -c -F"); }
 BENCHMARK(BM_FolderRg_Rare)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();

@@ -29,8 +29,6 @@ namespace trailscan::app {
 using folder::LogEntry;
 using scan::kBadWholeLogRecordNumber;
 using scan::ScanControl;
-using scan::ScanEnd;
-using scan::ScanOutcome;
 using scan::WholeLogQuery;
 using table::kBadRecordNumber;
 using table::kLineBreak;

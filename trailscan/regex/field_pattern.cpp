@@ -81,8 +81,6 @@ int onMatch(unsigned int, unsigned long long, unsigned long long to, unsigned in
     return 1;  // the first end found is the one wanted; the scan stops
 }
 
-std::string positionText(PCRE2_SIZE offset) { return std::to_string(offset); }
-
 }  // namespace
 
 std::string withoutAnchors(std::string_view pattern) {
@@ -294,7 +292,7 @@ std::unique_ptr<FieldPattern> FieldPattern::compile(std::string_view pattern, st
         pcre2_get_error_message(code, message, sizeof message);
         error = "The regular expression is not valid: " +
                 std::string(reinterpret_cast<const char*>(message)) + " at position " +
-                positionText(offset) + ".";
+                std::to_string(offset) + ".";
         return nullptr;
     }
     std::unique_ptr<FieldPattern> result(new FieldPattern);
