@@ -96,6 +96,8 @@ class ScriptedProgress final : public forms::ProgressRunner {
             job.cancel->store(true);
         }
         job.work();
+        lastDone = job.done != nullptr ? job.done->load() : -1;
+        lastTotal = job.total;
         if (afterNext) {
             std::exchange(afterNext, nullptr)();
         }
@@ -105,6 +107,9 @@ class ScriptedProgress final : public forms::ProgressRunner {
     // Runs once, right after the next job's work (a test changes the file there).
     std::function<void()> afterNext;
     int runs = 0;
+    // The last job's progress when its work ended, and what it counted against.
+    std::int64_t lastDone = -1;
+    std::int64_t lastTotal = -1;
 };
 
 // All of them together, as a window takes them.

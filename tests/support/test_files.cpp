@@ -1,5 +1,7 @@
 #include "tests/support/test_files.h"
 
+#include <zlib.h>
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -113,6 +115,62 @@ void rewriteInPlace(const fs::path& file, std::string_view bytes) {
     if (!out) {
         throw std::runtime_error("cannot rewrite test file " + file.string());
     }
+}
+
+std::string gzipped(std::string_view bytes, int level, std::size_t flushEvery) {
+    z_stream strm{};
+    if (deflateInit2(&strm, level, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("deflateInit2 failed");
+    }
+    std::string out;
+    std::vector<unsigned char> buffer(1 << 16);
+    const std::size_t piece = flushEvery > 0 ? flushEvery : std::max<std::size_t>(bytes.size(), 1);
+    std::size_t at = 0;
+    int ret = Z_OK;
+    do {
+        const std::size_t take = std::min(piece, bytes.size() - at);
+        strm.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data() + at));
+        strm.avail_in = static_cast<uInt>(take);
+        at += take;
+        const int flush = at == bytes.size() ? Z_FINISH : Z_FULL_FLUSH;
+        do {
+            strm.next_out = buffer.data();
+            strm.avail_out = static_cast<uInt>(buffer.size());
+            ret = deflate(&strm, flush);
+            out.append(reinterpret_cast<char*>(buffer.data()), buffer.size() - strm.avail_out);
+        } while (strm.avail_out == 0);
+    } while (ret != Z_STREAM_END);
+    deflateEnd(&strm);
+    return out;
+}
+
+std::string inflated(std::string_view gz) {
+    std::string out;
+    std::vector<unsigned char> buffer(1 << 16);
+    std::size_t at = 0;
+    while (at + 1 < gz.size() && static_cast<unsigned char>(gz[at]) == 0x1f &&
+           static_cast<unsigned char>(gz[at + 1]) == 0x8b) {
+        z_stream strm{};
+        inflateInit2(&strm, 31);
+        strm.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(gz.data() + at));
+        strm.avail_in = static_cast<uInt>(gz.size() - at);
+        int ret = Z_OK;
+        do {
+            strm.next_out = buffer.data();
+            strm.avail_out = static_cast<uInt>(buffer.size());
+            ret = inflate(&strm, Z_NO_FLUSH);
+            out.append(reinterpret_cast<char*>(buffer.data()), buffer.size() - strm.avail_out);
+        } while (ret == Z_OK);
+        at = gz.size() - strm.avail_in;
+        inflateEnd(&strm);
+        if (ret != Z_STREAM_END) {
+            break;
+        }
+        while (at < gz.size() && gz[at] == 0) {
+            ++at;
+        }
+    }
+    return out;
 }
 
 }  // namespace testing_support

@@ -41,4 +41,11 @@ std::string linesOfLengths(const std::vector<int>& lengths, const std::string& p
 // rewrites a log in place does.
 void rewriteInPlace(const std::filesystem::path& file, std::string_view bytes);
 
+// `bytes` as one gzip member, compressed at `level`; `flushEvery` > 0 ends a deflate block every
+// so many input bytes, so even a small file has several.
+std::string gzipped(std::string_view bytes, int level = 6, std::size_t flushEvery = 0);
+
+// What zlib inflates from gzip data, member after member, up to where it ends or is damaged.
+std::string inflated(std::string_view gz);
+
 }  // namespace testing_support

@@ -15,7 +15,8 @@ inline forms::FileRequest logFileRequest() {
     request.title = QString::fromLatin1(log::kDialogTitle);
     request.initialFolder = QString::fromLatin1(log::kDialogInitialFolder);
     request.filters = {QString::fromLatin1(log::kDialogFilterAll),
-                       QString::fromLatin1(log::kDialogFilterLogs)};
+                       QString::fromLatin1(log::kDialogFilterLogs),
+                       QString::fromLatin1(log::kDialogFilterCompressedLogs)};
     request.selectedFilter = log::kDialogSelectedFilter;
     return request;
 }

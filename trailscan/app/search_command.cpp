@@ -114,7 +114,10 @@ bool tableSearch(const LogEntry& log, Selector selector, const std::string& text
         return false;
     }
     RecordTable table;
-    const LoadOutcome loaded = table.load(channel, log::file_io::stampOf(channel.file()).size);
+    // The size only guides the table's loading; a compressed log's is not known before it is read.
+    log::Source& source = *channel.source();
+    const LoadOutcome loaded =
+        table.load(channel, source.compressed() ? source.stamp().size : source.size());
     std::string report;
     std::uint64_t limited = 0;
     if (pattern != nullptr && selector.kind != SelectorKind::RecordNumber) {
@@ -133,6 +136,10 @@ bool tableSearch(const LogEntry& log, Selector selector, const std::string& text
         runSearch(table, selector, text, report);
     }
     output.write(report);
+    if (auto damage = source.damage()) {
+        nameTrouble(err, log.shown, *damage + "; the records before it were searched");
+        return false;
+    }
     if (selector.kind == SelectorKind::RecordNumber) {
         const auto record = parseRecordNumber(text);
         found = found || (record && *record < loaded.records);
@@ -215,11 +222,6 @@ int search(const SearchCommand& command, Selector selector, Output& output, std:
         // no field (each log is still checked).
         bool found = false;
         for (const LogEntry& log : listing.logs) {
-            if (folder::isCompressedName(log.path.filename().string())) {
-                nameTrouble(err, log.shown, folder::kCompressedNotRead);
-                troubled = true;
-                continue;
-            }
             if (listing.headed) {
                 output.write(folder::headingLine(log.shown));
             }
@@ -228,12 +230,10 @@ int search(const SearchCommand& command, Selector selector, Output& output, std:
                            troubled;
             } else {
                 std::string error;
-                std::FILE* file = log::file_io::openRegularForReading(log.path, error);
-                if (file == nullptr) {
+                if (log::Source::open(log.path, error) == nullptr) {
                     nameTrouble(err, log.shown, error);
                     troubled = true;
                 } else {
-                    std::fclose(file);
                     if (selector.kind == SelectorKind::RecordNumber) {
                         // Not a number either: the heading as typed and the line that says so.
                         output.write(command.typedBytes);

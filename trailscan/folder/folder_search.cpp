@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/number_text.h"
+#include "trailscan/log/source.h"
 
 namespace trailscan::folder {
 
@@ -35,12 +36,6 @@ FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& q
         }
         if (onLog) {
             onLog(outcome.logsDone);
-        }
-        if (isCompressedName(log.path.filename().string())) {
-            ++outcome.troubled;
-            trouble(log, std::string(kCompressedNotRead));
-            ++outcome.logsDone;
-            continue;
         }
         control.bytesBefore = before;
         // An unreadable log gets no heading: it is named to the trouble callback only.
@@ -77,6 +72,10 @@ FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& q
                                  common::grouped(static_cast<std::uint64_t>(searched.nextRecord)));
                 break;
         }
+        if (!searched.damage.empty() && searched.end != ScanEnd::Unreadable) {
+            ++outcome.troubled;
+            trouble(log, searched.damage + "; the records before it were searched");
+        }
         if (listing.headed && searched.end != ScanEnd::Unreadable) {
             if (!headed) {
                 headed = true;  // a log without hits still gets its heading
@@ -84,7 +83,10 @@ FolderOutcome searchLogs(const LogListing& listing, const scan::WholeLogQuery& q
             }
             counted(kLineBreak);
         }
-        before += std::max<std::int64_t>(searched.fileSize, 0);
+        // Progress goes by the files' own bytes, compressed or not.
+        before += log::isCompressedName(log.path.filename().string())
+                      ? std::max<std::int64_t>(log.size, 0)
+                      : std::max<std::int64_t>(searched.fileSize, 0);
         if (outcome.cancelled) {
             break;
         }

@@ -113,8 +113,6 @@ bool isLogName(std::string_view name) {
     return endsWithNoCase(name, ".log") || endsWithNoCase(name, ".log.gz");
 }
 
-bool isCompressedName(std::string_view name) { return endsWithNoCase(name, ".gz"); }
-
 LogListing listLogs(const std::vector<std::string>& paths) {
     LogListing listing;
     listing.headed = paths.size() > 1;

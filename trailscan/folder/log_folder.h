@@ -32,11 +32,6 @@ struct LogListing {
 
 // Whether a file name is a log's: it ends in ".log" or ".log.gz", in any case.
 bool isLogName(std::string_view name);
-// Whether it names a compressed log (".gz", any case), which is listed but not yet read: the
-// searches name it as not searched, with kCompressedNotRead.
-bool isCompressedName(std::string_view name);
-inline constexpr std::string_view kCompressedNotRead =
-    "a compressed log, which this version does not read; not searched";
 
 // The logs `paths` give, in order: a path that is not a folder is a log whatever its name; a
 // folder gives its logs and its sub-folders' logs, sorted by their path inside it. Links are

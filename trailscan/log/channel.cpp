@@ -20,20 +20,27 @@ Channel::~Channel() { close(); }
 
 std::optional<std::string> Channel::open(const std::filesystem::path& path) {
     close();
+    std::shared_ptr<Source> kept = std::move(closed_);
+    closed_.reset();
     std::string error;
-    file_ = file_io::openRegularForReading(path, error);
-    if (file_ == nullptr) {
+    source_ = Source::open(path, error);
+    if (source_ == nullptr) {
         return error;
     }
-    stamp_ = file_io::stampOf(file_);
+    path_ = path;
+    stamp_ = source_->stamp();
+    if (kept != nullptr && closedPath_ == path && kept->stamp() == stamp_) {
+        source_ = std::move(kept);
+    }
     return std::nullopt;
 }
 
 void Channel::close() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (source_ != nullptr && source_->compressed()) {
+        closed_ = std::move(source_);
+        closedPath_ = path_;
     }
+    source_.reset();
     bufferStart_ = 0;
     next_ = 0;
     end_ = 0;
@@ -45,35 +52,34 @@ bool Channel::loadAt(std::int64_t offset) {
     bufferStart_ = offset;
     next_ = 0;
     end_ = 0;
-    if (file_ == nullptr || !file_io::seekTo(file_, offset)) {
-        return false;
-    }
-    std::clearerr(file_);
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-    return end_ > 0;
+    return readBuffer();
 }
 
 bool Channel::fill() {
     if (next_ < end_) {
         return true;
     }
-    if (file_ == nullptr) {
+    if (source_ == nullptr) {
         return false;
     }
     const std::int64_t offset = bufferStart_ + static_cast<std::int64_t>(end_);
     if (end_ > 0) {
         beforeBuffer_ = static_cast<unsigned char>(buffer_[end_ - 1]);
     }
-    // Reading on from where the last read stopped needs no seek, but after a read that
-    // found nothing the file offset is set again: the file may have grown (or shrunk)
-    // since the end was last seen.
-    if (end_ == 0 && !file_io::seekTo(file_, offset)) {
-        return false;
-    }
     bufferStart_ = offset;
     next_ = 0;
-    std::clearerr(file_);
-    end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    return readBuffer();
+}
+
+bool Channel::readBuffer() {
+    end_ = 0;
+    if (source_ == nullptr) {
+        return false;
+    }
+    // Each read takes the bytes at the offset as the file holds them now, so a file that grew
+    // (or shrank) since the end was last seen is read as it is.
+    const std::int64_t got = source_->readAt(bufferStart_, buffer_.data(), buffer_.size());
+    end_ = got > 0 ? static_cast<std::size_t>(got) : 0;
     return end_ > 0;
 }
 
@@ -81,7 +87,7 @@ bool Channel::eof() { return !fill(); }
 
 void Channel::seek(std::int64_t position) {
     const std::int64_t target = std::max<std::int64_t>(position, 1) - 1;  // 0-based
-    if (file_ == nullptr) {
+    if (source_ == nullptr) {
         return;
     }
     // The buffer serves the seek only when it also knows the byte before the target.
@@ -106,10 +112,10 @@ void Channel::seek(std::int64_t position) {
 }
 
 void Channel::refresh() {
-    if (file_ == nullptr) {
+    if (source_ == nullptr) {
         return;
     }
-    const file_io::FileStamp now = file_io::stampOf(file_);
+    const file_io::FileStamp now = source_->stamp();
     if (now == stamp_) {
         return;
     }

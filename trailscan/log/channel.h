@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "trailscan/log/file_io.h"
+#include "trailscan/log/source.h"
 
 namespace trailscan::log {
 
@@ -23,9 +24,11 @@ class Channel {
 
     // Opens `path` for input at position 1, closing whatever was open. Returns an error
     // sentence when the file is not a readable regular file; the channel is then closed.
+    // A compressed log opened again unchanged right after close() keeps what the first reading
+    // learnt of it (its access points), so the reading after the line count starts at once.
     std::optional<std::string> open(const std::filesystem::path& path);
     void close();
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return source_ != nullptr; }
 
     // True when no byte remains after the position (also when closed). Looks at the
     // file again each time, so bytes appended since the last look are seen.
@@ -40,10 +43,10 @@ class Channel {
     // holds now at the same position. Costs one look at the file's size and time.
     void refresh();
 
-    // The open file (nullptr when closed), for a reader that takes bytes at offsets of its
-    // own, such as the fast line count. Such reads may move the file's offset; go on with
-    // reloadAt(), not seek().
-    std::FILE* file() const { return file_; }
+    // The open log (null when closed), for a reader that takes bytes at offsets of its own,
+    // such as the fast line count; go on with reloadAt(), not seek(), after such reads.
+    Source* source() const { return source_.get(); }
+    const std::shared_ptr<Source>& sharedSource() const { return source_; }
     // Sets the position and forgets the buffered bytes, so the next read takes them from
     // the file whatever was read through file() meanwhile.
     void reloadAt(std::int64_t position);
@@ -65,8 +68,13 @@ class Channel {
   private:
     bool fill();  // next_ reached end_: loads the following bytes; false at end of file
     bool loadAt(std::int64_t offset);  // loads the buffer starting at a 0-based offset
+    bool readBuffer();                 // fills the buffer from bufferStart_
 
-    std::FILE* file_ = nullptr;
+    std::shared_ptr<Source> source_;
+    std::filesystem::path path_;
+    // The compressed log closed last, and its path, for an open of it again.
+    std::shared_ptr<Source> closed_;
+    std::filesystem::path closedPath_;
     std::vector<char> buffer_;
     std::int64_t bufferStart_ = 0;  // 0-based file offset of buffer_[0]
     std::size_t next_ = 0;          // index of the next byte to read

@@ -9,6 +9,8 @@ inline constexpr const char* kDialogTitle = "  Open trailscan file:";
 inline constexpr const char* kDialogInitialFolder = "c:\\winnt\\system32\\";
 inline constexpr const char* kDialogFilterAll = "All Files (*.*)";
 inline constexpr const char* kDialogFilterLogs = "Proxy reports Files (*.log)";
+inline constexpr const char* kDialogFilterCompressedLogs =
+    "Compressed proxy reports Files (*.log.gz)";
 // The dialog opens on the log filter.
 inline constexpr int kDialogSelectedFilter = 1;
 

@@ -133,7 +133,7 @@ FileStamp stampOf(std::FILE* file) {
         return {};
     }
     return {static_cast<std::int64_t>(info.st_size),
-            static_cast<std::int64_t>(info.st_mtime) * 1'000'000'000};
+            static_cast<std::int64_t>(info.st_mtime) * 1'000'000'000, 0, 0};
 #else
     struct stat info {};
     if (::fstat(::fileno(file), &info) != 0) {
@@ -145,7 +145,8 @@ FileStamp stampOf(std::FILE* file) {
     const struct timespec& modified = info.st_mtim;
 #endif
     return {static_cast<std::int64_t>(info.st_size),
-            static_cast<std::int64_t>(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec};
+            static_cast<std::int64_t>(modified.tv_sec) * 1'000'000'000 + modified.tv_nsec,
+            static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 #endif
 }
 

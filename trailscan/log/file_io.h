@@ -26,9 +26,12 @@ std::int64_t readAt(std::FILE* file, std::int64_t offset, char* into, std::size_
 
 // Size and last change of an open file: when either differs from an earlier look, the
 // file was appended to, truncated or rewritten since.
+// The device and file number tell a file replaced under its name from the one opened.
 struct FileStamp {
     std::int64_t size = -1;
     std::int64_t modifiedNanoseconds = 0;
+    std::uint64_t device = 0;
+    std::uint64_t node = 0;
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 FileStamp stampOf(std::FILE* file);

@@ -13,7 +13,16 @@ std::u16string pair(const std::u16string& text, std::size_t from) {
 }
 }  // namespace
 
-PanelTexts panelTexts(const std::u16string& fileName) {
+PanelTexts panelTexts(const std::u16string& givenName) {
+    // A compressed log is described by the name it had before it was compressed.
+    std::u16string fileName = givenName;
+    if (fileName.size() >= 3) {
+        const std::u16string end = fileName.substr(fileName.size() - 3);
+        if (end[0] == u'.' && (end[1] == u'g' || end[1] == u'G') &&
+            (end[2] == u'z' || end[2] == u'Z')) {
+            fileName.resize(fileName.size() - 3);
+        }
+    }
     PanelTexts texts;
     texts.shownName = lastChars(fileName, 12);
     const std::u16string dateDigits = lastChars(fileName, 10);

@@ -52,7 +52,7 @@ BlockTally tallyBlock(const char* data, std::int64_t size, bool withSeparators) 
 // one that another reader found short, since nothing after that is counted.
 class BlockReader {
   public:
-    BlockReader(std::FILE* file, std::int64_t from, std::int64_t to, std::int64_t blockBytes,
+    BlockReader(Source* file, std::int64_t from, std::int64_t to, std::int64_t blockBytes,
                 CountProgress& progress, const CountTuning& tuning,
                 std::vector<BlockTally>& tallies, bool withSeparators)
         : file_(file),
@@ -76,8 +76,7 @@ class BlockReader {
             if (tuning_.beforeBlock) {
                 tuning_.beforeBlock(offset);
             }
-            const std::int64_t got =
-                file_io::readAt(file_, offset, buffer, static_cast<std::size_t>(want));
+            const std::int64_t got = file_->readAt(offset, buffer, static_cast<std::size_t>(want));
             if (got < 0) {
                 failed_ = true;
                 return;
@@ -97,7 +96,7 @@ class BlockReader {
     bool failed() const { return failed_.load(); }
 
   private:
-    std::FILE* file_;
+    Source* file_;
     std::int64_t from_;
     std::int64_t to_;
     std::int64_t blockBytes_;
@@ -117,12 +116,13 @@ std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
     if (index != nullptr) {
         *index = {};
     }
-    std::FILE* file = channel.file();
+    Source* file = channel.source();
     if (file == nullptr) {
         return 1;
     }
     const std::int64_t start = channel.position() - 1;
-    const std::int64_t seenEnd = std::max(start, file_io::stampOf(file).size);
+    // A compressed log's size is known only once it is read: it is read on until it ends.
+    const std::int64_t seenEnd = file->compressed() ? start : std::max(start, file->size());
     const auto blockBytes = static_cast<std::int64_t>(std::max<std::size_t>(tuning.blockBytes, 1));
 
     std::vector<BlockTally> tallies(
@@ -193,7 +193,7 @@ std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
             tuning.beforeBlock(at);
         }
         const std::int64_t got =
-            file_io::readAt(file, at, buffers.get(), static_cast<std::size_t>(blockBytes));
+            file->readAt(at, buffers.get(), static_cast<std::size_t>(blockBytes));
         if (got < 0) {
             return giveUp();
         }
@@ -201,14 +201,18 @@ std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
             break;
         }
         take(tallyBlock(buffers.get(), got, keepIndex));
-        progress.bytesRead.fetch_add(got, std::memory_order_relaxed);
+        if (file->compressed()) {
+            progress.bytesRead.store(file->fileBytesRead(), std::memory_order_relaxed);
+        } else {
+            progress.bytesRead.fetch_add(got, std::memory_order_relaxed);
+        }
     }
 
     channel.reloadAt(at + 1);
     if (keepIndex) {
         marks.push_back({at, fieldEnds});
         index->marks = std::move(marks);
-        index->stamp = file_io::stampOf(file);
+        index->stamp = file->stamp();
     }
     const bool openLastLine = lastByte != -1 && lastByte != '\n';
     return 1 + lineFeeds + (openLastLine ? 1 : 0);

@@ -22,7 +22,7 @@ ReadEnd PieceReader::load(std::int64_t offset, std::size_t size, std::size_t kee
     if (buffer_.size() < keep + size) {
         buffer_.resize(keep + size);
     }
-    const std::int64_t got = log::file_io::readAt(file_, offset, buffer_.data() + keep, size);
+    const std::int64_t got = file_->readAt(offset, buffer_.data() + keep, size);
     return got == static_cast<std::int64_t>(size) ? ReadEnd::Done : ReadEnd::Failed;
 }
 
@@ -83,7 +83,7 @@ ReadEnd PieceReader::readRecord(std::int64_t at, FileRecord& record) {
             char before = 0;
             if (stop > pieceBegin) {
                 before = *held(stop - 1);
-            } else if (log::file_io::readAt(file_, stop - 1, &before, 1) != 1) {
+            } else if (file_->readAt(stop - 1, &before, 1) != 1) {
                 return ReadEnd::Failed;
             }
             value.end -= before == log::kCarriageReturn ? 1 : 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "trailscan/log/format.h"
+#include "trailscan/log/source.h"
 #include "trailscan/scan/byte_find.h"
 
 namespace trailscan::scan {
@@ -34,7 +35,7 @@ enum class ReadEnd { Done, Failed, Cancelled };
 // Cancelled: `cancel` was set, checked before each piece.
 class PieceReader {
   public:
-    PieceReader(std::FILE* file, std::int64_t size, const std::atomic<bool>* cancel = nullptr)
+    PieceReader(log::Source* file, std::int64_t size, const std::atomic<bool>* cancel = nullptr)
         : file_(file), size_(size), cancel_(cancel) {}
 
     // The fields of the record that begins at `at`.
@@ -48,7 +49,7 @@ class PieceReader {
     // [offset, offset + size) into the buffer from `keep` on; the bytes before stay.
     ReadEnd load(std::int64_t offset, std::size_t size, std::size_t keep);
 
-    std::FILE* file_;
+    log::Source* file_;
     std::int64_t size_;
     const std::atomic<bool>* cancel_;
     std::vector<char> buffer_;

@@ -177,7 +177,7 @@ void buildEntry(ReportBytes& entry, std::int64_t index, AppendField&& appendFiel
 // Hands a report to the sink in order, reading the fields left in the file as it goes.
 class ReportWriter {
   public:
-    ReportWriter(std::FILE* file, std::int64_t size, const ReportSink& sink)
+    ReportWriter(log::Source* file, std::int64_t size, const ReportSink& sink)
         : reader_(file, size), sink_(sink) {}
 
     void write(std::string_view piece) {
@@ -261,7 +261,7 @@ struct Block {
 
 class Scan {
   public:
-    Scan(std::FILE* file, std::int64_t size, const WholeLogQuery& query, ScanControl& control,
+    Scan(log::Source* file, std::int64_t size, const WholeLogQuery& query, ScanControl& control,
          const ReportSink& sink, const ScanTuning& tuning)
         : file_(file),
           size_(size),
@@ -271,13 +271,22 @@ class Scan {
           writer_(file, size, sink),
           reportSize_(query.used) {}
 
+    // Progress counts the file's bytes: for a compressed log, this many a byte of its data.
+    void scaleProgress(double scale) { progressScale_ = scale; }
+
     void plan(const log::FieldIndex* index, std::int64_t blockBytes) {
         std::int64_t at = 0;
         if (index != nullptr && index->marks.size() > 1 && index->endOffset() <= size_) {
-            for (std::size_t i = 0; i + 1 < index->marks.size(); ++i) {
-                const auto& mark = index->marks[i];
-                const auto& next = index->marks[i + 1];
-                blocks_.push_back({mark.offset, next.offset, next.fieldEnds - mark.fieldEnds});
+            // From mark to mark, marks closer than a block taken together.
+            const auto& marks = index->marks;
+            for (std::size_t i = 0; i + 1 < marks.size();) {
+                std::size_t j = i + 1;
+                while (j + 1 < marks.size() && marks[j].offset - marks[i].offset < blockBytes) {
+                    ++j;
+                }
+                blocks_.push_back(
+                    {marks[i].offset, marks[j].offset, marks[j].fieldEnds - marks[i].fieldEnds});
+                i = j;
             }
             at = index->endOffset();
         }
@@ -307,15 +316,15 @@ class Scan {
         }
     }
 
-    ScanOutcome finish() {
+    // `damage`: why a compressed log's data ended before its file, said in a line at the end.
+    ScanOutcome finish(const std::optional<std::string>& damage) {
         ScanOutcome outcome;
         outcome.fileSize = size_;
         outcome.stoppedAt = stoppedAt_;
         outcome.nextRecord = nextRecord_;
         outcome.matches = matches_;
         // A file cut after its blocks were read has changed too.
-        const bool cut =
-            !changed_ && reported_ == blocks_.size() && log::file_io::stampOf(file_).size < size_;
+        const bool cut = !changed_ && reported_ == blocks_.size() && file_->size() < size_;
         if (changed_ || cut) {
             outcome.end = ScanEnd::Changed;
         } else if (limitRecord_) {
@@ -331,6 +340,8 @@ class Scan {
         }
         if (outcome.end != ScanEnd::Complete) {
             writer_.writeLine(stoppedLine(outcome));
+        } else if (damage) {
+            writer_.writeLine(log::damageSentence(*damage));
         }
         return outcome;
     }
@@ -356,7 +367,7 @@ class Scan {
     // Reads [offset, offset + size) of the file onto the end of `buffer`; false when the file
     // gave fewer bytes, so it was cut or could not be read.
     bool readOnto(BlockBuffer& buffer, std::int64_t offset, std::size_t size) {
-        const std::int64_t got = log::file_io::readAt(file_, offset, buffer.reserve(size), size);
+        const std::int64_t got = file_->readAt(offset, buffer.reserve(size), size);
         if (got != static_cast<std::int64_t>(size)) {
             return false;
         }
@@ -791,7 +802,10 @@ class Scan {
             }
             stoppedAt_ += result.bytes;
             nextRecord_ = result.endRecord;
-            control_.bytesDone.store(control_.bytesBefore + stoppedAt_, std::memory_order_relaxed);
+            control_.bytesDone.store(
+                control_.bytesBefore +
+                    static_cast<std::int64_t>(static_cast<double>(stoppedAt_) * progressScale_),
+                std::memory_order_relaxed);
             // Swapped out, not assigned: a string assigned an empty one keeps its memory.
             BlockResult spent;
             spent.ready = true;
@@ -800,8 +814,9 @@ class Scan {
         }
     }
 
-    std::FILE* file_;
+    log::Source* file_;
     std::int64_t size_;
+    double progressScale_ = 1.0;
     const WholeLogQuery& query_;
     ScanControl& control_;
     const ScanTuning& tuning_;
@@ -853,7 +868,7 @@ std::optional<std::uint64_t> wholeLogRecordNumber(std::string_view text) {
 // Where a record begins and how many records the file has, from the index where it serves.
 class RecordFinder {
   public:
-    RecordFinder(std::FILE* file, std::int64_t size, const log::FieldIndex* index,
+    RecordFinder(log::Source* file, std::int64_t size, const log::FieldIndex* index,
                  std::int64_t blockBytes)
         : file_(file), size_(size), blockBytes_(blockBytes) {
         if (index != nullptr && index->marks.size() > 1 && index->endOffset() == size) {
@@ -903,7 +918,7 @@ class RecordFinder {
             }
         }
         char last = 0;
-        if (size_ > 0 && log::file_io::readAt(file_, size_ - 1, &last, 1) != 1) {
+        if (size_ > 0 && file_->readAt(size_ - 1, &last, 1) != 1) {
             failed = true;
             return std::nullopt;
         }
@@ -922,8 +937,7 @@ class RecordFinder {
         while (offset < size_) {
             const auto want = static_cast<std::size_t>(std::min(blockBytes_, size_ - offset));
             buffer.resize(want);
-            if (log::file_io::readAt(file_, offset, buffer.data(), want) !=
-                static_cast<std::int64_t>(want)) {
+            if (file_->readAt(offset, buffer.data(), want) != static_cast<std::int64_t>(want)) {
                 failed = true;
                 return std::nullopt;
             }
@@ -936,7 +950,7 @@ class RecordFinder {
         return std::nullopt;
     }
 
-    std::FILE* file_;
+    log::Source* file_;
     std::int64_t size_;
     std::int64_t blockBytes_;
     std::vector<log::FieldIndex::Mark> marks_;
@@ -944,7 +958,7 @@ class RecordFinder {
 
 // The 23 fields of the record at `start`, one a line: taken from memory when the record is
 // shorter than `held` bytes, otherwise read from the file piece by piece and left there.
-ReadEnd recordLines(std::FILE* file, std::int64_t size, std::int64_t start, std::int64_t held,
+ReadEnd recordLines(log::Source* file, std::int64_t size, std::int64_t start, std::int64_t held,
                     const std::atomic<bool>& cancel, ReportBytes& lines) {
     std::string bytes;
     for (std::int64_t offset = start;;) {
@@ -967,8 +981,7 @@ ReadEnd recordLines(std::FILE* file, std::int64_t size, std::int64_t start, std:
             size - offset, std::min(std::max(kTailStep, bytes.size()), room - bytes.size())));
         const std::size_t old = bytes.size();
         bytes.resize(old + want);
-        if (log::file_io::readAt(file, offset, bytes.data() + old, want) !=
-            static_cast<std::int64_t>(want)) {
+        if (file->readAt(offset, bytes.data() + old, want) != static_cast<std::int64_t>(want)) {
             return ReadEnd::Failed;
         }
         offset += static_cast<std::int64_t>(want);
@@ -985,7 +998,7 @@ ReadEnd recordLines(std::FILE* file, std::int64_t size, std::int64_t start, std:
     return ReadEnd::Done;
 }
 
-ScanOutcome recordNumber(std::FILE* file, std::int64_t size, const log::FieldIndex* index,
+ScanOutcome recordNumber(log::Source* file, std::int64_t size, const log::FieldIndex* index,
                          const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
                          const ScanTuning& tuning) {
     ScanOutcome outcome;
@@ -1082,29 +1095,52 @@ ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIn
                            const ScanTuning& tuning) {
     control.bytesDone = control.bytesBefore;
     std::string error;
-    std::FILE* file = log::file_io::openRegularForReading(path, error);
-    if (file == nullptr) {
+    const std::shared_ptr<log::Source> source = log::Source::open(path, error);
+    if (source == nullptr) {
         ScanOutcome outcome;
         outcome.end = ScanEnd::Unreadable;
         outcome.error = error;
         return outcome;
     }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
-    const log::file_io::FileStamp stamp = log::file_io::stampOf(file);
-    const std::int64_t size = std::max<std::int64_t>(stamp.size, 0);
+    return searchWholeLog(*source, index, query, control, sink, tuning);
+}
+
+ScanOutcome searchWholeLog(log::Source& source, const log::FieldIndex* index,
+                           const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
+                           const ScanTuning& tuning) {
+    control.bytesDone = control.bytesBefore;
+    const log::file_io::FileStamp stamp = source.stamp();
+    const std::int64_t size = source.size();
+    // Progress goes by the bytes of the file, compressed or not.
+    const std::int64_t fileBytes =
+        source.compressed() ? std::max<std::int64_t>(stamp.size, 0) : size;
     // An index of the file as it is now; one of an older state would misplace every record.
     const log::FieldIndex* current = index != nullptr && index->stamp == stamp ? index : nullptr;
-    const std::int64_t blockBytes = std::max<std::int64_t>(tuning.blockBytes, 64);
+    // A compressed log is read in bigger blocks: each one inflates from the access point before
+    // it, which costs up to a span whatever the block's size.
+    const std::int64_t blockBytes = std::max<std::int64_t>(
+        source.compressed() ? tuning.compressedBlockBytes : tuning.blockBytes, 64);
+    ScanOutcome outcome;
     if (query.selector.kind == SelectorKind::RecordNumber) {
-        ScanOutcome outcome = recordNumber(file, size, current, query, control, sink, tuning);
-        control.bytesDone = control.bytesBefore + size;
-        return outcome;
+        outcome = recordNumber(&source, size, current, query, control, sink, tuning);
+        control.bytesDone = control.bytesBefore + fileBytes;
+        if (auto damage = source.damage(); damage && outcome.end == ScanEnd::Complete) {
+            sink(log::damageSentence(*damage) + std::string(kLineBreak));
+        }
+    } else {
+        Scan scan(&source, size, query, control, sink, tuning);
+        scan.plan(current, blockBytes);
+        if (size > 0) {
+            scan.scaleProgress(static_cast<double>(fileBytes) / static_cast<double>(size));
+        }
+        const int cores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+        scan.run(tuning.threads > 0 ? tuning.threads : std::min(cores, 8));
+        outcome = scan.finish(source.damage());
     }
-    Scan scan(file, size, query, control, sink, tuning);
-    scan.plan(current, blockBytes);
-    const int cores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-    scan.run(tuning.threads > 0 ? tuning.threads : std::min(cores, 8));
-    return scan.finish();
+    if (auto damage = source.damage()) {
+        outcome.damage = *damage;
+    }
+    return outcome;
 }
 
 }  // namespace trailscan::scan

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "trailscan/log/field_index.h"
+#include "trailscan/log/source.h"
 #include "trailscan/regex/field_pattern.h"
 #include "trailscan/table/searches.h"
 
@@ -55,6 +56,9 @@ struct ScanTuning {
     // field by field and a megabyte at a time, so no log, not even one without a line break,
     // fills the memory. Tests make it small.
     std::int64_t heldRecordBytes = std::int64_t{8} << 20;
+    // Blocks of a compressed log, each of which inflates from the access point before it, up
+    // to a megabyte of data that is not its own.
+    std::int64_t compressedBlockBytes = std::int64_t{8} << 20;
 };
 
 // PatternLimit: a field took the regular expression past its match limit; the report holds
@@ -68,6 +72,9 @@ struct ScanOutcome {
     std::int64_t nextRecord = 0;  // the first record the report does not cover
     std::uint64_t matches = 0;    // hits, listed or not; 1 for a record number that names one
     std::string error;            // why the file could not be read (Unreadable)
+    // Why a compressed log's data ended before its file did (damaged, cut short); the report
+    // ends with a line that says so, and the records before are searched.
+    std::string damage;
 };
 
 // Receives the report in order, a piece at a time, from one thread at a time.
@@ -80,6 +87,11 @@ using ReportSink = std::function<void(std::string_view piece)>;
 // cancelled or the file changed. Nothing is written when the file cannot be opened
 // (Unreadable).
 ScanOutcome searchWholeLog(const std::filesystem::path& path, const log::FieldIndex* index,
+                           const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
+                           const ScanTuning& tuning = {});
+// The same over a log already open, such as the window's (a compressed one keeps its access
+// points from the open flow's count).
+ScanOutcome searchWholeLog(log::Source& source, const log::FieldIndex* index,
                            const WholeLogQuery& query, ScanControl& control, const ReportSink& sink,
                            const ScanTuning& tuning = {});
 

@@ -502,6 +502,13 @@ bool SearchWindow::linecounter() {
         box->setCursorPosition(0);
         box->setToolTip(text);
     }
+    // A compressed log cut short or damaged: the panel says where its lines end.
+    if (const log::Source* source = channel_.source(); source != nullptr) {
+        if (const auto damage = source->damage()) {
+            Text1->setToolTip(Text1->toolTip() + QStringLiteral("\n") +
+                              QString::fromStdString(log::damageSentence(*damage)));
+        }
+    }
     setNamedLabelText(Label3, kLogDateName, QString::fromStdU16String(panel.date));
     setNamedLabelText(Label1, kLogKindName, QString::fromStdU16String(panel.kind));
     Text5->setText(QString::number(lineTotal_));
@@ -679,8 +686,13 @@ void SearchWindow::searchWholeLog() {
     job.label = QStringLiteral("Searching %1").arg(QFileInfo(fileName_).fileName());
     job.total = QFileInfo(fileName_).size();
     job.work = [&] {
-        outcome = scan::searchWholeLog(logPath(fileName_), &fieldIndex_, query, control,
-                                       [this](std::string_view piece) { takeFound(piece); });
+        const auto found = [this](std::string_view piece) { takeFound(piece); };
+        // The open log's own source: a compressed one keeps the access points of its count.
+        if (const auto source = channel_.sharedSource()) {
+            outcome = scan::searchWholeLog(*source, &fieldIndex_, query, control, found);
+        } else {
+            outcome = scan::searchWholeLog(logPath(fileName_), &fieldIndex_, query, control, found);
+        }
     };
     runReportJob(job, control);
     if (outcome.end == ScanEnd::Unreadable) {

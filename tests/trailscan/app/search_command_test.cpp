@@ -153,9 +153,13 @@ TEST(SearchFromATerminal, AFolderGivesEachLogsOwnReportUnderItsHeading) {
     for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 131 % 251);
     // In path order: the names inside the folder sorted as bytes.
     const std::vector<std::pair<std::string, std::string>> logs = {
-        {"B.LOG", sampleLog(0, 30)},    {"a.log", sampleLog(40, 12)},
-        {"binary.log", binary},         {"empty.log", ""},
-        {"sub/deeper/z.log", farLog()}, {"sub/x.Log", sampleLog(7, 3)}};
+        {"B.LOG", sampleLog(0, 30)},
+        {"a.log", sampleLog(40, 12)},
+        {"binary.log", binary},
+        {"c.log.gz", testing_support::gzipped(sampleLog(9, 40))},
+        {"empty.log", ""},
+        {"sub/deeper/z.log", farLog()},
+        {"sub/x.Log", sampleLog(7, 3)}};
     for (const auto& [name, bytes] : logs) put(name, bytes);
     put("notes.txt", sampleLog(0, 5));
     put("sub/a.log.bak", sampleLog(0, 5));
@@ -182,6 +186,11 @@ TEST(SearchFromATerminal, AFolderGivesEachLogsOwnReportUnderItsHeading) {
             const Terminal alone = runCommand(words);
             ASSERT_NE(alone.status, 2) << name << ": " << alone.err;
             found = found || alone.status == 0;
+            if (name.ends_with(".gz")) {
+                // A compressed log is searched as the log it holds.
+                words[3] = dir.write("c.log", sampleLog(9, 40)).string();
+                EXPECT_EQ(runCommand(words).out, alone.out);
+            }
             expected += "==> " + given + "/" + name + " <==\r\n" + alone.out + "\r\n";
         }
         EXPECT_EQ(folder.out, expected);
@@ -194,6 +203,8 @@ TEST(SearchFromATerminal, AFolderGivesEachLogsOwnReportUnderItsHeading) {
     // searched and the status says that not everything was.
     ASSERT_EQ(::mkfifo((root / "sub" / "pipe.log").c_str(), 0600), 0);
     put("sub/old.log.GZ", "not gzip at all");
+    const std::string gz = testing_support::gzipped(sampleLog(0, 400));
+    put("sub/cut.log.gz", gz.substr(0, gz.size() / 2));
     const std::string lone = (root / "a.log").string();
     const Terminal troubled = runCommand({"--search", "site", "example", given, "nothere", lone});
     EXPECT_EQ(troubled.status, 2);
@@ -202,8 +213,14 @@ TEST(SearchFromATerminal, AFolderGivesEachLogsOwnReportUnderItsHeading) {
                           "/sub/pipe.log: not a regular file (a FIFO or a device); not opened\n"),
         std::string::npos);
     EXPECT_NE(troubled.err.find("trailscan: nothere: "), std::string::npos);
-    EXPECT_NE(troubled.err.find("trailscan: " + given + "/sub/old.log.GZ: a compressed log"),
+    EXPECT_NE(
+        troubled.err.find("trailscan: " + given + "/sub/old.log.GZ: It is not gzip-compressed"),
+        std::string::npos);
+    // A log cut short is searched up to the cut, and named with where it ended.
+    EXPECT_NE(troubled.err.find("trailscan: " + given +
+                                "/sub/cut.log.gz: the compressed data ends early, at byte "),
               std::string::npos);
+    EXPECT_NE(troubled.out.find("==> " + given + "/sub/cut.log.gz <==\r\n"), std::string::npos);
     EXPECT_TRUE(troubled.out.ends_with("==> " + lone + " <==\r\n" +
                                        runCommand({"--search", "site", "example", lone}).out +
                                        "\r\n"));

@@ -131,7 +131,8 @@ TEST_F(BrowserWindowTest, SteppingForwardAndBackThroughTheWorkedExample) {
     const forms::FileRequest& request = scripted.chooser.requests[0];
     EXPECT_EQ(request.title, "  Open trailscan file:");
     EXPECT_EQ(request.initialFolder, "c:\\winnt\\system32\\");
-    EXPECT_EQ(request.filters, QStringList({"All Files (*.*)", "Proxy reports Files (*.log)"}));
+    EXPECT_EQ(request.filters, QStringList({"All Files (*.*)", "Proxy reports Files (*.log)",
+                                            "Compressed proxy reports Files (*.log.gz)"}));
     EXPECT_EQ(record(), "r1");
     EXPECT_EQ(position(), "1 OF 5");
     EXPECT_EQ(colourOf(back()), kOrange);
@@ -187,6 +188,34 @@ TEST_F(BrowserWindowTest, SteppingForwardAndBackThroughTheWorkedExample) {
     EXPECT_EQ(colourOf(forward()), kOrange);
     EXPECT_EQ(colourOf(back()), kOrange);
     EXPECT_EQ(scripted.chooser.unexpected, 0);
+}
+
+// A compressed log steps forward and back as the log it holds, to its end and back to the start.
+TEST_F(BrowserWindowTest, ACompressedLogStepsAsThePlainLog) {
+    std::vector<int> lengths;
+    for (int i = 0; i < 1500; ++i) lengths.push_back(150 + (i * 37) % 400);
+    const std::string bytes = linesOfLengths(lengths);
+    const auto walk = [&](const QString& path) {
+        BrowserWindow browser(scripted.platform);
+        browser.show();
+        scripted.chooser.answer(path);
+        std::vector<QString> seen;
+        const auto take = [&](const char* button) {
+            QTest::mouseClick(control<QPushButton>(&browser, button), Qt::LeftButton);
+            seen.push_back(control<QLineEdit>(&browser, "Text1", 0)->text() + " " +
+                           control<QLineEdit>(&browser, "Text2")->text());
+        };
+        for (int i = 0; i < 40; ++i) take("Command1");
+        for (int i = 0; i < 45; ++i) take("Command2");  // back before the first record
+        for (int i = 0; i < 1450; ++i) take("Command1");
+        for (int i = 0; i < 30; ++i) take("Command2");
+        return seen;
+    };
+    const std::vector<QString> plain = walk(write("X3010214.log", bytes));
+    const std::vector<QString> packed =
+        walk(write("X3010214.log.gz", testing_support::gzipped(bytes, 6, 100'000)));
+    EXPECT_EQ(plain[39], "r40 40 OF 1501");
+    EXPECT_EQ(plain, packed);
 }
 
 TEST_F(BrowserWindowTest, UnevenRecordsShowARecordAgainWithALowerCounter) {

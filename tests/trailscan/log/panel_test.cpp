@@ -16,6 +16,13 @@ TEST(FilePanel, ReadsDateAndKindFromTheEndOfTheName) {
     EXPECT_EQ(sites.shownName, u"X5010214.log");
     EXPECT_EQ(sites.date, u"2001/02/14");
     EXPECT_EQ(sites.kind, u"Sites");
+
+    // A compressed log keeps the name it had; only a last ".gz" is taken off.
+    const auto compressed = panelTexts(u"/var/log/proxy/X3010214.log.GZ");
+    EXPECT_EQ(compressed.shownName, u"X3010214.log");
+    EXPECT_EQ(compressed.date, u"2001/02/14");
+    EXPECT_EQ(compressed.kind, u"Email");
+    EXPECT_EQ(panelTexts(u"X3010214.gzip").shownName, u"3010214.gzip");
 }
 
 TEST(FilePanel, ShortNamesUseWhateverCharactersStandThere) {

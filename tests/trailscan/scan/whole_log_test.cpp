@@ -282,6 +282,61 @@ TEST(WholeLogSearch, AgreesWithTheTableAndTheFieldReader) {
     }
 }
 
+// A compressed log gives the reports of the plain log, with the count's index or without, in
+// blocks of any size; one cut short gives those of the lines before the cut and a line that says
+// where it ended.
+TEST(WholeLogSearch, ACompressedLogGivesThePlainLogsReports) {
+    TempDir dir;
+    for (const auto& [records, seed] : {std::pair{20000, 11U}, {300, 12U}}) {
+        const std::string bytes = quirkyLog(records, seed);
+        const auto plain = dir.write("p" + std::to_string(seed) + ".log", bytes);
+        const std::string gz = testing_support::gzipped(bytes, 6, 30000);
+        const auto packed = dir.write("p" + std::to_string(seed) + ".log.gz", gz);
+        const auto cut =
+            dir.write("c" + std::to_string(seed) + ".log.gz", gz.substr(0, gz.size() / 2));
+        const auto cutPlain = dir.write("c" + std::to_string(seed) + ".log",
+                                        testing_support::inflated(gz.substr(0, gz.size() / 2)));
+        const FieldIndex index = indexOf(packed, 8192);
+        ASSERT_FALSE(index.empty());
+        const auto run = [](const std::filesystem::path& file, const FieldIndex* with,
+                            const WholeLogQuery& query, std::int64_t blocks) {
+            ScanRun result;
+            ScanControl control;
+            ScanTuning tuning;
+            tuning.compressedBlockBytes = blocks;
+            result.outcome = searchWholeLog(
+                file, with, query, control, [&](std::string_view piece) { result.report += piece; },
+                tuning);
+            return result;
+        };
+        std::vector<WholeLogQuery> queries;
+        for (const Selector selector : {Selector::forColumn(1), Selector::allFields()}) {
+            for (const std::string text : {"carlos", "rare", "", "x, y"}) {
+                queries.push_back({selector, text});
+            }
+        }
+        for (const std::string& number :
+             std::vector<std::string>{"0", "17", std::to_string(records - 1), "999999"}) {
+            queries.push_back({Selector::recordNumber(), number});
+        }
+        for (const WholeLogQuery& query : queries) {
+            SCOPED_TRACE(std::to_string(seed) + " " + std::to_string(query.selector.number()) +
+                         " '" + query.text + "'");
+            const std::string expected = scan(plain, nullptr, query, 1 << 16).report;
+            EXPECT_EQ(run(packed, &index, query, 5000).report, expected);
+            EXPECT_EQ(run(packed, nullptr, query, 1 << 20).report, expected);
+            const ScanRun damaged = run(cut, nullptr, query, 7000);
+            ASSERT_NE(damaged.outcome.damage.find("ends early"), std::string::npos);
+            std::string before = scan(cutPlain, nullptr, query, 1 << 16).report;
+            if (!before.empty() && !before.ends_with("\r\n")) {
+                before += "\r\n";
+            }
+            EXPECT_EQ(damaged.report,
+                      before + trailscan::log::damageSentence(damaged.outcome.damage) + "\r\n");
+        }
+    }
+}
+
 // Cancel keeps the records reported so far and ends with the line that says where it stopped.
 TEST(WholeLogSearch, CancelKeepsWhatWasFound) {
     TempDir dir;
@@ -305,7 +360,7 @@ TEST(WholeLogSearch, CancelKeepsWhatWasFound) {
     EXPECT_FALSE(report.empty());
     EXPECT_TRUE(full.starts_with(report));
     EXPECT_EQ(modelReport(file, Selector::forColumn(1), "a").substr(0, report.size()), report);
-    EXPECT_EQ(stoppedLine({ScanEnd::Cancelled, 4'300'000'000, 1'200'000'000, 4'411'023, 0, {}}),
+    EXPECT_EQ(stoppedLine({ScanEnd::Cancelled, 4'300'000'000, 1'200'000'000, 4'411'023, 0, {}, {}}),
               "Stopped at 1.1 GiB of 4.0 GiB, record 4,411,023.");
 }
 

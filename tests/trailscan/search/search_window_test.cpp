@@ -146,7 +146,8 @@ TEST_F(SearchWindowTest, CancellingTheFirstDialogEndsTheProgram) {
     const auto& request = scripted.chooser.requests.front();
     EXPECT_EQ(request.title, "  Open trailscan file:");
     EXPECT_EQ(request.initialFolder, "c:\\winnt\\system32\\");
-    EXPECT_EQ(request.filters, QStringList({"All Files (*.*)", "Proxy reports Files (*.log)"}));
+    EXPECT_EQ(request.filters, QStringList({"All Files (*.*)", "Proxy reports Files (*.log)",
+                                            "Compressed proxy reports Files (*.log.gz)"}));
 }
 
 TEST_F(SearchWindowTest, OpenFlowFillsThePanelLoadsAndRunsTheDefaultQuery) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -165,6 +166,41 @@ TEST_F(WholeLogWindowTest, SearchesByPatternAndEveryLogOfTheFolder) {
     EXPECT_EQ(window->windowTitle(), "Proxy Kestrand");
     search(6, "zed\\.fa");  // a literal again: the backslash is in no field
     EXPECT_TRUE(report().isEmpty());
+}
+
+// A compressed log opens as the log it holds: the panel reads the name without ".gz", the count
+// and every whole-log search are the plain log's, and the progress counts the file's own bytes.
+// One cut short keeps its lines before the cut and says where it ended, in the panel's tooltip
+// and at the end of a report.
+TEST_F(WholeLogWindowTest, ACompressedLogIsSearchedAsTheLogItHolds) {
+    const std::string gz = testing_support::gzipped(farLog(), 6, 50'000);
+    const auto packed = dir.write("X3010214.log.gz", gz);
+    scripted.chooser.answer(QString::fromStdString(packed.string()));
+    QTest::mouseClick(control<QPushButton>(window.get(), "Command2"), Qt::LeftButton);
+    ASSERT_TRUE(window->isFileOpen());
+    EXPECT_EQ(control<QLabel>(window.get(), "Label3")->text(), "2001/02/14");
+    EXPECT_EQ(control<QLabel>(window.get(), "Label1")->text(), "Email");
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text1")->text(), "X3010214.log");
+    EXPECT_EQ(scripted.progress.lastTotal, static_cast<std::int64_t>(gz.size()));
+    EXPECT_EQ(scripted.progress.lastDone, static_cast<std::int64_t>(gz.size()));
+    EXPECT_EQ(control<QLineEdit>(window.get(), "Text5")->text(), "6001");
+    search(6, "zed.far");
+    EXPECT_EQ(report(), QString::fromStdString(farEntry()));
+    EXPECT_EQ(scripted.progress.lastDone, static_cast<std::int64_t>(gz.size()));
+    search(1, "5500");
+    EXPECT_EQ(report(), QString::fromStdString(farRecordReport()));
+    search(0, "zed.f", Qt::Key_Return, Qt::NoModifier);
+    EXPECT_TRUE(report().isEmpty());  // Enter: the table's 5001 records, as for a plain log
+
+    const auto cut = dir.write("X3010215.log.gz", gz.substr(0, gz.size() * 3 / 4));
+    window->openGiven(QString::fromStdString(cut.string()));
+    ASSERT_TRUE(window->isFileOpen());
+    const QString tip = control<QLineEdit>(window.get(), "Text1")->toolTip();
+    EXPECT_TRUE(tip.contains("The compressed data ends early, at byte ")) << tip.toStdString();
+    search(6, "zed.far");
+    EXPECT_TRUE(report().startsWith("The compressed data ends early, at byte "))
+        << report().toStdString();
+    EXPECT_TRUE(report().endsWith(" of the file: the log ends there.\r\n"));
 }
 
 }  // namespace
