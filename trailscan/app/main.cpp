@@ -60,7 +60,8 @@ void describeCommandLine(QCommandLineParser& parser) {
         QStringLiteral("Opens a Web proxy log and searches its records."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The log to open."),
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The log to open, plain or compressed (.gz)."),
                                  QStringLiteral("[FILE]"));
     parser.addOption(QCommandLineOption(
         QStringLiteral("search"),

@@ -45,9 +45,10 @@ inline constexpr std::string_view kSearchCommandHelp =
     "Writes the report of one search over the whole log to standard output and exits; no "
     "window opens. FIELD is user, date, time, site, ip, all or record. Each PATH is a log or a "
     "folder, whose .log and .log.gz files (sub-folders' too) are searched in path order, each "
-    "report after a line \"==> PATH <==\". With --regex TEXT is a regular expression; with "
+    "report after a line \"==> PATH <==\"; a .gz log is searched as the log it holds. With "
+    "--regex TEXT is a regular expression; with "
     "--table only the first 5001 records are searched, as \"Go !\" searches them. Exit status 0 "
-    "with hits, 1 without, 2 for bad arguments, a log that cannot be read or a report that "
-    "cannot be written.";
+    "with hits, 1 without, 2 for bad arguments, a log that cannot be read (or a compressed one "
+    "cut short or damaged) or a report that cannot be written.";
 
 }  // namespace trailscan::app
