@@ -397,12 +397,28 @@ std::int64_t GzReader::readAt(std::int64_t offset, char* into, std::size_t size)
 }
 
 std::int64_t GzReader::size() {
-    std::lock_guard lock(frontMutex_);
-    while (!complete_) {
-        constexpr std::int64_t kEnd = std::numeric_limits<std::int64_t>::max();
-        advance(kEnd, kEnd, nullptr);
-    }
+    readThrough(nullptr, {});
     return frontOut_;
+}
+
+bool GzReader::readThrough(const std::atomic<bool>* cancel,
+                           const std::function<void(std::int64_t)>& progress) {
+    // A step at a time, so the wait can be followed and cancelled.
+    constexpr std::int64_t kStep = std::int64_t{16} << 20;
+    while (!complete_) {
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
+            return false;
+        }
+        {
+            std::lock_guard lock(frontMutex_);
+            const std::int64_t to = frontOut_ + kStep;
+            advance(to, to, nullptr);
+        }
+        if (progress) {
+            progress(fileBytesRead());
+        }
+    }
+    return true;
 }
 
 }  // namespace trailscan::gz

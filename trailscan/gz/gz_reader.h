@@ -43,6 +43,11 @@ class GzReader {
 
     // All the bytes the file holds: inflates to the end the first time.
     std::int64_t size();
+    // Inflates to the end, passing the compressed bytes used so far to `progress` every few
+    // megabytes; false when `cancel` was set first (the pass then goes on later from there).
+    bool readThrough(const std::atomic<bool>* cancel,
+                     const std::function<void(std::int64_t)>& progress);
+    bool complete() const { return complete_.load(); }
     // The compressed bytes the front-to-back pass has used so far, for a progress bar against
     // the file's size.
     std::int64_t fileBytesRead() const { return fileBytesRead_.load(std::memory_order_relaxed); }

@@ -51,6 +51,13 @@ std::int64_t Source::readAt(std::int64_t offset, char* into, std::size_t size) {
 
 std::int64_t Source::size() { return gz_ ? gz_->size() : std::max<std::int64_t>(stamp().size, 0); }
 
+bool Source::sizeKnown() const { return gz_ == nullptr || gz_->complete(); }
+
+bool Source::readThrough(const std::atomic<bool>* cancel,
+                         const std::function<void(std::int64_t)>& progress) {
+    return gz_ == nullptr || gz_->readThrough(cancel, progress);
+}
+
 std::int64_t Source::fileBytesRead() const { return gz_ ? gz_->fileBytesRead() : 0; }
 
 std::optional<std::string> Source::damage() const { return gz_ ? gz_->damage() : std::nullopt; }

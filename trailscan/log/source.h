@@ -1,8 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +40,13 @@ class Source {
     // the first time it is asked.
     std::int64_t size();
     bool compressed() const { return gz_ != nullptr; }
+    // Whether size() is known without reading: always for a plain file, for a compressed one
+    // once it has been read through.
+    bool sizeKnown() const;
+    // Reads a compressed file through to learn its size, passing its bytes used so far to
+    // `progress`; false when `cancel` was set first. True at once for a plain file.
+    bool readThrough(const std::atomic<bool>* cancel,
+                     const std::function<void(std::int64_t fileBytes)>& progress);
     // A compressed file's bytes used so far by the first reading through it, for progress
     // against the file's size.
     std::int64_t fileBytesRead() const;

@@ -272,7 +272,11 @@ class Scan {
           reportSize_(query.used) {}
 
     // Progress counts the file's bytes: for a compressed log, this many a byte of its data.
-    void scaleProgress(double scale) { progressScale_ = scale; }
+    // `ahead`: the progress already made before the scan (a compressed log's first pass).
+    void scaleProgress(double scale, std::int64_t ahead) {
+        progressScale_ = scale;
+        progressAhead_ = ahead;
+    }
 
     void plan(const log::FieldIndex* index, std::int64_t blockBytes) {
         std::int64_t at = 0;
@@ -803,7 +807,7 @@ class Scan {
             stoppedAt_ += result.bytes;
             nextRecord_ = result.endRecord;
             control_.bytesDone.store(
-                control_.bytesBefore +
+                control_.bytesBefore + progressAhead_ +
                     static_cast<std::int64_t>(static_cast<double>(stoppedAt_) * progressScale_),
                 std::memory_order_relaxed);
             // Swapped out, not assigned: a string assigned an empty one keeps its memory.
@@ -817,6 +821,7 @@ class Scan {
     log::Source* file_;
     std::int64_t size_;
     double progressScale_ = 1.0;
+    std::int64_t progressAhead_ = 0;
     const WholeLogQuery& query_;
     ScanControl& control_;
     const ScanTuning& tuning_;
@@ -1110,10 +1115,26 @@ ScanOutcome searchWholeLog(log::Source& source, const log::FieldIndex* index,
                            const ScanTuning& tuning) {
     control.bytesDone = control.bytesBefore;
     const log::file_io::FileStamp stamp = source.stamp();
+    // Progress goes by the bytes of the file, compressed or not. A compressed log not yet read
+    // through is read through first, which takes the first half of its progress.
+    const std::int64_t fileBytesNow = std::max<std::int64_t>(stamp.size, 0);
+    double passShare = 0;
+    if (!source.sizeKnown()) {
+        passShare = 0.5;
+        const bool through = source.readThrough(&control.cancel, [&](std::int64_t read) {
+            control.bytesDone = control.bytesBefore +
+                                static_cast<std::int64_t>(static_cast<double>(read) * passShare);
+        });
+        if (!through) {
+            ScanOutcome outcome;
+            outcome.end = ScanEnd::Cancelled;
+            outcome.fileSize = fileBytesNow;  // the file's own size: its data's is not known yet
+            sink(stoppedLine(outcome) + std::string(kLineBreak));
+            return outcome;
+        }
+    }
     const std::int64_t size = source.size();
-    // Progress goes by the bytes of the file, compressed or not.
-    const std::int64_t fileBytes =
-        source.compressed() ? std::max<std::int64_t>(stamp.size, 0) : size;
+    const std::int64_t fileBytes = source.compressed() ? fileBytesNow : size;
     // An index of the file as it is now; one of an older state would misplace every record.
     const log::FieldIndex* current = index != nullptr && index->stamp == stamp ? index : nullptr;
     // A compressed log is read in bigger blocks: each one inflates from the access point before
@@ -1131,7 +1152,9 @@ ScanOutcome searchWholeLog(log::Source& source, const log::FieldIndex* index,
         Scan scan(&source, size, query, control, sink, tuning);
         scan.plan(current, blockBytes);
         if (size > 0) {
-            scan.scaleProgress(static_cast<double>(fileBytes) / static_cast<double>(size));
+            scan.scaleProgress(
+                static_cast<double>(fileBytes) * (1 - passShare) / static_cast<double>(size),
+                static_cast<std::int64_t>(static_cast<double>(fileBytes) * passShare));
         }
         const int cores = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
         scan.run(tuning.threads > 0 ? tuning.threads : std::min(cores, 8));

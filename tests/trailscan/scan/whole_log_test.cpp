@@ -319,6 +319,23 @@ TEST(WholeLogSearch, ACompressedLogGivesThePlainLogsReports) {
              std::vector<std::string>{"0", "17", std::to_string(records - 1), "999999"}) {
             queries.push_back({Selector::recordNumber(), number});
         }
+        // From a fresh start the log is read through first: progress ends at the file's own
+        // size, and a cancel then stops the search before it has begun.
+        {
+            ScanControl control;
+            searchWholeLog(packed, nullptr, queries.front(), control, [](std::string_view) {});
+            EXPECT_NEAR(static_cast<double>(control.bytesDone.load()),
+                        static_cast<double>(gz.size()), 2);
+            ScanControl cancelled;
+            cancelled.cancel = true;
+            std::string report;
+            const ScanOutcome outcome =
+                searchWholeLog(packed, nullptr, queries.front(), cancelled,
+                               [&](std::string_view piece) { report += piece; });
+            EXPECT_EQ(outcome.end, ScanEnd::Cancelled);
+            EXPECT_EQ(report, stoppedLine(outcome) + "\r\n");
+            EXPECT_TRUE(report.starts_with("Stopped at 0 bytes of ")) << report;
+        }
         for (const WholeLogQuery& query : queries) {
             SCOPED_TRACE(std::to_string(seed) + " " + std::to_string(query.selector.number()) +
                          " '" + query.text + "'");
