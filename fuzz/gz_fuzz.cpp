@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 #include "trailscan/gz/gz_reader.h"
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         }
         const std::size_t n = std::min(want, file.size() - static_cast<std::size_t>(offset));
-        std::memcpy(into, file.data() + offset, n);
+        std::copy_n(file.data() + offset, n, into);
         return static_cast<std::int64_t>(n);
     };
     trailscan::gz::GzReader reader(read, static_cast<std::int64_t>(file.size()),

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
@@ -41,7 +40,7 @@ GzReader readerOf(const std::string& gz, std::int64_t span) {
                 return 0;
             }
             const std::size_t n = std::min(size, gz.size() - static_cast<std::size_t>(offset));
-            std::memcpy(into, gz.data() + offset, n);
+            std::copy_n(gz.data() + offset, n, into);
             return static_cast<std::int64_t>(n);
         },
         static_cast<std::int64_t>(gz.size()), span);
