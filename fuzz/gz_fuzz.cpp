@@ -2,10 +2,10 @@
 // give the bytes one front-to-back read gave, and nothing may crash or hang. The first byte
 // picks the span between access points and seeds the reads' offsets; a gzip header is put in
 // front of the rest so the reader gets past its first check.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <algorithm>
 #include <string>
 
 #include "trailscan/gz/gz_reader.h"
