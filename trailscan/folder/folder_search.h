@@ -11,8 +11,10 @@
 
 namespace trailscan::folder {
 
-// One whole-log search over every log of a listing, in the listing's order, each log searched
-// on every core in turn. With a headed listing each log's report is preceded by
+// One whole-log search over every log of a listing, its reports in the listing's order: the
+// logs are searched several at once, one core each (a log that is most of what is left, on
+// every core), so a small log never waits behind a big one. With a headed listing each log's report
+// is preceded by
 // "==> PATH <==" and followed by an empty line; record numbers count within each log. The
 // report's capacity holds for all the logs together: once passed, each later log's report is
 // its capacity line only.

@@ -327,6 +327,7 @@ class Scan {
         outcome.stoppedAt = stoppedAt_;
         outcome.nextRecord = nextRecord_;
         outcome.matches = matches_;
+        outcome.unlisted = unlisted_;
         // A file cut after its blocks were read has changed too.
         const bool cut = !changed_ && reported_ == blocks_.size() && file_->size() < size_;
         if (changed_ || cut) {
@@ -1040,6 +1041,7 @@ ScanOutcome recordNumber(log::Source* file, std::int64_t size, const log::FieldI
             outcome.stoppedAt = size;
             writer.write(report);
             if (query.used + report.size() + lines.size() > query.capacity) {
+                outcome.unlisted = 1;
                 writer.writeLine(reportStopsLine(query.capacity, 1));
                 return outcome;
             }

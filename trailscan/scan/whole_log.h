@@ -71,6 +71,7 @@ struct ScanOutcome {
     std::int64_t stoppedAt = 0;   // bytes whose records the report covers
     std::int64_t nextRecord = 0;  // the first record the report does not cover
     std::uint64_t matches = 0;    // hits, listed or not; 1 for a record number that names one
+    std::uint64_t unlisted = 0;   // hits past the capacity: counted, not listed
     std::string error;            // why the file could not be read (Unreadable)
     // Why a compressed log's data ended before its file did (damaged, cut short); the report
     // ends with a line that says so, and the records before are searched.

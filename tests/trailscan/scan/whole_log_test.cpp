@@ -377,8 +377,9 @@ TEST(WholeLogSearch, CancelKeepsWhatWasFound) {
     EXPECT_FALSE(report.empty());
     EXPECT_TRUE(full.starts_with(report));
     EXPECT_EQ(modelReport(file, Selector::forColumn(1), "a").substr(0, report.size()), report);
-    EXPECT_EQ(stoppedLine({ScanEnd::Cancelled, 4'300'000'000, 1'200'000'000, 4'411'023, 0, {}, {}}),
-              "Stopped at 1.1 GiB of 4.0 GiB, record 4,411,023.");
+    EXPECT_EQ(
+        stoppedLine({ScanEnd::Cancelled, 4'300'000'000, 1'200'000'000, 4'411'023, 0, 0, {}, {}}),
+        "Stopped at 1.1 GiB of 4.0 GiB, record 4,411,023.");
 }
 
 // A log cut while it is searched ends the report with a line that says so; what was reported
