@@ -20,8 +20,7 @@ Channel::~Channel() { close(); }
 
 std::optional<std::string> Channel::open(const std::filesystem::path& path) {
     close();
-    std::shared_ptr<Source> kept = std::move(closed_);
-    closed_.reset();
+    const std::shared_ptr<Source> kept = std::move(closed_);
     std::string error;
     source_ = Source::open(path, error);
     if (source_ == nullptr) {
@@ -30,7 +29,7 @@ std::optional<std::string> Channel::open(const std::filesystem::path& path) {
     path_ = path;
     stamp_ = source_->stamp();
     if (kept != nullptr && closedPath_ == path && kept->stamp() == stamp_) {
-        source_ = std::move(kept);
+        source_ = kept;
     }
     return std::nullopt;
 }

@@ -76,15 +76,6 @@ std::FILE* openRegularForReading(const fs::path& path, std::string& error) {
     return file;
 }
 
-bool seekTo(std::FILE* file, std::int64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, offset, SEEK_SET) == 0;
-#else
-    static_assert(sizeof(off_t) >= 8, "large files need a 64-bit off_t");
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-}
-
 std::int64_t readAt(std::FILE* file, std::int64_t offset, char* into, std::size_t size) {
     std::size_t done = 0;
 #ifdef _WIN32

@@ -16,9 +16,6 @@ namespace file_io {
 // On failure returns nullptr and sets `error` to a sentence for the user.
 std::FILE* openRegularForReading(const std::filesystem::path& path, std::string& error);
 
-// 64-bit seek to a byte offset from the start (0-based). False on failure.
-bool seekTo(std::FILE* file, std::int64_t offset);
-
 // Reads `size` bytes at a 0-based offset into `into`, fewer only where the file ends, and
 // returns how many (0 past the end), or -1 on a read error. Several threads may read one
 // file at once. On POSIX the file's own offset stays where it was; elsewhere it may move.

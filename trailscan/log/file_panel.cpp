@@ -1,5 +1,9 @@
 #include "trailscan/log/file_panel.h"
 
+#include <string>
+
+#include "trailscan/log/source.h"
+
 namespace trailscan::log {
 
 namespace {
@@ -17,9 +21,11 @@ PanelTexts panelTexts(const std::u16string& givenName) {
     // A compressed log is described by the name it had before it was compressed.
     std::u16string fileName = givenName;
     if (fileName.size() >= 3) {
-        const std::u16string end = fileName.substr(fileName.size() - 3);
-        if (end[0] == u'.' && (end[1] == u'g' || end[1] == u'G') &&
-            (end[2] == u'z' || end[2] == u'Z')) {
+        std::string end;  // the last three characters, those outside ASCII as NUL
+        for (std::size_t i = fileName.size() - 3; i < fileName.size(); ++i) {
+            end += fileName[i] < 0x80 ? static_cast<char>(fileName[i]) : '\0';
+        }
+        if (isCompressedName(end)) {
             fileName.resize(fileName.size() - 3);
         }
     }
