@@ -50,15 +50,11 @@ void sortRows(std::vector<Row>& rows, Count count, bool (*less)(const Row&, cons
     });
 }
 
-// Whether bit row of bits was set, setting it; false for rows past the bits.
-bool seen(std::uint64_t& bits, std::uint32_t row) {
-    if (row >= 64) {
-        return false;
-    }
-    const std::uint64_t bit = std::uint64_t{1} << row;
-    const bool was = (bits & bit) != 0;
-    bits |= bit;
-    return was;
+// The two ids of a key made of the 8 bytes of a pairKey.
+std::pair<std::uint32_t, std::uint32_t> unpackPair(std::string_view key) {
+    std::uint64_t value = 0;
+    std::memcpy(&value, key.data(), sizeof value);
+    return {static_cast<std::uint32_t>(value >> 32), static_cast<std::uint32_t>(value)};
 }
 
 }  // namespace
@@ -276,13 +272,9 @@ std::uint32_t Tables::agentId(std::string_view agent, std::uint64_t hash) {
     if (isNew) {
         AgentStats stats;
         stats.proxy = isProxyAgent(agent);
-        if (wantAgents_ && agent == kNoAgent) {
-            stats.system = systemNames_.intern(kAgentNotLogged);
-            stats.browser = browserNames_.intern(kAgentNotLogged);
-        } else if (wantAgents_ && !stats.proxy) {
-            const AgentClass named = shared_.agentClass(agent);
-            stats.system = systemNames_.intern(named.os);
-            stats.browser = browserNames_.intern(named.browser);
+        if (wantAgents_ && agent != kNoAgent && !stats.proxy) {
+            // Classified now for the report to find it made: the workers share the work.
+            shared_.agentClass(agent);
         }
         agents_.push_back(stats);
     }
@@ -303,8 +295,27 @@ std::uint32_t Tables::hostId(std::string_view lowerHost, std::uint64_t hash) {
     if (isNew) {
         HostStats stats;
         stats.engine = searchEngineOf(lowerHost);
-        stats.homeDomain = endsWithNoCase(lowerHost, homeDomain_);
+        const std::size_t dot = lowerHost.rfind('.');
+        stats.suffix = suffixKeys_.intern(dot == std::string_view::npos ? std::string_view()
+                                                                        : lowerHost.substr(dot));
         hosts_.push_back(stats);
+    }
+    return id;
+}
+
+std::uint32_t Tables::targetId(std::string_view destination, std::uint32_t suffix) {
+    std::uint32_t id = destinationKeys_.intern(destination);
+    const std::uint64_t key = pairKey(id, suffix);
+    return targetKeys_.intern(std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
+}
+
+std::uint32_t Tables::addressTargetId(std::uint32_t target, std::uint32_t address) {
+    const std::uint64_t key = pairKey(target, address);
+    bool isNew = false;
+    const std::uint32_t id = addressTargetKeys_.intern(
+        std::string_view(reinterpret_cast<const char*>(&key), sizeof key), isNew);
+    if (isNew) {
+        addressTargets_.emplace_back();
     }
     return id;
 }
@@ -430,23 +441,11 @@ Tables::Outcome Tables::add(const Request& request) {
     addUser(address, request.user);
 
     if (wantAgents_) {
-        const AgentStats& rows = agents_[agent];
-        if (rows.system >= systemRequests_.size()) {
-            systemRequests_.resize(rows.system + 1);
-        }
-        if (rows.browser >= browserRequests_.size()) {
-            browserRequests_.resize(rows.browser + 1);
-        }
-        ++systemRequests_[rows.system];
-        ++browserRequests_[rows.browser];
-        if (!sameAgent && rows.lastAddress != addressIndex) {
-            agents_[agent].lastAddress = addressIndex;
-            if (!seen(address.systemsSeen, rows.system)) {
-                systemAddresses_.insert(pairKey(rows.system, addressIndex));
-            }
-            if (!seen(address.browsersSeen, rows.browser)) {
-                browserAddresses_.insert(pairKey(rows.browser, addressIndex));
-            }
+        AgentStats& stats = agents_[agent];
+        ++stats.requests;
+        if (!sameAgent && stats.lastAddress != addressIndex) {
+            stats.lastAddress = addressIndex;
+            agentAddresses_.insert(pairKey(agent, addressIndex));
         }
     }
 
@@ -493,40 +492,30 @@ Tables::Outcome Tables::add(const Request& request) {
         }
     }
     if (wantCountry_) {
-        int place = kUnknown;
-        const std::string_view target = request.destination;
-        if (isPlaceholder(target)) {
-            place = kUnknown;
-        } else if (target.size() == host.lastDestinationSize &&
-                   sameBytes(host.lastDestinationText.data(), target.data(), target.size())) {
-            place = host.lastPlace;
+        const std::string_view destination =
+            isPlaceholder(request.destination) ? std::string_view() : request.destination;
+        std::uint32_t target = KeyTable::kMissing;
+        if (host.lastTarget != KeyTable::kMissing &&
+            destination.size() == host.lastDestinationSize &&
+            sameBytes(host.lastDestinationText.data(), destination.data(), destination.size())) {
+            target = host.lastTarget;
         } else {
-            std::uint32_t destination = host.lastDestination;
-            if (destination == KeyTable::kMissing ||
-                !sameText(destinationKeys_.key(destination), target)) {
-                bool isNew = false;
-                destination = destinationKeys_.intern(target, isNew);
-                if (isNew) {
-                    destinationPlaces_.push_back(
-                        static_cast<std::uint8_t>(shared_.destinationPlace(target)));
-                }
-                host.lastDestination = destination;
-            }
-            place = destinationPlaces_[destination];
-            host.lastDestinationSize = 0;
-            if (target.size() <= host.lastDestinationText.size()) {
-                std::memcpy(host.lastDestinationText.data(), target.data(), target.size());
-                host.lastDestinationSize = static_cast<std::uint8_t>(target.size());
-                host.lastPlace = static_cast<std::uint8_t>(place);
+            target = targetId(destination, host.suffix);
+            host.lastTarget = target;
+            host.lastDestinationSize = kNoDestinationKept;
+            if (destination.size() <= host.lastDestinationText.size()) {
+                std::memcpy(host.lastDestinationText.data(), destination.data(),
+                            destination.size());
+                host.lastDestinationSize = static_cast<std::uint8_t>(destination.size());
             }
         }
-        if (place == kUnknown && host.homeDomain) {
-            place = kInside;
+        if (address.lastTarget != target) {
+            address.lastTarget = target;
+            address.lastTargetSlot = addressTargetId(target, addressIndex);
         }
-        places_[static_cast<std::size_t>(place)].requests++;
-        places_[static_cast<std::size_t>(place)].bytes += bytes;
-        address.places[static_cast<std::size_t>(place)].requests++;
-        address.places[static_cast<std::size_t>(place)].bytes += bytes;
+        Traffic& traffic = addressTargets_[address.lastTargetSlot];
+        ++traffic.requests;
+        traffic.bytes += bytes;
     }
     if (wantSearches_ && host.engine >= 0) {
         std::string_view uri = request.uri;
@@ -602,10 +591,6 @@ void Tables::absorb(Tables& other) {
         mine.denied += theirs.denied;
         mine.hours |= theirs.hours;
         mine.searches += theirs.searches;
-        for (std::size_t p = 0; p < mine.places.size(); ++p) {
-            mine.places[p].requests += theirs.places[p].requests;
-            mine.places[p].bytes += theirs.places[p].bytes;
-        }
         for (const auto& [userId, count] : theirs.users) {
             const std::uint32_t user = userKeys_.intern(other.userKeys_.key(userId));
             bool found = false;
@@ -622,29 +607,23 @@ void Tables::absorb(Tables& other) {
         }
     }
 
-    // Each worker numbered the systems and browsers it met: other's rows are found by name.
-    const auto mergeRows = [&](KeyTable& names, std::vector<std::uint64_t>& requests,
-                               NumberSet& pairs, const KeyTable& otherNames,
-                               const std::vector<std::uint64_t>& otherRequests,
-                               const NumberSet& otherPairs) {
-        std::vector<std::uint32_t> rowMap(otherNames.size());
-        for (std::uint32_t r = 0; r < otherNames.size(); ++r) {
-            rowMap[r] = names.intern(otherNames.key(r));
+    // Each worker numbered the agents it met: other's are found by text.
+    std::vector<std::uint32_t> agentMap(other.agents_.size());
+    for (std::uint32_t i = 0; i < other.agents_.size(); ++i) {
+        bool isNew = false;
+        const std::uint32_t id = agentKeys_.intern(other.agentKeys_.key(i), isNew);
+        if (isNew) {
+            AgentStats stats;
+            stats.proxy = other.agents_[i].proxy;
+            agents_.push_back(stats);
         }
-        if (requests.size() < names.size()) {
-            requests.resize(names.size());
-        }
-        for (std::size_t r = 0; r < otherRequests.size(); ++r) {
-            requests[rowMap[r]] += otherRequests[r];
-        }
-        otherPairs.forEach([&](std::uint64_t key) {
-            pairs.insert(pairKey(rowMap[key >> 32], addressMap[static_cast<std::uint32_t>(key)]));
-        });
-    };
-    mergeRows(systemNames_, systemRequests_, systemAddresses_, other.systemNames_,
-              other.systemRequests_, other.systemAddresses_);
-    mergeRows(browserNames_, browserRequests_, browserAddresses_, other.browserNames_,
-              other.browserRequests_, other.browserAddresses_);
+        agentMap[i] = id;
+        agents_[id].requests += other.agents_[i].requests;
+    }
+    other.agentAddresses_.forEach([&](std::uint64_t key) {
+        agentAddresses_.insert(pairKey(agentMap[static_cast<std::uint32_t>(key >> 32)],
+                                       addressMap[static_cast<std::uint32_t>(key)]));
+    });
 
     for (std::size_t h = 0; h < hours_.size(); ++h) {
         hours_[h].requests += other.hours_[h].requests;
@@ -666,9 +645,17 @@ void Tables::absorb(Tables& other) {
         hostAddresses_.insert(pairKey(hostMap[static_cast<std::uint32_t>(key >> 32)],
                                       addressMap[static_cast<std::uint32_t>(key)]));
     });
-    for (std::size_t p = 0; p < places_.size(); ++p) {
-        places_[p].requests += other.places_[p].requests;
-        places_[p].bytes += other.places_[p].bytes;
+    std::vector<std::uint32_t> targetMap(other.targetKeys_.size());
+    for (std::uint32_t t = 0; t < other.targetKeys_.size(); ++t) {
+        const auto [destination, suffix] = unpackPair(other.targetKeys_.key(t));
+        targetMap[t] = targetId(other.destinationKeys_.key(destination),
+                                suffixKeys_.intern(other.suffixKeys_.key(suffix)));
+    }
+    for (std::uint32_t i = 0; i < other.addressTargets_.size(); ++i) {
+        const auto [target, address] = unpackPair(other.addressTargetKeys_.key(i));
+        Traffic& traffic = addressTargets_[addressTargetId(targetMap[target], addressMap[address])];
+        traffic.requests += other.addressTargets_[i].requests;
+        traffic.bytes += other.addressTargets_[i].bytes;
     }
     for (std::size_t e = 0; e < engineSearches_.size(); ++e) {
         engineSearches_[e] += other.engineSearches_[e];
@@ -737,35 +724,63 @@ void Tables::fill(Result& result) const {
             [](const AddressRow& a, const AddressRow& b) { return a.address < b.address; });
     }
 
-    const auto namedRows = [&](const KeyTable& names, const std::vector<std::uint64_t>& requests,
-                               const NumberSet& pairs, bool windowsFirst) {
-        std::vector<NamedRow> rows(names.size());
-        for (std::uint32_t i = 0; i < names.size(); ++i) {
-            rows[i].name = std::string(names.key(i));
-            rows[i].requests = i < requests.size() ? requests[i] : 0;
+    if (options_.kinds[1] || options_.kinds[2]) {
+        // Each distinct agent is classified once; its rows and address pairs follow.
+        std::vector<AgentClass> classes(agents_.size());
+        for (std::uint32_t a = 0; a < agents_.size(); ++a) {
+            if (agents_[a].requests == 0) {
+                continue;
+            }
+            if (agentKeys_.key(a) == kNoAgent) {
+                classes[a] = AgentClass{std::string(kAgentNotLogged), std::string(kAgentNotLogged)};
+            } else {
+                classes[a] = shared_.agentClass(agentKeys_.key(a));
+            }
         }
-        pairs.forEach([&](std::uint64_t key) { ++rows[key >> 32].addresses; });
-        std::erase_if(rows, [](const NamedRow& row) { return row.requests == 0; });
-        std::sort(rows.begin(), rows.end(), [&](const NamedRow& a, const NamedRow& b) {
-            if (windowsFirst) {
-                const bool aw = a.name.starts_with("Windows");
-                const bool bw = b.name.starts_with("Windows");
-                if (aw != bw) {
-                    return aw;
+        const auto namedRows = [&](std::string AgentClass::*field, bool windowsFirst) {
+            KeyTable names(shared_.seed);
+            std::vector<NamedRow> rows;
+            std::vector<std::uint32_t> rowOf(agents_.size(), KeyTable::kMissing);
+            for (std::uint32_t a = 0; a < agents_.size(); ++a) {
+                if (agents_[a].requests == 0) {
+                    continue;
                 }
+                bool isNew = false;
+                rowOf[a] = names.intern(classes[a].*field, isNew);
+                if (isNew) {
+                    rows.push_back(NamedRow{classes[a].*field, 0, 0});
+                }
+                rows[rowOf[a]].requests += agents_[a].requests;
             }
-            if (a.requests != b.requests) {
-                return a.requests > b.requests;
-            }
-            return a.name < b.name;
-        });
-        return rows;
-    };
-    if (options_.kinds[1]) {
-        result.windows = namedRows(systemNames_, systemRequests_, systemAddresses_, true);
-    }
-    if (options_.kinds[2]) {
-        result.browsers = namedRows(browserNames_, browserRequests_, browserAddresses_, false);
+            NumberSet pairs(shared_.seed);
+            agentAddresses_.forEach([&](std::uint64_t key) {
+                const std::uint32_t row = rowOf[key >> 32];
+                if (row != KeyTable::kMissing &&
+                    pairs.insert(pairKey(row, static_cast<std::uint32_t>(key)))) {
+                    ++rows[row].addresses;
+                }
+            });
+            std::sort(rows.begin(), rows.end(), [&](const NamedRow& a, const NamedRow& b) {
+                if (windowsFirst) {
+                    const bool aw = a.name.starts_with("Windows");
+                    const bool bw = b.name.starts_with("Windows");
+                    if (aw != bw) {
+                        return aw;
+                    }
+                }
+                if (a.requests != b.requests) {
+                    return a.requests > b.requests;
+                }
+                return a.name < b.name;
+            });
+            return rows;
+        };
+        if (options_.kinds[1]) {
+            result.windows = namedRows(&AgentClass::os, true);
+        }
+        if (options_.kinds[2]) {
+            result.browsers = namedRows(&AgentClass::browser, false);
+        }
     }
 
     if (options_.kinds[3]) {
@@ -815,13 +830,32 @@ void Tables::fill(Result& result) const {
 
     if (options_.kinds[5]) {
         result.country.home = options_.homeCountry;
-        result.country.classes = places_;
+        // Each target's place: the database's for its destination, else inside the country
+        // when its host is in the home domain.
+        std::vector<std::uint8_t> places(targetKeys_.size());
+        for (std::uint32_t t = 0; t < targetKeys_.size(); ++t) {
+            const auto [destination, suffix] = unpackPair(targetKeys_.key(t));
+            int place = shared_.destinationPlace(destinationKeys_.key(destination));
+            if (place == kUnknown && suffixKeys_.key(suffix) == homeDomain_) {
+                place = kInside;
+            }
+            places[t] = static_cast<std::uint8_t>(place);
+        }
+        std::vector<std::array<Traffic, kPlaceCount>> byAddress(addresses_.size());
+        for (std::uint32_t i = 0; i < addressTargets_.size(); ++i) {
+            const auto [target, address] = unpackPair(addressTargetKeys_.key(i));
+            const std::size_t place = places[target];
+            byAddress[address][place].requests += addressTargets_[i].requests;
+            byAddress[address][place].bytes += addressTargets_[i].bytes;
+            result.country.classes[place].requests += addressTargets_[i].requests;
+            result.country.classes[place].bytes += addressTargets_[i].bytes;
+        }
         for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
             if (addresses_[i].requests == 0) {
                 continue;
             }
             result.country.addresses.push_back(
-                CountryRow{displayText(addressKeys_.key(i)), addresses_[i].places});
+                CountryRow{displayText(addressKeys_.key(i)), byAddress[i]});
         }
         const auto total = [](const CountryRow& row) {
             std::uint64_t sum = 0;

@@ -79,7 +79,6 @@ struct AddressStats {
     std::int64_t last = 0;
     std::uint32_t hours = 0;  // bit h: a request in hour h
     std::uint64_t searches = 0;
-    std::array<Traffic, kPlaceCount> places{};
     std::vector<std::pair<std::uint32_t, std::uint64_t>> users;  // user id, requests
     // What this address asked with last: consecutive requests of one user mostly repeat
     // them, and a repeat needs no lookup and adds no new pair.
@@ -87,9 +86,6 @@ struct AddressStats {
         KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing,
         KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing, KeyTable::kMissing};
     std::array<std::uint64_t, 8> recentAgentPrints{};  // their fingerprints
-    // Bit r: the pair of system (browser) row r < 64 and this address is counted.
-    std::uint64_t systemsSeen = 0;
-    std::uint64_t browsersSeen = 0;
     std::uint32_t nextRecentAgent = 0;
     std::uint32_t lastUser = 0;  // index into users
     // The last few hosts it went to: a user moves between a page's site and its servers.
@@ -97,27 +93,30 @@ struct AddressStats {
                                              KeyTable::kMissing, KeyTable::kMissing};
     std::array<std::uint64_t, 4> recentHostPrints{};
     std::uint32_t nextRecentHost = 0;
+    // The target it went to last and the slot of its traffic there: a repeat needs no lookup.
+    std::uint32_t lastTarget = KeyTable::kMissing;
+    std::uint32_t lastTargetSlot = 0;
 };
+
+inline constexpr std::uint8_t kNoDestinationKept = 0xFF;
 
 struct HostStats {
     std::uint64_t requests = 0;
     std::uint64_t pages = 0;
     std::uint64_t bytes = 0;
     int engine = -1;
-    bool homeDomain = false;
-    std::uint32_t lastDestination = KeyTable::kMissing;  // a host mostly keeps its address
-    std::uint32_t lastAddress = KeyTable::kMissing;      // its (host, address) pair is counted
-    // The last destination's text when short, and its place: a repeat reads no other table.
+    std::uint32_t suffix = 0;  // id of its last label with the dot before it (".ir"), or of ""
+    std::uint32_t lastAddress = KeyTable::kMissing;  // its (host, address) pair is counted
+    // The last destination's text when short, and its target: a repeat reads no other table.
     std::array<char, 16> lastDestinationText{};
-    std::uint8_t lastDestinationSize = 0;  // 0: none kept
-    std::uint8_t lastPlace = 0;
+    std::uint8_t lastDestinationSize = kNoDestinationKept;
+    std::uint32_t lastTarget = KeyTable::kMissing;
 };
 
 struct AgentStats {
     bool proxy = false;
-    std::uint32_t system = 0;  // ids in the worker's own tables of names
-    std::uint32_t browser = 0;
-    std::uint32_t lastAddress = KeyTable::kMissing;  // its system and browser pairs are counted
+    std::uint64_t requests = 0;
+    std::uint32_t lastAddress = KeyTable::kMissing;  // its (agent, address) pair is counted
 };
 
 class Tables {
@@ -143,6 +142,8 @@ class Tables {
     std::uint32_t agentId(std::string_view agent, std::uint64_t hash);
     std::uint32_t hostId(std::string_view host);
     std::uint32_t hostId(std::string_view lowerHost, std::uint64_t hash);
+    std::uint32_t targetId(std::string_view destination, std::uint32_t suffix);
+    std::uint32_t addressTargetId(std::uint32_t target, std::uint32_t address);
     // The host a request went to, in lower case: its host field, else its URI's host, else
     // "-". May point into lowerHost_.
     std::string_view hostOf(const Request& request);
@@ -184,12 +185,7 @@ class Tables {
 
     KeyTable agentKeys_{shared_.seed};
     std::vector<AgentStats> agents_;
-    KeyTable systemNames_{shared_.seed};  // the rows of reports 1 and 2, by name
-    KeyTable browserNames_{shared_.seed};
-    std::vector<std::uint64_t> systemRequests_;
-    std::vector<std::uint64_t> browserRequests_;
-    NumberSet systemAddresses_{shared_.seed};   // (system row, address id)
-    NumberSet browserAddresses_{shared_.seed};  // (browser row, address id)
+    NumberSet agentAddresses_{shared_.seed};  // (agent id, address id)
 
     std::array<Traffic, 24> hours_{};
     std::array<std::array<std::uint64_t, 24>, 7> weekdays_{};
@@ -200,9 +196,14 @@ class Tables {
     std::vector<HostStats> hosts_;
     NumberSet hostAddresses_{shared_.seed};  // (host id, address id)
 
-    KeyTable destinationKeys_{shared_.seed};
-    std::vector<std::uint8_t> destinationPlaces_;
-    std::array<Traffic, kPlaceCount> places_{};
+    // Report 5 is classified when it is made: the traffic of each address goes to a target,
+    // a destination with the host's last label (which decides a destination not known to the
+    // country database).
+    KeyTable destinationKeys_{shared_.seed};    // "" for none
+    KeyTable suffixKeys_{shared_.seed};         // ".ir", "" for a host without a dot
+    KeyTable targetKeys_{shared_.seed};         // the 8 bytes of pairKey(destination, suffix)
+    KeyTable addressTargetKeys_{shared_.seed};  // the 8 bytes of pairKey(target, address)
+    std::vector<Traffic> addressTargets_;       // by addressTargetKeys_ id
 
     std::array<std::uint64_t, 9> engineSearches_{};
     KeyTable phraseKeys_{shared_.seed};
