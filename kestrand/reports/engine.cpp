@@ -516,6 +516,7 @@ Result run(const Options& given, const Control& control) {
     }
     result.cancelled = pass.cancelled();
     pass.finish(result, listing);
+    tables[0]->settle();
     tables[0]->fill(result);
     if (control.progress) {
         control.progress(pass.progress());

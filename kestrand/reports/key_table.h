@@ -376,6 +376,76 @@ class NumberSet {
     std::size_t size_ = 0;
 };
 
+// Requests and bytes by a 64-bit number (a pair of ids), open addressing; the value ~0 is
+// reserved. Counted in batches, whose slots are loaded ahead while one is counted.
+class NumberTraffic {
+  public:
+    struct Entry {
+        std::uint64_t key = 0;
+        std::uint64_t requests = 0;
+        std::uint64_t bytes = 0;
+    };
+    explicit NumberTraffic(std::uint64_t seed) : seed_(seed) { slots_.assign(16, Entry{kEmpty}); }
+    void add(std::uint64_t key, std::uint64_t requests, std::uint64_t bytes) {
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = slotOf(key) & mask;; i = (i + 1) & mask) {
+            Entry& slot = slots_[i];
+            if (slot.key == key) {
+                slot.requests += requests;
+                slot.bytes += bytes;
+                return;
+            }
+            if (slot.key == kEmpty) {
+                slot = Entry{key, requests, bytes};
+                if (++size_ * 4 > slots_.size() * 3) {
+                    grow();
+                }
+                return;
+            }
+        }
+    }
+    void addAll(const std::vector<Entry>& entries) {
+        constexpr std::size_t kAhead = 8;
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (i + kAhead < entries.size()) {
+                __builtin_prefetch(&slots_[slotOf(entries[i + kAhead].key) & (slots_.size() - 1)]);
+            }
+            add(entries[i].key, entries[i].requests, entries[i].bytes);
+        }
+    }
+    std::size_t size() const { return size_; }
+    template <typename Visit>
+    void forEach(Visit&& visit) const {
+        for (const Entry& slot : slots_) {
+            if (slot.key != kEmpty) {
+                visit(slot);
+            }
+        }
+    }
+
+  private:
+    static constexpr std::uint64_t kEmpty = ~0ull;
+    std::uint64_t slotOf(std::uint64_t key) const { return hashNumber(key ^ seed_); }
+    void grow() {
+        std::vector<Entry> old(slots_.size() * 2, Entry{kEmpty});
+        old.swap(slots_);
+        const std::size_t mask = slots_.size() - 1;
+        for (const Entry& slot : old) {
+            if (slot.key == kEmpty) {
+                continue;
+            }
+            std::size_t i = slotOf(slot.key) & mask;
+            while (slots_[i].key != kEmpty) {
+                i = (i + 1) & mask;
+            }
+            slots_[i] = slot;
+        }
+    }
+    std::uint64_t seed_;
+    std::vector<Entry> slots_;
+    std::size_t size_ = 0;
+};
+
 inline std::uint64_t pairKey(std::uint32_t high, std::uint32_t low) {
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }

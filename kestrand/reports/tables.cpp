@@ -309,17 +309,6 @@ std::uint32_t Tables::targetId(std::string_view destination, std::uint32_t suffi
     return targetKeys_.intern(std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
 }
 
-std::uint32_t Tables::addressTargetId(std::uint32_t target, std::uint32_t address) {
-    const std::uint64_t key = pairKey(target, address);
-    bool isNew = false;
-    const std::uint32_t id = addressTargetKeys_.intern(
-        std::string_view(reinterpret_cast<const char*>(&key), sizeof key), isNew);
-    if (isNew) {
-        addressTargets_.emplace_back();
-    }
-    return id;
-}
-
 std::string_view Tables::hostOf(const Request& request) {
     std::string_view host = request.host;
     if (isPlaceholder(host)) {
@@ -495,9 +484,15 @@ Tables::Outcome Tables::add(const Request& request) {
         const std::string_view destination =
             isPlaceholder(request.destination) ? std::string_view() : request.destination;
         std::uint32_t target = KeyTable::kMissing;
-        if (host.lastTarget != KeyTable::kMissing &&
-            destination.size() == host.lastDestinationSize &&
-            sameBytes(host.lastDestinationText.data(), destination.data(), destination.size())) {
+        if (destination.empty()) {
+            if (host.noneTarget == KeyTable::kMissing) {
+                host.noneTarget = targetId(destination, host.suffix);
+            }
+            target = host.noneTarget;
+        } else if (host.lastTarget != KeyTable::kMissing &&
+                   destination.size() == host.lastDestinationSize &&
+                   sameBytes(host.lastDestinationText.data(), destination.data(),
+                             destination.size())) {
             target = host.lastTarget;
         } else {
             target = targetId(destination, host.suffix);
@@ -509,13 +504,24 @@ Tables::Outcome Tables::add(const Request& request) {
                 host.lastDestinationSize = static_cast<std::uint8_t>(destination.size());
             }
         }
-        if (address.lastTarget != target) {
-            address.lastTarget = target;
-            address.lastTargetSlot = addressTargetId(target, addressIndex);
+        std::size_t slot = 0;
+        while (slot < address.recentTargets.size() && address.recentTargets[slot] != target) {
+            ++slot;
         }
-        Traffic& traffic = addressTargets_[address.lastTargetSlot];
-        ++traffic.requests;
-        traffic.bytes += bytes;
+        if (slot == address.recentTargets.size()) {
+            slot = address.nextRecentTarget;
+            address.nextRecentTarget =
+                (address.nextRecentTarget + 1) % address.recentTargets.size();
+            Traffic& old = address.recentTargetTraffic[slot];
+            if (old.requests > 0) {
+                pendingTargets_.push_back(NumberTraffic::Entry{
+                    pairKey(address.recentTargets[slot], addressIndex), old.requests, old.bytes});
+            }
+            address.recentTargets[slot] = target;
+            old = Traffic{};
+        }
+        ++address.recentTargetTraffic[slot].requests;
+        address.recentTargetTraffic[slot].bytes += bytes;
     }
     if (wantSearches_ && host.engine >= 0) {
         std::string_view uri = request.uri;
@@ -546,9 +552,28 @@ void Tables::flush() {
     }
     hostAddresses_.insertAll(pendingHostAddresses_);
     pendingHostAddresses_.clear();
+    addressTargets_.addAll(pendingTargets_);
+    pendingTargets_.clear();
+}
+
+void Tables::settle() {
+    flush();
+    for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
+        AddressStats& address = addresses_[i];
+        for (std::size_t slot = 0; slot < address.recentTargets.size(); ++slot) {
+            Traffic& traffic = address.recentTargetTraffic[slot];
+            if (traffic.requests > 0) {
+                addressTargets_.add(pairKey(address.recentTargets[slot], i), traffic.requests,
+                                    traffic.bytes);
+                traffic = Traffic{};
+            }
+        }
+    }
 }
 
 void Tables::absorb(Tables& other) {
+    settle();
+    other.settle();
     if (other.requests_ + other.denied_.requests > 0) {
         const bool none = requests_ + denied_.requests == 0;
         if (none || other.first_ < first_) {
@@ -651,12 +676,11 @@ void Tables::absorb(Tables& other) {
         targetMap[t] = targetId(other.destinationKeys_.key(destination),
                                 suffixKeys_.intern(other.suffixKeys_.key(suffix)));
     }
-    for (std::uint32_t i = 0; i < other.addressTargets_.size(); ++i) {
-        const auto [target, address] = unpackPair(other.addressTargetKeys_.key(i));
-        Traffic& traffic = addressTargets_[addressTargetId(targetMap[target], addressMap[address])];
-        traffic.requests += other.addressTargets_[i].requests;
-        traffic.bytes += other.addressTargets_[i].bytes;
-    }
+    other.addressTargets_.forEach([&](const NumberTraffic::Entry& entry) {
+        addressTargets_.add(pairKey(targetMap[static_cast<std::uint32_t>(entry.key >> 32)],
+                                    addressMap[static_cast<std::uint32_t>(entry.key)]),
+                            entry.requests, entry.bytes);
+    });
     for (std::size_t e = 0; e < engineSearches_.size(); ++e) {
         engineSearches_[e] += other.engineSearches_[e];
     }
@@ -842,14 +866,14 @@ void Tables::fill(Result& result) const {
             places[t] = static_cast<std::uint8_t>(place);
         }
         std::vector<std::array<Traffic, kPlaceCount>> byAddress(addresses_.size());
-        for (std::uint32_t i = 0; i < addressTargets_.size(); ++i) {
-            const auto [target, address] = unpackPair(addressTargetKeys_.key(i));
-            const std::size_t place = places[target];
-            byAddress[address][place].requests += addressTargets_[i].requests;
-            byAddress[address][place].bytes += addressTargets_[i].bytes;
-            result.country.classes[place].requests += addressTargets_[i].requests;
-            result.country.classes[place].bytes += addressTargets_[i].bytes;
-        }
+        addressTargets_.forEach([&](const NumberTraffic::Entry& entry) {
+            const std::size_t place = places[entry.key >> 32];
+            Traffic& traffic = byAddress[static_cast<std::uint32_t>(entry.key)][place];
+            traffic.requests += entry.requests;
+            traffic.bytes += entry.bytes;
+            result.country.classes[place].requests += entry.requests;
+            result.country.classes[place].bytes += entry.bytes;
+        });
         for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
             if (addresses_[i].requests == 0) {
                 continue;

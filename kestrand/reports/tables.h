@@ -93,9 +93,12 @@ struct AddressStats {
                                              KeyTable::kMissing, KeyTable::kMissing};
     std::array<std::uint64_t, 4> recentHostPrints{};
     std::uint32_t nextRecentHost = 0;
-    // The target it went to last and the slot of its traffic there: a repeat needs no lookup.
-    std::uint32_t lastTarget = KeyTable::kMissing;
-    std::uint32_t lastTargetSlot = 0;
+    // The traffic to its last few targets, counted here and moved into the table of all
+    // targets when another takes its place (or when the tables are settled).
+    std::array<std::uint32_t, 4> recentTargets{KeyTable::kMissing, KeyTable::kMissing,
+                                               KeyTable::kMissing, KeyTable::kMissing};
+    std::array<Traffic, 4> recentTargetTraffic{};
+    std::uint32_t nextRecentTarget = 0;
 };
 
 inline constexpr std::uint8_t kNoDestinationKept = 0xFF;
@@ -111,6 +114,7 @@ struct HostStats {
     std::array<char, 16> lastDestinationText{};
     std::uint8_t lastDestinationSize = kNoDestinationKept;
     std::uint32_t lastTarget = KeyTable::kMissing;
+    std::uint32_t noneTarget = KeyTable::kMissing;  // its target for requests without an address
 };
 
 struct AgentStats {
@@ -130,6 +134,9 @@ class Tables {
     Outcome add(const Request& request);
     // Counts what add() kept back for a batch; the lines it points into must still be valid.
     void flush();
+    // Moves what the addresses keep of their last targets into the table of all targets;
+    // absorb() does, fill() needs it done.
+    void settle();
     // Moves everything of other into this.
     void absorb(Tables& other);
     // The finished reports (everything but the files).
@@ -143,7 +150,6 @@ class Tables {
     std::uint32_t hostId(std::string_view host);
     std::uint32_t hostId(std::string_view lowerHost, std::uint64_t hash);
     std::uint32_t targetId(std::string_view destination, std::uint32_t suffix);
-    std::uint32_t addressTargetId(std::uint32_t target, std::uint32_t address);
     // The host a request went to, in lower case: its host field, else its URI's host, else
     // "-". May point into lowerHost_.
     std::string_view hostOf(const Request& request);
@@ -199,11 +205,11 @@ class Tables {
     // Report 5 is classified when it is made: the traffic of each address goes to a target,
     // a destination with the host's last label (which decides a destination not known to the
     // country database).
-    KeyTable destinationKeys_{shared_.seed};    // "" for none
-    KeyTable suffixKeys_{shared_.seed};         // ".ir", "" for a host without a dot
-    KeyTable targetKeys_{shared_.seed};         // the 8 bytes of pairKey(destination, suffix)
-    KeyTable addressTargetKeys_{shared_.seed};  // the 8 bytes of pairKey(target, address)
-    std::vector<Traffic> addressTargets_;       // by addressTargetKeys_ id
+    KeyTable destinationKeys_{shared_.seed};      // "" for none
+    KeyTable suffixKeys_{shared_.seed};           // ".ir", "" for a host without a dot
+    KeyTable targetKeys_{shared_.seed};           // the 8 bytes of pairKey(destination, suffix)
+    NumberTraffic addressTargets_{shared_.seed};  // by pairKey(target, address)
+    std::vector<NumberTraffic::Entry> pendingTargets_;  // for addressTargets_, in batches
 
     std::array<std::uint64_t, 9> engineSearches_{};
     KeyTable phraseKeys_{shared_.seed};
