@@ -14,15 +14,52 @@
 #include "common/number_text.h"
 #include "kestrand/app/version.h"
 #include "kestrand/report_window/web_page.h"
+#include "kestrand/reports/summary.h"
 #include "kestrand/reports/time_zone.h"
 
 namespace kestrand::app {
 
 namespace {
 
-constexpr std::array<std::string_view, 10> kOptions{
-    "--report",  "--kinds", "--from",    "--to",      "--tz",
-    "--country", "--geoip", "--address", "--threads", "-o"};
+constexpr std::array<std::string_view, 14> kOptions{
+    "--report", "--summary", "--kinds",   "--from",  "--to",       "--tz",         "--country",
+    "--geoip",  "--address", "--threads", "--cache", "--no-cache", "--cache-size", "-o"};
+
+// Options that take every word after them up to the next option.
+bool takesPaths(std::string_view name) { return name == "--report" || name == "--summary"; }
+// Options that take no value.
+bool isFlag(std::string_view name) { return name == "--no-cache"; }
+
+// "1G", "512M", "64K" or bytes; nothing for another text.
+std::optional<std::uint64_t> parseSize(const std::string& text) {
+    if (text.empty() || text.size() > 16) {
+        return std::nullopt;
+    }
+    std::size_t digits = 0;
+    std::uint64_t value = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+        value = value * 10 + static_cast<std::uint64_t>(text[digits] - '0');
+        ++digits;
+    }
+    if (digits == 0) {
+        return std::nullopt;
+    }
+    const std::string unit = text.substr(digits);
+    int shift = 0;
+    if (unit == "K" || unit == "k" || unit == "KiB") {
+        shift = 10;
+    } else if (unit == "M" || unit == "MiB") {
+        shift = 20;
+    } else if (unit == "G" || unit == "GiB") {
+        shift = 30;
+    } else if (!unit.empty()) {
+        return std::nullopt;
+    }
+    if (value > (~std::uint64_t{0} >> shift)) {
+        return std::nullopt;
+    }
+    return value << shift;
+}
 
 // Words that ask for the help or the version: those are answered instead of a report.
 constexpr std::array<std::string_view, 6> kTextOnly{"-h",         "--help", "-?",
@@ -60,9 +97,30 @@ std::optional<std::array<bool, reports::kKindCount>> parseKinds(const std::strin
 std::optional<std::string> setOption(std::string_view name, const std::string& value,
                                      ReportCommand& command, bool& haveFolder) {
     reports::Options& options = command.options;
-    if (name == "--report") {
-        options.folder = value;
+    if (name == "--report" || name == "--summary") {
+        if (haveFolder && command.summary != (name == "--summary")) {
+            return std::string("--report and --summary cannot go together");
+        }
+        command.summary = name == "--summary";
+        if (!haveFolder) {
+            options.folder = value;
+        } else {
+            options.more.emplace_back(value);
+        }
         haveFolder = true;
+    } else if (name == "--cache") {
+        options.cache = value;
+        command.cacheChosen = true;
+    } else if (name == "--no-cache") {
+        options.cache.clear();
+        command.cacheChosen = true;
+        command.noCache = true;
+    } else if (name == "--cache-size") {
+        const std::optional<std::uint64_t> size = parseSize(value);
+        if (!size) {
+            return "--cache-size takes bytes, or a number with K, M or G, not " + value;
+        }
+        options.cacheBytes = *size;
     } else if (name == "-o") {
         command.output = value;
     } else if (name == "--kinds") {
@@ -121,6 +179,13 @@ std::string readWords(const std::vector<std::string>& words, ReportCommand& comm
         if (name.empty()) {
             return (word.starts_with("-") ? "unknown option " : "unexpected argument ") + word;
         }
+        if (isFlag(name)) {
+            if (name.size() < word.size()) {
+                return std::string(name) + " takes no value";
+            }
+            setOption(name, {}, command, haveFolder);
+            continue;
+        }
         std::string value;
         if (name.size() < word.size()) {
             value = word.substr(name.size() + 1);
@@ -133,15 +198,32 @@ std::string readWords(const std::vector<std::string>& words, ReportCommand& comm
         if (auto why = setOption(name, value, command, haveFolder)) {
             return *why;
         }
+        // A folder or summary file after the first.
+        while (takesPaths(name) && i + 1 < words.size() && optionOf(words[i + 1]).empty()) {
+            if (auto why = setOption(name, words[++i], command, haveFolder)) {
+                return *why;
+            }
+        }
     }
     if (!haveFolder) {
         return "--report FOLDER is needed";
+    }
+    if (command.noCache && !command.options.cache.empty()) {
+        return "--cache and --no-cache cannot go together";
+    }
+    if (!command.cacheChosen) {
+        command.options.cache = reports::defaultCacheFolder();
     }
     if (command.output.empty()) {
         return "-o FILE is needed";
     }
     const std::string extension = lowerExtension(command.output);
-    if (extension == ".json") {
+    if (command.summary) {
+        if (extension != ".kestrand") {
+            return "-o FILE of --summary must end in .kestrand, not " + command.output.string();
+        }
+        command.kind = ReportOutput::Summary;
+    } else if (extension == ".json") {
         command.kind = ReportOutput::Json;
     } else if (extension == ".csv") {
         command.kind = ReportOutput::Csv;
@@ -314,8 +396,30 @@ int runReportCommand(const ReportCommand& command, std::FILE* err, bool showProg
     if (showProgress) {
         control.progress = [&line](const reports::Progress& progress) { line.show(progress); };
     }
+    if (command.kind == ReportOutput::Summary) {
+        std::string error;
+        reports::Summary written;
+        const bool ok =
+            reports::writeSummary(command.options, control, command.output, error, &written);
+        line.end();
+        if (!ok) {
+            std::fprintf(err, "kestrand: %s\n", error.c_str());
+            return error.starts_with("cannot write") ? kExitBadArguments : kExitNothingRead;
+        }
+        const bool anyPart =
+            std::any_of(written.files.begin(), written.files.end(),
+                        [](const reports::SummaryFile& file) { return !file.parts.empty(); });
+        if (!anyPart) {
+            std::fprintf(err, "kestrand: the summary holds no request\n");
+            return kExitNothingRead;
+        }
+        return kExitRead;
+    }
     const reports::Result result = reports::run(command.options, control);
     line.end();
+    if (!result.cacheNote.empty()) {
+        std::fprintf(err, "kestrand: note: %s\n", result.cacheNote.c_str());
+    }
     if (!result.error.empty()) {
         std::fprintf(err, "kestrand: %s\n", result.error.c_str());
         return kExitNothingRead;

@@ -14,13 +14,16 @@
 
 namespace kestrand::app {
 
-enum class ReportOutput { Json, Csv, Html };
+enum class ReportOutput { Json, Csv, Html, Summary };
 
 struct ReportCommand {
     reports::Options options;  // the folder, and what the other options ask for
     std::filesystem::path output;
     ReportOutput kind = ReportOutput::Json;  // by the output's ending
     std::string error;                       // why the words are wrong; empty when they are not
+    bool summary = false;                    // --summary rather than --report
+    bool cacheChosen = false;                // --cache or --no-cache was given
+    bool noCache = false;
 };
 
 // Exit statuses: a request was read; none could be; bad arguments, or an output that cannot
@@ -42,7 +45,11 @@ std::vector<std::string_view> reportOptionNames();
 
 inline constexpr char kReportCommandHelp[] =
     "Reports without a window:\n"
-    "  --report FOLDER     read every .log and .log.gz below FOLDER\n"
+    "  --report PATH...    read every .log and .log.gz below each folder, and the\n"
+    "                      summary files (.kestrand) among the PATHs\n"
+    "  --summary FOLDER... -o FILE.kestrand\n"
+    "                      write the summary of the folders' logs, for a report\n"
+    "                      elsewhere (--from, --to and --tz as for reports)\n"
     "  --kinds 0,1,...     the reports: 0 addresses, 1 Windows versions, 2 browsers,\n"
     "                      3 hours, 4 pages, 5 traffic inside the country, 6 searches\n"
     "                      (default: all)\n"
@@ -54,6 +61,10 @@ inline constexpr char kReportCommandHelp[] =
     "  --geoip FILE        another country database (.mmdb)\n"
     "  --address A         only the requests of client address A\n"
     "  --threads N         workers (default: one per core)\n"
+    "  --cache DIR         keep what was read in DIR (default: $XDG_CACHE_HOME/kestrand,\n"
+    "                      else ~/.cache/kestrand)\n"
+    "  --no-cache          read every file anew and keep nothing\n"
+    "  --cache-size N      the cache's bound, such as 512M or 2G (default 1G)\n"
     "  -o FILE             write FILE.json, FILE.csv or FILE.html\n"
     "Exit status: 0 when a request was read, 1 when none could be, 2 for bad arguments or\n"
     "an output file that cannot be written.\n"

@@ -5,16 +5,23 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "kestrand/cache/entry_store.h"
+#include "kestrand/cache/file_identity.h"
+#include "kestrand/cache/seal.h"
 #include "kestrand/reports/agents.h"
+#include "kestrand/reports/codec.h"
 #include "kestrand/reports/country.h"
 #include "kestrand/reports/folder.h"
 #include "kestrand/reports/layouts.h"
 #include "kestrand/reports/sources.h"
+#include "kestrand/reports/summary.h"
 #include "kestrand/reports/tables.h"
 #include "kestrand/reports/time_zone.h"
 
@@ -28,11 +35,20 @@ constexpr std::uint64_t kChunk = std::uint64_t{16} << 20;
 constexpr std::size_t kSkippedLinesKept = 10;
 constexpr std::size_t kFilesNamedInNotes = 10;
 
-// A part of a file that one worker reads: the lines that start in [begin, end).
+// What one worker counted of one day of a file, in a summary's tables.
+struct DayWork {
+    DayCounts counts;
+    std::unique_ptr<Tables> tables;
+};
+using Days = std::map<Day, DayWork>;
+
+// A part of a file that one worker reads: the lines that start in [begin, end); or, for a
+// file already summarized, its parts to count.
 struct Unit {
     std::size_t file = 0;
     std::uint64_t begin = 0;
     std::uint64_t end = 0;
+    bool summarized = false;
 };
 
 struct UnitResult {
@@ -46,19 +62,53 @@ struct UnitResult {
     std::vector<std::uint64_t> skippedLines;  // counted from the unit's first line
     std::optional<std::string> error;
     Layout layout = Layout::Unknown;
+    std::string fields;         // the last #Fields: line read
+    bool endsAtLineEnd = true;  // its last line ended with a line break
 };
+
+// How a file stands against what the cache holds of it.
+enum class Known { Not, Unchanged, Grown };
 
 struct PlannedFile {
     Layout layout = Layout::Unknown;
     std::uint64_t size = 0;  // as planned: a file that grows later is read to here
     std::atomic<std::size_t> unitsLeft{0};
+    // With summaries:
+    Known known = Known::Not;
+    std::optional<SummaryFile>
+        summary;  // what the cache or a summary file holds; then what was read
+    cache::FileIdentity identity;
+    bool identified = false;
+    std::mutex mutex;
+    Days days;                // what this run read, by day
+    std::size_t holders = 0;  // workers holding tables of it
+};
+
+// One input of a run: a folder's files, or a summary file's.
+struct Input {
+    std::filesystem::path path;
+    std::string prefix;  // put before its files' paths when a run has several inputs
+    bool summaryFile = false;
 };
 
 class Run {
   public:
-    Run(const Options& options, const Control& control, const TimeZone& zone)
-        : options_(options), control_(control), zone_(zone) {}
+    // With summaries, every file is read into day parts, the parts of those in the period
+    // counted into the report when `report` is set, and kept in store when there is one.
+    Run(const Options& options, const Control& control, const TimeZone& zone, SharedLookups& shared,
+        bool summaries, bool report, const cache::EntryStore* store)
+        : options_(options),
+          control_(control),
+          zone_(zone),
+          shared_(shared),
+          summaries_(summaries),
+          report_(report),
+          store_(store) {}
 
+    // Takes what is known of each file: the summaries given (of summary files), and what the
+    // store holds of files unchanged or grown since. Then plan() plans the rest.
+    void know(const FolderListing& listing, const cache::EntryStore* store,
+              std::vector<std::optional<SummaryFile>>& given);
     void plan(const FolderListing& listing);
     void work(Tables& tables);
     void finish(Result& result, const FolderListing& listing);
@@ -67,9 +117,31 @@ class Run {
     Progress progress() const {
         return Progress{bytesRead_.load(), bytesTotal_, filesRead_.load(), filesTotal_};
     }
+    // The file's summary: what the cache or a summary file held, or what was read; nothing
+    // for a file not read.
+    const std::optional<SummaryFile>& summary(std::size_t file) const {
+        return files_[file]->summary;
+    }
+    Known known(std::size_t file) const { return files_[file]->known; }
+    bool damagedEntry() const { return damagedEntry_.load(); }
+    bool wroteEntry() const { return wroteEntry_.load(); }
+    const std::string& cacheError() const { return cacheError_; }
 
   private:
-    void readUnit(std::size_t index, Tables& tables);
+    // What a worker holds of the file it reads: given to the file when it turns to another,
+    // and the file is complete when its last part is read and every holder gave it.
+    static constexpr std::size_t kNoFile = ~std::size_t{0};
+    struct Held {
+        std::size_t file = kNoFile;
+        Days days;
+    };
+    void readUnit(std::size_t index, Tables& tables, Days& days);
+    void handOver(Held& held, Tables& tables);
+    void countSummarized(const Unit& unit, Tables& tables);
+    void completeFile(std::size_t file, Tables& tables);
+    bool inPeriod(Day day) const {
+        return (!options_.from || day >= *options_.from) && (!options_.to || day <= *options_.to);
+    }
     bool cancelRequested() const {
         return control_.cancel != nullptr && control_.cancel->load(std::memory_order_relaxed);
     }
@@ -78,6 +150,13 @@ class Run {
     const Options& options_;
     const Control& control_;
     const TimeZone& zone_;
+    SharedLookups& shared_;
+    const bool summaries_;  // every file read into a summary, day by day
+    const bool report_;
+    const cache::EntryStore* store_;
+    std::mutex noteMutex_;
+    std::string cacheError_;  // the first entry that could not be written
+    std::atomic<bool> wroteEntry_{false};
     const FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<PlannedFile>> files_;
     std::vector<std::optional<std::string>> planErrors_;
@@ -86,6 +165,7 @@ class Run {
     std::vector<UnitResult> results_;
     std::atomic<std::size_t> nextUnit_{0};
     std::atomic<bool> cancelled_{false};
+    std::atomic<bool> damagedEntry_{false};
     std::atomic<std::uint64_t> bytesRead_{0};
     std::atomic<std::size_t> filesRead_{0};
     std::uint64_t bytesTotal_ = 0;
@@ -94,14 +174,179 @@ class Run {
     std::mutex progressMutex_;
 };
 
-void Run::plan(const FolderListing& listing) {
+// The cache entry of a file: its path and zone, its identity, then its summary.
+std::string entryKey(const std::string& path, const std::string& zone) {
+    return cache::keyOf(path + '\n' + zone);
+}
+
+void writeIdentity(Writer& out, const cache::FileIdentity& id) {
+    out.number(id.device);
+    out.number(id.inode);
+    out.number(id.size);
+    out.signedNumber(id.modified);
+    out.signedNumber(id.changed);
+    out.number(id.head);
+    out.number(id.tail);
+}
+
+void readIdentity(Reader& in, cache::FileIdentity& id) {
+    id.device = in.number();
+    id.inode = in.number();
+    id.size = in.number();
+    id.modified = in.signedNumber();
+    id.changed = in.signedNumber();
+    id.head = in.number();
+    id.tail = in.number();
+}
+
+std::string entryBytes(const std::string& path, const std::string& zone,
+                       const cache::FileIdentity& id, const SummaryFile& file) {
+    Writer out;
+    out.text(path);
+    out.text(zone);
+    writeIdentity(out, id);
+    encodeFile(out, file);
+    return cache::seal(kCacheMagic, kSummaryFormat, out.bytes());
+}
+
+std::string absoluteText(const std::filesystem::path& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return (ec ? path : full).lexically_normal().string();
+}
+
+// A file's parts of one day merged into one, when a file that grew in many steps has many.
+constexpr std::size_t kPartsADay = 4;
+
+void compactParts(SummaryFile& file, SharedLookups& shared) {
+    std::map<Day, std::size_t> perDay;
+    bool many = false;
+    for (const SummaryPart& part : file.parts) {
+        many = ++perDay[part.day] > kPartsADay || many;
+    }
+    if (!many) {
+        return;
+    }
+    std::vector<SummaryPart> kept;
+    std::map<Day, std::pair<DayCounts, std::unique_ptr<Tables>>> merged;
+    for (SummaryPart& part : file.parts) {
+        if (perDay[part.day] <= kPartsADay) {
+            kept.push_back(std::move(part));
+            continue;
+        }
+        auto& [counts, tables] = merged[part.day];
+        if (!tables) {
+            tables = std::make_unique<Tables>(shared, Tables::Scope::Whole);
+        }
+        counts.add(part.counts);
+        Reader in(part.tables);
+        if (!tables->absorbEncoded(in)) {
+            return;  // left as they were: each part still reads
+        }
+    }
+    for (auto& [day, work] : merged) {
+        Writer out;
+        work.second->encode(out);
+        kept.push_back(SummaryPart{day, work.first, out.take()});
+    }
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const SummaryPart& a, const SummaryPart& b) { return a.day < b.day; });
+    file.parts = std::move(kept);
+}
+
+void Run::know(const FolderListing& listing, const cache::EntryStore* store,
+               std::vector<std::optional<SummaryFile>>& given) {
     listing_ = &listing;
     files_.resize(listing.files.size());
     planErrors_.resize(listing.files.size());
-    std::vector<char> head(kHead);
     for (std::size_t i = 0; i < listing.files.size(); ++i) {
         files_[i] = std::make_unique<PlannedFile>();
+        PlannedFile& planned = *files_[i];
+        if (i < given.size() && given[i]) {
+            planned.summary = std::move(given[i]);
+            planned.known = Known::Unchanged;
+            continue;
+        }
         const FoundFile& file = listing.files[i];
+        if (store == nullptr || file.error) {
+            continue;
+        }
+        const std::string path = absoluteText(file.path);
+        const std::string key = entryKey(path, zone_.name());
+        const std::optional<std::string> bytes = store->load(key);
+        if (!bytes) {
+            continue;
+        }
+        std::string why;
+        const std::optional<std::string_view> payload =
+            cache::unseal(*bytes, kCacheMagic, kSummaryFormat, "a cache entry", why);
+        if (!payload) {
+            continue;  // read anew, and the entry written again
+        }
+        Reader in(*payload);
+        cache::FileIdentity was;
+        SummaryFile entry;
+        const bool same = in.text() == path && in.text() == zone_.name();
+        readIdentity(in, was);
+        if (!same || !decodeFile(in, entry) || !in.atEnd()) {
+            continue;
+        }
+        cache::FileIdentity now;
+        if (!cache::statIdentity(file.path, now)) {
+            continue;
+        }
+        if (now.sameStat(was)) {
+            planned.summary = std::move(entry);
+            planned.known = Known::Unchanged;
+            continue;
+        }
+        if (now.size < was.size || (file.compressed && now.size != was.size)) {
+            continue;
+        }
+        std::string openError;
+        const int fd = openRegular(file.path, openError);
+        if (fd < 0) {
+            continue;
+        }
+        const FileHandle handle(fd);
+        cache::FileIdentity ends = now;
+        if (!cache::hashEnds(fd, was.size, ends) || ends.head != was.head ||
+            ends.tail != was.tail) {
+            continue;
+        }
+        if (now.size == was.size) {
+            // Touched, not written: the entry is kept with the file's new times.
+            planned.summary = std::move(entry);
+            planned.known = Known::Unchanged;
+            std::string ignored;
+            store->store(key, entryBytes(path, zone_.name(), ends, *planned.summary), ignored);
+            continue;
+        }
+        if (entry.resumable && !file.compressed && entry.end == was.size) {
+            planned.summary = std::move(entry);
+            planned.known = Known::Grown;
+        }
+    }
+}
+
+void Run::plan(const FolderListing& listing) {
+    listing_ = &listing;
+    if (files_.size() != listing.files.size()) {
+        files_.resize(listing.files.size());
+        planErrors_.resize(listing.files.size());
+        for (auto& file : files_) {
+            file = std::make_unique<PlannedFile>();
+        }
+    }
+    std::vector<char> head(kHead);
+    for (std::size_t i = 0; i < listing.files.size(); ++i) {
+        PlannedFile& planned = *files_[i];
+        const FoundFile& file = listing.files[i];
+        if (planned.known == Known::Unchanged) {
+            units_.push_back(Unit{i, 0, 0, true});
+            planned.unitsLeft = 1;
+            continue;
+        }
         if (file.error) {
             continue;
         }
@@ -112,6 +357,7 @@ void Run::plan(const FolderListing& listing) {
             continue;
         }
         const FileHandle handle(fd);
+        planned.identified = summaries_ && cache::statIdentity(fd, planned.identity);
         struct stat info {};
         ::fstat(fd, &info);
         const auto size = static_cast<std::uint64_t>(info.st_size);
@@ -119,50 +365,65 @@ void Run::plan(const FolderListing& listing) {
             planErrors_[i] = "an empty file";
             continue;
         }
-        files_[i]->size = size;
+        planned.size = size;
+        planned.identity.size = size;
         ++filesTotal_;
-        bytesTotal_ += size;
+        const std::uint64_t from = planned.known == Known::Grown ? planned.summary->end : 0;
+        bytesTotal_ += size - from;
         if (file.compressed) {
             units_.push_back(Unit{i, 0, size});
-            files_[i]->unitsLeft = 1;
+            planned.unitsLeft = 1;
             continue;
         }
-        const ssize_t n = readAt(fd, head.data(), head.size(), 0);
-        if (n <= 0) {
-            planErrors_[i] = n < 0 ? errnoText("cannot read it") : std::string("an empty file");
-            --filesTotal_;
-            bytesTotal_ -= size;
-            continue;
+        Layout layout = Layout::Unknown;
+        if (planned.known == Known::Grown) {
+            for (const Layout known : {Layout::W3c, Layout::Comma, Layout::CommaSamples,
+                                       Layout::Squid, Layout::SquidCombined}) {
+                if (layoutName(known) == planned.summary->row.layout) {
+                    layout = known;
+                }
+            }
+        } else {
+            const ssize_t n = readAt(fd, head.data(), head.size(), 0);
+            if (n <= 0) {
+                planErrors_[i] = n < 0 ? errnoText("cannot read it") : std::string("an empty file");
+                --filesTotal_;
+                bytesTotal_ -= size;
+                continue;
+            }
+            const std::string_view text(head.data(), static_cast<std::size_t>(n));
+            layout = detectLayout(text, static_cast<std::uint64_t>(n) == size);
+            if (layout == Layout::Unknown) {
+                planErrors_[i] = text.find('\0') != std::string_view::npos
+                                     ? "binary data, not a log"
+                                     : "no line in a known layout among its first lines";
+                --filesTotal_;
+                bytesTotal_ -= size;
+                continue;
+            }
         }
-        const std::string_view text(head.data(), static_cast<std::size_t>(n));
-        const Layout layout = detectLayout(text, static_cast<std::uint64_t>(n) == size);
-        if (layout == Layout::Unknown) {
-            planErrors_[i] = text.find('\0') != std::string_view::npos
-                                 ? "binary data, not a log"
-                                 : "no line in a known layout among its first lines";
-            --filesTotal_;
-            bytesTotal_ -= size;
-            continue;
-        }
-        files_[i]->layout = layout;
+        planned.layout = layout;
         // A W3C file is read by one worker: a #Fields: line may change the columns anywhere.
         const std::uint64_t chunk = options_.chunkBytes != 0 ? options_.chunkBytes : kChunk;
         const std::uint64_t step = layout == Layout::W3c ? size : chunk;
         std::size_t parts = 0;
-        for (std::uint64_t begin = 0; begin < size; begin += step) {
+        for (std::uint64_t begin = from; begin < size; begin += step) {
             units_.push_back(Unit{i, begin, std::min(size, begin + step)});
             ++parts;
         }
-        files_[i]->unitsLeft = parts;
+        planned.unitsLeft = parts;
     }
     results_.resize(units_.size());
     // A whole W3C or compressed file cannot be shared: starting the biggest parts first keeps
-    // one worker from reading a big file alone at the end.
+    // one worker from reading a big file alone at the end. Summaries already made go first.
     schedule_.resize(units_.size());
     for (std::size_t u = 0; u < units_.size(); ++u) {
         schedule_[u] = u;
     }
     std::stable_sort(schedule_.begin(), schedule_.end(), [&](std::size_t a, std::size_t b) {
+        if (units_[a].summarized != units_[b].summarized) {
+            return units_[a].summarized;
+        }
         return units_[a].end - units_[a].begin > units_[b].end - units_[b].begin;
     });
 }
@@ -183,26 +444,174 @@ void Run::reportProgress(bool force) {
 }
 
 void Run::work(Tables& tables) {
+    Held held;
     for (;;) {
         if (cancelRequested()) {
             cancelled_ = true;
+            handOver(held, tables);
             return;
         }
         const std::size_t next = nextUnit_.fetch_add(1);
         if (next >= units_.size()) {
+            handOver(held, tables);
             return;
         }
         const std::size_t index = schedule_[next];
-        readUnit(index, tables);
         const Unit& unit = units_[index];
+        if (unit.summarized) {
+            countSummarized(unit, tables);
+        } else {
+            if (held.file != unit.file) {
+                handOver(held, tables);
+                held.file = unit.file;
+                const std::lock_guard lock(files_[unit.file]->mutex);
+                ++files_[unit.file]->holders;
+            }
+            readUnit(index, tables, held.days);
+        }
         if (files_[unit.file]->unitsLeft.fetch_sub(1) == 1) {
             ++filesRead_;
+            if (!unit.summarized) {
+                handOver(held, tables);
+            }
         }
         reportProgress(false);
     }
 }
 
-void Run::readUnit(std::size_t index, Tables& tables) {
+void Run::handOver(Held& held, Tables& tables) {
+    if (held.file == kNoFile) {
+        return;
+    }
+    PlannedFile& planned = *files_[held.file];
+    bool complete = false;
+    {
+        const std::lock_guard lock(planned.mutex);
+        for (auto& [day, work] : held.days) {
+            DayWork& mine = planned.days[day];
+            mine.counts.add(work.counts);
+            if (!mine.tables) {
+                mine.tables = std::move(work.tables);
+            } else {
+                mine.tables->absorb(*work.tables);
+            }
+        }
+        complete = --planned.holders == 0 && planned.unitsLeft.load() == 0;
+    }
+    const std::size_t file = held.file;
+    held.days.clear();
+    held.file = kNoFile;
+    if (complete && summaries_ && !cancelled_.load()) {
+        completeFile(file, tables);
+    }
+}
+
+void Run::countSummarized(const Unit& unit, Tables& tables) {
+    if (!report_) {
+        return;
+    }
+    for (const SummaryPart& part : files_[unit.file]->summary->parts) {
+        if (!inPeriod(part.day)) {
+            continue;
+        }
+        Reader in(part.tables);
+        if (!tables.absorbEncoded(in) || !in.atEnd()) {
+            damagedEntry_ = true;
+            return;
+        }
+    }
+}
+
+void Run::completeFile(std::size_t index, Tables& tables) {
+    PlannedFile& planned = *files_[index];
+    const FoundFile& found = listing_->files[index];
+    SummaryFile file;
+    if (planned.known == Known::Grown) {
+        file = std::move(*planned.summary);
+        // The parts kept from before count as the parts read now.
+        if (report_) {
+            for (const SummaryPart& part : file.parts) {
+                if (inPeriod(part.day)) {
+                    Reader in(part.tables);
+                    if (!tables.absorbEncoded(in) || !in.atEnd()) {
+                        damagedEntry_ = true;
+                    }
+                }
+            }
+        }
+    } else {
+        file.row.path = found.relative;
+    }
+    FileRow& row = file.row;
+    row.size = planned.size;
+    if (planned.layout != Layout::Unknown) {
+        row.layout = std::string(layoutName(planned.layout));
+    }
+    bool endsAtLineEnd = true;
+    for (std::size_t u = 0; u < units_.size(); ++u) {
+        if (units_[u].file != index) {
+            continue;
+        }
+        const UnitResult& part = results_[u];
+        for (const std::uint64_t line : part.skippedLines) {
+            if (row.skippedLines.size() < kSkippedLinesKept) {
+                row.skippedLines.push_back(row.lines + line);
+            }
+        }
+        row.lines += part.lines;
+        row.skipped += part.skipped;
+        if (part.layout != Layout::Unknown) {
+            row.layout = std::string(layoutName(part.layout));
+        }
+        if (part.error && !row.error) {
+            row.error = part.error;
+        }
+        if (!part.fields.empty()) {
+            file.fields = part.fields;
+        }
+        endsAtLineEnd = part.endsAtLineEnd;
+    }
+    file.resumable = !found.compressed && !row.error && endsAtLineEnd && !row.layout.empty();
+    file.end = planned.size;
+    for (auto& [day, work] : planned.days) {
+        Writer out;
+        work.tables->encode(out);
+        file.parts.push_back(SummaryPart{day, work.counts, out.take()});
+        if (report_ && inPeriod(day)) {
+            tables.absorb(*work.tables);
+        }
+        work.tables.reset();
+    }
+    planned.days.clear();
+    compactParts(file, shared_);
+    const bool keep = store_ != nullptr && planned.identified && !row.error && !row.layout.empty();
+    planned.summary = std::move(file);
+
+    if (keep) {
+        std::string openError;
+        const int fd = openRegular(found.path, openError);
+        if (fd >= 0) {
+            const FileHandle handle(fd);
+            if (cache::hashEnds(fd, planned.size, planned.identity)) {
+                const std::string path = absoluteText(found.path);
+                std::string error;
+                if (!store_->store(
+                        entryKey(path, zone_.name()),
+                        entryBytes(path, zone_.name(), planned.identity, *planned.summary),
+                        error)) {
+                    const std::lock_guard lock(noteMutex_);
+                    if (cacheError_.empty()) {
+                        cacheError_ = error;
+                    }
+                } else {
+                    wroteEntry_ = true;
+                }
+            }
+        }
+    }
+}
+
+void Run::readUnit(std::size_t index, Tables& tables, Days& days) {
     const Unit& unit = units_[index];
     UnitResult& out = results_[index];
     const FoundFile& file = listing_->files[unit.file];
@@ -219,11 +628,34 @@ void Run::readUnit(std::size_t index, Tables& tables) {
     } else {
         source = makePlainSource(fd, unit.begin > 0 ? unit.begin - 1 : 0, files_[unit.file]->size);
     }
-    Layout layout = files_[unit.file]->layout;
+    PlannedFile& planned = *files_[unit.file];
+    Layout layout = planned.layout;
     std::optional<LineReader> reader;
+    Request request;
     if (layout != Layout::Unknown) {
         reader.emplace(layout, &zone_);
+        // A file read on from where its summary ended reads with the columns in force there.
+        if (planned.known == Known::Grown && layout == Layout::W3c &&
+            !planned.summary->fields.empty()) {
+            reader->read(planned.summary->fields, request);
+        }
     }
+    // With summaries, each day's requests go to tables of their own, which the worker keeps
+    // over the parts of one file it reads.
+    Day lastDay = 0;
+    DayWork* today = nullptr;
+    const auto dayOf = [&](const Request& r) -> DayWork& {
+        const Day day = dayNumber(r.date);
+        if (today == nullptr || day != lastDay) {
+            DayWork& work = days[day];
+            if (!work.tables) {
+                work.tables = std::make_unique<Tables>(shared_, Tables::Scope::Whole);
+            }
+            today = &work;
+            lastDay = day;
+        }
+        return *today;
+    };
 
     std::vector<char> buffer(kBlock);
     std::size_t have = 0;
@@ -233,7 +665,6 @@ void Run::readUnit(std::size_t index, Tables& tables) {
     bool stop = false;
     bool end = false;
     std::uint64_t reported = 0;
-    Request request;
 
     const auto skip = [&] {
         ++out.skipped;
@@ -256,32 +687,64 @@ void Run::readUnit(std::size_t index, Tables& tables) {
         }
         ++out.lines;
         switch (reader->read(line, request)) {
-            case LineKind::Request:
-                switch (tables.add(request)) {
-                    case Tables::Outcome::Counted:
+            case LineKind::Request: {
+                DayCounts* counts = nullptr;
+                Tables* into = &tables;
+                if (summaries_) {
+                    DayWork& work = dayOf(request);
+                    counts = &work.counts;
+                    into = work.tables.get();
+                }
+                switch (into->add(request)) {
+                    case Tables::Outcome::Counted: {
+                        const std::uint64_t cached = request.cached ? 1 : 0;
+                        const std::uint64_t cachedBytes = cached ? parseBytes(request.bytes) : 0;
+                        const std::uint64_t withoutAgent = request.agentLogged ? 0 : 1;
                         ++out.requests;
-                        if (request.cached) {
-                            ++out.cache.requests;
-                            out.cache.bytes += parseBytes(request.bytes);
+                        out.cache.requests += cached;
+                        out.cache.bytes += cachedBytes;
+                        out.withoutAgent += withoutAgent;
+                        if (counts != nullptr) {
+                            ++counts->requests;
+                            counts->cache.requests += cached;
+                            counts->cache.bytes += cachedBytes;
+                            counts->withoutAgent += withoutAgent;
                         }
-                        out.withoutAgent += request.agentLogged ? 0 : 1;
                         break;
+                    }
                     case Tables::Outcome::Refused:
                         ++out.denied;
+                        if (counts != nullptr) {
+                            ++counts->denied;
+                        }
                         break;
                     case Tables::Outcome::Proxy:
                         ++out.proxy;
+                        if (counts != nullptr) {
+                            ++counts->proxy;
+                        }
                         break;
                     case Tables::Outcome::Filtered:
                         break;
                 }
                 break;
+            }
             case LineKind::Skipped:
                 skip();
                 break;
             case LineKind::Directive:
+                if (summaries_ && line.starts_with("#Fields:")) {
+                    out.fields = std::string(line);
+                }
+                break;
             case LineKind::Empty:
                 break;
+        }
+    };
+    const auto flushAll = [&] {
+        tables.flush();
+        for (auto& [day, work] : days) {
+            work.tables->flush();
         }
     };
 
@@ -326,8 +789,12 @@ void Run::readUnit(std::size_t index, Tables& tables) {
             pos = newline + 1;
         }
         if (!stop && end && pos < have) {
+            out.endsAtLineEnd = false;
             handleLine(std::string_view(buffer.data() + pos, have - pos), bufferOffset + pos);
             pos = have;
+        }
+        if (end && discarding) {
+            out.endsAtLineEnd = false;
         }
         if (pos == 0 && have == buffer.size()) {
             // A line longer than the buffer: skipped, and its rest passed over.
@@ -344,13 +811,13 @@ void Run::readUnit(std::size_t index, Tables& tables) {
             discarding = true;
             pos = have;
         }
-        tables.flush();  // before the lines it points into move
+        flushAll();  // before the lines they point into move
         std::memmove(buffer.data(), buffer.data() + pos, have - pos);
         have -= pos;
         bufferOffset += pos;
         reportProgress(false);
     }
-    tables.flush();
+    flushAll();
     if (source->error && !out.error) {
         out.error = source->error;
     }
@@ -364,8 +831,29 @@ void Run::finish(Result& result, const FolderListing& listing) {
         rows[i].size = files_[i]->size != 0 ? files_[i]->size : file.size;
         rows[i].error = file.error ? file.error : planErrors_[i];
         rows[i].layout = std::string(layoutName(files_[i]->layout));
+        if (const std::optional<SummaryFile>& summary = files_[i]->summary) {
+            // A summarized file counts its days of the period.
+            rows[i] = summary->row;
+            for (const SummaryPart& part : summary->parts) {
+                if (!inPeriod(part.day)) {
+                    continue;
+                }
+                rows[i].requests += part.counts.requests;
+                rows[i].proxyRequests += part.counts.proxy;
+                rows[i].denied += part.counts.denied;
+                rows[i].cache.requests += part.counts.cache.requests;
+                rows[i].cache.bytes += part.counts.cache.bytes;
+                rows[i].requestsWithoutAgent += part.counts.withoutAgent;
+                result.proxyRequests += part.counts.proxy;
+                result.cache.requests += part.counts.cache.requests;
+                result.cache.bytes += part.counts.cache.bytes;
+            }
+        }
     }
     for (std::size_t u = 0; u < units_.size(); ++u) {
+        if (files_[units_[u].file]->summary) {
+            continue;
+        }
         const UnitResult& part = results_[u];
         FileRow& row = rows[units_[u].file];
         for (const std::uint64_t line : part.skippedLines) {
@@ -430,7 +918,110 @@ std::optional<Day> parseDay(const std::string& text) {
     return dayNumber(*date);
 }
 
-Result run(const Options& given, const Control& control) {
+namespace {
+
+// Every input's files in one listing, their paths put after the input's when there are
+// several; and the summaries of the summary files among them.
+struct Gathered {
+    FolderListing listing;
+    std::vector<std::optional<SummaryFile>> given;
+    std::string folders;
+};
+
+bool isSummaryFile(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::optional<Gathered> gather(const Options& options, const std::string& zone,
+                               std::string& error) {
+    std::vector<std::filesystem::path> inputs{options.folder};
+    inputs.insert(inputs.end(), options.more.begin(), options.more.end());
+    const bool several = inputs.size() > 1;
+    Gathered out;
+    for (const std::filesystem::path& input : inputs) {
+        std::string named = input.string();
+        while (named.size() > 1 && named.back() == '/') {
+            named.pop_back();
+        }
+        out.folders += (out.folders.empty() ? "" : ", ") + input.string();
+        if (isSummaryFile(input)) {
+            std::string bytes;
+            std::string why;
+            if (std::FILE* file = std::fopen(input.c_str(), "rb")) {
+                char block[1 << 16];
+                std::size_t n = 0;
+                while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
+                    bytes.append(block, n);
+                }
+                if (std::ferror(file) != 0) {
+                    why = "cannot be read";
+                }
+                std::fclose(file);
+            } else {
+                why = std::string("cannot be opened: ") + std::strerror(errno);
+            }
+            std::optional<Summary> summary;
+            if (why.empty()) {
+                summary = decodeSummary(bytes, why);
+            }
+            if (!summary) {
+                error = input.string() + ": " + why;
+                return std::nullopt;
+            }
+            if (summary->timeZone != zone) {
+                error = input.string() + " was summarized in the time zone " + summary->timeZone +
+                        ", not " + zone + ": give --tz " + summary->timeZone;
+                return std::nullopt;
+            }
+            out.listing.otherFiles += summary->otherFiles;
+            for (SummaryFile& file : summary->files) {
+                FoundFile found;
+                found.path = input;
+                found.relative = file.row.path;
+                found.size = file.row.size;
+                out.listing.files.push_back(std::move(found));
+                out.given.resize(out.listing.files.size());
+                out.given.back() = std::move(file);
+            }
+            continue;
+        }
+        FolderListing listing = listFolder(input);
+        if (!listing.error.empty()) {
+            error = several ? input.string() + ": " + listing.error : listing.error;
+            return std::nullopt;
+        }
+        out.listing.otherFiles += listing.otherFiles;
+        for (FoundFile& file : listing.files) {
+            if (several) {
+                file.relative = named + "/" + file.relative;
+            }
+            out.listing.files.push_back(std::move(file));
+        }
+    }
+    out.given.resize(out.listing.files.size());
+    return out;
+}
+
+// Whether the first bytes of a cache entry name a file that is gone (or are of another
+// version, which this one never reads).
+bool entryGone(std::string_view first) {
+    if (first.size() < cache::kSealHeader || first.substr(0, 8) != kCacheMagic ||
+        static_cast<unsigned char>(first[8]) != kSummaryFormat) {
+        return true;
+    }
+    Reader in(first.substr(cache::kSealHeader));
+    const std::string_view path = in.text();
+    if (!in.ok()) {
+        return false;  // a path longer than the bytes given: cannot tell
+    }
+    struct stat info {};
+    return ::stat(std::string(path).c_str(), &info) != 0;
+}
+
+enum class Mode { Report, SummaryOnly };
+
+Result runPass(const Options& given, const Control& control, Mode mode, Summary* out) {
     Result result;
     Options options = given;
     for (char& c : options.homeCountry) {
@@ -454,22 +1045,40 @@ Result run(const Options& given, const Control& control) {
     }
     result.timeZone = zone->name();
 
-    const FolderListing listing = listFolder(options.folder);
-    if (!listing.error.empty()) {
-        result.error = listing.error;
+    std::optional<Gathered> gathered = gather(options, zone->name(), result.error);
+    if (!gathered) {
         return result;
     }
+    const FolderListing& listing = gathered->listing;
     result.otherFiles = listing.otherFiles;
+    if (!options.more.empty()) {
+        result.folder = gathered->folders;
+    }
+    const bool givenSummaries =
+        std::any_of(gathered->given.begin(), gathered->given.end(),
+                    [](const std::optional<SummaryFile>& file) { return file.has_value(); });
+    if (givenSummaries && !options.onlyAddress.empty()) {
+        result.error = "--address needs the logs themselves; a summary keeps no request apart";
+        return result;
+    }
+    const bool summaries =
+        mode == Mode::SummaryOnly ||
+        ((!options.cache.empty() || givenSummaries) && options.onlyAddress.empty());
+    const bool report = mode == Mode::Report;
+    std::optional<cache::EntryStore> store;
+    if (summaries && !options.cache.empty()) {
+        store.emplace(options.cache);
+    }
 
     std::shared_ptr<const AgentClassifier> agents;
-    if (options.kinds[static_cast<int>(Kind::Windows)] ||
-        options.kinds[static_cast<int>(Kind::Browsers)]) {
+    std::unique_ptr<CountryDatabase> countries;
+    if (report && (options.kinds[static_cast<int>(Kind::Windows)] ||
+                   options.kinds[static_cast<int>(Kind::Browsers)])) {
         const std::filesystem::path file =
             options.agentRegexes.empty() ? defaultAgentRegexes() : options.agentRegexes;
         agents = AgentClassifier::shared(file, result.agentNote);
     }
-    std::unique_ptr<CountryDatabase> countries;
-    if (options.kinds[static_cast<int>(Kind::Country)]) {
+    if (report && options.kinds[static_cast<int>(Kind::Country)]) {
         if (!options.geoip.empty()) {
             std::string error;
             countries = CountryDatabase::open(options.geoip, error);
@@ -492,8 +1101,14 @@ Result run(const Options& given, const Control& control) {
         }
     }
 
-    SharedLookups shared(options, agents.get(), countries.get(), randomHashSeed());
-    Run pass(options, control, *zone);
+    // A summary keeps every day: the period is applied when the report counts the parts.
+    Options whole = options;
+    if (mode == Mode::SummaryOnly) {
+        whole.kinds.fill(true);
+    }
+    SharedLookups shared(whole, agents.get(), countries.get(), randomHashSeed());
+    Run pass(options, control, *zone, shared, summaries, report, store ? &*store : nullptr);
+    pass.know(listing, store ? &*store : nullptr, gathered->given);
     pass.plan(listing);
 
     unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
@@ -510,18 +1125,120 @@ Result run(const Options& given, const Control& control) {
     for (std::thread& worker : workers) {
         worker.join();
     }
+    if (pass.damagedEntry() && store) {
+        // What the cache held did not read back: every file is read again instead.
+        Options fresh = given;
+        fresh.cache.clear();
+        Result again = runPass(fresh, control, mode, out);
+        again.cacheNote = "the cache held an entry that did not read; every file was read again";
+        return again;
+    }
+    if (pass.damagedEntry()) {
+        result.error = "a summary file holds a part that does not read";
+        return result;
+    }
     for (unsigned i = 1; i < tables.size(); ++i) {
         tables[0]->absorb(*tables[i]);
         tables[i].reset();
     }
     result.cancelled = pass.cancelled();
     pass.finish(result, listing);
-    tables[0]->settle();
-    tables[0]->fill(result);
+    for (std::size_t i = 0; i < listing.files.size(); ++i) {
+        switch (pass.known(i)) {
+            case Known::Unchanged:
+                result.filesFromCache += gathered->given[i] ? 0 : 1;
+                break;
+            case Known::Grown:
+                ++result.filesGrown;
+                break;
+            case Known::Not:
+                result.filesRead += pass.summary(i) || !listing.files[i].error ? 1 : 0;
+                break;
+        }
+    }
+    if (!pass.cacheError().empty()) {
+        result.cacheNote = pass.cacheError() + "; the report is whole, and the next one reads " +
+                           "these files again";
+    }
+    if (store && pass.wroteEntry()) {
+        store->trim(options.cacheBytes, entryGone);
+    }
+    if (report) {
+        tables[0]->settle();
+        tables[0]->fill(result);
+    }
+    if (out != nullptr) {
+        out->timeZone = result.timeZone;
+        out->folders = gathered->folders;
+        out->otherFiles = listing.otherFiles;
+        for (std::size_t i = 0; i < listing.files.size(); ++i) {
+            if (const std::optional<SummaryFile>& file = pass.summary(i)) {
+                SummaryFile kept = *file;
+                // Only the days asked for.
+                std::erase_if(kept.parts, [&](const SummaryPart& part) {
+                    return (options.from && part.day < *options.from) ||
+                           (options.to && part.day > *options.to);
+                });
+                out->files.push_back(std::move(kept));
+            } else {
+                SummaryFile row;
+                row.row = result.files[i];
+                out->files.push_back(std::move(row));
+            }
+        }
+    }
     if (control.progress) {
         control.progress(pass.progress());
     }
     return result;
+}
+
+}  // namespace
+
+std::filesystem::path defaultCacheFolder() {
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/') {
+        return std::filesystem::path(xdg) / "kestrand";
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
+        return std::filesystem::path(home) / ".cache" / "kestrand";
+    }
+    return {};
+}
+
+Result run(const Options& options, const Control& control) {
+    return runPass(options, control, Mode::Report, nullptr);
+}
+
+bool writeSummary(const Options& options, const Control& control, const std::filesystem::path& path,
+                  std::string& error, Summary* written) {
+    Summary summary;
+    const Result result = runPass(options, control, Mode::SummaryOnly, &summary);
+    if (!result.error.empty()) {
+        error = result.error;
+        return false;
+    }
+    if (result.cancelled) {
+        error = "cancelled";
+        return false;
+    }
+    const std::string bytes = encodeSummary(summary);
+    const std::filesystem::path temporary = path.string() + ".tmp";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        error = "cannot write " + path.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int saved = errno;
+    if (std::fclose(file) != 0 || !wrote || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + path.string() + ": " + std::strerror(wrote ? errno : saved);
+        std::remove(temporary.c_str());
+        return false;
+    }
+    if (written != nullptr) {
+        *written = std::move(summary);
+    }
+    return true;
 }
 
 }  // namespace kestrand::reports

@@ -36,6 +36,9 @@ std::optional<Day> parseDay(const std::string& text);
 
 struct Options {
     std::filesystem::path folder;
+    // More folders, and summary files (written by --summary), read with the folder; a report
+    // of them all is the report of one run over all their logs.
+    std::vector<std::filesystem::path> more;
     std::array<bool, kKindCount> kinds{true, true, true, true, true, true, true};
     std::optional<Day> from;  // inclusive
     std::optional<Day> to;    // inclusive
@@ -56,7 +59,14 @@ struct Options {
     std::uint64_t chunkBytes = 0;
     // What the JSON names as its writer.
     std::string generator = "kestrand";
+    // The folder of the files' summaries kept between runs; empty keeps none and reads every
+    // file anew. The least recently used go first when they take more than cacheBytes.
+    std::filesystem::path cache;
+    std::uint64_t cacheBytes = std::uint64_t{1} << 30;
 };
+
+// $XDG_CACHE_HOME/kestrand, else ~/.cache/kestrand; empty when neither can be found.
+std::filesystem::path defaultCacheFolder();
 
 struct Progress {
     std::uint64_t bytesRead = 0;

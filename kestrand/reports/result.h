@@ -143,6 +143,13 @@ struct Result {
     Traffic cache{};  // of the requests counted, those served from the proxy's cache
     // Why browsers and systems could not be named, and which files log no agent, if so.
     std::string agentNote;
+    // Why what was read could not be kept in the cache, if so (the report is whole).
+    std::string cacheNote;
+    // How many files came from the cache unchanged, grew, and were read whole; not in the
+    // JSON, which is the same however the files were read.
+    std::uint64_t filesFromCache = 0;
+    std::uint64_t filesGrown = 0;
+    std::uint64_t filesRead = 0;
 
     std::vector<AddressRow> addresses;
     std::vector<NamedRow> windows;

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "kestrand/reports/agents.h"
+#include "kestrand/reports/codec.h"
 #include "kestrand/reports/country.h"
 #include "kestrand/reports/searches.h"
 #include "kestrand/reports/text.h"
@@ -48,6 +50,40 @@ void sortRows(std::vector<Row>& rows, Count count, bool (*less)(const Row&, cons
         }
         return less(a, b);
     });
+}
+
+// Adds the counts of users to mine, by user id. A long list is looked up by a map, so that
+// an address of many users costs no more than its users.
+void mergeUsers(std::vector<std::pair<std::uint32_t, std::uint64_t>>& mine,
+                const std::vector<std::pair<std::uint32_t, std::uint64_t>>& users) {
+    if (mine.size() * users.size() <= 1024) {
+        for (const auto& [user, count] : users) {
+            bool found = false;
+            for (auto& [mineId, mineCount] : mine) {
+                if (mineId == user) {
+                    mineCount += count;
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) {
+                mine.emplace_back(user, count);
+            }
+        }
+        return;
+    }
+    std::unordered_map<std::uint32_t, std::size_t> index;
+    for (std::size_t i = 0; i < mine.size(); ++i) {
+        index.emplace(mine[i].first, i);
+    }
+    for (const auto& [user, count] : users) {
+        const auto [it, isNew] = index.emplace(user, mine.size());
+        if (isNew) {
+            mine.emplace_back(user, count);
+        } else {
+            mine[it->second].second += count;
+        }
+    }
 }
 
 // The two ids of a key made of the 8 bytes of a pairKey.
@@ -185,6 +221,26 @@ std::vector<std::pair<std::string, std::uint64_t>> SharedPages::top(std::size_t 
     return out;
 }
 
+void SharedPages::add(std::string_view page, std::uint64_t views) {
+    const std::uint64_t h = hash(page);
+    Shard& shard = *shards_[h >> 58];
+    const std::lock_guard lock(shard.mutex);
+    bool isNew = false;
+    const std::uint32_t id = shard.keys.intern(page, h, isNew);
+    if (isNew) {
+        shard.views.push_back(0);
+    }
+    shard.views[id] += views;
+}
+
+std::size_t SharedPages::size() const {
+    std::size_t n = 0;
+    for (const auto& shard : shards_) {
+        n += shard->views.size();
+    }
+    return n;
+}
+
 SharedLookups::SharedLookups(const Options& options, const AgentClassifier* agents,
                              const CountryDatabase* countries, std::uint64_t seed)
     : options(options), seed(seed), pages(seed), agents_(agents), countries_(countries) {}
@@ -216,14 +272,18 @@ int SharedLookups::destinationPlace(std::string_view destination) {
     });
 }
 
-Tables::Tables(SharedLookups& shared)
+Tables::Tables(SharedLookups& shared, Scope scope)
     : shared_(shared),
       options_(shared.options),
-      wantAgents_(options_.kinds[1] || options_.kinds[2]),
-      wantHosts_(options_.kinds[4] || options_.kinds[5] || options_.kinds[6]),
-      wantPages_(options_.kinds[4]),
-      wantCountry_(options_.kinds[5]),
-      wantSearches_(options_.kinds[6]),
+      filtered_(scope == Scope::Report),
+      ownPages_(scope == Scope::Whole ? std::make_unique<SharedPages>(shared.seed) : nullptr),
+      pages_(scope == Scope::Whole ? ownPages_.get() : &shared.pages),
+      wantAgents_(scope == Scope::Whole || options_.kinds[1] || options_.kinds[2]),
+      wantHosts_(scope == Scope::Whole || options_.kinds[4] || options_.kinds[5] ||
+                 options_.kinds[6]),
+      wantPages_(scope == Scope::Whole || options_.kinds[4]),
+      wantCountry_(scope == Scope::Whole || options_.kinds[5]),
+      wantSearches_(scope == Scope::Whole || options_.kinds[6]),
       homeDomain_("." + lowerAscii(options_.homeCountry)) {}
 
 std::uint32_t Tables::addressId(std::string_view address) {
@@ -347,8 +407,9 @@ void Tables::addUser(AddressStats& stats, std::string_view user) {
 
 Tables::Outcome Tables::add(const Request& request) {
     const int day = dayNumber(request.date);
-    if ((options_.from && day < *options_.from) || (options_.to && day > *options_.to) ||
-        (!options_.onlyAddress.empty() && request.address != options_.onlyAddress)) {
+    if (filtered_ &&
+        ((options_.from && day < *options_.from) || (options_.to && day > *options_.to) ||
+         (!options_.onlyAddress.empty() && request.address != options_.onlyAddress))) {
         return Outcome::Filtered;
     }
     const std::uint32_t addressIndex = addressId(request.address);
@@ -477,7 +538,7 @@ Tables::Outcome Tables::add(const Request& request) {
         if (!request.tunnel && isPageView(request.mime, request.uri)) {
             ++host.pages;
             const std::string_view page = withoutQuery(request.uri);
-            pendingPages_.push_back(SharedPages::Pending{shared_.pages.hash(page), page});
+            pendingPages_.push_back(SharedPages::Pending{pages_->hash(page), page});
         }
     }
     if (wantCountry_) {
@@ -548,7 +609,7 @@ Tables::Outcome Tables::add(const Request& request) {
 
 void Tables::flush() {
     if (!pendingPages_.empty()) {
-        shared_.pages.count(pendingPages_, pageScratch_);
+        pages_->count(pendingPages_, pageScratch_);
     }
     hostAddresses_.insertAll(pendingHostAddresses_);
     pendingHostAddresses_.clear();
@@ -616,20 +677,10 @@ void Tables::absorb(Tables& other) {
         mine.denied += theirs.denied;
         mine.hours |= theirs.hours;
         mine.searches += theirs.searches;
-        for (const auto& [userId, count] : theirs.users) {
-            const std::uint32_t user = userKeys_.intern(other.userKeys_.key(userId));
-            bool found = false;
-            for (auto& [mineId, mineCount] : mine.users) {
-                if (mineId == user) {
-                    mineCount += count;
-                    found = true;
-                    break;
-                }
-            }
-            if (!found) {
-                mine.users.emplace_back(user, count);
-            }
+        for (auto& [userId, count] : theirs.users) {
+            userId = userKeys_.intern(other.userKeys_.key(userId));
         }
+        mergeUsers(mine.users, theirs.users);
     }
 
     // Each worker numbered the agents it met: other's are found by text.
@@ -683,6 +734,10 @@ void Tables::absorb(Tables& other) {
     });
     for (std::size_t e = 0; e < engineSearches_.size(); ++e) {
         engineSearches_[e] += other.engineSearches_[e];
+    }
+    if (other.pages_ != pages_) {
+        other.pages_->forEach(
+            [&](std::string_view page, std::uint64_t views) { pages_->add(page, views); });
     }
     for (std::uint32_t i = 0; i < other.phraseSearches_.size(); ++i) {
         bool isNew = false;
@@ -847,7 +902,7 @@ void Tables::fill(Result& result) const {
         sortRows<SiteRow>(
             result.sites, [](const SiteRow& r) { return r.requests; },
             [](const SiteRow& a, const SiteRow& b) { return a.host < b.host; });
-        for (auto& [page, views] : shared_.pages.top(kTopPages)) {
+        for (auto& [page, views] : pages_->top(kTopPages)) {
             result.pages.push_back(PageRow{displayText(page), views});
         }
     }
@@ -931,6 +986,262 @@ void Tables::fill(Result& result) const {
         sortRows<CountRow>(
             searches.addresses, [](const CountRow& r) { return r.searches; }, countLess);
     }
+}
+
+void Tables::encode(Writer& out) {
+    settle();
+    out.number(requests_);
+    out.number(bytes_);
+    out.signedNumber(first_);
+    out.signedNumber(last_);
+    out.number(denied_.requests);
+    out.number(denied_.bytes);
+    out.number(deniedHosts_.size());
+    for (std::uint32_t i = 0; i < deniedHosts_.size(); ++i) {
+        out.text(deniedHostKeys_.key(i));
+        out.number(deniedHosts_[i]);
+    }
+    out.number(userKeys_.size());
+    for (std::uint32_t i = 0; i < userKeys_.size(); ++i) {
+        out.text(userKeys_.key(i));
+    }
+    out.number(addresses_.size());
+    for (std::uint32_t i = 0; i < addresses_.size(); ++i) {
+        const AddressStats& a = addresses_[i];
+        out.text(addressKeys_.key(i));
+        out.number(a.requests);
+        out.number(a.bytes);
+        out.number(a.denied);
+        out.signedNumber(a.first);
+        out.signedNumber(a.last);
+        out.number(a.hours);
+        out.number(a.searches);
+        out.number(a.users.size());
+        for (const auto& [user, count] : a.users) {
+            out.number(user);
+            out.number(count);
+        }
+    }
+    out.number(agents_.size());
+    for (std::uint32_t i = 0; i < agents_.size(); ++i) {
+        out.text(agentKeys_.key(i));
+        out.number(agents_[i].proxy ? 1 : 0);
+        out.number(agents_[i].requests);
+    }
+    const auto pairs = [&](const NumberSet& set) {
+        out.number(set.size());
+        set.forEach([&](std::uint64_t key) {
+            out.number(key >> 32);
+            out.number(static_cast<std::uint32_t>(key));
+        });
+    };
+    pairs(agentAddresses_);
+    for (std::size_t h = 0; h < 24; ++h) {
+        out.number(hours_[h].requests);
+        out.number(hours_[h].bytes);
+        for (std::size_t d = 0; d < 7; ++d) {
+            out.number(weekdays_[d][h]);
+        }
+    }
+    out.number(hosts_.size());
+    for (std::uint32_t i = 0; i < hosts_.size(); ++i) {
+        out.text(hostKeys_.key(i));
+        out.number(hosts_[i].requests);
+        out.number(hosts_[i].pages);
+        out.number(hosts_[i].bytes);
+    }
+    pairs(hostAddresses_);
+    const auto keys = [&](const KeyTable& table) {
+        out.number(table.size());
+        for (std::uint32_t i = 0; i < table.size(); ++i) {
+            out.text(table.key(i));
+        }
+    };
+    keys(destinationKeys_);
+    keys(suffixKeys_);
+    out.number(targetKeys_.size());
+    for (std::uint32_t t = 0; t < targetKeys_.size(); ++t) {
+        const auto [destination, suffix] = unpackPair(targetKeys_.key(t));
+        out.number(destination);
+        out.number(suffix);
+    }
+    out.number(addressTargets_.size());
+    addressTargets_.forEach([&](const NumberTraffic::Entry& entry) {
+        out.number(entry.key >> 32);
+        out.number(static_cast<std::uint32_t>(entry.key));
+        out.number(entry.requests);
+        out.number(entry.bytes);
+    });
+    for (const std::uint64_t count : engineSearches_) {
+        out.number(count);
+    }
+    out.number(phraseSearches_.size());
+    for (std::uint32_t i = 0; i < phraseSearches_.size(); ++i) {
+        out.text(phraseKeys_.key(i));
+        out.number(phraseSearches_[i]);
+    }
+    out.number(pages_->size());
+    pages_->forEach([&](std::string_view page, std::uint64_t views) {
+        out.text(page);
+        out.number(views);
+    });
+}
+
+bool Tables::absorbEncoded(Reader& in) {
+    settle();
+    const std::uint64_t requests = in.number();
+    const std::uint64_t bytes = in.number();
+    const std::int64_t first = in.signedNumber();
+    const std::int64_t last = in.signedNumber();
+    const std::uint64_t deniedRequests = in.number();
+    const std::uint64_t deniedBytes = in.number();
+    if (requests + deniedRequests > 0) {
+        const bool none = requests_ + denied_.requests == 0;
+        if (none || first < first_) {
+            first_ = first;
+        }
+        if (none || last > last_) {
+            last_ = last;
+        }
+    }
+    requests_ += requests;
+    bytes_ += bytes;
+    denied_.requests += deniedRequests;
+    denied_.bytes += deniedBytes;
+    for (std::uint64_t n = in.count(2); n > 0; --n) {
+        bool isNew = false;
+        const std::uint32_t id = deniedHostKeys_.intern(in.text(), isNew);
+        if (isNew) {
+            deniedHosts_.push_back(0);
+        }
+        deniedHosts_[id] += in.number();
+    }
+    std::vector<std::uint32_t> userMap(in.count());
+    for (std::uint32_t& user : userMap) {
+        user = userKeys_.intern(in.text());
+    }
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> incomingUsers;
+    std::vector<std::uint32_t> addressMap(in.count(9));
+    for (std::uint32_t& id : addressMap) {
+        id = addressId(in.text());
+        AddressStats& mine = addresses_[id];
+        const std::uint64_t aRequests = in.number();
+        const std::uint64_t aBytes = in.number();
+        const std::uint64_t aDenied = in.number();
+        const std::int64_t aFirst = in.signedNumber();
+        const std::int64_t aLast = in.signedNumber();
+        if (aRequests + aDenied > 0) {
+            const bool none = mine.requests + mine.denied == 0;
+            if (none || aFirst < mine.first) {
+                mine.first = aFirst;
+            }
+            if (none || aLast > mine.last) {
+                mine.last = aLast;
+            }
+        }
+        mine.requests += aRequests;
+        mine.bytes += aBytes;
+        mine.denied += aDenied;
+        mine.hours |= static_cast<std::uint32_t>(in.number());
+        mine.searches += in.number();
+        incomingUsers.clear();
+        for (std::uint64_t u = in.count(2); u > 0 && in.ok(); --u) {
+            const std::uint64_t user = in.below(userMap.size());
+            const std::uint64_t count = in.number();
+            if (in.ok()) {
+                incomingUsers.emplace_back(userMap[user], count);
+            }
+        }
+        mergeUsers(mine.users, incomingUsers);
+    }
+    std::vector<std::uint32_t> agentMap(in.count(3));
+    for (std::uint32_t& id : agentMap) {
+        bool isNew = false;
+        id = agentKeys_.intern(in.text(), isNew);
+        const bool proxy = in.number() != 0;
+        if (isNew) {
+            AgentStats stats;
+            stats.proxy = proxy;
+            agents_.push_back(stats);
+        }
+        agents_[id].requests += in.number();
+    }
+    // A pair of ids each below its limit, mapped into this; nothing for a bad one.
+    const auto pair = [&](const std::vector<std::uint32_t>& high,
+                          const std::vector<std::uint32_t>& low) -> std::uint64_t {
+        const std::uint64_t a = in.below(high.size());
+        const std::uint64_t b = in.below(low.size());
+        return in.ok() ? pairKey(high[a], low[b]) : ~0ull;
+    };
+    for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
+        const std::uint64_t key = pair(agentMap, addressMap);
+        if (in.ok()) {
+            agentAddresses_.insert(key);
+        }
+    }
+    for (std::size_t h = 0; h < 24; ++h) {
+        hours_[h].requests += in.number();
+        hours_[h].bytes += in.number();
+        for (std::size_t d = 0; d < 7; ++d) {
+            weekdays_[d][h] += in.number();
+        }
+    }
+    std::vector<std::uint32_t> hostMap(in.count(4));
+    for (std::uint32_t& id : hostMap) {
+        const std::string_view host = in.text();
+        id = hostId(host, hostKeys_.hash(host));
+        hosts_[id].requests += in.number();
+        hosts_[id].pages += in.number();
+        hosts_[id].bytes += in.number();
+    }
+    for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
+        const std::uint64_t key = pair(hostMap, addressMap);
+        if (in.ok()) {
+            hostAddresses_.insert(key);
+        }
+    }
+    std::vector<std::uint32_t> destinationMap(in.count());
+    for (std::uint32_t& id : destinationMap) {
+        id = destinationKeys_.intern(in.text());
+    }
+    std::vector<std::uint32_t> suffixMap(in.count());
+    for (std::uint32_t& id : suffixMap) {
+        id = suffixKeys_.intern(in.text());
+    }
+    std::vector<std::uint32_t> targetMap(in.count(2));
+    for (std::uint32_t& id : targetMap) {
+        const std::uint64_t destination = in.below(destinationMap.size());
+        const std::uint64_t suffix = in.below(suffixMap.size());
+        if (!in.ok()) {
+            return false;
+        }
+        const std::uint64_t key = pairKey(destinationMap[destination], suffixMap[suffix]);
+        id = targetKeys_.intern(std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
+    }
+    for (std::uint64_t n = in.count(4); n > 0 && in.ok(); --n) {
+        const std::uint64_t key = pair(targetMap, addressMap);
+        const std::uint64_t targetRequests = in.number();
+        const std::uint64_t targetBytes = in.number();
+        if (in.ok()) {
+            addressTargets_.add(key, targetRequests, targetBytes);
+        }
+    }
+    for (std::uint64_t& count : engineSearches_) {
+        count += in.number();
+    }
+    for (std::uint64_t n = in.count(2); n > 0; --n) {
+        bool isNew = false;
+        const std::uint32_t id = phraseKeys_.intern(in.text(), isNew);
+        if (isNew) {
+            phraseSearches_.push_back(0);
+        }
+        phraseSearches_[id] += in.number();
+    }
+    for (std::uint64_t n = in.count(2); n > 0; --n) {
+        const std::string_view page = in.text();
+        pages_->add(page, in.number());
+    }
+    return in.ok();
 }
 
 }  // namespace kestrand::reports

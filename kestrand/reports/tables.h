@@ -34,6 +34,18 @@ class SharedPages {
     void count(std::vector<Pending>& pending, std::vector<Pending>& scratch);
     // The most viewed, most first, ties by page.
     std::vector<std::pair<std::string, std::uint64_t>> top(std::size_t limit) const;
+    // Adds views of a page.
+    void add(std::string_view page, std::uint64_t views);
+    // Every page with its views, shard by shard; no count may run meanwhile.
+    template <typename Visit>
+    void forEach(Visit&& visit) const {
+        for (const auto& shard : shards_) {
+            for (std::uint32_t i = 0; i < shard->views.size(); ++i) {
+                visit(shard->keys.key(i), shard->views[i]);
+            }
+        }
+    }
+    std::size_t size() const;
 
   private:
     struct Shard {
@@ -123,9 +135,16 @@ struct AgentStats {
     std::uint32_t lastAddress = KeyTable::kMissing;  // its (agent, address) pair is counted
 };
 
+class Writer;
+class Reader;
+
 class Tables {
   public:
-    explicit Tables(SharedLookups& shared);
+    // Report tables count what the run's options ask for, their pages in the run's shared
+    // table; whole tables count every kind, day and address, their pages in a table of their
+    // own: the part of a summary.
+    enum class Scope { Report, Whole };
+    explicit Tables(SharedLookups& shared, Scope scope = Scope::Report);
 
     // Counts one request. A refused request counts only among the refused (and in its
     // address's first and last); the proxy's own requests and those outside the days or the
@@ -141,6 +160,11 @@ class Tables {
     void absorb(Tables& other);
     // The finished reports (everything but the files).
     void fill(Result& result) const;
+    // Everything counted, as bytes (settled first); absorbEncoded adds what encode wrote as
+    // absorb() adds tables. False for bytes that are not what encode writes: this is then
+    // partly changed and must not be used.
+    void encode(Writer& out);
+    bool absorbEncoded(Reader& in);
 
     std::uint64_t requests() const { return requests_; }
 
@@ -157,6 +181,9 @@ class Tables {
 
     SharedLookups& shared_;
     const Options& options_;
+    bool filtered_;  // by the options' days and address
+    std::unique_ptr<SharedPages> ownPages_;
+    SharedPages* pages_;
     bool wantAgents_;
     bool wantHosts_;
     bool wantPages_;

@@ -307,6 +307,9 @@ std::string writeJson(const Result& result) {
     }
     json.close(']');
     json.field("other_files", result.otherFiles);
+    if (!result.cacheNote.empty()) {
+        json.field("cache_note", result.cacheNote);
+    }
     json.field("proxy_requests", result.proxyRequests);
     json.key("totals");
     json.open('{', false);

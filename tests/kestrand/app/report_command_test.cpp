@@ -79,7 +79,16 @@ TEST_F(ReportCommandTest, EveryBadArgumentIsNamedOnStandardErrorWithStatus2) {
     const std::string json = out("r.json");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
         {{"--report", logs(), "-o", json, "--colour", "red"}, "unknown option --colour"},
-        {{"--report", logs(), "stray", "-o", json}, "unexpected argument stray"},
+        {{"--report", logs(), "-o", json, "stray"}, "unexpected argument stray"},
+        {{"--report", logs(), "--summary", logs(), "-o", json},
+         "--report and --summary cannot go together"},
+        {{"--summary", logs(), "-o", json},
+         "-o FILE of --summary must end in .kestrand, not " + json},
+        {{"--report", logs(), "-o", json, "--cache-size", "lots"},
+         "--cache-size takes bytes, or a number with K, M or G, not lots"},
+        {{"--report", logs(), "-o", json, "--no-cache=yes"}, "--no-cache takes no value"},
+        {{"--report", logs(), "-o", json, "--no-cache", "--cache", logs()},
+         "--cache and --no-cache cannot go together"},
         {{"--report", logs(), "-o"}, "-o needs a value"},
         {{"--report", "-o", json}, "--report needs a value"},
         {{"--report=", "-o", json}, "--report needs a value"},

@@ -1,0 +1,130 @@
+#include "kestrand/reports/summary.h"
+
+#include "kestrand/cache/seal.h"
+#include "kestrand/reports/codec.h"
+
+namespace kestrand::reports {
+
+namespace {
+
+constexpr std::size_t kSkippedLinesKept = 10;
+
+void encodeCounts(Writer& out, const DayCounts& counts) {
+    out.number(counts.requests);
+    out.number(counts.proxy);
+    out.number(counts.denied);
+    out.number(counts.cache.requests);
+    out.number(counts.cache.bytes);
+    out.number(counts.withoutAgent);
+}
+
+void decodeCounts(Reader& in, DayCounts& counts) {
+    counts.requests = in.number();
+    counts.proxy = in.number();
+    counts.denied = in.number();
+    counts.cache.requests = in.number();
+    counts.cache.bytes = in.number();
+    counts.withoutAgent = in.number();
+}
+
+}  // namespace
+
+void encodeFile(Writer& out, const SummaryFile& file) {
+    const FileRow& row = file.row;
+    out.text(row.path);
+    out.text(row.layout);
+    out.number(row.size);
+    out.number(row.lines);
+    out.number(row.skipped);
+    out.number(row.skippedLines.size());
+    for (const std::uint64_t line : row.skippedLines) {
+        out.number(line);
+    }
+    out.number(row.error ? 1 : 0);
+    out.text(row.error ? *row.error : std::string());
+    out.number(file.resumable ? 1 : 0);
+    out.number(file.end);
+    out.text(file.fields);
+    out.number(file.parts.size());
+    for (const SummaryPart& part : file.parts) {
+        out.number(static_cast<std::uint64_t>(part.day));
+        encodeCounts(out, part.counts);
+        out.text(part.tables);
+    }
+}
+
+bool decodeFile(Reader& in, SummaryFile& file) {
+    FileRow& row = file.row;
+    row.path = std::string(in.text());
+    row.layout = std::string(in.text());
+    row.size = in.number();
+    row.lines = in.number();
+    row.skipped = in.number();
+    const std::uint64_t kept = in.count();
+    if (kept > kSkippedLinesKept) {
+        return false;
+    }
+    for (std::uint64_t i = 0; i < kept; ++i) {
+        row.skippedLines.push_back(in.number());
+    }
+    const bool hasError = in.number() != 0;
+    const std::string_view error = in.text();
+    if (hasError) {
+        row.error = std::string(error);
+    }
+    file.resumable = in.number() != 0;
+    file.end = in.number();
+    file.fields = std::string(in.text());
+    for (std::uint64_t n = in.count(8); n > 0 && in.ok(); --n) {
+        SummaryPart part;
+        const std::uint64_t day = in.number();
+        if (day > 99991231) {
+            return false;
+        }
+        part.day = static_cast<Day>(day);
+        decodeCounts(in, part.counts);
+        part.tables = std::string(in.text());
+        file.parts.push_back(std::move(part));
+    }
+    return in.ok();
+}
+
+std::string encodeSummary(const Summary& summary) {
+    Writer out;
+    out.text(summary.timeZone);
+    out.text(summary.folders);
+    out.number(summary.otherFiles);
+    out.number(summary.files.size());
+    for (const SummaryFile& file : summary.files) {
+        encodeFile(out, file);
+    }
+    return cache::seal(kSummaryMagic, kSummaryFormat, out.bytes());
+}
+
+std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error) {
+    const std::optional<std::string_view> payload =
+        cache::unseal(bytes, kSummaryMagic, kSummaryFormat, "a kestrand summary", error);
+    if (!payload) {
+        return std::nullopt;
+    }
+    Reader in(*payload);
+    Summary summary;
+    summary.timeZone = std::string(in.text());
+    summary.folders = std::string(in.text());
+    summary.otherFiles = in.number();
+    for (std::uint64_t n = in.count(16); n > 0 && in.ok(); --n) {
+        SummaryFile file;
+        if (!decodeFile(in, file)) {
+            in.fail();
+            break;
+        }
+        summary.files.push_back(std::move(file));
+    }
+    if (!in.ok() || !in.atEnd()) {
+        error = "damaged: its contents do not read as a summary";
+        return std::nullopt;
+    }
+    return summary;
+}
+
+}  // namespace kestrand::reports

@@ -1,0 +1,80 @@
+#pragma once
+
+// A summary: everything the seven reports need from a set of log lines, before anything is
+// sorted, cut to the top 100 or classified, in parts of one file and one day of the report's
+// time zone. Summaries merge by putting their parts together; a report of parts is the report
+// of one run over their lines.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestrand/reports/engine.h"
+#include "kestrand/reports/result.h"
+
+namespace kestrand::reports {
+
+class Writer;
+class Reader;
+
+// What a file's row counts on one day.
+struct DayCounts {
+    std::uint64_t requests = 0;
+    std::uint64_t proxy = 0;
+    std::uint64_t denied = 0;
+    Traffic cache;
+    std::uint64_t withoutAgent = 0;
+
+    void add(const DayCounts& other) {
+        requests += other.requests;
+        proxy += other.proxy;
+        denied += other.denied;
+        cache.requests += other.cache.requests;
+        cache.bytes += other.cache.bytes;
+        withoutAgent += other.withoutAgent;
+    }
+};
+
+struct SummaryPart {
+    Day day = 0;
+    DayCounts counts;
+    std::string tables;  // the part's report tables, as Tables::encode writes them
+};
+
+struct SummaryFile {
+    FileRow row;  // its day figures are zero: they are in the parts
+    std::vector<SummaryPart> parts;
+    // Where reading goes on when the file grows: a plain file read to the end of a line.
+    bool resumable = false;
+    std::uint64_t end = 0;  // the bytes read
+    std::string fields;     // a W3C file's #Fields: line in force there
+};
+
+struct Summary {
+    std::string timeZone;
+    std::string folders;  // what it was made of, as given
+    std::uint64_t otherFiles = 0;
+    std::vector<SummaryFile> files;
+};
+
+inline constexpr std::string_view kSummaryMagic = "KESTSUM\n";
+inline constexpr std::string_view kCacheMagic = "KESTCAC\n";
+// The version of every summary and cache entry's bytes; another is refused.
+inline constexpr std::uint32_t kSummaryFormat = 1;
+
+void encodeFile(Writer& out, const SummaryFile& file);
+bool decodeFile(Reader& in, SummaryFile& file);
+
+// A summary file's bytes, sealed; and back, with the reason when they are not a summary of
+// this version, whole and undamaged.
+std::string encodeSummary(const Summary& summary);
+std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error);
+
+// Writes the summary of the options' folders (every kind, day and address; --from and --to
+// keep days) to path. False with the reason when the folders or the file fail.
+bool writeSummary(const Options& options, const Control& control, const std::filesystem::path& path,
+                  std::string& error, Summary* written = nullptr);
+
+}  // namespace kestrand::reports
