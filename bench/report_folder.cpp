@@ -322,7 +322,116 @@ std::string squidLine(const Line& l, Random& random) {
     return line;
 }
 
+// One line of a generated request in layout 0 to 4 (the samples' comma order, the documented
+// comma order, W3C, Squid's native format, Squid's combined format).
+std::string dailyLine(int layout, const Line& l, Random& random) {
+    switch (layout) {
+        case 0:
+            return l.client + ", " + l.user + ", " + l.agent + ", Y, -, " + l.commaDate + ", " +
+                   l.time + ", " + l.host + ", W3Proxy, PROXY1, -, " + l.destination +
+                   ", 80, 1462, 325, " + l.bytes + ", http, TCP, GET, " + l.uri + ", " + l.mime +
+                   ", Inet, 200\r\n";
+        case 1:
+            return l.client + ", " + l.user + ", " + l.agent + ", Y, " + l.commaDate + ", " +
+                   l.time + ", W3Proxy, PROXY1, -, " + l.host + ", " + l.destination +
+                   ", 80, 1462, 325, " + l.bytes + ", http, TCP, GET, " + l.uri + ", " + l.mime +
+                   ", Inet, 200, 0\r\n";
+        case 2:
+            return l.client + "\t" + l.user + "\t" + l.agent + "\t" + l.date + "\t" + l.time +
+                   "\t" + l.host + "\t" + l.destination + "\t" + l.bytes + "\t" + l.uri + "\t" +
+                   l.mime + "\t200\r\n";
+        case 3:
+            return squidLine(l, random);
+        default: {
+            static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+            const int day = std::atoi(l.date.c_str() + 8);
+            const int month = std::atoi(l.date.c_str() + 5);
+            char stamp[64];
+            std::snprintf(stamp, sizeof stamp, "[%02d/%s/%.4s:%s +0000]", day,
+                          months[(month + 11) % 12], l.date.c_str(), l.time.c_str());
+            return l.client + " - " + (l.user == "-" ? std::string("-") : l.user) + " " + stamp +
+                   " \"GET " + l.uri + " HTTP/1.1\" 200 " + l.bytes + " \"-\" \"" + l.agent +
+                   "\" TCP_MISS:HIER_DIRECT\n";
+        }
+    }
+}
+
+constexpr const char* kW3cHead =
+    "#Software: Proxy Server\r\n#Version: 1.0\r\n#Fields: c-ip cs-username c-agent date time "
+    "r-host r-ip sc-bytes cs-uri cs-mime-type sc-status\r\n";
+
 }  // namespace
+
+DailyFolder generatedDailyFolder(std::uint64_t bytes, std::uint64_t distinctPages) {
+    DailyFolder out;
+    const fs::path base = benchFolder() / "daily";
+    const std::string name =
+        "daily-" + std::to_string(bytes >> 20) + "MB-" + std::to_string(distinctPages);
+    out.folder = base / name;
+    for (int d = 1; d <= 30; ++d) {
+        char file[32];
+        std::snprintf(file, sizeof file, "access-2024-01-%02d.log", d);
+        out.files.push_back(out.folder / file);
+    }
+    const fs::path done = base / (name + ".done");
+    if (fs::exists(done)) {
+        std::ifstream in(done);
+        in >> out.bytes;
+        return out;
+    }
+    fs::remove_all(out.folder);
+    fs::create_directories(out.folder);
+    Generator generator(distinctPages);
+    Random random(11);
+    const std::uint64_t estimatedLines = bytes / 190;
+    std::ofstream file;
+    std::string buffer;
+    int openDay = 0;
+    for (std::uint64_t n = 0; n < estimatedLines; ++n) {
+        const Line l = generator.next(n, estimatedLines);
+        const int day = std::atoi(l.date.c_str() + 8);
+        if (day != openDay) {
+            file << buffer;
+            out.bytes += buffer.size();
+            buffer.clear();
+            file.close();
+            file.open(out.files[static_cast<std::size_t>(day - 1)],
+                      std::ios::binary | std::ios::trunc);
+            openDay = day;
+            if (day % 5 == 2) {
+                buffer += kW3cHead;
+            }
+        }
+        buffer += dailyLine(day % 5, l, random);
+        if (buffer.size() > (1 << 20)) {
+            file << buffer;
+            out.bytes += buffer.size();
+            buffer.clear();
+        }
+    }
+    file << buffer;
+    out.bytes += buffer.size();
+    file.close();
+    std::ofstream(done) << out.bytes << '\n';
+    return out;
+}
+
+std::string moreLinesOfTheLastDay(const DailyFolder& folder, std::uint64_t bytes) {
+    (void)folder;
+    // The same requests as the folder's, moved to the evening of the last day.
+    Generator generator(200000);
+    Random random(13);
+    std::string out;
+    for (std::uint64_t n = 0; out.size() < bytes; ++n) {
+        Line l = generator.next(n, bytes / 190 * 30);
+        l.date = "2024-01-30";
+        l.commaDate = "1/30/24";
+        l.epoch = kJanuary2024 + 29 * 86400 + (l.epoch - kJanuary2024) % 86400;
+        out += dailyLine(30 % 5, l, random);
+    }
+    return out;
+}
 
 SquidLog generatedSquidLog(std::uint64_t bytes, std::uint64_t distinctPages) {
     SquidLog out;

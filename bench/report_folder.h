@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace bench {
 
@@ -30,6 +32,20 @@ struct SquidLog {
     std::uint64_t requests = 0;
 };
 SquidLog generatedSquidLog(std::uint64_t bytes, std::uint64_t distinctPages);
+
+// A folder of 30 daily logs, about `bytes` in all, of every layout in turn: the old proxy's
+// two comma orders, W3C, Squid's native and combined formats. Days are UTC (every layout
+// reads them as the same days with --tz UTC). Written once into $TS_BENCH_DIR/daily/.
+struct DailyFolder {
+    std::filesystem::path folder;
+    std::vector<std::filesystem::path> files;  // by day
+    std::uint64_t bytes = 0;
+};
+DailyFolder generatedDailyFolder(std::uint64_t bytes, std::uint64_t distinctPages);
+
+// Lines of the day after the folder's last, in that file's layout, about `bytes` long:
+// what a log being written gains.
+std::string moreLinesOfTheLastDay(const DailyFolder& folder, std::uint64_t bytes);
 
 // Squid's native format in the comparison tool's notation.
 inline constexpr char kSquidLogFormat[] = "%x.%^ %~%L %h %^/%s %b %m %U %e %^ %M";

@@ -928,6 +928,24 @@ struct Gathered {
     std::string folders;
 };
 
+// Paths compared name by name, as a walk that sorts each folder's names lists them.
+bool walkLess(std::string_view a, std::string_view b) {
+    for (;;) {
+        const std::size_t aEnd = std::min(a.find('/'), a.size());
+        const std::size_t bEnd = std::min(b.find('/'), b.size());
+        const std::string_view aName = a.substr(0, aEnd);
+        const std::string_view bName = b.substr(0, bEnd);
+        if (aName != bName) {
+            return aName < bName;
+        }
+        if (aEnd == a.size() || bEnd == b.size()) {
+            return aEnd == a.size() && bEnd != b.size();
+        }
+        a.remove_prefix(aEnd + 1);
+        b.remove_prefix(bEnd + 1);
+    }
+}
+
 bool isSummaryFile(const std::filesystem::path& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -1000,6 +1018,25 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
         }
     }
     out.given.resize(out.listing.files.size());
+    if (several) {
+        // In the order one folder's walk gives: name by name, each folder's names sorted.
+        std::vector<std::size_t> order(out.listing.files.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return walkLess(out.listing.files[a].relative, out.listing.files[b].relative);
+        });
+        FolderListing sorted;
+        sorted.otherFiles = out.listing.otherFiles;
+        std::vector<std::optional<SummaryFile>> given;
+        for (const std::size_t i : order) {
+            sorted.files.push_back(std::move(out.listing.files[i]));
+            given.push_back(std::move(out.given[i]));
+        }
+        out.listing = std::move(sorted);
+        out.given = std::move(given);
+    }
     return out;
 }
 

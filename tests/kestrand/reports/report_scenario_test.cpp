@@ -4,22 +4,28 @@
 // time, UTC, Unix seconds, a time with an offset), and writes refused requests, cache hits,
 // missing agents and destinations as its format documents them.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "kestrand/reports/engine.h"
 #include "kestrand/reports/searches.h"
+#include "kestrand/reports/summary.h"
 #include "tests/kestrand/reports/report_json.h"
 #include "tests/support/test_files.h"
 
@@ -897,6 +903,243 @@ TEST(SearchEngines, HostsMatchAtLabelBoundariesOnly) {
     EXPECT_EQ(reports::searchPhrase(0, "http://google.com/search?hl=fa&q=+a+%2B+b+"), "a + b");
     EXPECT_EQ(reports::searchPhrase(0, "http://google.com/search?q="), "");
     EXPECT_EQ(reports::searchPhrase(0, "http://google.com/search?qq=x"), "");
+}
+
+// The JSON without the line that names the folders read.
+std::string withoutFolder(std::string json) {
+    const std::size_t at = json.find("\"folder\":");
+    if (at != std::string::npos) {
+        json.erase(at, json.find('\n', at) - at);
+    }
+    return json;
+}
+
+// Every way through summaries gives the JSON of one run without them: an empty cache and a
+// full one, workers and parts, periods, the files spread at random over three "machines"
+// whose summaries are merged, and each log grown in random steps (some cut inside a line).
+TEST_F(ReportScenario, EveryPathThroughSummariesGivesTheJsonOfOneRun) {
+    const std::string whole = reports::writeJson(reports::run(options));
+    testing_support::TempDir caches;
+    reports::Options cached = options;
+    cached.cache = caches.path() / "cache";
+    EXPECT_EQ(reports::writeJson(reports::run(cached)), whole);
+    const reports::Result warm = reports::run(cached);
+    EXPECT_EQ(reports::writeJson(warm), whole);
+    EXPECT_EQ(warm.filesFromCache, files.size());
+    EXPECT_EQ(warm.filesRead, 0u);
+
+    for (const std::uint64_t chunk : {std::uint64_t{97}, std::uint64_t{4096}}) {
+        reports::Options parts = cached;
+        parts.cache = caches.path() / ("parts" + std::to_string(chunk));
+        parts.threads = 3;
+        parts.chunkBytes = chunk;
+        EXPECT_EQ(reports::writeJson(reports::run(parts)), whole) << chunk;
+    }
+
+    for (const auto& [from, to] : std::vector<std::pair<const char*, const char*>>{
+             {"2001-02-14", "2001-02-14"}, {"2001-01-01", "2001-12-31"}, {"2002-01-01", nullptr}}) {
+        reports::Options period = options;
+        period.from = reports::parseDay(from);
+        period.to = to != nullptr ? reports::parseDay(to) : std::nullopt;
+        reports::Options periodCached = cached;
+        periodCached.from = period.from;
+        periodCached.to = period.to;
+        EXPECT_EQ(reports::writeJson(reports::run(periodCached)),
+                  reports::writeJson(reports::run(period)))
+            << from;
+    }
+
+    std::mt19937 random(2024);
+    for (int round = 0; round < 3; ++round) {
+        testing_support::TempDir machines;
+        std::vector<std::filesystem::path> folders;
+        for (int m = 0; m < 3; ++m) {
+            folders.push_back(machines.path() / ("machine" + std::to_string(m)));
+            std::filesystem::create_directories(folders.back());
+        }
+        for (const auto& [path, file] : files) {
+            const std::filesystem::path into = folders[random() % 3] / path;
+            std::filesystem::create_directories(into.parent_path());
+            std::filesystem::copy_file(folder.path() / path, into);
+        }
+        reports::Options merged = options;
+        for (int m = 0; m < 3; ++m) {
+            reports::Options machine = options;
+            machine.folder = folders[static_cast<std::size_t>(m)];
+            const std::filesystem::path summary =
+                machines.path() / ("part" + std::to_string(m) + ".kestrand");
+            std::string error;
+            ASSERT_TRUE(reports::writeSummary(machine, {}, summary, error)) << error;
+            (m == 0 ? merged.folder : merged.more.emplace_back()) = summary;
+        }
+        // The text in no log of the "machines" is counted by the merged report.
+        const std::string expected = withoutFolder(whole);
+        EXPECT_EQ(withoutFolder(reports::writeJson(reports::run(merged))),
+                  expected.substr(0, expected.find("\"other_files\"")) + "\"other_files\": 0" +
+                      expected.substr(expected.find(',', expected.find("\"other_files\""))))
+            << round;
+    }
+
+    std::uint64_t grown = 0;
+    for (const auto& [path, file] : files) {
+        const std::filesystem::path log = folder.path() / path;
+        const std::string text = file.text;
+        std::size_t written = 0;
+        { std::ofstream(log, std::ios::binary | std::ios::trunc); }
+        while (written < text.size()) {
+            std::size_t next = std::min(text.size(), written + 1 + random() % (text.size() / 3));
+            if (random() % 4 != 0) {
+                // Mostly at the end of a line, as a proxy writes.
+                const std::size_t end = text.find('\n', next);
+                next = end == std::string::npos ? text.size() : end + 1;
+            }
+            std::ofstream(log, std::ios::binary | std::ios::app)
+                << text.substr(written, next - written);
+            written = next;
+            const reports::Result now = reports::run(cached);
+            grown += now.filesGrown;
+            EXPECT_EQ(reports::writeJson(now), reports::writeJson(reports::run(options)))
+                << path << " at " << written;
+        }
+    }
+    EXPECT_GT(grown, 0u);
+}
+
+// Whatever happens to the cache and the summary files, the report is right, or a summary is
+// refused with its reason.
+TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
+    const std::string whole = reports::writeJson(reports::run(options));
+    testing_support::TempDir caches;
+    reports::Options cached = options;
+    cached.cache = caches.path() / "cache";
+    reports::run(cached);
+    std::vector<std::filesystem::path> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(cached.cache)) {
+        entries.push_back(entry.path());
+    }
+    ASSERT_EQ(entries.size(), files.size());
+    const auto readAll = [](const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const auto writeAll = [](const std::filesystem::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    };
+    // Cut short, a byte flipped, another version: each entry is read anew.
+    const std::string first = readAll(entries[0]);
+    writeAll(entries[0], first.substr(0, first.size() / 2));
+    std::string flipped = readAll(entries[1]);
+    flipped[flipped.size() * 2 / 3] ^= 0x20;
+    writeAll(entries[1], flipped);
+    std::string other = readAll(entries[2]);
+    other[8] = static_cast<char>(other[8] + 1);
+    writeAll(entries[2], other);
+    reports::Result result = reports::run(cached);
+    EXPECT_EQ(reports::writeJson(result), whole);
+    EXPECT_EQ(result.filesRead, 3u);
+    EXPECT_TRUE(readAll(entries[0]).size() == first.size());  // written again
+
+    // A cache that cannot be written: the report still comes, with a note.
+    reports::Options unwritable = options;
+    unwritable.cache = caches.path() / "a-file" / "cache";
+    writeAll(caches.path() / "a-file", "not a folder");
+    result = reports::run(unwritable);
+    EXPECT_NE(result.cacheNote.find("cannot make the cache folder"), std::string::npos)
+        << result.cacheNote;
+    result.cacheNote.clear();
+    EXPECT_EQ(reports::writeJson(result), whole);
+
+    // A full disk while an entry is written: the entry before stays, and still serves.
+    const std::filesystem::path squid = folder.path() / "squid" / "access.log";
+    const std::string squidText = readAll(squid);
+    std::map<std::filesystem::path, std::string> before;
+    for (const std::filesystem::path& entry : entries) {
+        before[entry] = readAll(entry);
+    }
+    writeAll(squid, squidText + squidText);
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit saved = limit;
+        limit.rlim_cur = 256;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        result = reports::run(cached);
+        setrlimit(RLIMIT_FSIZE, &saved);
+    }
+    EXPECT_NE(result.cacheNote.find("File too large"), std::string::npos) << result.cacheNote;
+    for (const std::filesystem::path& entry : entries) {
+        EXPECT_TRUE(readAll(entry) == before[entry]) << entry;
+    }
+    // Written back as it was: the entry kept serves it, for its ends are as they were.
+    writeAll(squid, squidText);
+    result = reports::run(cached);
+    EXPECT_EQ(reports::writeJson(result), whole);
+    EXPECT_EQ(result.filesFromCache, files.size());
+
+    // A log replaced by another of the same size and modification time, other first and last
+    // bytes: read anew.
+    const std::filesystem::path combined = folder.path() / "squid" / "combined.log";
+    const std::string combinedText = readAll(combined);
+    const auto modified = std::filesystem::last_write_time(combined);
+    std::string replaced = combinedText;
+    std::swap(replaced[0], replaced[1]);
+    std::swap(replaced[replaced.size() - 3], replaced[replaced.size() - 4]);
+    writeAll(combined, replaced);
+    std::filesystem::last_write_time(combined, modified);
+    result = reports::run(cached);
+    EXPECT_EQ(result.filesRead, 1u);
+    EXPECT_EQ(reports::writeJson(result), reports::writeJson(reports::run(options)));
+    writeAll(combined, combinedText);
+
+    // Two runs at once on one empty cache, then one from what they left.
+    reports::Options shared = options;
+    shared.cache = caches.path() / "shared";
+    std::string one;
+    std::string two;
+    std::thread a([&] { one = reports::writeJson(reports::run(shared)); });
+    std::thread b([&] { two = reports::writeJson(reports::run(shared)); });
+    a.join();
+    b.join();
+    EXPECT_EQ(one, whole);
+    EXPECT_EQ(two, whole);
+    result = reports::run(shared);
+    EXPECT_EQ(result.filesFromCache, files.size());
+    EXPECT_EQ(reports::writeJson(result), whole);
+
+    // Summary files: one that is none, one cut short, one damaged, one of another version,
+    // one of another time zone.
+    const std::filesystem::path summary = caches.path() / "s.kestrand";
+    std::string error;
+    ASSERT_TRUE(reports::writeSummary(options, {}, summary, error)) << error;
+    const std::string good = readAll(summary);
+    std::string damaged = good;
+    damaged[damaged.size() / 2] ^= 1;
+    std::string newer = good;
+    newer[8] = static_cast<char>(newer[8] + 1);
+    const std::vector<std::pair<std::string, std::string>> bad{
+        {"a plain text", "not a kestrand summary"},
+        {good.substr(0, good.size() - 10), "cut short: "},
+        {damaged, "damaged: its checksum does not match"},
+        {newer, "written by another version of kestrand (format 2, this one reads 1)"}};
+    for (const auto& [bytes, reason] : bad) {
+        writeAll(summary, bytes);
+        reports::Options given = options;
+        given.folder = summary;
+        result = reports::run(given);
+        EXPECT_EQ(result.error.substr(0, summary.string().size() + 2 + reason.size()),
+                  summary.string() + ": " + reason);
+    }
+    writeAll(summary, good);
+    reports::Options elsewhere = options;
+    elsewhere.folder = summary;
+    elsewhere.timeZone = "UTC";
+    EXPECT_EQ(reports::run(elsewhere).error,
+              summary.string() +
+                  " was summarized in the time zone Asia/Tehran, not UTC: give "
+                  "--tz Asia/Tehran");
+    elsewhere.timeZone = kZone;
+    EXPECT_EQ(withoutFolder(reports::writeJson(reports::run(elsewhere))), withoutFolder(whole));
 }
 
 }  // namespace
