@@ -62,6 +62,10 @@ fs::path EntryStore::pathOf(std::string_view key) const {
 }
 
 std::optional<std::string> EntryStore::load(std::string_view key) const {
+    return loadHead(key, ~std::size_t{0});
+}
+
+std::optional<std::string> EntryStore::loadHead(std::string_view key, std::size_t most) const {
     const fs::path path = pathOf(key);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
@@ -70,7 +74,7 @@ std::optional<std::string> EntryStore::load(std::string_view key) const {
     struct stat info {};
     std::optional<std::string> out;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+        std::string bytes(std::min(static_cast<std::size_t>(info.st_size), most), '\0');
         std::size_t have = 0;
         bool ok = true;
         while (have < bytes.size()) {

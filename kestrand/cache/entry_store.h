@@ -22,6 +22,9 @@ class EntryStore {
     const std::filesystem::path& folder() const { return folder_; }
     // The entry's bytes; nothing when there is none or it cannot be read.
     std::optional<std::string> load(std::string_view key) const;
+    // Its first `bytes` bytes (fewer when it is shorter), marking it used.
+    std::optional<std::string> loadHead(std::string_view key, std::size_t bytes) const;
+    std::filesystem::path pathOf(std::string_view key) const;
     // False and why when the entry could not be written whole.
     bool store(std::string_view key, std::string_view bytes, std::string& error) const;
     void remove(std::string_view key) const;
@@ -34,7 +37,6 @@ class EntryStore {
     std::uint64_t size() const;
 
   private:
-    std::filesystem::path pathOf(std::string_view key) const;
     std::filesystem::path folder_;
 };
 

@@ -41,6 +41,20 @@ std::string seal(std::string_view magic, std::uint32_t version, std::string_view
 std::optional<std::string_view> unseal(std::string_view bytes, std::string_view magic,
                                        std::uint32_t version, std::string_view what,
                                        std::string& error) {
+    std::uint64_t needed = 0;
+    const std::optional<std::string_view> payload =
+        unsealHead(bytes, magic, version, what, error, needed);
+    if (payload && kSealHeader + payload->size() < bytes.size()) {
+        error = "damaged: it has bytes after its end";
+        return std::nullopt;
+    }
+    return payload;
+}
+
+std::optional<std::string_view> unsealHead(std::string_view bytes, std::string_view magic,
+                                           std::uint32_t version, std::string_view what,
+                                           std::string& error, std::uint64_t& needed) {
+    needed = 0;
     const std::size_t magicSize = std::min<std::size_t>(8, magic.size());
     if (bytes.size() < 8 || bytes.substr(0, magicSize) != magic.substr(0, magicSize)) {
         error = "not " + std::string(what);
@@ -60,13 +74,10 @@ std::optional<std::string_view> unseal(std::string_view bytes, std::string_view 
     if (length > bytes.size() - kSealHeader) {
         error = "cut short: " + std::to_string(bytes.size() - kSealHeader) + " of " +
                 std::to_string(length) + " bytes";
+        needed = kSealHeader + length;
         return std::nullopt;
     }
-    if (length < bytes.size() - kSealHeader) {
-        error = "damaged: it has bytes after its end";
-        return std::nullopt;
-    }
-    const std::string_view payload = bytes.substr(kSealHeader);
+    const std::string_view payload = bytes.substr(kSealHeader, length);
     if (checksum(payload) != get(bytes, 20, 8)) {
         error = "damaged: its checksum does not match";
         return std::nullopt;

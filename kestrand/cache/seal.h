@@ -21,6 +21,11 @@ std::string seal(std::string_view magic, std::uint32_t version, std::string_view
 std::optional<std::string_view> unseal(std::string_view bytes, std::string_view magic,
                                        std::uint32_t version, std::string_view what,
                                        std::string& error);
+// The same for an entry that goes on after its sealed head: bytes may hold more than the
+// payload (or less, when `needed` then says how many bytes a whole head takes).
+std::optional<std::string_view> unsealHead(std::string_view bytes, std::string_view magic,
+                                           std::uint32_t version, std::string_view what,
+                                           std::string& error, std::uint64_t& needed);
 
 std::uint64_t checksum(std::string_view bytes);
 

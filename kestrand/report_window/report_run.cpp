@@ -25,6 +25,8 @@ ReportOutcome makeReports(QWidget* parent, forms::ProgressRunner& progress,
     options.from = request.from;
     options.to = request.to;
     options.onlyAddress = request.onlyAddress.toStdString();
+    // The command line's cache: a second OK, or another period, answers from what was read.
+    options.cache = reports::defaultCacheFolder();
 
     std::atomic<bool> cancel{false};
     std::atomic<std::int64_t> bytesRead{0};

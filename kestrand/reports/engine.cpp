@@ -75,8 +75,9 @@ struct PlannedFile {
     std::atomic<std::size_t> unitsLeft{0};
     // With summaries:
     Known known = Known::Not;
-    std::optional<SummaryFile>
-        summary;  // what the cache or a summary file holds; then what was read
+    // What the cache or a summary file holds of it; then what was read.
+    std::optional<SummaryFile> summary;
+    std::string entry;  // the key of the cache entry it came from
     cache::FileIdentity identity;
     bool identified = false;
     std::mutex mutex;
@@ -124,6 +125,11 @@ class Run {
     }
     Known known(std::size_t file) const { return files_[file]->known; }
     bool damagedEntry() const { return damagedEntry_.load(); }
+    // The cache entries whose parts did not read back.
+    std::vector<std::string> damagedEntries() {
+        const std::lock_guard lock(noteMutex_);
+        return damagedEntries_;
+    }
     bool wroteEntry() const { return wroteEntry_.load(); }
     const std::string& cacheError() const { return cacheError_; }
 
@@ -156,6 +162,14 @@ class Run {
     const cache::EntryStore* store_;
     std::mutex noteMutex_;
     std::string cacheError_;  // the first entry that could not be written
+    std::vector<std::string> damagedEntries_;
+    void damaged(std::size_t file) {
+        damagedEntry_ = true;
+        const std::lock_guard lock(noteMutex_);
+        if (!files_[file]->entry.empty()) {
+            damagedEntries_.push_back(files_[file]->entry);
+        }
+    }
     std::atomic<bool> wroteEntry_{false};
     const FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<PlannedFile>> files_;
@@ -199,14 +213,59 @@ void readIdentity(Reader& in, cache::FileIdentity& id) {
     id.tail = in.number();
 }
 
+// A cache entry: a sealed head (the path, zone, identity and the file's row, with where each
+// part is and its checksum), then the parts, read only when a report needs them. Every part
+// must be held.
 std::string entryBytes(const std::string& path, const std::string& zone,
                        const cache::FileIdentity& id, const SummaryFile& file) {
     Writer out;
     out.text(path);
     out.text(zone);
     writeIdentity(out, id);
-    encodeFile(out, file);
-    return cache::seal(kCacheMagic, kSummaryFormat, out.bytes());
+    encodeFile(out, file, false);
+    std::string bytes = cache::seal(kCacheMagic, kSummaryFormat, out.bytes());
+    appendParts(bytes, file);
+    return bytes;
+}
+
+constexpr std::size_t kEntryHead = std::size_t{64} << 10;
+
+// The head of a cache entry, its parts left where they are; nothing when it is not one of
+// this file and zone.
+std::optional<SummaryFile> readEntry(const cache::EntryStore& store, const std::string& key,
+                                     const std::string& path, const std::string& zone,
+                                     cache::FileIdentity& was) {
+    std::optional<std::string> bytes = store.loadHead(key, kEntryHead);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    std::string why;
+    std::uint64_t needed = 0;
+    std::optional<std::string_view> head =
+        cache::unsealHead(*bytes, kCacheMagic, kSummaryFormat, "a cache entry", why, needed);
+    if (!head && needed > bytes->size() && needed < (std::uint64_t{1} << 30)) {
+        bytes = store.loadHead(key, needed);
+        if (bytes) {
+            head = cache::unsealHead(*bytes, kCacheMagic, kSummaryFormat, "a cache entry", why,
+                                     needed);
+        }
+    }
+    if (!head) {
+        return std::nullopt;
+    }
+    Reader in(*head);
+    SummaryFile entry;
+    const bool same = in.text() == path && in.text() == zone;
+    readIdentity(in, was);
+    if (!same || !decodeFile(in, entry, false) || !in.atEnd()) {
+        return std::nullopt;
+    }
+    const std::filesystem::path file = store.pathOf(key);
+    for (SummaryPart& part : entry.parts) {
+        part.file = file;
+        part.offset += cache::kSealHeader + head->size();
+    }
+    return entry;
 }
 
 std::string absoluteText(const std::filesystem::path& path) {
@@ -247,7 +306,11 @@ void compactParts(SummaryFile& file, SharedLookups& shared) {
     for (auto& [day, work] : merged) {
         Writer out;
         work.second->encode(out);
-        kept.push_back(SummaryPart{day, work.first, out.take()});
+        SummaryPart part;
+        part.day = day;
+        part.counts = work.first;
+        part.tables = out.take();
+        kept.push_back(std::move(part));
     }
     std::stable_sort(kept.begin(), kept.end(),
                      [](const SummaryPart& a, const SummaryPart& b) { return a.day < b.day; });
@@ -273,28 +336,17 @@ void Run::know(const FolderListing& listing, const cache::EntryStore* store,
         }
         const std::string path = absoluteText(file.path);
         const std::string key = entryKey(path, zone_.name());
-        const std::optional<std::string> bytes = store->load(key);
-        if (!bytes) {
-            continue;
-        }
-        std::string why;
-        const std::optional<std::string_view> payload =
-            cache::unseal(*bytes, kCacheMagic, kSummaryFormat, "a cache entry", why);
-        if (!payload) {
+        cache::FileIdentity was;
+        std::optional<SummaryFile> read = readEntry(*store, key, path, zone_.name(), was);
+        if (!read) {
             continue;  // read anew, and the entry written again
         }
-        Reader in(*payload);
-        cache::FileIdentity was;
-        SummaryFile entry;
-        const bool same = in.text() == path && in.text() == zone_.name();
-        readIdentity(in, was);
-        if (!same || !decodeFile(in, entry) || !in.atEnd()) {
-            continue;
-        }
+        SummaryFile& entry = *read;
         cache::FileIdentity now;
         if (!cache::statIdentity(file.path, now)) {
             continue;
         }
+        planned.entry = key;
         if (now.sameStat(was)) {
             planned.summary = std::move(entry);
             planned.known = Known::Unchanged;
@@ -316,6 +368,13 @@ void Run::know(const FolderListing& listing, const cache::EntryStore* store,
         }
         if (now.size == was.size) {
             // Touched, not written: the entry is kept with the file's new times.
+            bool held = true;
+            for (SummaryPart& part : entry.parts) {
+                held = part.hold() && held;
+            }
+            if (!held) {
+                continue;
+            }
             planned.summary = std::move(entry);
             planned.known = Known::Unchanged;
             std::string ignored;
@@ -510,13 +569,15 @@ void Run::countSummarized(const Unit& unit, Tables& tables) {
     if (!report_) {
         return;
     }
+    std::string scratch;
     for (const SummaryPart& part : files_[unit.file]->summary->parts) {
         if (!inPeriod(part.day)) {
             continue;
         }
-        Reader in(part.tables);
-        if (!tables.absorbEncoded(in) || !in.atEnd()) {
-            damagedEntry_ = true;
+        const std::optional<std::string_view> bytes = part.bytes(scratch);
+        Reader in(bytes.value_or(std::string_view()));
+        if (!bytes || !tables.absorbEncoded(in) || !in.atEnd()) {
+            damaged(unit.file);
             return;
         }
     }
@@ -528,13 +589,18 @@ void Run::completeFile(std::size_t index, Tables& tables) {
     SummaryFile file;
     if (planned.known == Known::Grown) {
         file = std::move(*planned.summary);
+        for (SummaryPart& part : file.parts) {
+            if (!part.hold()) {
+                damaged(index);
+            }
+        }
         // The parts kept from before count as the parts read now.
         if (report_) {
             for (const SummaryPart& part : file.parts) {
                 if (inPeriod(part.day)) {
                     Reader in(part.tables);
                     if (!tables.absorbEncoded(in) || !in.atEnd()) {
-                        damagedEntry_ = true;
+                        damaged(index);
                     }
                 }
             }
@@ -576,7 +642,11 @@ void Run::completeFile(std::size_t index, Tables& tables) {
     for (auto& [day, work] : planned.days) {
         Writer out;
         work.tables->encode(out);
-        file.parts.push_back(SummaryPart{day, work.counts, out.take()});
+        SummaryPart part;
+        part.day = day;
+        part.counts = work.counts;
+        part.tables = out.take();
+        file.parts.push_back(std::move(part));
         if (report_ && inPeriod(day)) {
             tables.absorb(*work.tables);
         }
@@ -1058,7 +1128,8 @@ bool entryGone(std::string_view first) {
 
 enum class Mode { Report, SummaryOnly };
 
-Result runPass(const Options& given, const Control& control, Mode mode, Summary* out) {
+Result runPass(const Options& given, const Control& control, Mode mode, Summary* out,
+               bool retry = true) {
     Result result;
     Options options = given;
     for (char& c : options.homeCountry) {
@@ -1162,8 +1233,15 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
     for (std::thread& worker : workers) {
         worker.join();
     }
+    if (pass.damagedEntry() && store && retry) {
+        // Entries whose parts did not read back are dropped, and their files read anew.
+        for (const std::string& key : pass.damagedEntries()) {
+            store->remove(key);
+        }
+        return runPass(given, control, mode, out, false);
+    }
     if (pass.damagedEntry() && store) {
-        // What the cache held did not read back: every file is read again instead.
+        // What the cache held still did not read back: every file is read again instead.
         Options fresh = given;
         fresh.cache.clear();
         Result again = runPass(fresh, control, mode, out);
@@ -1211,6 +1289,12 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         for (std::size_t i = 0; i < listing.files.size(); ++i) {
             if (const std::optional<SummaryFile>& file = pass.summary(i)) {
                 SummaryFile kept = *file;
+                for (SummaryPart& part : kept.parts) {
+                    if (!part.hold()) {
+                        result.error = "the cache changed while it was read; try again";
+                        return result;
+                    }
+                }
                 // Only the days asked for.
                 std::erase_if(kept.parts, [&](const SummaryPart& part) {
                     return (options.from && part.day < *options.from) ||

@@ -1,5 +1,7 @@
 #include "kestrand/reports/summary.h"
 
+#include <cstdio>
+
 #include "kestrand/cache/seal.h"
 #include "kestrand/reports/codec.h"
 
@@ -29,7 +31,45 @@ void decodeCounts(Reader& in, DayCounts& counts) {
 
 }  // namespace
 
-void encodeFile(Writer& out, const SummaryFile& file) {
+std::optional<std::string_view> SummaryPart::bytes(std::string& scratch) const {
+    if (held()) {
+        return std::string_view(tables);
+    }
+    std::FILE* in = std::fopen(file.c_str(), "rb");
+    if (in == nullptr) {
+        return std::nullopt;
+    }
+    scratch.resize(size);
+    const bool read = ::fseeko(in, static_cast<off_t>(offset), SEEK_SET) == 0 &&
+                      std::fread(scratch.data(), 1, size, in) == size;
+    std::fclose(in);
+    if (!read || cache::checksum(scratch) != checksum) {
+        return std::nullopt;
+    }
+    return std::string_view(scratch);
+}
+
+bool SummaryPart::hold() {
+    if (held()) {
+        return true;
+    }
+    std::string scratch;
+    const std::optional<std::string_view> read = bytes(scratch);
+    if (!read) {
+        return false;
+    }
+    tables = std::move(scratch);
+    file.clear();
+    return true;
+}
+
+void appendParts(std::string& out, const SummaryFile& file) {
+    for (const SummaryPart& part : file.parts) {
+        out += part.tables;
+    }
+}
+
+void encodeFile(Writer& out, const SummaryFile& file, bool inlineParts) {
     const FileRow& row = file.row;
     out.text(row.path);
     out.text(row.layout);
@@ -49,11 +89,16 @@ void encodeFile(Writer& out, const SummaryFile& file) {
     for (const SummaryPart& part : file.parts) {
         out.number(static_cast<std::uint64_t>(part.day));
         encodeCounts(out, part.counts);
-        out.text(part.tables);
+        if (inlineParts) {
+            out.text(part.tables);
+        } else {
+            out.number(part.tables.size());
+            out.number(cache::checksum(part.tables));
+        }
     }
 }
 
-bool decodeFile(Reader& in, SummaryFile& file) {
+bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts) {
     FileRow& row = file.row;
     row.path = std::string(in.text());
     row.layout = std::string(in.text());
@@ -75,6 +120,7 @@ bool decodeFile(Reader& in, SummaryFile& file) {
     file.resumable = in.number() != 0;
     file.end = in.number();
     file.fields = std::string(in.text());
+    std::uint64_t offset = 0;
     for (std::uint64_t n = in.count(8); n > 0 && in.ok(); --n) {
         SummaryPart part;
         const std::uint64_t day = in.number();
@@ -83,7 +129,14 @@ bool decodeFile(Reader& in, SummaryFile& file) {
         }
         part.day = static_cast<Day>(day);
         decodeCounts(in, part.counts);
-        part.tables = std::string(in.text());
+        if (inlineParts) {
+            part.tables = std::string(in.text());
+        } else {
+            part.offset = offset;
+            part.size = in.number();
+            part.checksum = in.number();
+            offset += part.size;
+        }
         file.parts.push_back(std::move(part));
     }
     return in.ok();

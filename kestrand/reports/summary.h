@@ -6,6 +6,7 @@
 // of one run over their lines.
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +42,19 @@ struct SummaryPart {
     Day day = 0;
     DayCounts counts;
     std::string tables;  // the part's report tables, as Tables::encode writes them
+    // A part of a cache entry is read only when a report needs it: its bytes are then in the
+    // entry's file, `size` bytes from `offset`, with this XXH3.
+    std::filesystem::path file;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    std::uint64_t checksum = 0;
+
+    bool held() const { return file.empty(); }
+    // The part's bytes: held, or read from the entry (into scratch) and checked; nothing when
+    // the entry no longer holds them.
+    std::optional<std::string_view> bytes(std::string& scratch) const;
+    // Holds the bytes from now on; false when they cannot be read.
+    bool hold();
 };
 
 struct SummaryFile {
@@ -64,8 +78,11 @@ inline constexpr std::string_view kCacheMagic = "KESTCAC\n";
 // The version of every summary and cache entry's bytes; another is refused.
 inline constexpr std::uint32_t kSummaryFormat = 1;
 
-void encodeFile(Writer& out, const SummaryFile& file);
-bool decodeFile(Reader& in, SummaryFile& file);
+// A file with its parts' bytes inline (a summary file), or with only where they are (a cache
+// entry's head, the bytes after it: appendParts writes them in the same order).
+void encodeFile(Writer& out, const SummaryFile& file, bool inlineParts = true);
+bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts = true);
+void appendParts(std::string& out, const SummaryFile& file);
 
 // A summary file's bytes, sealed; and back, with the reason when they are not a summary of
 // this version, whole and undamaged.

@@ -1036,8 +1036,10 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     writeAll(entries[2], other);
     reports::Result result = reports::run(cached);
     EXPECT_EQ(reports::writeJson(result), whole);
-    EXPECT_EQ(result.filesRead, 3u);
-    EXPECT_TRUE(readAll(entries[0]).size() == first.size());  // written again
+    EXPECT_GE(result.filesRead, 2u);  // the damaged parts are found when read, then read anew
+    result = reports::run(cached);
+    EXPECT_EQ(result.filesFromCache, files.size());  // every entry written again
+    EXPECT_EQ(reports::writeJson(result), whole);
 
     // A cache that cannot be written: the report still comes, with a note.
     reports::Options unwritable = options;
