@@ -96,6 +96,7 @@ class Reader {
         return out;
     }
     bool ok() const { return ok_; }
+    std::size_t left() const { return data_.size() - pos_; }
     bool atEnd() const { return pos_ == data_.size(); }
     std::uint64_t fail() {
         ok_ = false;

@@ -20,6 +20,7 @@
 #include "kestrand/reports/country.h"
 #include "kestrand/reports/folder.h"
 #include "kestrand/reports/layouts.h"
+#include "kestrand/reports/result_codec.h"
 #include "kestrand/reports/sources.h"
 #include "kestrand/reports/summary.h"
 #include "kestrand/reports/tables.h"
@@ -77,7 +78,9 @@ struct PlannedFile {
     Known known = Known::Not;
     // What the cache or a summary file holds of it; then what was read.
     std::optional<SummaryFile> summary;
-    std::string entry;  // the key of the cache entry it came from
+    std::string entry;           // the key of its cache entry
+    std::uint64_t entrySum = 0;  // the checksum of that entry's head
+    bool written = false;        // its entry written in this run
     cache::FileIdentity identity;
     bool identified = false;
     std::mutex mutex;
@@ -125,6 +128,9 @@ class Run {
     }
     Known known(std::size_t file) const { return files_[file]->known; }
     bool damagedEntry() const { return damagedEntry_.load(); }
+    // What a finished report of these files depends on in them: each file's entry as the
+    // cache holds it, or why it was not read; nothing while a file is still to be read.
+    std::optional<std::string> filesKey() const;
     // The cache entries whose parts did not read back.
     std::vector<std::string> damagedEntries() {
         const std::lock_guard lock(noteMutex_);
@@ -217,12 +223,14 @@ void readIdentity(Reader& in, cache::FileIdentity& id) {
 // part is and its checksum), then the parts, read only when a report needs them. Every part
 // must be held.
 std::string entryBytes(const std::string& path, const std::string& zone,
-                       const cache::FileIdentity& id, const SummaryFile& file) {
+                       const cache::FileIdentity& id, const SummaryFile& file,
+                       std::uint64_t& headSum) {
     Writer out;
     out.text(path);
     out.text(zone);
     writeIdentity(out, id);
     encodeFile(out, file, false);
+    headSum = cache::checksum(out.bytes());
     std::string bytes = cache::seal(kCacheMagic, kSummaryFormat, out.bytes());
     appendParts(bytes, file);
     return bytes;
@@ -234,7 +242,7 @@ constexpr std::size_t kEntryHead = std::size_t{64} << 10;
 // this file and zone.
 std::optional<SummaryFile> readEntry(const cache::EntryStore& store, const std::string& key,
                                      const std::string& path, const std::string& zone,
-                                     cache::FileIdentity& was) {
+                                     cache::FileIdentity& was, std::uint64_t& headSum) {
     std::optional<std::string> bytes = store.loadHead(key, kEntryHead);
     if (!bytes) {
         return std::nullopt;
@@ -253,6 +261,7 @@ std::optional<SummaryFile> readEntry(const cache::EntryStore& store, const std::
     if (!head) {
         return std::nullopt;
     }
+    headSum = cache::checksum(*head);
     Reader in(*head);
     SummaryFile entry;
     const bool same = in.text() == path && in.text() == zone;
@@ -337,7 +346,8 @@ void Run::know(const FolderListing& listing, const cache::EntryStore* store,
         const std::string path = absoluteText(file.path);
         const std::string key = entryKey(path, zone_.name());
         cache::FileIdentity was;
-        std::optional<SummaryFile> read = readEntry(*store, key, path, zone_.name(), was);
+        std::uint64_t headSum = 0;
+        std::optional<SummaryFile> read = readEntry(*store, key, path, zone_.name(), was, headSum);
         if (!read) {
             continue;  // read anew, and the entry written again
         }
@@ -347,6 +357,7 @@ void Run::know(const FolderListing& listing, const cache::EntryStore* store,
             continue;
         }
         planned.entry = key;
+        planned.entrySum = headSum;
         if (now.sameStat(was)) {
             planned.summary = std::move(entry);
             planned.known = Known::Unchanged;
@@ -378,7 +389,11 @@ void Run::know(const FolderListing& listing, const cache::EntryStore* store,
             planned.summary = std::move(entry);
             planned.known = Known::Unchanged;
             std::string ignored;
-            store->store(key, entryBytes(path, zone_.name(), ends, *planned.summary), ignored);
+            if (!store->store(
+                    key, entryBytes(path, zone_.name(), ends, *planned.summary, planned.entrySum),
+                    ignored)) {
+                planned.entry.clear();
+            }
             continue;
         }
         if (entry.resumable && !file.compressed && entry.end == was.size) {
@@ -386,6 +401,24 @@ void Run::know(const FolderListing& listing, const cache::EntryStore* store,
             planned.known = Known::Grown;
         }
     }
+}
+
+std::optional<std::string> Run::filesKey() const {
+    std::string key;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        const PlannedFile& file = *files_[i];
+        const FoundFile& found = listing_->files[i];
+        key += found.relative;
+        if (found.error || planErrors_[i]) {
+            key += "\nerror " + (found.error ? *found.error : *planErrors_[i]) + '\n';
+        } else if (!file.entry.empty() && file.summary &&
+                   (file.known == Known::Unchanged || file.written)) {
+            key += "\nentry " + file.entry + ' ' + std::to_string(file.entrySum) + '\n';
+        } else {
+            return std::nullopt;
+        }
+    }
+    return key;
 }
 
 void Run::plan(const FolderListing& listing) {
@@ -665,15 +698,18 @@ void Run::completeFile(std::size_t index, Tables& tables) {
             if (cache::hashEnds(fd, planned.size, planned.identity)) {
                 const std::string path = absoluteText(found.path);
                 std::string error;
-                if (!store_->store(
-                        entryKey(path, zone_.name()),
-                        entryBytes(path, zone_.name(), planned.identity, *planned.summary),
-                        error)) {
+                planned.entry = entryKey(path, zone_.name());
+                if (!store_->store(planned.entry,
+                                   entryBytes(path, zone_.name(), planned.identity,
+                                              *planned.summary, planned.entrySum),
+                                   error)) {
+                    planned.entry.clear();
                     const std::lock_guard lock(noteMutex_);
                     if (cacheError_.empty()) {
                         cacheError_ = error;
                     }
                 } else {
+                    planned.written = true;
                     wroteEntry_ = true;
                 }
             }
@@ -1113,6 +1149,10 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
 // Whether the first bytes of a cache entry name a file that is gone (or are of another
 // version, which this one never reads).
 bool entryGone(std::string_view first) {
+    if (first.size() >= cache::kSealHeader && first.substr(0, 8) == "KESTRES\n" &&
+        static_cast<unsigned char>(first[8]) == kSummaryFormat) {
+        return false;  // a kept report: only the bound removes it
+    }
     if (first.size() < cache::kSealHeader || first.substr(0, 8) != kCacheMagic ||
         static_cast<unsigned char>(first[8]) != kSummaryFormat) {
         return true;
@@ -1127,6 +1167,60 @@ bool entryGone(std::string_view first) {
 }
 
 enum class Mode { Report, SummaryOnly };
+
+inline constexpr std::string_view kReportMagic = "KESTRES\n";
+
+// A file's path and what its stat tells of it, for a key: another file there is another key.
+std::string fileStamp(const std::filesystem::path& path) {
+    cache::FileIdentity id;
+    if (!cache::statIdentity(path, id)) {
+        return path.string() + " missing";
+    }
+    return path.string() + ' ' + std::to_string(id.size) + ' ' + std::to_string(id.modified) + ' ' +
+           std::to_string(id.inode);
+}
+
+// Everything a finished report depends on but its files: the program, the options, and the
+// classification rules and country database it would use.
+std::string reportSettings(const Options& options, const Result& result) {
+    std::string key = "report\n" + options.generator + '\n' + result.timeZone + '\n' +
+                      std::to_string(options.from.value_or(0)) + ' ' +
+                      std::to_string(options.to.value_or(0)) + '\n' + options.homeCountry + '\n' +
+                      result.folder + '\n' + std::to_string(result.otherFiles) + '\n';
+    for (const bool kind : options.kinds) {
+        key += kind ? '1' : '0';
+    }
+    key += '\n' +
+           fileStamp(options.agentRegexes.empty() ? defaultAgentRegexes() : options.agentRegexes);
+    key += '\n' + fileStamp(options.geoip.empty() ? defaultCountryDatabase() : options.geoip);
+    return key + '\n';
+}
+
+std::optional<Result> keptReport(const cache::EntryStore& store, const std::string& key) {
+    const std::optional<std::string> bytes = store.load(cache::keyOf(key));
+    if (!bytes) {
+        return std::nullopt;
+    }
+    std::string why;
+    const std::optional<std::string_view> payload =
+        cache::unseal(*bytes, kReportMagic, kSummaryFormat, "a kept report", why);
+    if (!payload) {
+        return std::nullopt;
+    }
+    Reader in(*payload);
+    if (in.text() != key) {
+        return std::nullopt;  // another key of the same hash
+    }
+    return decodeResult(payload->substr(payload->size() - in.left()));
+}
+
+void keepReport(const cache::EntryStore& store, const std::string& key, const Result& result) {
+    Writer out;
+    out.text(key);
+    out.raw(encodeResult(result));
+    std::string ignored;
+    store.store(cache::keyOf(key), cache::seal(kReportMagic, kSummaryFormat, out.bytes()), ignored);
+}
 
 Result runPass(const Options& given, const Control& control, Mode mode, Summary* out,
                bool retry = true) {
@@ -1178,6 +1272,30 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         store.emplace(options.cache);
     }
 
+    // A summary keeps every day: the period is applied when the report counts the parts.
+    Options whole = options;
+    if (mode == Mode::SummaryOnly) {
+        whole.kinds.fill(true);
+    }
+    SharedLookups shared(whole, nullptr, nullptr, randomHashSeed());
+    Run pass(options, control, *zone, shared, summaries, report, store ? &*store : nullptr);
+    pass.know(listing, store ? &*store : nullptr, gathered->given);
+    pass.plan(listing);
+
+    // A report of files all unchanged since the same report was made is the report kept.
+    const std::string settings = reportSettings(options, result);
+    if (store && report) {
+        if (const std::optional<std::string> files = pass.filesKey()) {
+            if (std::optional<Result> kept = keptReport(*store, settings + *files)) {
+                kept->filesFromCache = listing.files.size();
+                if (control.progress) {
+                    control.progress(pass.progress());
+                }
+                return std::move(*kept);
+            }
+        }
+    }
+
     std::shared_ptr<const AgentClassifier> agents;
     std::unique_ptr<CountryDatabase> countries;
     if (report && (options.kinds[static_cast<int>(Kind::Windows)] ||
@@ -1209,15 +1327,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         }
     }
 
-    // A summary keeps every day: the period is applied when the report counts the parts.
-    Options whole = options;
-    if (mode == Mode::SummaryOnly) {
-        whole.kinds.fill(true);
-    }
-    SharedLookups shared(whole, agents.get(), countries.get(), randomHashSeed());
-    Run pass(options, control, *zone, shared, summaries, report, store ? &*store : nullptr);
-    pass.know(listing, store ? &*store : nullptr, gathered->given);
-    pass.plan(listing);
+    shared.use(agents.get(), countries.get());
 
     unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
     threads = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(pass.unitCount())));
@@ -1281,6 +1391,11 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
     if (report) {
         tables[0]->settle();
         tables[0]->fill(result);
+        if (store && !result.cancelled && result.cacheNote.empty()) {
+            if (const std::optional<std::string> files = pass.filesKey()) {
+                keepReport(*store, settings + *files, result);
+            }
+        }
     }
     if (out != nullptr) {
         out->timeZone = result.timeZone;

@@ -66,6 +66,11 @@ class SharedLookups {
   public:
     SharedLookups(const Options& options, const AgentClassifier* agents,
                   const CountryDatabase* countries, std::uint64_t seed);
+    // The rules and database to classify with, set before any classification.
+    void use(const AgentClassifier* agents, const CountryDatabase* countries) {
+        agents_ = agents;
+        countries_ = countries;
+    }
     // The agent's system and browser ("Other" for both without the rules).
     AgentClass agentClass(std::string_view agent);
     // The destination's place before the host name is looked at: kInside, kOutside, kLocal,

@@ -1013,11 +1013,6 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     reports::Options cached = options;
     cached.cache = caches.path() / "cache";
     reports::run(cached);
-    std::vector<std::filesystem::path> entries;
-    for (const auto& entry : std::filesystem::directory_iterator(cached.cache)) {
-        entries.push_back(entry.path());
-    }
-    ASSERT_EQ(entries.size(), files.size());
     const auto readAll = [](const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
@@ -1025,6 +1020,26 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     const auto writeAll = [](const std::filesystem::path& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     };
+    // The files' entries, and the report kept of them all.
+    std::vector<std::filesystem::path> entries;
+    std::vector<std::filesystem::path> kept;
+    const auto sortEntries = [&] {
+        entries.clear();
+        kept.clear();
+        for (const auto& entry : std::filesystem::directory_iterator(cached.cache)) {
+            (readAll(entry.path()).starts_with(reports::kCacheMagic) ? entries : kept)
+                .push_back(entry.path());
+        }
+    };
+    sortEntries();
+    ASSERT_EQ(entries.size(), files.size());
+    ASSERT_EQ(kept.size(), 1u);
+    // A kept report damaged: the report is made from the entries again.
+    std::string keptBytes = readAll(kept[0]);
+    keptBytes[keptBytes.size() / 2] ^= 0x04;
+    writeAll(kept[0], keptBytes);
+    EXPECT_EQ(reports::writeJson(reports::run(cached)), whole);
+    std::filesystem::remove(kept[0]);
     // Cut short, a byte flipped, another version: each entry is read anew.
     const std::string first = readAll(entries[0]);
     writeAll(entries[0], first.substr(0, first.size() / 2));
@@ -1052,11 +1067,15 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     EXPECT_EQ(reports::writeJson(result), whole);
 
     // A full disk while an entry is written: the entry before stays, and still serves.
+    sortEntries();
     const std::filesystem::path squid = folder.path() / "squid" / "access.log";
     const std::string squidText = readAll(squid);
     std::map<std::filesystem::path, std::string> before;
     for (const std::filesystem::path& entry : entries) {
         before[entry] = readAll(entry);
+    }
+    for (const std::filesystem::path& report : kept) {
+        std::filesystem::remove(report);
     }
     writeAll(squid, squidText + squidText);
     {
