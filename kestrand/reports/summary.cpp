@@ -1,5 +1,9 @@
 #include "kestrand/reports/summary.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
 #include "kestrand/cache/seal.h"
@@ -35,15 +39,25 @@ std::optional<std::string_view> SummaryPart::bytes(std::string& scratch) const {
     if (held()) {
         return std::string_view(tables);
     }
-    std::FILE* in = std::fopen(file.c_str(), "rb");
-    if (in == nullptr) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return std::nullopt;
     }
     scratch.resize(size);
-    const bool read = ::fseeko(in, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-                      std::fread(scratch.data(), 1, size, in) == size;
-    std::fclose(in);
-    if (!read || cache::checksum(scratch) != checksum) {
+    std::uint64_t have = 0;
+    while (have < size) {
+        const ssize_t n =
+            ::pread(fd, scratch.data() + have, size - have, static_cast<off_t>(offset + have));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        have += static_cast<std::uint64_t>(n);
+    }
+    ::close(fd);
+    if (have != size || cache::checksum(scratch) != checksum) {
         return std::nullopt;
     }
     return std::string_view(scratch);

@@ -168,7 +168,7 @@ void SharedPages::count(std::vector<Pending>& pending, std::vector<Pending>& scr
             if (isNew) {
                 shard.views.push_back(0);
             }
-            ++shard.views[id];
+            shard.views[id] += scratch[i].views;
         }
     };
     // A shard another worker holds is done after the others.
@@ -231,6 +231,16 @@ void SharedPages::add(std::string_view page, std::uint64_t views) {
         shard.views.push_back(0);
     }
     shard.views[id] += views;
+}
+
+void SharedPages::absorb(const SharedPages& other) {
+    std::vector<Pending> pending;
+    pending.reserve(other.size());
+    other.forEach([&](std::string_view page, std::uint64_t views) {
+        pending.push_back(Pending{hash(page), page, views});
+    });
+    std::vector<Pending> scratch;
+    count(pending, scratch);
 }
 
 std::size_t SharedPages::size() const {
@@ -736,8 +746,7 @@ void Tables::absorb(Tables& other) {
         engineSearches_[e] += other.engineSearches_[e];
     }
     if (other.pages_ != pages_) {
-        other.pages_->forEach(
-            [&](std::string_view page, std::uint64_t views) { pages_->add(page, views); });
+        pages_->absorb(*other.pages_);
     }
     for (std::uint32_t i = 0; i < other.phraseSearches_.size(); ++i) {
         bool isNew = false;
@@ -1080,9 +1089,25 @@ void Tables::encode(Writer& out) {
         out.text(phraseKeys_.key(i));
         out.number(phraseSearches_[i]);
     }
+    // A page is mostly its site's URL and a path: it is written as the site's id and the rest.
     out.number(pages_->size());
     pages_->forEach([&](std::string_view page, std::uint64_t views) {
-        out.text(page);
+        const std::size_t scheme = page.find("://");
+        std::uint32_t host = KeyTable::kMissing;
+        std::size_t hostEnd = 0;
+        const bool secure = page.starts_with("https://");
+        if (secure || page.starts_with("http://")) {
+            hostEnd = page.find_first_of("/?#", scheme + 3);
+            hostEnd = hostEnd == std::string_view::npos ? page.size() : hostEnd;
+            host = hostKeys_.find(page.substr(scheme + 3, hostEnd - scheme - 3));
+        }
+        if (host == KeyTable::kMissing) {
+            out.number(0);
+            out.text(page);
+        } else {
+            out.number(1 + 2 * std::uint64_t{host} + (secure ? 1 : 0));
+            out.text(page.substr(hostEnd));
+        }
         out.number(views);
     });
 }
@@ -1173,12 +1198,16 @@ bool Tables::absorbEncoded(Reader& in) {
         const std::uint64_t b = in.below(low.size());
         return in.ok() ? pairKey(high[a], low[b]) : ~0ull;
     };
+    // Pairs are gathered, then placed with their slots loaded ahead.
+    std::vector<std::uint64_t> pairs;
+    pairs.reserve(in.left() / 4);
     for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
         const std::uint64_t key = pair(agentMap, addressMap);
         if (in.ok()) {
-            agentAddresses_.insert(key);
+            pairs.push_back(key);
         }
     }
+    agentAddresses_.insertAll(pairs);
     for (std::size_t h = 0; h < 24; ++h) {
         hours_[h].requests += in.number();
         hours_[h].bytes += in.number();
@@ -1194,12 +1223,14 @@ bool Tables::absorbEncoded(Reader& in) {
         hosts_[id].pages += in.number();
         hosts_[id].bytes += in.number();
     }
+    pairs.clear();
     for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
         const std::uint64_t key = pair(hostMap, addressMap);
         if (in.ok()) {
-            hostAddresses_.insert(key);
+            pairs.push_back(key);
         }
     }
+    hostAddresses_.insertAll(pairs);
     std::vector<std::uint32_t> destinationMap(in.count());
     for (std::uint32_t& id : destinationMap) {
         id = destinationKeys_.intern(in.text());
@@ -1218,14 +1249,16 @@ bool Tables::absorbEncoded(Reader& in) {
         const std::uint64_t key = pairKey(destinationMap[destination], suffixMap[suffix]);
         id = targetKeys_.intern(std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
     }
+    std::vector<NumberTraffic::Entry> traffic;
     for (std::uint64_t n = in.count(4); n > 0 && in.ok(); --n) {
         const std::uint64_t key = pair(targetMap, addressMap);
         const std::uint64_t targetRequests = in.number();
         const std::uint64_t targetBytes = in.number();
         if (in.ok()) {
-            addressTargets_.add(key, targetRequests, targetBytes);
+            traffic.push_back(NumberTraffic::Entry{key, targetRequests, targetBytes});
         }
     }
+    addressTargets_.addAll(traffic);
     for (std::uint64_t& count : engineSearches_) {
         count += in.number();
     }
@@ -1237,10 +1270,37 @@ bool Tables::absorbEncoded(Reader& in) {
         }
         phraseSearches_[id] += in.number();
     }
-    for (std::uint64_t n = in.count(2); n > 0; --n) {
-        const std::string_view page = in.text();
-        pages_->add(page, in.number());
+    // The pages, rebuilt from their sites, counted in one batch.
+    std::string pool;
+    std::vector<std::pair<std::size_t, std::uint64_t>> ends;  // in pool, with the views
+    const std::uint64_t pages = in.count(3);
+    ends.reserve(pages);
+    pool.reserve(in.left() + pages * 32);
+    for (std::uint64_t n = pages; n > 0 && in.ok(); --n) {
+        const std::uint64_t code = in.number();
+        if (code == 0) {
+            pool += in.text();
+        } else {
+            if (code > hostMap.size() * 2) {
+                return false;
+            }
+            const std::uint64_t host = code - 1;
+            pool += (host & 1) != 0 ? "https://" : "http://";
+            pool += hostKeys_.key(hostMap[host / 2]);
+            pool += in.text();
+        }
+        ends.emplace_back(pool.size(), in.number());
     }
+    std::vector<SharedPages::Pending> pending;
+    pending.reserve(ends.size());
+    std::size_t start = 0;
+    for (const auto& [end, views] : ends) {
+        const std::string_view page(pool.data() + start, end - start);
+        pending.push_back(SharedPages::Pending{pages_->hash(page), page, views});
+        start = end;
+    }
+    std::vector<SharedPages::Pending> scratch;
+    pages_->count(pending, scratch);
     return in.ok();
 }
 

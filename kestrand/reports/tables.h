@@ -27,6 +27,7 @@ class SharedPages {
     struct Pending {
         std::uint64_t hash = 0;  // hash(page)
         std::string_view page;
+        std::uint64_t views = 1;
     };
     explicit SharedPages(std::uint64_t seed);
     std::uint64_t hash(std::string_view page) const { return hashBytes(page, seed_); }
@@ -36,6 +37,8 @@ class SharedPages {
     std::vector<std::pair<std::string, std::uint64_t>> top(std::size_t limit) const;
     // Adds views of a page.
     void add(std::string_view page, std::uint64_t views);
+    // Adds every page of other, a shard's lock taken once.
+    void absorb(const SharedPages& other);
     // Every page with its views, shard by shard; no count may run meanwhile.
     template <typename Visit>
     void forEach(Visit&& visit) const {
