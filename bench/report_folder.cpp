@@ -384,7 +384,7 @@ DailyFolder generatedDailyFolder(std::uint64_t bytes, std::uint64_t distinctPage
     fs::create_directories(out.folder);
     Generator generator(distinctPages);
     Random random(11);
-    const std::uint64_t estimatedLines = bytes / 190;
+    const std::uint64_t estimatedLines = bytes / 257;  // the mean line of the five layouts
     std::ofstream file;
     std::string buffer;
     int openDay = 0;

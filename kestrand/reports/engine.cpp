@@ -39,6 +39,7 @@ constexpr std::size_t kHead = std::size_t{64} << 10;  // bytes that decide a lay
 constexpr std::uint64_t kChunk = std::uint64_t{16} << 20;
 constexpr std::size_t kSkippedLinesKept = 10;
 constexpr std::size_t kFilesNamedInNotes = 10;
+constexpr std::uint64_t kWholeFileBytes = std::uint64_t{2} << 30;
 
 // What one worker counted of one day of a file, in a summary's tables.
 struct DayWork {
@@ -435,6 +436,12 @@ void Run::plan(const FolderListing& listing) {
         }
     }
     std::vector<char> head(kHead);
+    const unsigned workers = std::max(
+        1u, options_.threads != 0 ? options_.threads : std::thread::hardware_concurrency());
+    std::size_t toRead = 0;
+    for (std::size_t i = 0; i < listing.files.size(); ++i) {
+        toRead += files_[i]->known != Known::Unchanged && !listing.files[i].error ? 1 : 0;
+    }
     for (std::size_t i = 0; i < listing.files.size(); ++i) {
         PlannedFile& planned = *files_[i];
         const FoundFile& file = listing.files[i];
@@ -500,8 +507,12 @@ void Run::plan(const FolderListing& listing) {
         }
         planned.layout = layout;
         // A W3C file is read by one worker: a #Fields: line may change the columns anywhere.
+        // With summaries and files enough for every worker, so is every file: its tables are
+        // then one worker's, and never merged from two.
         const std::uint64_t chunk = options_.chunkBytes != 0 ? options_.chunkBytes : kChunk;
-        const std::uint64_t step = layout == Layout::W3c ? size : chunk;
+        const bool wholeFiles = summaries_ && options_.chunkBytes == 0 && toRead >= 2 * workers &&
+                                size <= kWholeFileBytes;
+        const std::uint64_t step = layout == Layout::W3c || wholeFiles ? size : chunk;
         std::size_t parts = 0;
         for (std::uint64_t begin = from; begin < size; begin += step) {
             units_.push_back(Unit{i, begin, std::min(size, begin + step)});
