@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -158,14 +159,22 @@ void BM_GrownBy100MB(benchmark::State& state) {
 }
 BENCHMARK(BM_GrownBy100MB)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
-// A week of the folder from a full cache: no log is opened.
+// A week of the folder from a full cache, a week not asked for before each time: no log is
+// opened, and no report of that week is kept yet.
 void BM_WeekFromTheCache(benchmark::State& state) {
     const fs::path cache = scratch("cache-week");
+    fs::remove_all(cache);
     reports::run(optionsFor(daily().folder, cache));
+    int first = 1;
     for (auto _ : state) {
         reports::Options options = optionsFor(daily().folder, cache);
-        options.from = reports::parseDay("2024-01-10");
-        options.to = reports::parseDay("2024-01-16");
+        char from[16];
+        char to[16];
+        std::snprintf(from, sizeof from, "2024-01-%02d", first);
+        std::snprintf(to, sizeof to, "2024-01-%02d", first + 6);
+        first += 3;
+        options.from = reports::parseDay(from);
+        options.to = reports::parseDay(to);
         const reports::Result result = reports::run(options);
         if (result.filesRead + result.filesGrown != 0 || result.totals.requests == 0) {
             state.SkipWithError("a log was read");

@@ -1037,12 +1037,20 @@ void Tables::encode(Writer& out) {
         out.number(agents_[i].proxy ? 1 : 0);
         out.number(agents_[i].requests);
     }
+    // Pairs in order, each as its distance from the one before: pairs of one first id are
+    // then a byte or two each.
+    std::vector<std::uint64_t> sorted;
     const auto pairs = [&](const NumberSet& set) {
-        out.number(set.size());
-        set.forEach([&](std::uint64_t key) {
-            out.number(key >> 32);
-            out.number(static_cast<std::uint32_t>(key));
-        });
+        sorted.clear();
+        sorted.reserve(set.size());
+        set.forEach([&](std::uint64_t key) { sorted.push_back(key); });
+        std::sort(sorted.begin(), sorted.end());
+        out.number(sorted.size());
+        std::uint64_t previous = 0;
+        for (const std::uint64_t key : sorted) {
+            out.number(key - previous);
+            previous = key;
+        }
     };
     pairs(agentAddresses_);
     for (std::size_t h = 0; h < 24; ++h) {
@@ -1074,13 +1082,19 @@ void Tables::encode(Writer& out) {
         out.number(destination);
         out.number(suffix);
     }
-    out.number(addressTargets_.size());
-    addressTargets_.forEach([&](const NumberTraffic::Entry& entry) {
-        out.number(entry.key >> 32);
-        out.number(static_cast<std::uint32_t>(entry.key));
+    std::vector<NumberTraffic::Entry> targets;
+    targets.reserve(addressTargets_.size());
+    addressTargets_.forEach([&](const NumberTraffic::Entry& entry) { targets.push_back(entry); });
+    std::sort(targets.begin(), targets.end(),
+              [](const auto& a, const auto& b) { return a.key < b.key; });
+    out.number(targets.size());
+    std::uint64_t previousTarget = 0;
+    for (const NumberTraffic::Entry& entry : targets) {
+        out.number(entry.key - previousTarget);
+        previousTarget = entry.key;
         out.number(entry.requests);
         out.number(entry.bytes);
-    });
+    }
     for (const std::uint64_t count : engineSearches_) {
         out.number(count);
     }
@@ -1192,16 +1206,22 @@ bool Tables::absorbEncoded(Reader& in) {
         agents_[id].requests += in.number();
     }
     // A pair of ids each below its limit, mapped into this; nothing for a bad one.
+    // A pair, as its distance from the one before, mapped into this; nothing for a bad one.
+    std::uint64_t previous = 0;
     const auto pair = [&](const std::vector<std::uint32_t>& high,
                           const std::vector<std::uint32_t>& low) -> std::uint64_t {
-        const std::uint64_t a = in.below(high.size());
-        const std::uint64_t b = in.below(low.size());
+        previous += in.number();
+        const std::uint64_t a = previous >> 32;
+        const std::uint64_t b = static_cast<std::uint32_t>(previous);
+        if (a >= high.size() || b >= low.size()) {
+            in.fail();
+        }
         return in.ok() ? pairKey(high[a], low[b]) : ~0ull;
     };
     // Pairs are gathered, then placed with their slots loaded ahead.
     std::vector<std::uint64_t> pairs;
     pairs.reserve(in.left() / 4);
-    for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
+    for (std::uint64_t n = in.count(); n > 0 && in.ok(); --n) {
         const std::uint64_t key = pair(agentMap, addressMap);
         if (in.ok()) {
             pairs.push_back(key);
@@ -1224,7 +1244,8 @@ bool Tables::absorbEncoded(Reader& in) {
         hosts_[id].bytes += in.number();
     }
     pairs.clear();
-    for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
+    previous = 0;
+    for (std::uint64_t n = in.count(); n > 0 && in.ok(); --n) {
         const std::uint64_t key = pair(hostMap, addressMap);
         if (in.ok()) {
             pairs.push_back(key);
@@ -1250,7 +1271,8 @@ bool Tables::absorbEncoded(Reader& in) {
         id = targetKeys_.intern(std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
     }
     std::vector<NumberTraffic::Entry> traffic;
-    for (std::uint64_t n = in.count(4); n > 0 && in.ok(); --n) {
+    previous = 0;
+    for (std::uint64_t n = in.count(3); n > 0 && in.ok(); --n) {
         const std::uint64_t key = pair(targetMap, addressMap);
         const std::uint64_t targetRequests = in.number();
         const std::uint64_t targetBytes = in.number();
