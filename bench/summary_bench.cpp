@@ -168,8 +168,8 @@ void BM_WeekFromTheCache(benchmark::State& state) {
     int first = 1;
     for (auto _ : state) {
         reports::Options options = optionsFor(daily().folder, cache);
-        char from[16];
-        char to[16];
+        char from[32];
+        char to[32];
         std::snprintf(from, sizeof from, "2024-01-%02d", first);
         std::snprintf(to, sizeof to, "2024-01-%02d", first + 6);
         first += 3;
