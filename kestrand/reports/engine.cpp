@@ -1317,6 +1317,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         if (const std::optional<std::string> files = pass.filesKey()) {
             if (std::optional<Result> kept = keptReport(*store, settings + *files)) {
                 kept->filesFromCache = listing.files.size();
+                store->trim(options.cacheBytes, nullptr);  // the bound, by the entries' sizes
                 if (control.progress) {
                     control.progress(pass.progress());
                 }
@@ -1414,9 +1415,6 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         result.cacheNote = pass.cacheError() + "; the report is whole, and the next one reads " +
                            "these files again";
     }
-    if (store && pass.wroteEntry()) {
-        store->trim(options.cacheBytes, entryGone);
-    }
     if (report) {
         tables[0]->settle();
         tables[0]->fill(result);
@@ -1425,6 +1423,10 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
                 keepReport(*store, settings + *files, result);
             }
         }
+    }
+    if (store) {
+        // Entries of files that are gone go, then the least recently used beyond the bound.
+        store->trim(options.cacheBytes, entryGone);
     }
     if (out != nullptr) {
         out->timeZone = result.timeZone;

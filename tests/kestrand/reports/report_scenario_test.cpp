@@ -1128,6 +1128,31 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     EXPECT_EQ(result.filesFromCache, files.size());
     EXPECT_EQ(reports::writeJson(result), whole);
 
+    // The cache's bound: the least recently used entries go, and those of files that are gone.
+    const auto cacheBytes = [&](const std::filesystem::path& folder) {
+        std::uint64_t bytes = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            bytes += entry.file_size();
+        }
+        return bytes;
+    };
+    reports::Options bounded = shared;
+    bounded.cacheBytes = cacheBytes(shared.cache) / 2;
+    EXPECT_EQ(reports::writeJson(reports::run(bounded)), whole);
+    EXPECT_LE(cacheBytes(shared.cache), bounded.cacheBytes);
+    std::filesystem::remove(folder.path() / "w3c.log");
+    reports::run(cached);
+    std::size_t fileEntries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(cached.cache)) {
+        const std::string bytes = readAll(entry.path());
+        if (bytes.starts_with(reports::kCacheMagic)) {
+            ++fileEntries;
+            EXPECT_EQ(bytes.find("w3c.log"), std::string::npos) << entry.path();
+        }
+    }
+    EXPECT_EQ(fileEntries, files.size() - 1);
+    folder.write("w3c.log", files["w3c.log"].text);
+
     // Summary files: one that is none, one cut short, one damaged, one of another version,
     // one of another time zone.
     const std::filesystem::path summary = caches.path() / "s.kestrand";
