@@ -637,6 +637,7 @@ void Run::completeFile(std::size_t index, Tables& tables) {
     SummaryFile file;
     if (planned.known == Known::Grown) {
         file = std::move(*planned.summary);
+        file.row.path = found.relative;
         for (SummaryPart& part : file.parts) {
             if (!part.hold()) {
                 damaged(index);
@@ -955,6 +956,7 @@ void Run::finish(Result& result, const FolderListing& listing) {
         if (const std::optional<SummaryFile>& summary = files_[i]->summary) {
             // A summarized file counts its days of the period.
             rows[i] = summary->row;
+            rows[i].path = file.relative;  // as this run reaches it
             for (const SummaryPart& part : summary->parts) {
                 if (!inPeriod(part.day)) {
                     continue;
@@ -1435,6 +1437,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         for (std::size_t i = 0; i < listing.files.size(); ++i) {
             if (const std::optional<SummaryFile>& file = pass.summary(i)) {
                 SummaryFile kept = *file;
+                kept.row.path = listing.files[i].relative;
                 for (SummaryPart& part : kept.parts) {
                     if (!part.hold()) {
                         result.error = "the cache changed while it was read; try again";

@@ -928,6 +928,15 @@ TEST_F(ReportScenario, EveryPathThroughSummariesGivesTheJsonOfOneRun) {
     EXPECT_EQ(warm.filesFromCache, files.size());
     EXPECT_EQ(warm.filesRead, 0u);
 
+    // A sub-folder reaches the same files by other paths: its rows name them as it does.
+    reports::Options inner = options;
+    inner.folder = folder.path() / "squid";
+    reports::Options innerCached = cached;
+    innerCached.folder = inner.folder;
+    const reports::Result fromEntries = reports::run(innerCached);
+    EXPECT_EQ(fromEntries.filesFromCache, 2u);
+    EXPECT_EQ(reports::writeJson(fromEntries), reports::writeJson(reports::run(inner)));
+
     for (const std::uint64_t chunk : {std::uint64_t{97}, std::uint64_t{4096}}) {
         reports::Options parts = cached;
         parts.cache = caches.path() / ("parts" + std::to_string(chunk));
