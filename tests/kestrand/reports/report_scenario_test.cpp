@@ -5,6 +5,8 @@
 // missing agents and destinations as its format documents them.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -1122,15 +1124,27 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     EXPECT_EQ(reports::writeJson(result), reports::writeJson(reports::run(options)));
     writeAll(combined, combinedText);
 
-    // Two runs at once on one empty cache, then one from what they left.
+    // Two processes and a thread at once on one empty cache, then one from what they left.
     reports::Options shared = options;
     shared.cache = caches.path() / "shared";
+    std::vector<pid_t> children;
+    for (int child = 0; child < 2; ++child) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const bool right = reports::writeJson(reports::run(shared)) == whole;
+            _exit(right ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
     std::string one;
-    std::string two;
     std::thread a([&] { one = reports::writeJson(reports::run(shared)); });
-    std::thread b([&] { two = reports::writeJson(reports::run(shared)); });
+    const std::string two = reports::writeJson(reports::run(shared));
     a.join();
-    b.join();
+    for (const pid_t pid : children) {
+        int status = -1;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
     EXPECT_EQ(one, whole);
     EXPECT_EQ(two, whole);
     result = reports::run(shared);
