@@ -26,14 +26,19 @@ std::uint64_t get(std::string_view in, std::size_t at, int bytes) {
 
 std::uint64_t checksum(std::string_view bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
 
-std::string seal(std::string_view magic, std::uint32_t version, std::string_view payload) {
+std::string sealHead(std::string_view magic, std::uint32_t version, std::string_view payload) {
     std::string out;
-    out.reserve(kSealHeader + payload.size());
     out.append(magic.substr(0, 8));
     out.append(8 - std::min<std::size_t>(8, magic.size()), '\0');
     put(out, version, 4);
     put(out, payload.size(), 8);
     put(out, checksum(payload), 8);
+    return out;
+}
+
+std::string seal(std::string_view magic, std::uint32_t version, std::string_view payload) {
+    std::string out = sealHead(magic, version, payload);
+    out.reserve(kSealHeader + payload.size());
     out.append(payload);
     return out;
 }

@@ -14,6 +14,8 @@ namespace kestrand::cache {
 inline constexpr std::size_t kSealHeader = 8 + 4 + 8 + 8;
 
 std::string seal(std::string_view magic, std::uint32_t version, std::string_view payload);
+// The seal's head alone, for a payload written after it.
+std::string sealHead(std::string_view magic, std::uint32_t version, std::string_view payload);
 
 // The payload; nothing and why when the bytes are not a whole entry of this magic and version
 // ("not a kestrand summary", "written by another version of kestrand (format 3)", "cut

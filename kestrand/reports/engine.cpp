@@ -132,6 +132,10 @@ class Run {
         return files_[file]->summary;
     }
     Known known(std::size_t file) const { return files_[file]->known; }
+    // The same, taken out of the run, which no longer needs it.
+    std::optional<SummaryFile> takeSummary(std::size_t file) {
+        return std::move(files_[file]->summary);
+    }
     bool damagedEntry() const { return damagedEntry_.load(); }
     // What a finished report of these files depends on in them: each file's entry as the
     // cache holds it, or why it was not read; nothing while a file is still to be read.
@@ -1090,10 +1094,16 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
             std::string bytes;
             std::string why;
             if (std::FILE* file = std::fopen(input.c_str(), "rb")) {
+                // Read whole at once: a summary of a month is hundreds of megabytes.
+                struct stat info {};
+                if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0) {
+                    bytes.resize(static_cast<std::size_t>(info.st_size));
+                    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+                }
                 char block[1 << 16];
                 std::size_t n = 0;
                 while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
-                    bytes.append(block, n);
+                    bytes.append(block, n);  // what was added since
                 }
                 if (std::ferror(file) != 0) {
                     why = "cannot be read";
@@ -1435,8 +1445,8 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         out->folders = gathered->folders;
         out->otherFiles = listing.otherFiles;
         for (std::size_t i = 0; i < listing.files.size(); ++i) {
-            if (const std::optional<SummaryFile>& file = pass.summary(i)) {
-                SummaryFile kept = *file;
+            if (std::optional<SummaryFile> file = pass.takeSummary(i)) {
+                SummaryFile kept = std::move(*file);
                 kept.row.path = listing.files[i].relative;
                 for (SummaryPart& part : kept.parts) {
                     if (!part.hold()) {
@@ -1491,14 +1501,15 @@ bool writeSummary(const Options& options, const Control& control, const std::fil
         error = "cancelled";
         return false;
     }
-    const std::string bytes = encodeSummary(summary);
+    const auto [head, payload] = encodeSummaryApart(summary);
     const std::filesystem::path temporary = path.string() + ".tmp";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
         error = "cannot write " + path.string() + ": " + std::strerror(errno);
         return false;
     }
-    const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool wrote = std::fwrite(head.data(), 1, head.size(), file) == head.size() &&
+                       std::fwrite(payload.data(), 1, payload.size(), file) == payload.size();
     const int saved = errno;
     if (std::fclose(file) != 0 || !wrote || std::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "cannot write " + path.string() + ": " + std::strerror(wrote ? errno : saved);

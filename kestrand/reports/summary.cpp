@@ -156,8 +156,15 @@ bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts) {
     return in.ok();
 }
 
-std::string encodeSummary(const Summary& summary) {
+std::pair<std::string, std::string> encodeSummaryApart(const Summary& summary) {
     Writer out;
+    std::size_t bytes = 0;
+    for (const SummaryFile& file : summary.files) {
+        for (const SummaryPart& part : file.parts) {
+            bytes += part.tables.size() + 64;
+        }
+    }
+    out.bytes().reserve(bytes + 4096);
     out.text(summary.timeZone);
     out.text(summary.folders);
     out.number(summary.otherFiles);
@@ -165,7 +172,13 @@ std::string encodeSummary(const Summary& summary) {
     for (const SummaryFile& file : summary.files) {
         encodeFile(out, file);
     }
-    return cache::seal(kSummaryMagic, kSummaryFormat, out.bytes());
+    std::string head = cache::sealHead(kSummaryMagic, kSummaryFormat, out.bytes());
+    return {std::move(head), out.take()};
+}
+
+std::string encodeSummary(const Summary& summary) {
+    auto [head, payload] = encodeSummaryApart(summary);
+    return head + payload;
 }
 
 std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error) {

@@ -87,6 +87,8 @@ void appendParts(std::string& out, const SummaryFile& file);
 // A summary file's bytes, sealed; and back, with the reason when they are not a summary of
 // this version, whole and undamaged.
 std::string encodeSummary(const Summary& summary);
+// The same, its seal's head and its payload apart (a big summary is written without a copy).
+std::pair<std::string, std::string> encodeSummaryApart(const Summary& summary);
 std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error);
 
 // Writes the summary of the options' folders (every kind, day and address; --from and --to
