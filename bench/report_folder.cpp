@@ -488,6 +488,7 @@ ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPa
     const std::uint64_t perFile = bytes / kFiles;
     const std::uint64_t estimatedLines = bytes / 260;
     Generator generator(distinctPages);
+    Random random(3);  // for dailyLine; the old proxy's layouts draw nothing from it
     std::ofstream tsv;
     if (withTsv) {
         tsv.open(out.tsv, std::ios::binary | std::ios::trunc);
@@ -503,27 +504,12 @@ ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPa
         std::ofstream file(path, std::ios::binary | std::ios::trunc);
         std::uint64_t written = 0;
         if (layout == 1) {
-            buffer =
-                "#Software: Proxy Server\r\n#Version: 1.0\r\n#Fields: c-ip cs-username "
-                "c-agent date time r-host r-ip sc-bytes cs-uri cs-mime-type sc-status\r\n";
+            buffer = kW3cHead;
         }
         while (written + buffer.size() < perFile) {
             const Line l = generator.next(n++, estimatedLines);
-            if (layout == 3) {
-                buffer += l.client + ", " + l.user + ", " + l.agent + ", Y, -, " + l.commaDate +
-                          ", " + l.time + ", " + l.host + ", W3Proxy, PROXY1, -, " + l.destination +
-                          ", 80, 1462, 325, " + l.bytes + ", http, TCP, GET, " + l.uri + ", " +
-                          l.mime + ", Inet, 200\r\n";
-            } else if (layout == 2) {
-                buffer += l.client + ", " + l.user + ", " + l.agent + ", Y, " + l.commaDate + ", " +
-                          l.time + ", W3Proxy, PROXY1, -, " + l.host + ", " + l.destination +
-                          ", 80, 1462, 325, " + l.bytes + ", http, TCP, GET, " + l.uri + ", " +
-                          l.mime + ", Inet, 200, 0\r\n";
-            } else {
-                buffer += l.client + "\t" + l.user + "\t" + l.agent + "\t" + l.date + "\t" +
-                          l.time + "\t" + l.host + "\t" + l.destination + "\t" + l.bytes + "\t" +
-                          l.uri + "\t" + l.mime + "\t200\r\n";
-            }
+            // Layouts 3, 2 and 1: the samples' comma order, the documented one, W3C.
+            buffer += dailyLine(3 - layout, l, random);
             if (withTsv) {
                 tsvBuffer += l.date + "\t" + l.time + "\t" + l.client + "\t" + l.user + "\t" +
                              l.agent + "\t" + l.host + "\tGET\t" + l.path + "\t200\t" + l.bytes +

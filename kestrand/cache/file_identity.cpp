@@ -23,10 +23,19 @@ void fromStat(const struct stat& info, FileIdentity& out) {
 
 bool hashRange(int fd, std::uint64_t from, std::uint64_t length, std::uint64_t& out) {
     std::vector<char> buffer(length);
+    if (!readFully(fd, buffer.data(), length, from)) {
+        return false;
+    }
+    out = XXH3_64bits(buffer.data(), buffer.size());
+    return true;
+}
+
+}  // namespace
+
+bool readFully(int fd, char* into, std::uint64_t size, std::uint64_t offset) {
     std::uint64_t have = 0;
-    while (have < length) {
-        const ssize_t n =
-            ::pread(fd, buffer.data() + have, length - have, static_cast<off_t>(from + have));
+    while (have < size) {
+        const ssize_t n = ::pread(fd, into + have, size - have, static_cast<off_t>(offset + have));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -35,11 +44,8 @@ bool hashRange(int fd, std::uint64_t from, std::uint64_t length, std::uint64_t& 
         }
         have += static_cast<std::uint64_t>(n);
     }
-    out = XXH3_64bits(buffer.data(), buffer.size());
     return true;
 }
-
-}  // namespace
 
 bool statIdentity(const std::filesystem::path& path, FileIdentity& out) {
     struct stat info {};

@@ -33,6 +33,9 @@ struct FileIdentity {
 bool statIdentity(const std::filesystem::path& path, FileIdentity& out);
 bool statIdentity(int fd, FileIdentity& out);
 
+// Exactly `size` bytes of fd from `offset`; false when they cannot all be read.
+bool readFully(int fd, char* into, std::uint64_t size, std::uint64_t offset);
+
 // The hashes of the ends of the first `size` bytes of fd, into out; false when they cannot
 // be read whole.
 bool hashEnds(int fd, std::uint64_t size, FileIdentity& out);

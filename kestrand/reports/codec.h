@@ -76,17 +76,8 @@ class Reader {
         }
         return n;
     }
-    std::string_view text() {
-        const std::uint64_t n = number();
-        if (!ok_ || n > data_.size() - pos_) {
-            fail();
-            return {};
-        }
-        const std::string_view out = data_.substr(pos_, n);
-        pos_ += n;
-        return out;
-    }
-    std::string_view raw(std::size_t n) {
+    std::string_view text() { return raw(number()); }
+    std::string_view raw(std::uint64_t n) {
         if (!ok_ || n > data_.size() - pos_) {
             fail();
             return {};

@@ -72,6 +72,24 @@ struct UnitResult {
     bool endsAtLineEnd = true;  // its last line ended with a line break
 };
 
+// A part's lines, skipped lines, layout and first error added to its file's row, the part
+// read after the row's.
+void addLines(FileRow& row, const UnitResult& part) {
+    for (const std::uint64_t line : part.skippedLines) {
+        if (row.skippedLines.size() < kSkippedLinesKept) {
+            row.skippedLines.push_back(row.lines + line);
+        }
+    }
+    row.lines += part.lines;
+    row.skipped += part.skipped;
+    if (part.layout != Layout::Unknown) {
+        row.layout = std::string(layoutName(part.layout));
+    }
+    if (part.error && !row.error) {
+        row.error = part.error;
+    }
+}
+
 // How a file stands against what the cache holds of it.
 enum class Known { Not, Unchanged, Grown };
 
@@ -672,19 +690,7 @@ void Run::completeFile(std::size_t index, Tables& tables) {
             continue;
         }
         const UnitResult& part = results_[u];
-        for (const std::uint64_t line : part.skippedLines) {
-            if (row.skippedLines.size() < kSkippedLinesKept) {
-                row.skippedLines.push_back(row.lines + line);
-            }
-        }
-        row.lines += part.lines;
-        row.skipped += part.skipped;
-        if (part.layout != Layout::Unknown) {
-            row.layout = std::string(layoutName(part.layout));
-        }
-        if (part.error && !row.error) {
-            row.error = part.error;
-        }
+        addLines(row, part);
         if (!part.fields.empty()) {
             file.fields = part.fields;
         }
@@ -983,25 +989,13 @@ void Run::finish(Result& result, const FolderListing& listing) {
         }
         const UnitResult& part = results_[u];
         FileRow& row = rows[units_[u].file];
-        for (const std::uint64_t line : part.skippedLines) {
-            if (row.skippedLines.size() < kSkippedLinesKept) {
-                row.skippedLines.push_back(row.lines + line);
-            }
-        }
-        row.lines += part.lines;
+        addLines(row, part);
         row.requests += part.requests;
         row.proxyRequests += part.proxy;
         row.denied += part.denied;
         row.cache.requests += part.cache.requests;
         row.cache.bytes += part.cache.bytes;
         row.requestsWithoutAgent += part.withoutAgent;
-        row.skipped += part.skipped;
-        if (part.layout != Layout::Unknown) {
-            row.layout = std::string(layoutName(part.layout));
-        }
-        if (part.error && !row.error) {
-            row.error = part.error;
-        }
         result.proxyRequests += part.proxy;
         result.cache.requests += part.cache.requests;
         result.cache.bytes += part.cache.bytes;

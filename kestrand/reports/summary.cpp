@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
+#include "kestrand/cache/file_identity.h"
 #include "kestrand/cache/seal.h"
 #include "kestrand/reports/codec.h"
 
@@ -44,20 +44,9 @@ std::optional<std::string_view> SummaryPart::bytes(std::string& scratch) const {
         return std::nullopt;
     }
     scratch.resize(size);
-    std::uint64_t have = 0;
-    while (have < size) {
-        const ssize_t n =
-            ::pread(fd, scratch.data() + have, size - have, static_cast<off_t>(offset + have));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        have += static_cast<std::uint64_t>(n);
-    }
+    const bool read = cache::readFully(fd, scratch.data(), size, offset);
     ::close(fd);
-    if (have != size || cache::checksum(scratch) != checksum) {
+    if (!read || cache::checksum(scratch) != checksum) {
         return std::nullopt;
     }
     return std::string_view(scratch);

@@ -86,6 +86,17 @@ void mergeUsers(std::vector<std::pair<std::uint32_t, std::uint64_t>>& mine,
     }
 }
 
+// Adds to the count of a text in a table of texts and their counts.
+void addCount(KeyTable& keys, std::vector<std::uint64_t>& counts, std::string_view text,
+              std::uint64_t count) {
+    bool isNew = false;
+    const std::uint32_t id = keys.intern(text, isNew);
+    if (isNew) {
+        counts.push_back(0);
+    }
+    counts[id] += count;
+}
+
 // The two ids of a key made of the 8 bytes of a pairKey.
 std::pair<std::uint32_t, std::uint32_t> unpackPair(std::string_view key) {
     std::uint64_t value = 0;
@@ -484,13 +495,7 @@ Tables::Outcome Tables::add(const Request& request) {
         ++address.denied;
         ++denied_.requests;
         denied_.bytes += bytes;
-        bool isNew = false;
-        const std::uint32_t id =
-            deniedHostKeys_.intern(wantHosts_ ? hostText : hostOf(request), isNew);
-        if (isNew) {
-            deniedHosts_.push_back(0);
-        }
-        ++deniedHosts_[id];
+        addCount(deniedHostKeys_, deniedHosts_, wantHosts_ ? hostText : hostOf(request), 1);
         return Outcome::Refused;
     }
     ++requests_;
@@ -606,12 +611,7 @@ Tables::Outcome Tables::add(const Request& request) {
         if (!phrase.empty()) {
             ++engineSearches_[static_cast<std::size_t>(host.engine)];
             ++address.searches;
-            bool isNew = false;
-            const std::uint32_t id = phraseKeys_.intern(phrase, isNew);
-            if (isNew) {
-                phraseSearches_.push_back(0);
-            }
-            ++phraseSearches_[id];
+            addCount(phraseKeys_, phraseSearches_, phrase, 1);
         }
     }
     return Outcome::Counted;
@@ -659,12 +659,8 @@ void Tables::absorb(Tables& other) {
     denied_.requests += other.denied_.requests;
     denied_.bytes += other.denied_.bytes;
     for (std::uint32_t i = 0; i < other.deniedHosts_.size(); ++i) {
-        bool isNew = false;
-        const std::uint32_t id = deniedHostKeys_.intern(other.deniedHostKeys_.key(i), isNew);
-        if (isNew) {
-            deniedHosts_.push_back(0);
-        }
-        deniedHosts_[id] += other.deniedHosts_[i];
+        addCount(deniedHostKeys_, deniedHosts_, other.deniedHostKeys_.key(i),
+                 other.deniedHosts_[i]);
     }
 
     std::vector<std::uint32_t> addressMap(other.addresses_.size());
@@ -749,12 +745,7 @@ void Tables::absorb(Tables& other) {
         pages_->absorb(*other.pages_);
     }
     for (std::uint32_t i = 0; i < other.phraseSearches_.size(); ++i) {
-        bool isNew = false;
-        const std::uint32_t id = phraseKeys_.intern(other.phraseKeys_.key(i), isNew);
-        if (isNew) {
-            phraseSearches_.push_back(0);
-        }
-        phraseSearches_[id] += other.phraseSearches_[i];
+        addCount(phraseKeys_, phraseSearches_, other.phraseKeys_.key(i), other.phraseSearches_[i]);
     }
 }
 
@@ -1148,12 +1139,8 @@ bool Tables::absorbEncoded(Reader& in) {
     denied_.requests += deniedRequests;
     denied_.bytes += deniedBytes;
     for (std::uint64_t n = in.count(2); n > 0; --n) {
-        bool isNew = false;
-        const std::uint32_t id = deniedHostKeys_.intern(in.text(), isNew);
-        if (isNew) {
-            deniedHosts_.push_back(0);
-        }
-        deniedHosts_[id] += in.number();
+        const std::string_view host = in.text();
+        addCount(deniedHostKeys_, deniedHosts_, host, in.number());
     }
     std::vector<std::uint32_t> userMap(in.count());
     for (std::uint32_t& user : userMap) {
@@ -1285,12 +1272,8 @@ bool Tables::absorbEncoded(Reader& in) {
         count += in.number();
     }
     for (std::uint64_t n = in.count(2); n > 0; --n) {
-        bool isNew = false;
-        const std::uint32_t id = phraseKeys_.intern(in.text(), isNew);
-        if (isNew) {
-            phraseSearches_.push_back(0);
-        }
-        phraseSearches_[id] += in.number();
+        const std::string_view phrase = in.text();
+        addCount(phraseKeys_, phraseSearches_, phrase, in.number());
     }
     // The pages, rebuilt from their sites, counted in one batch.
     std::string pool;
