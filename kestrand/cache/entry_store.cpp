@@ -194,15 +194,4 @@ void EntryStore::trim(std::uint64_t maxBytes,
     }
 }
 
-std::uint64_t EntryStore::size() const {
-    std::uint64_t total = 0;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->path().filename().string().ends_with(kEnding)) {
-            total += it->file_size(ec);
-        }
-    }
-    return total;
-}
-
 }  // namespace kestrand::cache

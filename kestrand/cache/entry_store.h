@@ -33,8 +33,6 @@ class EntryStore {
     // process that ended before its rename.
     void trim(std::uint64_t maxBytes,
               const std::function<bool(std::string_view firstBytes)>& gone) const;
-    // Bytes the entries take.
-    std::uint64_t size() const;
 
   private:
     std::filesystem::path folder_;

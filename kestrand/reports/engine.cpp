@@ -163,7 +163,6 @@ class Run {
         const std::lock_guard lock(noteMutex_);
         return damagedEntries_;
     }
-    bool wroteEntry() const { return wroteEntry_.load(); }
     const std::string& cacheError() const { return cacheError_; }
 
   private:
@@ -203,7 +202,6 @@ class Run {
             damagedEntries_.push_back(files_[file]->entry);
         }
     }
-    std::atomic<bool> wroteEntry_{false};
     const FolderListing* listing_ = nullptr;
     std::vector<std::unique_ptr<PlannedFile>> files_;
     std::vector<std::optional<std::string>> planErrors_;
@@ -736,7 +734,6 @@ void Run::completeFile(std::size_t index, Tables& tables) {
                     }
                 } else {
                     planned.written = true;
-                    wroteEntry_ = true;
                 }
             }
         }
