@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/aligned_bytes.h"
 #include "trailscan/log/field_bytes.h"
 #include "trailscan/log/file_io.h"
 
@@ -131,8 +132,8 @@ std::optional<std::int64_t> lineTotal(Channel& channel, CountProgress& progress,
     const bool keepIndex = index != nullptr && start == 0;
     BlockReader reader(file, start, seenEnd, blockBytes, progress, tuning, tallies, keepIndex);
     const bool twoThreads = seenEnd - start >= tuning.twoThreadsFrom && tallies.size() > 1;
-    const auto buffers = std::make_unique_for_overwrite<char[]>(
-        static_cast<std::size_t>(blockBytes) * (twoThreads ? 2 : 1));
+    const common::AlignedBytes buffers =
+        common::alignedBytes(static_cast<std::size_t>(blockBytes) * (twoThreads ? 2 : 1));
     if (twoThreads) {
         std::thread second;
         try {

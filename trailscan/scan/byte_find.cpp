@@ -52,6 +52,7 @@ struct Needle {
     char a;
     char b;
     char c;
+    bool useThird = true;
 };
 
 Needle plan(std::string_view needle) {
@@ -79,6 +80,93 @@ Needle plan(std::string_view needle) {
     }
     return {needle.data(), needle.size(), first,          second,
             third,         needle[first], needle[second], needle[third]};
+}
+
+// How many start positions of `sample` have the needle's bytes at offsets i and j (and k,
+// unless it is npos).
+std::size_t passCount(std::string_view sample, std::string_view needle, std::size_t i,
+                      std::size_t j, std::size_t k) {
+    const std::size_t starts = sample.size() - needle.size() + 1;
+    // 1 where the sample holds the needle's byte `at` at start p: summed without branches.
+    const auto holds = [&](std::size_t p, std::size_t at) {
+        return static_cast<std::size_t>(sample[p + at] == needle[at]);
+    };
+    std::size_t count = 0;
+    if (k == npos) {
+        for (std::size_t p = 0; p < starts; ++p) {
+            count += holds(p, i) & holds(p, j);
+        }
+        return count;
+    }
+    for (std::size_t p = 0; p < starts; ++p) {
+        count += holds(p, i) & holds(p, j) & holds(p, k);
+    }
+    return count;
+}
+
+// The plan tried on a sample of the text: of the needle's bytes rarest there (at most
+// kTried), the pair that the fewest places pass; and where that pair still passes more than
+// one place in kThirdFrom, the third of them that cuts the most.
+Needle planOn(std::string_view needle, std::string_view sample) {
+    constexpr std::size_t kTried = 6;
+    constexpr std::size_t kThirdFrom = 512;
+    Needle n = plan(needle);
+    if (needle.size() < 2 || sample.size() < needle.size() + 1024) {
+        return n;
+    }
+    std::array<std::size_t, 256> seen{};
+    for (const char ch : sample) {
+        ++seen[static_cast<unsigned char>(ch)];
+    }
+    std::array<std::size_t, kTried> tried{};
+    std::size_t triedCount = 0;
+    // The first kTried offsets by their byte's count in the sample, rarest first.
+    for (std::size_t i = 0; i < needle.size(); ++i) {
+        const auto often = [&](std::size_t at) {
+            return seen[static_cast<unsigned char>(needle[at])];
+        };
+        std::size_t slot = triedCount;
+        while (slot > 0 && often(tried[slot - 1]) > often(i)) {
+            if (slot < kTried) {
+                tried[slot] = tried[slot - 1];
+            }
+            --slot;
+        }
+        if (slot < kTried) {
+            tried[slot] = i;
+            triedCount = std::min(triedCount + 1, kTried);
+        }
+    }
+    std::size_t best = npos;
+    for (std::size_t x = 0; x < triedCount; ++x) {
+        for (std::size_t y = x + 1; y < triedCount; ++y) {
+            const std::size_t passed = passCount(sample, needle, tried[x], tried[y], npos);
+            if (passed < best) {
+                best = passed;
+                n.first = tried[x];
+                n.second = tried[y];
+            }
+        }
+    }
+    n.useThird = false;
+    if (best * kThirdFrom > sample.size()) {
+        std::size_t bestThird = best;
+        for (std::size_t z = 0; z < triedCount; ++z) {
+            if (tried[z] == n.first || tried[z] == n.second) {
+                continue;
+            }
+            const std::size_t passed = passCount(sample, needle, n.first, n.second, tried[z]);
+            if (passed < bestThird) {
+                bestThird = passed;
+                n.third = tried[z];
+                n.useThird = true;
+            }
+        }
+    }
+    n.a = needle[n.first];
+    n.b = needle[n.second];
+    n.c = needle[n.third];
+    return n;
 }
 
 bool matchesAt(const char* text, std::size_t start, const Needle& n) {
@@ -135,16 +223,21 @@ std::size_t scanSse2(const char* text, std::size_t begin, std::size_t end, const
     return scanScalar(text, p, end, n);
 }
 
+template <bool kThird>
 __attribute__((target("avx2"))) inline __m256i pairMask(const char* text, std::size_t at,
                                                         const Needle& n, __m256i a, __m256i b,
                                                         __m256i c) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + n.first));
     const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + n.second));
+    const __m256i pair = _mm256_and_si256(_mm256_cmpeq_epi8(x, a), _mm256_cmpeq_epi8(y, b));
+    if constexpr (!kThird) {
+        return pair;
+    }
     const __m256i z = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + at + n.third));
-    return _mm256_and_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x, a), _mm256_cmpeq_epi8(y, b)),
-                            _mm256_cmpeq_epi8(z, c));
+    return _mm256_and_si256(pair, _mm256_cmpeq_epi8(z, c));
 }
 
+template <bool kThird>
 __attribute__((target("avx2"))) std::size_t scanAvx2(const char* text, std::size_t begin,
                                                      std::size_t end, const Needle& n) {
     const __m256i a = _mm256_set1_epi8(n.a);
@@ -152,8 +245,8 @@ __attribute__((target("avx2"))) std::size_t scanAvx2(const char* text, std::size
     const __m256i c = _mm256_set1_epi8(n.c);
     std::size_t p = begin;
     for (; p + 64 <= end; p += 64) {
-        const __m256i low = pairMask(text, p, n, a, b, c);
-        const __m256i high = pairMask(text, p + 32, n, a, b, c);
+        const __m256i low = pairMask<kThird>(text, p, n, a, b, c);
+        const __m256i high = pairMask<kThird>(text, p + 32, n, a, b, c);
         if (_mm256_testz_si256(_mm256_or_si256(low, high), _mm256_or_si256(low, high)) != 0) {
             continue;
         }
@@ -172,7 +265,10 @@ __attribute__((target("avx2"))) std::size_t scanAvx2(const char* text, std::size
 // The first match among start positions [begin, end).
 std::size_t scan(const char* text, std::size_t begin, std::size_t end, const Needle& n) {
 #ifdef TS_FIND_X86
-    return common::hasAvx2() ? scanAvx2(text, begin, end, n) : scanSse2(text, begin, end, n);
+    if (!common::hasAvx2()) {
+        return scanSse2(text, begin, end, n);
+    }
+    return n.useThird ? scanAvx2<true>(text, begin, end, n) : scanAvx2<false>(text, begin, end, n);
 #else
     return scanScalar(text, begin, end, n);
 #endif
@@ -211,12 +307,15 @@ std::size_t scanShared(const char* text, std::size_t begin, std::size_t end, con
 
 }  // namespace
 
-ByteFinder::ByteFinder(std::string_view needle) : needle_(needle) {
+ByteFinder::ByteFinder(std::string_view needle) : ByteFinder(needle, {}) {}
+
+ByteFinder::ByteFinder(std::string_view needle, std::string_view sample) : needle_(needle) {
     if (!needle.empty()) {
-        const Needle n = plan(needle);
+        const Needle n = planOn(needle, sample);
         first_ = n.first;
         second_ = n.second;
         third_ = n.third;
+        useThird_ = n.useThird;
     }
 }
 
@@ -224,8 +323,8 @@ std::size_t ByteFinder::find(std::string_view text, std::size_t from) const {
     if (needle_.empty() || needle_.size() > text.size() || from > text.size() - needle_.size()) {
         return npos;
     }
-    const Needle n{needle_.data(), needle_.size(),  first_,           second_,
-                   third_,         needle_[first_], needle_[second_], needle_[third_]};
+    const Needle n{needle_.data(),  needle_.size(),   first_,          second_,  third_,
+                   needle_[first_], needle_[second_], needle_[third_], useThird_};
     return scan(text.data(), from, text.size() - needle_.size() + 1, n);
 }
 

@@ -14,6 +14,9 @@ namespace trailscan::scan {
 class ByteFinder {
   public:
     explicit ByteFinder(std::string_view needle);
+    // Planned on `sample`, bytes like those it will search: the two bytes of the needle that
+    // pass fewest places there, and the third test only where even they pass often.
+    ByteFinder(std::string_view needle, std::string_view sample);
     // The first occurrence starting at or after `from` (one thread); npos when there is none
     // or the needle is empty.
     std::size_t find(std::string_view text, std::size_t from) const;
@@ -23,6 +26,7 @@ class ByteFinder {
     std::size_t first_ = 0;
     std::size_t second_ = 0;
     std::size_t third_ = 0;
+    bool useThird_ = true;
 };
 
 // The first occurrence of `needle` starting at or after `from`; npos when there is none or the

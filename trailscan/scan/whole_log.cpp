@@ -1,6 +1,7 @@
 #include "trailscan/scan/whole_log.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,11 @@
 #include <thread>
 #include <vector>
 
+#if defined(__x86_64__) || defined(_M_X64)
+#include <immintrin.h>
+#endif
+
+#include "common/aligned_bytes.h"
 #include "common/number_text.h"
 #include "trailscan/log/field_bytes.h"
 #include "trailscan/log/file_io.h"
@@ -49,8 +55,22 @@ constexpr std::size_t kBlocksAhead = 8;
 // A find farther ahead than this is reached by counting field ends, a nearer one record by
 // record.
 constexpr std::size_t kCountFrom = 1024;
+// The finders are planned on this many bytes of the first block read.
+constexpr std::size_t kSampleBytes = 32 * 1024;
+
+// How often a worker looks whether the block before it is counted before it sleeps.
+constexpr int kSpinsForCount = 4000;
 
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
+
+// A hint to the processor that this thread is waiting on another.
+inline void pause() {
+#if defined(__x86_64__) || defined(_M_X64)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
 
 // Where a match of a regular expression may end, from a place on. The block scanner runs over
 // the rest of the block; but when every match holds a literal and is at most kWindowBytes long,
@@ -59,9 +79,9 @@ std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 // kMissesBeforeBlocks occurrences in a row without a match it scans the rest of the block.
 class PatternCandidates {
   public:
-    PatternCandidates(const regex::FieldPattern& pattern, Matcher& matcher)
+    PatternCandidates(const regex::FieldPattern& pattern, Matcher& matcher, ByteFinder finder)
         : matcher_(matcher),
-          finder_(pattern.literal()),
+          finder_(finder),
           literalBytes_(pattern.literal().size()),
           width_(pattern.maxMatchBytes()),
           byLiteral_(pattern.scansBlocks() && literalBytes_ > 0 && width_ <= kWindowBytes) {}
@@ -236,7 +256,7 @@ class BlockBuffer {
     char* reserve(std::size_t more) {
         if (size_ + more > capacity_) {
             const std::size_t capacity = std::max(size_ + more, capacity_ * 2);
-            auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+            common::AlignedBytes bigger = common::alignedBytes(capacity);
             if (size_ > 0) {
                 std::memcpy(bigger.get(), bytes_.get(), size_);
             }
@@ -248,7 +268,7 @@ class BlockBuffer {
     void grow(std::size_t more) { size_ += more; }
 
   private:
-    std::unique_ptr<char[]> bytes_;
+    common::AlignedBytes bytes_;
     std::size_t capacity_ = 0;
     std::size_t size_ = 0;
 };
@@ -298,10 +318,13 @@ class Scan {
             blocks_.push_back({at, std::min(size_, at + blockBytes), -1});
         }
         results_.resize(blocks_.size());
-        fieldEndsBefore_.assign(blocks_.size() + 1, -1);
-        fieldEndsBefore_[0] = 0;
+        fieldEndsBefore_ = std::make_unique<std::atomic<std::int64_t>[]>(blocks_.size() + 1);
+        for (std::size_t i = 0; i <= blocks_.size(); ++i) {
+            fieldEndsBefore_[i].store(i == 0 ? 0 : -1, std::memory_order_relaxed);
+        }
         for (std::size_t i = 0; i < blocks_.size() && blocks_[i].fieldEnds >= 0; ++i) {
-            fieldEndsBefore_[i + 1] = fieldEndsBefore_[i] + blocks_[i].fieldEnds;
+            fieldEndsBefore_[i + 1].store(fieldEndsBefore_[i] + blocks_[i].fieldEnds,
+                                          std::memory_order_relaxed);
         }
     }
 
@@ -423,12 +446,23 @@ class Scan {
         for (std::size_t i = b; i < blocks_.size() && fieldEndsBefore_[i] >= 0 &&
                                 blocks_[i].fieldEnds >= 0 && fieldEndsBefore_[i + 1] < 0;
              ++i) {
-            fieldEndsBefore_[i + 1] = fieldEndsBefore_[i] + blocks_[i].fieldEnds;
+            fieldEndsBefore_[i + 1].store(fieldEndsBefore_[i] + blocks_[i].fieldEnds,
+                                          std::memory_order_release);
         }
         changedCondition_.notify_all();
     }
 
     std::optional<std::int64_t> waitForFieldEndsBefore(std::size_t b) {
+        // The block before is usually microseconds from counted, on another core: a short spin
+        // costs less than sleeping and being woken.
+        for (int spin = 0;
+             spin < kSpinsForCount && !control_.cancel.load(std::memory_order_relaxed); ++spin) {
+            if (const std::int64_t known = fieldEndsBefore_[b].load(std::memory_order_acquire);
+                known >= 0) {
+                return known;
+            }
+            pause();
+        }
         std::unique_lock lock(mutex_);
         changedCondition_.wait(lock, [&] { return stopping(b) || fieldEndsBefore_[b] >= 0; });
         if (fieldEndsBefore_[b] < 0) {
@@ -460,6 +494,14 @@ class Scan {
         if (!before) {
             return std::nullopt;
         }
+        std::call_once(planned_, [&] {
+            // The finders' bytes chosen on what this log holds.
+            const std::string_view sample(buffer.data(), std::min(buffer.size(), kSampleBytes));
+            textFinder_.emplace(query_.text, sample);
+            if (query_.pattern != nullptr) {
+                literalFinder_.emplace(query_.pattern->literal(), sample);
+            }
+        });
         const std::int64_t fieldEndsBefore = *before;
         const std::int64_t fieldEndsAfter = fieldEndsBefore + blocks_[b].fieldEnds;
         const bool lastBlock = block.end >= size_;
@@ -699,10 +741,10 @@ class Scan {
                        Matcher* m) {
         ReportBytes entry;
         const std::string_view text = query_.text;
-        const ByteFinder finder(text);
+        const ByteFinder& finder = *textFinder_;
         std::optional<PatternCandidates> candidates;
         if (m != nullptr) {
-            candidates.emplace(*query_.pattern, *m);
+            candidates.emplace(*query_.pattern, *m, *literalFinder_);
         }
         const int wanted = searchesColumn()
                                ? std::clamp(std::max(query_.selector.column, log::kColumnSite) + 1,
@@ -829,8 +871,12 @@ class Scan {
     ReportWriter writer_;
 
     std::vector<Block> blocks_;
-    std::vector<std::int64_t> fieldEndsBefore_;  // per block; -1 until known
+    // Per block; -1 until known. Set under the mutex, read without it while a worker spins.
+    std::unique_ptr<std::atomic<std::int64_t>[]> fieldEndsBefore_;
     std::vector<BlockResult> results_;
+    std::once_flag planned_;
+    std::optional<ByteFinder> textFinder_;
+    std::optional<ByteFinder> literalFinder_;
 
     std::mutex mutex_;
     std::condition_variable changedCondition_;
