@@ -3,6 +3,7 @@
 #include <xxhash.h>
 
 #include <cstring>
+#include <new>
 
 namespace kestrand::cache {
 
@@ -26,15 +27,40 @@ std::uint64_t get(std::string_view in, std::size_t at, int bytes) {
 
 std::uint64_t checksum(std::string_view bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
 
-std::string sealHead(std::string_view magic, std::uint32_t version, std::string_view payload) {
+std::string sealHead(std::string_view magic, std::uint32_t version, std::uint64_t length,
+                     std::uint64_t payloadChecksum) {
     std::string out;
     out.append(magic.substr(0, 8));
     out.append(8 - std::min<std::size_t>(8, magic.size()), '\0');
     put(out, version, 4);
-    put(out, payload.size(), 8);
-    put(out, checksum(payload), 8);
+    put(out, length, 8);
+    put(out, payloadChecksum, 8);
     return out;
 }
+
+std::string sealHead(std::string_view magic, std::uint32_t version, std::string_view payload) {
+    return sealHead(magic, version, payload.size(), checksum(payload));
+}
+
+struct Checksum::State {
+    XXH3_state_t* xxh = XXH3_createState();
+    ~State() { XXH3_freeState(xxh); }
+};
+
+Checksum::Checksum() : state_(std::make_unique<State>()) {
+    if (state_->xxh == nullptr) {
+        throw std::bad_alloc();
+    }
+    XXH3_64bits_reset(state_->xxh);
+}
+
+Checksum::~Checksum() = default;
+
+void Checksum::add(std::string_view bytes) {
+    XXH3_64bits_update(state_->xxh, bytes.data(), bytes.size());
+}
+
+std::uint64_t Checksum::value() const { return XXH3_64bits_digest(state_->xxh); }
 
 std::string seal(std::string_view magic, std::uint32_t version, std::string_view payload) {
     std::string out = sealHead(magic, version, payload);

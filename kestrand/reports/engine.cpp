@@ -1492,15 +1492,27 @@ bool writeSummary(const Options& options, const Control& control, const std::fil
         error = "cancelled";
         return false;
     }
-    const auto [head, payload] = encodeSummaryApart(summary);
     const std::filesystem::path temporary = path.string() + ".tmp";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
         error = "cannot write " + path.string() + ": " + std::strerror(errno);
         return false;
     }
-    const bool wrote = std::fwrite(head.data(), 1, head.size(), file) == head.size() &&
-                       std::fwrite(payload.data(), 1, payload.size(), file) == payload.size();
+    // The payload is written as it is encoded, after room for the seal's head, which is
+    // written last, once the payload's length and checksum are known.
+    bool wrote = std::fwrite(std::string(cache::kSealHeader, '\0').data(), 1, cache::kSealHeader,
+                             file) == cache::kSealHeader;
+    cache::Checksum checksum;
+    std::uint64_t length = 0;
+    encodeSummaryPieces(summary, [&](std::string_view piece) {
+        checksum.add(piece);
+        length += piece.size();
+        wrote = wrote && std::fwrite(piece.data(), 1, piece.size(), file) == piece.size();
+    });
+    const std::string head =
+        cache::sealHead(kSummaryMagic, kSummaryFormat, length, checksum.value());
+    wrote = wrote && std::fseek(file, 0, SEEK_SET) == 0 &&
+            std::fwrite(head.data(), 1, head.size(), file) == head.size();
     const int saved = errno;
     if (std::fclose(file) != 0 || !wrote || std::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "cannot write " + path.string() + ": " + std::strerror(wrote ? errno : saved);

@@ -72,7 +72,11 @@ void appendParts(std::string& out, const SummaryFile& file) {
     }
 }
 
-void encodeFile(Writer& out, const SummaryFile& file, bool inlineParts) {
+namespace {
+
+// A file's fields; `putTables` writes each part's tables (inline, or only where they are).
+template <class PutTables>
+void encodeFileWith(Writer& out, const SummaryFile& file, PutTables putTables) {
     const FileRow& row = file.row;
     out.text(row.path);
     out.text(row.layout);
@@ -92,13 +96,21 @@ void encodeFile(Writer& out, const SummaryFile& file, bool inlineParts) {
     for (const SummaryPart& part : file.parts) {
         out.number(static_cast<std::uint64_t>(part.day));
         encodeCounts(out, part.counts);
-        if (inlineParts) {
-            out.text(part.tables);
-        } else {
-            out.number(part.tables.size());
-            out.number(cache::checksum(part.tables));
-        }
+        putTables(out, part);
     }
+}
+
+}  // namespace
+
+void encodeFile(Writer& out, const SummaryFile& file, bool inlineParts) {
+    encodeFileWith(out, file, [&](Writer& to, const SummaryPart& part) {
+        if (inlineParts) {
+            to.text(part.tables);
+        } else {
+            to.number(part.tables.size());
+            to.number(cache::checksum(part.tables));
+        }
+    });
 }
 
 bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts) {
@@ -145,29 +157,29 @@ bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts) {
     return in.ok();
 }
 
-std::pair<std::string, std::string> encodeSummaryApart(const Summary& summary) {
+void encodeSummaryPieces(const Summary& summary,
+                         const std::function<void(std::string_view)>& piece) {
     Writer out;
-    std::size_t bytes = 0;
-    for (const SummaryFile& file : summary.files) {
-        for (const SummaryPart& part : file.parts) {
-            bytes += part.tables.size() + 64;
-        }
-    }
-    out.bytes().reserve(bytes + 4096);
     out.text(summary.timeZone);
     out.text(summary.folders);
     out.number(summary.otherFiles);
     out.number(summary.files.size());
     for (const SummaryFile& file : summary.files) {
-        encodeFile(out, file);
+        encodeFileWith(out, file, [&](Writer& to, const SummaryPart& part) {
+            // The tables inline as text: their length with the bytes before, then the bytes.
+            to.number(part.tables.size());
+            piece(to.bytes());
+            to.bytes().clear();
+            piece(part.tables);
+        });
     }
-    std::string head = cache::sealHead(kSummaryMagic, kSummaryFormat, out.bytes());
-    return {std::move(head), out.take()};
+    piece(out.bytes());
 }
 
 std::string encodeSummary(const Summary& summary) {
-    auto [head, payload] = encodeSummaryApart(summary);
-    return head + payload;
+    std::string payload;
+    encodeSummaryPieces(summary, [&](std::string_view bytes) { payload.append(bytes); });
+    return cache::sealHead(kSummaryMagic, kSummaryFormat, payload) + payload;
 }
 
 std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error) {

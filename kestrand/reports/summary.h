@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -87,8 +88,10 @@ void appendParts(std::string& out, const SummaryFile& file);
 // A summary file's bytes, sealed; and back, with the reason when they are not a summary of
 // this version, whole and undamaged.
 std::string encodeSummary(const Summary& summary);
-// The same, its seal's head and its payload apart (a big summary is written without a copy).
-std::pair<std::string, std::string> encodeSummaryApart(const Summary& summary);
+// The payload of that seal, given to `piece` in order: each part's tables apart, never
+// copied, so that a big summary is written without a second copy in memory.
+void encodeSummaryPieces(const Summary& summary,
+                         const std::function<void(std::string_view)>& piece);
 std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error);
 
 // Writes the summary of the options' folders (every kind, day and address; --from and --to
