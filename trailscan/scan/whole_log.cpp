@@ -67,6 +67,8 @@ std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 inline void pause() {
 #if defined(__x86_64__) || defined(_M_X64)
     _mm_pause();
+#elif defined(__aarch64__) && defined(__GNUC__)
+    __asm__ __volatile__("yield");
 #else
     std::this_thread::yield();
 #endif
