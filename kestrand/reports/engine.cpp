@@ -1105,7 +1105,7 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
             }
             std::optional<Summary> summary;
             if (why.empty()) {
-                summary = decodeSummary(bytes, why);
+                summary = decodeSummary(bytes, why, &input);
             }
             if (!summary) {
                 error = input.string() + ": " + why;
@@ -1291,6 +1291,11 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
     const bool givenSummaries =
         std::any_of(gathered->given.begin(), gathered->given.end(),
                     [](const std::optional<SummaryFile>& file) { return file.has_value(); });
+    // Which files came from summary files (know() takes their summaries).
+    std::vector<bool> fromSummaryFile(gathered->given.size());
+    for (std::size_t i = 0; i < gathered->given.size(); ++i) {
+        fromSummaryFile[i] = gathered->given[i].has_value();
+    }
     if (givenSummaries && !options.onlyAddress.empty()) {
         result.error = "--address needs the logs themselves; a summary keeps no request apart";
         return result;
@@ -1404,7 +1409,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
     for (std::size_t i = 0; i < listing.files.size(); ++i) {
         switch (pass.known(i)) {
             case Known::Unchanged:
-                result.filesFromCache += gathered->given[i] ? 0 : 1;
+                result.filesFromCache += fromSummaryFile[i] ? 0 : 1;
                 break;
             case Known::Grown:
                 ++result.filesGrown;
@@ -1439,17 +1444,19 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
             if (std::optional<SummaryFile> file = pass.takeSummary(i)) {
                 SummaryFile kept = std::move(*file);
                 kept.row.path = listing.files[i].relative;
-                for (SummaryPart& part : kept.parts) {
-                    if (!part.hold()) {
-                        result.error = "the cache changed while it was read; try again";
-                        return result;
-                    }
-                }
                 // Only the days asked for.
                 std::erase_if(kept.parts, [&](const SummaryPart& part) {
                     return (options.from && part.day < *options.from) ||
                            (options.to && part.day > *options.to);
                 });
+                // Parts of cache entries are held, as trimming the cache may remove them; a
+                // summary file's stay in it until they are written.
+                for (SummaryPart& part : kept.parts) {
+                    if (!(i < fromSummaryFile.size() && fromSummaryFile[i]) && !part.hold()) {
+                        result.error = "the cache changed while it was read; try again";
+                        return result;
+                    }
+                }
                 out->files.push_back(std::move(kept));
             } else {
                 SummaryFile row;
@@ -1504,7 +1511,7 @@ bool writeSummary(const Options& options, const Control& control, const std::fil
                              file) == cache::kSealHeader;
     cache::Checksum checksum;
     std::uint64_t length = 0;
-    encodeSummaryPieces(summary, [&](std::string_view piece) {
+    const bool read = encodeSummaryPieces(summary, [&](std::string_view piece) {
         checksum.add(piece);
         length += piece.size();
         wrote = wrote && std::fwrite(piece.data(), 1, piece.size(), file) == piece.size();
@@ -1514,6 +1521,12 @@ bool writeSummary(const Options& options, const Control& control, const std::fil
     wrote = wrote && std::fseek(file, 0, SEEK_SET) == 0 &&
             std::fwrite(head.data(), 1, head.size(), file) == head.size();
     const int saved = errno;
+    if (!read) {
+        std::fclose(file);
+        std::remove(temporary.c_str());
+        error = "a summary file changed while it was read; try again";
+        return false;
+    }
     if (std::fclose(file) != 0 || !wrote || std::rename(temporary.c_str(), path.c_str()) != 0) {
         error = "cannot write " + path.string() + ": " + std::strerror(wrote ? errno : saved);
         std::remove(temporary.c_str());

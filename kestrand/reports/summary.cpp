@@ -113,7 +113,11 @@ void encodeFile(Writer& out, const SummaryFile& file, bool inlineParts) {
     });
 }
 
-bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts) {
+namespace {
+
+// A file's fields; `takeTables` reads each part's tables (inline, or only where they are).
+template <class TakeTables>
+bool decodeFileWith(Reader& in, SummaryFile& file, TakeTables takeTables) {
     FileRow& row = file.row;
     row.path = std::string(in.text());
     row.layout = std::string(in.text());
@@ -135,7 +139,6 @@ bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts) {
     file.resumable = in.number() != 0;
     file.end = in.number();
     file.fields = std::string(in.text());
-    std::uint64_t offset = 0;
     for (std::uint64_t n = in.count(8); n > 0 && in.ok(); --n) {
         SummaryPart part;
         const std::uint64_t day = in.number();
@@ -144,45 +147,64 @@ bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts) {
         }
         part.day = static_cast<Day>(day);
         decodeCounts(in, part.counts);
-        if (inlineParts) {
-            part.tables = std::string(in.text());
-        } else {
-            part.offset = offset;
-            part.size = in.number();
-            part.checksum = in.number();
-            offset += part.size;
-        }
+        takeTables(in, part);
         file.parts.push_back(std::move(part));
     }
     return in.ok();
 }
 
-void encodeSummaryPieces(const Summary& summary,
+}  // namespace
+
+bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts) {
+    std::uint64_t offset = 0;
+    return decodeFileWith(in, file, [&](Reader& from, SummaryPart& part) {
+        if (inlineParts) {
+            part.tables = std::string(from.text());
+        } else {
+            part.offset = offset;
+            part.size = from.number();
+            part.checksum = from.number();
+            offset += part.size;
+        }
+    });
+}
+
+bool encodeSummaryPieces(const Summary& summary,
                          const std::function<void(std::string_view)>& piece) {
     Writer out;
+    std::string scratch;
+    bool read = true;
     out.text(summary.timeZone);
     out.text(summary.folders);
     out.number(summary.otherFiles);
     out.number(summary.files.size());
     for (const SummaryFile& file : summary.files) {
         encodeFileWith(out, file, [&](Writer& to, const SummaryPart& part) {
-            // The tables inline as text: their length with the bytes before, then the bytes.
-            to.number(part.tables.size());
+            // The tables inline as text: their length with the bytes before, then the bytes,
+            // read now from where they are when the part is not held.
+            const std::optional<std::string_view> tables = part.bytes(scratch);
+            read = read && tables.has_value();
+            const std::string_view bytes = tables.value_or(std::string_view());
+            to.number(bytes.size());
             piece(to.bytes());
             to.bytes().clear();
-            piece(part.tables);
+            piece(bytes);
         });
     }
     piece(out.bytes());
+    return read;
 }
 
-std::string encodeSummary(const Summary& summary) {
+std::optional<std::string> encodeSummary(const Summary& summary) {
     std::string payload;
-    encodeSummaryPieces(summary, [&](std::string_view bytes) { payload.append(bytes); });
+    if (!encodeSummaryPieces(summary, [&](std::string_view bytes) { payload.append(bytes); })) {
+        return std::nullopt;
+    }
     return cache::sealHead(kSummaryMagic, kSummaryFormat, payload) + payload;
 }
 
-std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error) {
+std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error,
+                                     const std::filesystem::path* source) {
     const std::optional<std::string_view> payload =
         cache::unseal(bytes, kSummaryMagic, kSummaryFormat, "a kestrand summary", error);
     if (!payload) {
@@ -195,7 +217,19 @@ std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error)
     summary.otherFiles = in.number();
     for (std::uint64_t n = in.count(16); n > 0 && in.ok(); --n) {
         SummaryFile file;
-        if (!decodeFile(in, file)) {
+        const bool decoded =
+            source == nullptr
+                ? decodeFile(in, file)
+                : decodeFileWith(in, file, [&](Reader& from, SummaryPart& part) {
+                      // Left in the file, where this text stands after the seal's head.
+                      const std::string_view tables = from.text();
+                      part.file = *source;
+                      part.offset = cache::kSealHeader +
+                                    static_cast<std::uint64_t>(tables.data() - payload->data());
+                      part.size = tables.size();
+                      part.checksum = cache::checksum(tables);
+                  });
+        if (!decoded) {
             in.fail();
             break;
         }

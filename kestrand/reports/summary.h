@@ -85,14 +85,19 @@ void encodeFile(Writer& out, const SummaryFile& file, bool inlineParts = true);
 bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts = true);
 void appendParts(std::string& out, const SummaryFile& file);
 
-// A summary file's bytes, sealed; and back, with the reason when they are not a summary of
-// this version, whole and undamaged.
-std::string encodeSummary(const Summary& summary);
+// A summary file's bytes, sealed (nothing when a part no longer reads); and back, with the
+// reason when they are not a summary of this version, whole and undamaged.
+std::optional<std::string> encodeSummary(const Summary& summary);
 // The payload of that seal, given to `piece` in order: each part's tables apart, never
-// copied, so that a big summary is written without a second copy in memory.
-void encodeSummaryPieces(const Summary& summary,
+// copied (a part not held is read from where it is), so that a big summary is written
+// without a second copy in memory. False when a part no longer reads: the pieces are then
+// not a summary.
+bool encodeSummaryPieces(const Summary& summary,
                          const std::function<void(std::string_view)>& piece);
-std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error);
+// With `source`, the file the bytes were read from: each part's tables are then left there,
+// known by their place and checksum, and read when they are needed.
+std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error,
+                                     const std::filesystem::path* source = nullptr);
 
 // Writes the summary of the options' folders (every kind, day and address; --from and --to
 // keep days) to path. False with the reason when the folders or the file fail.

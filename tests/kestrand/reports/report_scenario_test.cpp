@@ -985,10 +985,18 @@ TEST_F(ReportScenario, EveryPathThroughSummariesGivesTheJsonOfOneRun) {
         }
         // The text in no log of the "machines" is counted by the merged report.
         const std::string expected = withoutFolder(whole);
-        EXPECT_EQ(withoutFolder(reports::writeJson(reports::run(merged))),
+        const std::string fromThree = withoutFolder(reports::writeJson(reports::run(merged)));
+        EXPECT_EQ(fromThree,
                   expected.substr(0, expected.find("\"other_files\"")) + "\"other_files\": 0" +
                       expected.substr(expected.find(',', expected.find("\"other_files\""))))
             << round;
+        // The three merged into one summary file, their parts read from them as it is written.
+        const std::filesystem::path all = machines.path() / "all.kestrand";
+        std::string error;
+        ASSERT_TRUE(reports::writeSummary(merged, {}, all, error)) << error;
+        reports::Options fromAll = options;
+        fromAll.folder = all;
+        EXPECT_EQ(withoutFolder(reports::writeJson(reports::run(fromAll))), fromThree) << round;
     }
 
     std::uint64_t grown = 0;
@@ -1185,6 +1193,13 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     const std::string good = readAll(summary);
     // Written piece by piece, its head last: the bytes of the summary encoded at once.
     EXPECT_EQ(good, reports::encodeSummary(written));
+    // Read from its file, a summary leaves its parts there: cut since, they no longer read.
+    std::string why;
+    const std::optional<reports::Summary> lazy = reports::decodeSummary(good, why, &summary);
+    ASSERT_TRUE(lazy) << why;
+    EXPECT_EQ(reports::encodeSummary(*lazy), good);
+    writeAll(summary, good.substr(0, good.size() / 2));
+    EXPECT_FALSE(reports::encodeSummary(*lazy));
     std::string damaged = good;
     damaged[damaged.size() / 2] ^= 1;
     std::string newer = good;
