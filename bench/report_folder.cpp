@@ -322,6 +322,15 @@ std::string squidLine(const Line& l, Random& random) {
     return line;
 }
 
+// Writes out what `buffer` holds, adds its size to `written` and empties it; the generators
+// write a megabyte at a time.
+constexpr std::size_t kWriteAt = 1 << 20;
+void writeOut(std::ofstream& file, std::string& buffer, std::uint64_t& written) {
+    file << buffer;
+    written += buffer.size();
+    buffer.clear();
+}
+
 // One line of a generated request in layout 0 to 4 (the samples' comma order, the documented
 // comma order, W3C, Squid's native format, Squid's combined format).
 std::string dailyLine(int layout, const Line& l, Random& random) {
@@ -392,9 +401,7 @@ DailyFolder generatedDailyFolder(std::uint64_t bytes, std::uint64_t distinctPage
         const Line l = generator.next(n, estimatedLines);
         const int day = std::atoi(l.date.c_str() + 8);
         if (day != openDay) {
-            file << buffer;
-            out.bytes += buffer.size();
-            buffer.clear();
+            writeOut(file, buffer, out.bytes);
             file.close();
             file.open(out.files[static_cast<std::size_t>(day - 1)],
                       std::ios::binary | std::ios::trunc);
@@ -404,14 +411,11 @@ DailyFolder generatedDailyFolder(std::uint64_t bytes, std::uint64_t distinctPage
             }
         }
         buffer += dailyLine(day % 5, l, random);
-        if (buffer.size() > (1 << 20)) {
-            file << buffer;
-            out.bytes += buffer.size();
-            buffer.clear();
+        if (buffer.size() > kWriteAt) {
+            writeOut(file, buffer, out.bytes);
         }
     }
-    file << buffer;
-    out.bytes += buffer.size();
+    writeOut(file, buffer, out.bytes);
     file.close();
     std::ofstream(done) << out.bytes << '\n';
     return out;
@@ -456,14 +460,11 @@ SquidLog generatedSquidLog(std::uint64_t bytes, std::uint64_t distinctPages) {
     std::uint64_t n = 0;
     while (out.bytes + buffer.size() < bytes) {
         buffer += squidLine(generator.next(n++, estimatedLines), random);
-        if (buffer.size() > (1 << 20)) {
-            file << buffer;
-            out.bytes += buffer.size();
-            buffer.clear();
+        if (buffer.size() > kWriteAt) {
+            writeOut(file, buffer, out.bytes);
         }
     }
-    file << buffer;
-    out.bytes += buffer.size();
+    writeOut(file, buffer, out.bytes);
     out.requests = n;
     std::ofstream(done) << out.bytes << ' ' << out.requests << '\n';
     return out;
@@ -515,17 +516,13 @@ ReportFolder generatedReportFolder(std::uint64_t bytes, std::uint64_t distinctPa
                              l.agent + "\t" + l.host + "\tGET\t" + l.path + "\t200\t" + l.bytes +
                              "\t" + l.mime + "\n";
             }
-            if (buffer.size() > (1 << 20)) {
-                file << buffer;
-                written += buffer.size();
-                buffer.clear();
+            if (buffer.size() > kWriteAt) {
+                writeOut(file, buffer, written);
                 tsv << tsvBuffer;
                 tsvBuffer.clear();
             }
         }
-        file << buffer;
-        written += buffer.size();
-        buffer.clear();
+        writeOut(file, buffer, written);
         tsv << tsvBuffer;
         tsvBuffer.clear();
         out.bytes += written;

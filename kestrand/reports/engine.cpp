@@ -48,6 +48,17 @@ struct DayWork {
 };
 using Days = std::map<Day, DayWork>;
 
+// A day's work as a summary's part: its counts and its tables' bytes.
+SummaryPart partOf(Day day, const DayWork& work) {
+    Writer out;
+    work.tables->encode(out);
+    SummaryPart part;
+    part.day = day;
+    part.counts = work.counts;
+    part.tables = out.take();
+    return part;
+}
+
 // A part of a file that one worker reads: the lines that start in [begin, end); or, for a
 // file already summarized, its parts to count.
 struct Unit {
@@ -321,30 +332,24 @@ void compactParts(SummaryFile& file, SharedLookups& shared) {
         return;
     }
     std::vector<SummaryPart> kept;
-    std::map<Day, std::pair<DayCounts, std::unique_ptr<Tables>>> merged;
+    Days merged;
     for (SummaryPart& part : file.parts) {
         if (perDay[part.day] <= kPartsADay) {
             kept.push_back(std::move(part));
             continue;
         }
-        auto& [counts, tables] = merged[part.day];
-        if (!tables) {
-            tables = std::make_unique<Tables>(shared, Tables::Scope::Whole);
+        DayWork& work = merged[part.day];
+        if (!work.tables) {
+            work.tables = std::make_unique<Tables>(shared, Tables::Scope::Whole);
         }
-        counts.add(part.counts);
+        work.counts.add(part.counts);
         Reader in(part.tables);
-        if (!tables->absorbEncoded(in)) {
+        if (!work.tables->absorbEncoded(in)) {
             return;  // left as they were: each part still reads
         }
     }
-    for (auto& [day, work] : merged) {
-        Writer out;
-        work.second->encode(out);
-        SummaryPart part;
-        part.day = day;
-        part.counts = work.first;
-        part.tables = out.take();
-        kept.push_back(std::move(part));
+    for (const auto& [day, work] : merged) {
+        kept.push_back(partOf(day, work));
     }
     std::stable_sort(kept.begin(), kept.end(),
                      [](const SummaryPart& a, const SummaryPart& b) { return a.day < b.day; });
@@ -697,13 +702,7 @@ void Run::completeFile(std::size_t index, Tables& tables) {
     file.resumable = !found.compressed && !row.error && endsAtLineEnd && !row.layout.empty();
     file.end = planned.size;
     for (auto& [day, work] : planned.days) {
-        Writer out;
-        work.tables->encode(out);
-        SummaryPart part;
-        part.day = day;
-        part.counts = work.counts;
-        part.tables = out.take();
-        file.parts.push_back(std::move(part));
+        file.parts.push_back(partOf(day, work));
         if (report_ && inPeriod(day)) {
             tables.absorb(*work.tables);
         }
