@@ -64,7 +64,7 @@ constexpr int kSpinsForCount = 4000;
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
 
 // A hint to the processor that this thread is waiting on another.
-inline void pause() {
+inline void spinHint() {
 #if defined(__x86_64__) || defined(_M_X64)
     _mm_pause();
 #elif defined(__aarch64__) && defined(__GNUC__)
@@ -463,7 +463,7 @@ class Scan {
                 known >= 0) {
                 return known;
             }
-            pause();
+            spinHint();
         }
         std::unique_lock lock(mutex_);
         changedCondition_.wait(lock, [&] { return stopping(b) || fieldEndsBefore_[b] >= 0; });
