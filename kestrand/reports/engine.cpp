@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <unordered_set>
 
 #include "kestrand/cache/entry_store.h"
 #include "kestrand/cache/file_identity.h"
@@ -169,6 +170,12 @@ class Run {
     // What a finished report of these files depends on in them: each file's entry as the
     // cache holds it, or why it was not read; nothing while a file is still to be read.
     std::optional<std::string> filesKey() const;
+    // The same for the files known from the cache (unchanged or grown), before any is read:
+    // what a standing report of them must have been made of. Files new to the cache are left
+    // out: they are counted on top of it.
+    std::string knownKey() const;
+    // The parts the cache holds are in the standing report: only what is read now is counted.
+    void countOnlyNew() { onlyNew_ = true; }
     // The cache entries whose parts did not read back.
     std::vector<std::string> damagedEntries() {
         const std::lock_guard lock(noteMutex_);
@@ -202,6 +209,7 @@ class Run {
     SharedLookups& shared_;
     const bool summaries_;  // every file read into a summary, day by day
     const bool report_;
+    bool onlyNew_ = false;
     const cache::EntryStore* store_;
     std::mutex noteMutex_;
     std::string cacheError_;  // the first entry that could not be written
@@ -451,6 +459,23 @@ std::optional<std::string> Run::filesKey() const {
     return key;
 }
 
+std::string Run::knownKey() const {
+    std::string key;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        const PlannedFile& file = *files_[i];
+        const FoundFile& found = listing_->files[i];
+        if (found.error || planErrors_[i]) {
+            key += found.relative;
+            key += "\nerror " + (found.error ? *found.error : *planErrors_[i]) + '\n';
+        } else if (!file.entry.empty() && file.summary &&
+                   (file.known == Known::Unchanged || file.known == Known::Grown)) {
+            key += found.relative;
+            key += "\nentry " + file.entry + ' ' + std::to_string(file.entrySum) + '\n';
+        }
+    }
+    return key;
+}
+
 void Run::plan(const FolderListing& listing) {
     listing_ = &listing;
     if (files_.size() != listing.files.size()) {
@@ -639,7 +664,7 @@ void Run::handOver(Held& held, Tables& tables) {
 }
 
 void Run::countSummarized(const Unit& unit, Tables& tables) {
-    if (!report_) {
+    if (!report_ || onlyNew_) {
         return;
     }
     std::string scratch;
@@ -669,7 +694,7 @@ void Run::completeFile(std::size_t index, Tables& tables) {
             }
         }
         // The parts kept from before count as the parts read now.
-        if (report_) {
+        if (report_ && !onlyNew_) {
             for (const SummaryPart& part : file.parts) {
                 if (inPeriod(part.day)) {
                     Reader in(part.tables);
@@ -1252,8 +1277,69 @@ void keepReport(const cache::EntryStore& store, const std::string& key, const Re
     store.store(cache::keyOf(key), cache::seal(kReportMagic, kSummaryFormat, out.bytes()), ignored);
 }
 
+// A finished report kept to be grown from: what its files' entries counted (everything but the
+// pages), its most viewed pages by name, and a bound on the views of every page it leaves out.
+struct Standing {
+    std::unique_ptr<std::string> bytes;  // the entry; the views below point into it
+    std::string_view files;              // what it was made of, as Run::knownKey gives it
+    std::uint64_t bound = 0;             // no page left out has more views
+    std::vector<std::pair<std::string_view, std::uint64_t>> pages;
+    std::string_view tables;  // Tables::encodeStanding's bytes
+};
+
+std::string standingKey(const std::string& settings) { return "standing\n" + settings; }
+
+std::optional<Standing> readStanding(const cache::EntryStore& store, const std::string& key) {
+    std::optional<std::string> bytes = store.load(cache::keyOf(key));
+    if (!bytes) {
+        return std::nullopt;
+    }
+    Standing standing;
+    standing.bytes = std::make_unique<std::string>(std::move(*bytes));
+    std::string why;
+    const std::optional<std::string_view> payload =
+        cache::unseal(*standing.bytes, kReportMagic, kSummaryFormat, "a standing report", why);
+    if (!payload) {
+        return std::nullopt;
+    }
+    Reader in(*payload);
+    if (in.text() != key) {
+        return std::nullopt;  // another key of the same hash
+    }
+    standing.files = in.text();
+    standing.bound = in.number();
+    for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
+        const std::string_view page = in.text();
+        standing.pages.emplace_back(page, in.number());
+    }
+    if (!in.ok()) {
+        return std::nullopt;
+    }
+    standing.tables = in.raw(in.left());
+    return standing;
+}
+
+void keepStanding(const cache::EntryStore& store, const std::string& key, const std::string& files,
+                  std::uint64_t bound,
+                  const std::vector<std::pair<std::string, std::uint64_t>>& pages, Tables& tables) {
+    Writer out;
+    out.text(key);
+    out.text(files);
+    out.number(bound);
+    out.number(pages.size());
+    for (const auto& [page, views] : pages) {
+        out.text(page);
+        out.number(views);
+    }
+    tables.encodeStanding(out);
+    std::string ignored;
+    store.store(cache::keyOf(key), cache::seal(kReportMagic, kSummaryFormat, out.bytes()), ignored);
+}
+
+// useStanding: a report may be made from the standing report of its files and what was read
+// since; false makes it from every file's entry (and keeps a new standing report).
 Result runPass(const Options& given, const Control& control, Mode mode, Summary* out,
-               bool retry = true) {
+               bool retry = true, bool useStanding = true) {
     keepFreedMemory();
     Result result;
     Options options = given;
@@ -1333,6 +1419,21 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         }
     }
 
+    // A report of files unchanged or grown since a report with these settings, and of new
+    // ones, counts what was read since on top of that report's standing.
+    const std::string standingName = standingKey(settings);
+    const bool mayStand = store && report && !givenSummaries && options.onlyAddress.empty();
+    std::optional<Standing> standing;
+    if (mayStand && useStanding) {
+        standing = readStanding(*store, standingName);
+        if (standing && standing->files != pass.knownKey()) {
+            standing.reset();
+        }
+        if (standing) {
+            pass.countOnlyNew();
+        }
+    }
+
     std::shared_ptr<const AgentClassifier> agents;
     std::unique_ptr<CountryDatabase> countries;
     if (report && (options.kinds[static_cast<int>(Kind::Windows)] ||
@@ -1403,21 +1504,61 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         tables[0]->absorb(*tables[i]);
         tables[i].reset();
     }
+    // How many files came from the cache, grew, and were read.
+    const auto countFiles = [&](Result& counted) {
+        counted.filesFromCache = counted.filesGrown = counted.filesRead = 0;
+        for (std::size_t i = 0; i < listing.files.size(); ++i) {
+            switch (pass.known(i)) {
+                case Known::Unchanged:
+                    counted.filesFromCache += fromSummaryFile[i] ? 0 : 1;
+                    break;
+                case Known::Grown:
+                    ++counted.filesGrown;
+                    break;
+                case Known::Not:
+                    counted.filesRead += pass.summary(i) || !listing.files[i].error ? 1 : 0;
+                    break;
+            }
+        }
+    };
+    std::unordered_set<std::string_view> standingPages;
+    std::uint64_t nextBound = 0;
+    if (standing && !pass.cancelled()) {
+        // The pages counted now are exact for the pages the standing names; any other page has
+        // at most its bound more views than counted now.
+        std::uint64_t mostNew = 0;
+        standingPages.reserve(standing->pages.size());
+        for (const auto& [page, views] : standing->pages) {
+            standingPages.insert(page);
+        }
+        shared.pages.forEach([&](std::string_view page, std::uint64_t views) {
+            if (!standingPages.contains(page)) {
+                mostNew = std::max(mostNew, views);
+            }
+        });
+        for (const auto& [page, views] : standing->pages) {
+            shared.pages.add(page, views);
+        }
+        Reader in(standing->tables);
+        bool whole = tables[0]->absorbStanding(in) && in.atEnd();
+        if (whole && standing->bound > 0) {
+            const auto top = shared.pages.top(kTopPages);
+            whole = top.size() == kTopPages && standing->bound + mostNew < top.back().second;
+        }
+        if (!whole) {
+            // A page it left out may now be among the most viewed, or it did not read back:
+            // the report is made from every file's entry instead.
+            // What was read in this pass is in the cache now, and is counted from there.
+            Result again = runPass(given, control, mode, out, retry, false);
+            countFiles(again);
+            return again;
+        }
+        nextBound = standing->bound == 0 ? 0 : standing->bound + mostNew;
+        result.fromStanding = true;
+    }
     result.cancelled = pass.cancelled();
     pass.finish(result, listing);
-    for (std::size_t i = 0; i < listing.files.size(); ++i) {
-        switch (pass.known(i)) {
-            case Known::Unchanged:
-                result.filesFromCache += fromSummaryFile[i] ? 0 : 1;
-                break;
-            case Known::Grown:
-                ++result.filesGrown;
-                break;
-            case Known::Not:
-                result.filesRead += pass.summary(i) || !listing.files[i].error ? 1 : 0;
-                break;
-        }
-    }
+    countFiles(result);
     if (!pass.cacheError().empty()) {
         result.cacheNote = pass.cacheError() + "; the report is whole, and the next one reads " +
                            "these files again";
@@ -1428,6 +1569,30 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         if (store && !result.cancelled && result.cacheNote.empty()) {
             if (const std::optional<std::string> files = pass.filesKey()) {
                 keepReport(*store, settings + *files, result);
+            }
+        }
+        if (mayStand && !result.cancelled && result.cacheNote.empty() &&
+            (standing || !useStanding || result.filesRead + result.filesGrown > 0)) {
+            if (const std::optional<std::string> files = pass.filesKey()) {
+                std::vector<std::pair<std::string, std::uint64_t>> pages;
+                std::uint64_t bound = 0;
+                if (standing && standing->bound > 0) {
+                    bound = nextBound;
+                    shared.pages.forEach([&](std::string_view page, std::uint64_t views) {
+                        if (views > bound && standingPages.contains(page)) {
+                            pages.emplace_back(page, views);
+                        }
+                    });
+                } else {
+                    pages = shared.pages.top(options.standingPages + 1);
+                    if (pages.size() > options.standingPages) {
+                        bound = pages.back().second;
+                        while (!pages.empty() && pages.back().second <= bound) {
+                            pages.pop_back();
+                        }
+                    }
+                }
+                keepStanding(*store, standingName, *files, bound, pages, *tables[0]);
             }
         }
     }

@@ -63,6 +63,9 @@ struct Options {
     // file anew. The least recently used go first when they take more than cacheBytes.
     std::filesystem::path cache;
     std::uint64_t cacheBytes = std::uint64_t{1} << 30;
+    // The most viewed pages a finished report keeps by name, so that the report after a log
+    // grew counts only the new lines; the rest are kept as a bound on their views.
+    std::size_t standingPages = 4096;
 };
 
 // $XDG_CACHE_HOME/kestrand, else ~/.cache/kestrand; empty when neither can be found.

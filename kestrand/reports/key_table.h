@@ -336,6 +336,12 @@ class NumberSet {
     // Inserts many, loading the slots of the ones ahead while one is placed.
     void insertAll(const std::vector<std::uint64_t>& values) {
         constexpr std::size_t kAhead = 8;
+        // A batch bigger than the set (a whole summary's) is given its room at once.
+        if (values.size() > size_) {
+            while ((size_ + values.size()) * 2 > slots_.size()) {
+                grow();
+            }
+        }
         for (std::size_t i = 0; i < values.size(); ++i) {
             if (i + kAhead < values.size()) {
                 __builtin_prefetch(&slots_[slotOf(values[i + kAhead]) & (slots_.size() - 1)]);

@@ -150,6 +150,8 @@ struct Result {
     std::uint64_t filesFromCache = 0;
     std::uint64_t filesGrown = 0;
     std::uint64_t filesRead = 0;
+    // Whether it was made from the standing report of an earlier run and what was read since.
+    bool fromStanding = false;
 
     std::vector<AddressRow> addresses;
     std::vector<NamedRow> windows;

@@ -14,7 +14,6 @@ namespace kestrand::reports {
 
 namespace {
 
-constexpr std::size_t kTopPages = 100;
 constexpr std::size_t kTopPhrases = 100;
 constexpr std::size_t kTopDeniedHosts = 100;
 // The agent of a request whose layout logs none: a line never holds a line break.
@@ -689,6 +688,16 @@ void Tables::absorb(Tables& other) {
         mergeUsers(mine.users, theirs.users);
     }
 
+    if (!other.placed_.empty()) {
+        placed_.resize(addresses_.size());
+        for (std::size_t i = 0; i < other.placed_.size(); ++i) {
+            for (std::size_t place = 0; place < kPlaceCount; ++place) {
+                placed_[addressMap[i]][place].requests += other.placed_[i][place].requests;
+                placed_[addressMap[i]][place].bytes += other.placed_[i][place].bytes;
+            }
+        }
+    }
+
     // Each worker numbered the agents it met: other's are found by text.
     std::vector<std::uint32_t> agentMap(other.agents_.size());
     for (std::uint32_t i = 0; i < other.agents_.size(); ++i) {
@@ -909,18 +918,16 @@ void Tables::fill(Result& result) const {
 
     if (options_.kinds[5]) {
         result.country.home = options_.homeCountry;
-        // Each target's place: the database's for its destination, else inside the country
-        // when its host is in the home domain.
-        std::vector<std::uint8_t> places(targetKeys_.size());
-        for (std::uint32_t t = 0; t < targetKeys_.size(); ++t) {
-            const auto [destination, suffix] = unpackPair(targetKeys_.key(t));
-            int place = shared_.destinationPlace(destinationKeys_.key(destination));
-            if (place == kUnknown && suffixKeys_.key(suffix) == homeDomain_) {
-                place = kInside;
-            }
-            places[t] = static_cast<std::uint8_t>(place);
-        }
+        const std::vector<std::uint8_t> places = targetPlaces();
         std::vector<std::array<Traffic, kPlaceCount>> byAddress(addresses_.size());
+        for (std::size_t i = 0; i < placed_.size(); ++i) {
+            for (std::size_t place = 0; place < kPlaceCount; ++place) {
+                byAddress[i][place].requests += placed_[i][place].requests;
+                byAddress[i][place].bytes += placed_[i][place].bytes;
+                result.country.classes[place].requests += placed_[i][place].requests;
+                result.country.classes[place].bytes += placed_[i][place].bytes;
+            }
+        }
         addressTargets_.forEach([&](const NumberTraffic::Entry& entry) {
             const std::size_t place = places[entry.key >> 32];
             Traffic& traffic = byAddress[static_cast<std::uint32_t>(entry.key)][place];
@@ -988,7 +995,84 @@ void Tables::fill(Result& result) const {
     }
 }
 
-void Tables::encode(Writer& out) {
+namespace {
+
+// Sorts numbers 16 bits at a time from the lowest, skipping the bits every number shares: pairs
+// of ids below 65,536 take two passes.
+void sortNumbers(std::vector<std::uint64_t>& values, std::vector<std::uint64_t>& scratch) {
+    if (values.size() < 4096) {
+        std::sort(values.begin(), values.end());
+        return;
+    }
+    scratch.resize(values.size());
+    std::vector<std::size_t> starts(std::size_t{1} << 16);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const std::uint64_t value : values) {
+            ++starts[(value >> shift) & 0xFFFF];
+        }
+        if (starts[(values[0] >> shift) & 0xFFFF] == values.size()) {
+            continue;
+        }
+        std::size_t at = 0;
+        for (std::size_t& start : starts) {
+            at += std::exchange(start, at);
+        }
+        for (const std::uint64_t value : values) {
+            scratch[starts[(value >> shift) & 0xFFFF]++] = value;
+        }
+        values.swap(scratch);
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> Tables::targetPlaces() const {
+    std::vector<std::uint8_t> places(targetKeys_.size());
+    for (std::uint32_t t = 0; t < targetKeys_.size(); ++t) {
+        const auto [destination, suffix] = unpackPair(targetKeys_.key(t));
+        int place = shared_.destinationPlace(destinationKeys_.key(destination));
+        if (place == kUnknown && suffixKeys_.key(suffix) == homeDomain_) {
+            place = kInside;
+        }
+        places[t] = static_cast<std::uint8_t>(place);
+    }
+    return places;
+}
+
+void Tables::encode(Writer& out) { encodeWith(out, false); }
+
+void Tables::encodeTargets(Writer& out) const {
+    const auto keys = [&](const KeyTable& table) {
+        out.number(table.size());
+        for (std::uint32_t i = 0; i < table.size(); ++i) {
+            out.text(table.key(i));
+        }
+    };
+    keys(destinationKeys_);
+    keys(suffixKeys_);
+    out.number(targetKeys_.size());
+    for (std::uint32_t t = 0; t < targetKeys_.size(); ++t) {
+        const auto [destination, suffix] = unpackPair(targetKeys_.key(t));
+        out.number(destination);
+        out.number(suffix);
+    }
+    std::vector<NumberTraffic::Entry> targets;
+    targets.reserve(addressTargets_.size());
+    addressTargets_.forEach([&](const NumberTraffic::Entry& entry) { targets.push_back(entry); });
+    std::sort(targets.begin(), targets.end(),
+              [](const auto& a, const auto& b) { return a.key < b.key; });
+    out.number(targets.size());
+    std::uint64_t previousTarget = 0;
+    for (const NumberTraffic::Entry& entry : targets) {
+        out.number(entry.key - previousTarget);
+        previousTarget = entry.key;
+        out.number(entry.requests);
+        out.number(entry.bytes);
+    }
+}
+
+void Tables::encodeWith(Writer& out, bool standing) {
     settle();
     out.number(requests_);
     out.number(bytes_);
@@ -1031,11 +1115,12 @@ void Tables::encode(Writer& out) {
     // Pairs in order, each as its distance from the one before: pairs of one first id are
     // then a byte or two each.
     std::vector<std::uint64_t> sorted;
+    std::vector<std::uint64_t> scratch;
     const auto pairs = [&](const NumberSet& set) {
         sorted.clear();
         sorted.reserve(set.size());
         set.forEach([&](std::uint64_t key) { sorted.push_back(key); });
-        std::sort(sorted.begin(), sorted.end());
+        sortNumbers(sorted, scratch);
         out.number(sorted.size());
         std::uint64_t previous = 0;
         for (const std::uint64_t key : sorted) {
@@ -1059,32 +1144,13 @@ void Tables::encode(Writer& out) {
         out.number(hosts_[i].bytes);
     }
     pairs(hostAddresses_);
-    const auto keys = [&](const KeyTable& table) {
-        out.number(table.size());
-        for (std::uint32_t i = 0; i < table.size(); ++i) {
-            out.text(table.key(i));
+    if (standing) {
+        // No destination, suffix, target or target's traffic: the traffic is placed below.
+        for (int section = 0; section < 4; ++section) {
+            out.number(0);
         }
-    };
-    keys(destinationKeys_);
-    keys(suffixKeys_);
-    out.number(targetKeys_.size());
-    for (std::uint32_t t = 0; t < targetKeys_.size(); ++t) {
-        const auto [destination, suffix] = unpackPair(targetKeys_.key(t));
-        out.number(destination);
-        out.number(suffix);
-    }
-    std::vector<NumberTraffic::Entry> targets;
-    targets.reserve(addressTargets_.size());
-    addressTargets_.forEach([&](const NumberTraffic::Entry& entry) { targets.push_back(entry); });
-    std::sort(targets.begin(), targets.end(),
-              [](const auto& a, const auto& b) { return a.key < b.key; });
-    out.number(targets.size());
-    std::uint64_t previousTarget = 0;
-    for (const NumberTraffic::Entry& entry : targets) {
-        out.number(entry.key - previousTarget);
-        previousTarget = entry.key;
-        out.number(entry.requests);
-        out.number(entry.bytes);
+    } else {
+        encodeTargets(out);
     }
     for (const std::uint64_t count : engineSearches_) {
         out.number(count);
@@ -1093,6 +1159,36 @@ void Tables::encode(Writer& out) {
     for (std::uint32_t i = 0; i < phraseSearches_.size(); ++i) {
         out.text(phraseKeys_.key(i));
         out.number(phraseSearches_[i]);
+    }
+    if (standing) {
+        out.number(0);
+        // Report 5's traffic by address and place, the places decided now.
+        std::vector<std::array<Traffic, kPlaceCount>> placed(addresses_.size());
+        std::copy(placed_.begin(), placed_.end(), placed.begin());
+        if (options_.kinds[5]) {
+            const std::vector<std::uint8_t> places = targetPlaces();
+            addressTargets_.forEach([&](const NumberTraffic::Entry& entry) {
+                Traffic& traffic =
+                    placed[static_cast<std::uint32_t>(entry.key)][places[entry.key >> 32]];
+                traffic.requests += entry.requests;
+                traffic.bytes += entry.bytes;
+            });
+        }
+        const auto some = [](const std::array<Traffic, kPlaceCount>& row) {
+            return std::any_of(row.begin(), row.end(),
+                               [](const Traffic& t) { return t.requests + t.bytes > 0; });
+        };
+        out.number(static_cast<std::uint64_t>(std::count_if(placed.begin(), placed.end(), some)));
+        for (std::size_t i = 0; i < placed.size(); ++i) {
+            if (some(placed[i])) {
+                out.number(i);
+                for (const Traffic& traffic : placed[i]) {
+                    out.number(traffic.requests);
+                    out.number(traffic.bytes);
+                }
+            }
+        }
+        return;
     }
     // A page is mostly its site's URL and a path: it is written as the site's id and the rest.
     out.number(pages_->size());
@@ -1117,7 +1213,7 @@ void Tables::encode(Writer& out) {
     });
 }
 
-bool Tables::absorbEncoded(Reader& in) {
+bool Tables::absorbEncodedWith(Reader& in, bool standing) {
     settle();
     const std::uint64_t requests = in.number();
     const std::uint64_t bytes = in.number();
@@ -1306,6 +1402,24 @@ bool Tables::absorbEncoded(Reader& in) {
     }
     std::vector<SharedPages::Pending> scratch;
     pages_->count(pending, scratch);
+    if (standing) {
+        placed_.resize(addresses_.size());
+        for (std::uint64_t n = in.count(9); n > 0 && in.ok(); --n) {
+            const std::uint64_t address = in.below(addressMap.size());
+            std::array<Traffic, kPlaceCount> row{};
+            for (Traffic& traffic : row) {
+                traffic.requests = in.number();
+                traffic.bytes = in.number();
+            }
+            if (!in.ok()) {
+                break;
+            }
+            for (std::size_t place = 0; place < kPlaceCount; ++place) {
+                placed_[addressMap[address]][place].requests += row[place].requests;
+                placed_[addressMap[address]][place].bytes += row[place].bytes;
+            }
+        }
+    }
     return in.ok();
 }
 

@@ -20,6 +20,8 @@ namespace kestrand::reports {
 
 class CountryDatabase;
 
+inline constexpr std::size_t kTopPages = 100;  // the pages report 4 names
+
 // The pages viewed, one table for all workers: distinct pages are the largest key set, and a
 // copy per worker would double the memory. Sharded by hash, so workers rarely wait.
 class SharedPages {
@@ -172,11 +174,22 @@ class Tables {
     // absorb() adds tables. False for bytes that are not what encode writes: this is then
     // partly changed and must not be used.
     void encode(Writer& out);
-    bool absorbEncoded(Reader& in);
+    bool absorbEncoded(Reader& in) { return absorbEncodedWith(in, false); }
+    // What a finished report keeps to be grown from: everything encode writes but the pages,
+    // with report 5's traffic already placed by address instead of by destination (a tenth of
+    // the bytes). absorbStanding adds it as absorb() adds tables; false as absorbEncoded.
+    void encodeStanding(Writer& out) { encodeWith(out, true); }
+    bool absorbStanding(Reader& in) { return absorbEncodedWith(in, true); }
 
     std::uint64_t requests() const { return requests_; }
 
   private:
+    void encodeWith(Writer& out, bool standing);
+    void encodeTargets(Writer& out) const;
+    bool absorbEncodedWith(Reader& in, bool standing);
+    // Each target's place: the database's for its destination, else inside the country when
+    // its host is in the home domain.
+    std::vector<std::uint8_t> targetPlaces() const;
     std::uint32_t addressId(std::string_view address);
     std::uint32_t agentId(std::string_view agent, std::uint64_t hash);
     std::uint32_t hostId(std::string_view host);
@@ -244,7 +257,8 @@ class Tables {
     KeyTable suffixKeys_{shared_.seed};           // ".ir", "" for a host without a dot
     KeyTable targetKeys_{shared_.seed};           // the 8 bytes of pairKey(destination, suffix)
     NumberTraffic addressTargets_{shared_.seed};  // by pairKey(target, address)
-    std::vector<NumberTraffic::Entry> pendingTargets_;  // for addressTargets_, in batches
+    std::vector<std::array<Traffic, kPlaceCount>> placed_;  // by address: what a standing placed
+    std::vector<NumberTraffic::Entry> pendingTargets_;      // for addressTargets_, in batches
 
     std::array<std::uint64_t, 9> engineSearches_{};
     KeyTable phraseKeys_{shared_.seed};

@@ -999,7 +999,13 @@ TEST_F(ReportScenario, EveryPathThroughSummariesGivesTheJsonOfOneRun) {
         EXPECT_EQ(withoutFolder(reports::writeJson(reports::run(fromAll))), fromThree) << round;
     }
 
+    // Grown logs are counted on top of the last report's standing; one that names only two of
+    // these logs' pages must find each time that a page it left out might now lead.
+    reports::Options tight = cached;
+    tight.cache = caches.path() / "tight";
+    tight.standingPages = 2;
     std::uint64_t grown = 0;
+    std::uint64_t standing = 0;
     for (const auto& [path, file] : files) {
         const std::filesystem::path log = folder.path() / path;
         const std::string text = file.text;
@@ -1016,12 +1022,63 @@ TEST_F(ReportScenario, EveryPathThroughSummariesGivesTheJsonOfOneRun) {
                 << text.substr(written, next - written);
             written = next;
             const reports::Result now = reports::run(cached);
+            const reports::Result nowTight = reports::run(tight);
             grown += now.filesGrown;
-            EXPECT_EQ(reports::writeJson(now), reports::writeJson(reports::run(options)))
-                << path << " at " << written;
+            standing += now.fromStanding ? 1 : 0;
+            EXPECT_FALSE(nowTight.fromStanding);
+            EXPECT_EQ(nowTight.filesGrown, now.filesGrown);
+            const std::string fresh = reports::writeJson(reports::run(options));
+            EXPECT_EQ(reports::writeJson(now), fresh) << path << " at " << written;
+            EXPECT_EQ(reports::writeJson(nowTight), fresh) << path << " at " << written;
         }
     }
     EXPECT_GT(grown, 0u);
+    EXPECT_GT(standing, 0u);
+}
+
+// After a log grew, the new lines are counted on top of the last report's standing, which names
+// only its most viewed pages: it serves while no page it left out can reach the hundred most
+// viewed, and steps aside for every file's entry once one can; each JSON is one run's.
+TEST(Standing, NamesTheLeadingPagesAndStepsAsideWhenAnotherMightLead) {
+    testing_support::TempDir dir;
+    std::filesystem::create_directories(dir.path() / "logs");
+    const std::filesystem::path log = dir.path() / "logs" / "access.log";
+    long second = 1704067200;
+    const auto views = [&](int page, int count) {
+        std::string text;
+        for (int v = 0; v < count; ++v) {
+            char line[200];
+            std::snprintf(line, sizeof line,
+                          "%ld.000 5 10.0.0.%d TCP_MISS/200 100 GET http://site.example/p%d - "
+                          "HIER_DIRECT/192.0.2.1 text/html\n",
+                          second++, 1 + (page + v) % 7, page);
+            text += line;
+        }
+        std::ofstream(log, std::ios::binary | std::ios::app) << text;
+    };
+    for (int page = 0; page < 160; ++page) {
+        views(page, 200 - page);  // the 100th page has 101 views, the 121st 80
+    }
+    reports::Options fresh;
+    fresh.folder = dir.path() / "logs";
+    fresh.timeZone = "UTC";
+    reports::Options cached = fresh;
+    cached.cache = dir.path() / "cache";
+    cached.standingPages = 120;
+    EXPECT_EQ(reports::writeJson(reports::run(cached)), reports::writeJson(reports::run(fresh)));
+    const auto grownReport = [&](bool fromStanding) {
+        const reports::Result result = reports::run(cached);
+        EXPECT_EQ(result.filesGrown, 1u);
+        EXPECT_EQ(result.fromStanding, fromStanding);
+        EXPECT_EQ(reports::writeJson(result), reports::writeJson(reports::run(fresh)));
+    };
+    views(0, 5);
+    views(150, 3);  // left out: at most 80 + 3 views
+    grownReport(true);
+    views(159, 30);  // left out: at most 83 + 30, more than the 100th page's 101
+    grownReport(false);
+    views(159, 1);  // named by the standing made anew
+    grownReport(true);
 }
 
 // Whatever happens to the cache and the summary files, the report is right, or a summary is
@@ -1039,7 +1096,7 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     const auto writeAll = [](const std::filesystem::path& path, const std::string& bytes) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
     };
-    // The files' entries, and the report kept of them all.
+    // The files' entries, and the report kept of them all with its standing.
     std::vector<std::filesystem::path> entries;
     std::vector<std::filesystem::path> kept;
     const auto sortEntries = [&] {
@@ -1052,13 +1109,17 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     };
     sortEntries();
     ASSERT_EQ(entries.size(), files.size());
-    ASSERT_EQ(kept.size(), 1u);
-    // A kept report damaged: the report is made from the entries again.
-    std::string keptBytes = readAll(kept[0]);
-    keptBytes[keptBytes.size() / 2] ^= 0x04;
-    writeAll(kept[0], keptBytes);
-    EXPECT_EQ(reports::writeJson(reports::run(cached)), whole);
-    std::filesystem::remove(kept[0]);
+    ASSERT_EQ(kept.size(), 2u);
+    // A kept report or standing damaged: the report is made from the entries again.
+    for (const std::filesystem::path& one : kept) {
+        std::string keptBytes = readAll(one);
+        keptBytes[keptBytes.size() / 2] ^= 0x04;
+        writeAll(one, keptBytes);
+        EXPECT_EQ(reports::writeJson(reports::run(cached)), whole) << one;
+    }
+    for (const std::filesystem::path& one : kept) {
+        std::filesystem::remove(one);
+    }
     // Cut short, a byte flipped, another version: each entry is read anew.
     const std::string first = readAll(entries[0]);
     writeAll(entries[0], first.substr(0, first.size() / 2));
