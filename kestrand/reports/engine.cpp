@@ -1539,8 +1539,15 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         for (const auto& [page, views] : standing->pages) {
             shared.pages.add(page, views);
         }
+        // Read into tables of its own, which keep its ids (and so its pairs as they are), then
+        // what was counted now added.
+        auto counted = std::make_unique<Tables>(shared);
         Reader in(standing->tables);
-        bool whole = tables[0]->absorbStanding(in) && in.atEnd();
+        bool whole = counted->absorbStanding(in) && in.atEnd();
+        if (whole) {
+            counted->absorb(*tables[0]);
+            tables[0] = std::move(counted);
+        }
         if (whole && standing->bound > 0) {
             const auto top = shared.pages.top(kTopPages);
             whole = top.size() == kTopPages && standing->bound + mostNew < top.back().second;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <unordered_map>
 
 #include "kestrand/reports/agents.h"
@@ -15,6 +17,52 @@ namespace kestrand::reports {
 namespace {
 
 constexpr std::size_t kTopPhrases = 100;
+
+// Sorts numbers 16 bits at a time from the lowest, skipping the bits every number shares: pairs
+// of ids below 65,536 take two passes.
+void sortNumbers(std::vector<std::uint64_t>& values, std::vector<std::uint64_t>& scratch) {
+    if (values.size() < 4096) {
+        std::sort(values.begin(), values.end());
+        return;
+    }
+    scratch.resize(values.size());
+    std::vector<std::size_t> starts(std::size_t{1} << 16);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const std::uint64_t value : values) {
+            ++starts[(value >> shift) & 0xFFFF];
+        }
+        if (starts[(values[0] >> shift) & 0xFFFF] == values.size()) {
+            continue;
+        }
+        std::size_t at = 0;
+        for (std::size_t& start : starts) {
+            at += std::exchange(start, at);
+        }
+        for (const std::uint64_t value : values) {
+            scratch[starts[(value >> shift) & 0xFFFF]++] = value;
+        }
+        values.swap(scratch);
+    }
+}
+
+// The pairs of a set and of an ordered list, each once, in order, into sorted.
+void mergedPairs(const NumberSet& set, const std::vector<std::uint64_t>& frozen,
+                 std::vector<std::uint64_t>& sorted, std::vector<std::uint64_t>& scratch) {
+    sorted.clear();
+    sorted.reserve(set.size());
+    set.forEach([&](std::uint64_t key) { sorted.push_back(key); });
+    sortNumbers(sorted, scratch);
+    if (frozen.empty()) {
+        return;
+    }
+    scratch.clear();
+    scratch.reserve(frozen.size() + sorted.size());
+    std::set_union(frozen.begin(), frozen.end(), sorted.begin(), sorted.end(),
+                   std::back_inserter(scratch));
+    sorted.swap(scratch);
+}
+
 constexpr std::size_t kTopDeniedHosts = 100;
 // The agent of a request whose layout logs none: a line never holds a line break.
 constexpr std::string_view kNoAgent = "\n";
@@ -711,6 +759,10 @@ void Tables::absorb(Tables& other) {
         agentMap[i] = id;
         agents_[id].requests += other.agents_[i].requests;
     }
+    for (const std::uint64_t key : other.frozenAgentAddresses_) {
+        agentAddresses_.insert(pairKey(agentMap[static_cast<std::uint32_t>(key >> 32)],
+                                       addressMap[static_cast<std::uint32_t>(key)]));
+    }
     other.agentAddresses_.forEach([&](std::uint64_t key) {
         agentAddresses_.insert(pairKey(agentMap[static_cast<std::uint32_t>(key >> 32)],
                                        addressMap[static_cast<std::uint32_t>(key)]));
@@ -731,6 +783,10 @@ void Tables::absorb(Tables& other) {
         hosts_[id].requests += other.hosts_[i].requests;
         hosts_[id].pages += other.hosts_[i].pages;
         hosts_[id].bytes += other.hosts_[i].bytes;
+    }
+    for (const std::uint64_t key : other.frozenHostAddresses_) {
+        hostAddresses_.insert(pairKey(hostMap[static_cast<std::uint32_t>(key >> 32)],
+                                      addressMap[static_cast<std::uint32_t>(key)]));
     }
     other.hostAddresses_.forEach([&](std::uint64_t key) {
         hostAddresses_.insert(pairKey(hostMap[static_cast<std::uint32_t>(key >> 32)],
@@ -841,13 +897,15 @@ void Tables::fill(Result& result) const {
                 rows[rowOf[a]].requests += agents_[a].requests;
             }
             NumberSet pairs(shared_.seed);
-            agentAddresses_.forEach([&](std::uint64_t key) {
+            const auto count = [&](std::uint64_t key) {
                 const std::uint32_t row = rowOf[key >> 32];
                 if (row != KeyTable::kMissing &&
                     pairs.insert(pairKey(row, static_cast<std::uint32_t>(key)))) {
                     ++rows[row].addresses;
                 }
-            });
+            };
+            agentAddresses_.forEach(count);
+            std::for_each(frozenAgentAddresses_.begin(), frozenAgentAddresses_.end(), count);
             std::sort(rows.begin(), rows.end(), [&](const NamedRow& a, const NamedRow& b) {
                 if (windowsFirst) {
                     const bool aw = a.name.starts_with("Windows");
@@ -900,7 +958,16 @@ void Tables::fill(Result& result) const {
 
     if (options_.kinds[4]) {
         std::vector<std::uint64_t> hostAddressCounts(hosts_.size());
-        hostAddresses_.forEach([&](std::uint64_t key) { ++hostAddressCounts[key >> 32]; });
+        if (frozenHostAddresses_.empty()) {
+            hostAddresses_.forEach([&](std::uint64_t key) { ++hostAddressCounts[key >> 32]; });
+        } else {
+            std::vector<std::uint64_t> sorted;
+            std::vector<std::uint64_t> scratch;
+            mergedPairs(hostAddresses_, frozenHostAddresses_, sorted, scratch);
+            for (const std::uint64_t key : sorted) {
+                ++hostAddressCounts[key >> 32];
+            }
+        }
         for (std::uint32_t i = 0; i < hosts_.size(); ++i) {
             if (hosts_[i].requests == 0) {
                 continue;
@@ -995,38 +1062,6 @@ void Tables::fill(Result& result) const {
     }
 }
 
-namespace {
-
-// Sorts numbers 16 bits at a time from the lowest, skipping the bits every number shares: pairs
-// of ids below 65,536 take two passes.
-void sortNumbers(std::vector<std::uint64_t>& values, std::vector<std::uint64_t>& scratch) {
-    if (values.size() < 4096) {
-        std::sort(values.begin(), values.end());
-        return;
-    }
-    scratch.resize(values.size());
-    std::vector<std::size_t> starts(std::size_t{1} << 16);
-    for (int shift = 0; shift < 64; shift += 16) {
-        std::fill(starts.begin(), starts.end(), 0);
-        for (const std::uint64_t value : values) {
-            ++starts[(value >> shift) & 0xFFFF];
-        }
-        if (starts[(values[0] >> shift) & 0xFFFF] == values.size()) {
-            continue;
-        }
-        std::size_t at = 0;
-        for (std::size_t& start : starts) {
-            at += std::exchange(start, at);
-        }
-        for (const std::uint64_t value : values) {
-            scratch[starts[(value >> shift) & 0xFFFF]++] = value;
-        }
-        values.swap(scratch);
-    }
-}
-
-}  // namespace
-
 std::vector<std::uint8_t> Tables::targetPlaces() const {
     std::vector<std::uint8_t> places(targetKeys_.size());
     for (std::uint32_t t = 0; t < targetKeys_.size(); ++t) {
@@ -1116,11 +1151,8 @@ void Tables::encodeWith(Writer& out, bool standing) {
     // then a byte or two each.
     std::vector<std::uint64_t> sorted;
     std::vector<std::uint64_t> scratch;
-    const auto pairs = [&](const NumberSet& set) {
-        sorted.clear();
-        sorted.reserve(set.size());
-        set.forEach([&](std::uint64_t key) { sorted.push_back(key); });
-        sortNumbers(sorted, scratch);
+    const auto pairs = [&](const NumberSet& set, const std::vector<std::uint64_t>& frozen) {
+        mergedPairs(set, frozen, sorted, scratch);
         out.number(sorted.size());
         std::uint64_t previous = 0;
         for (const std::uint64_t key : sorted) {
@@ -1128,7 +1160,7 @@ void Tables::encodeWith(Writer& out, bool standing) {
             previous = key;
         }
     };
-    pairs(agentAddresses_);
+    pairs(agentAddresses_, frozenAgentAddresses_);
     for (std::size_t h = 0; h < 24; ++h) {
         out.number(hours_[h].requests);
         out.number(hours_[h].bytes);
@@ -1143,7 +1175,7 @@ void Tables::encodeWith(Writer& out, bool standing) {
         out.number(hosts_[i].pages);
         out.number(hosts_[i].bytes);
     }
-    pairs(hostAddresses_);
+    pairs(hostAddresses_, frozenHostAddresses_);
     if (standing) {
         // No destination, suffix, target or target's traffic: the traffic is placed below.
         for (int section = 0; section < 4; ++section) {
@@ -1310,7 +1342,25 @@ bool Tables::absorbEncodedWith(Reader& in, bool standing) {
             pairs.push_back(key);
         }
     }
-    agentAddresses_.insertAll(pairs);
+    // A standing read into empty tables keeps its ids, so its pairs stay in order as they are.
+    const auto keptInOrder = [&](const std::vector<std::uint32_t>& high) {
+        const auto identity = [](const std::vector<std::uint32_t>& map) {
+            for (std::uint32_t i = 0; i < map.size(); ++i) {
+                if (map[i] != i) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        return standing && identity(high) && identity(addressMap) &&
+               std::adjacent_find(pairs.begin(), pairs.end(), std::greater_equal<>()) ==
+                   pairs.end();
+    };
+    if (keptInOrder(agentMap) && agentAddresses_.size() == 0 && frozenAgentAddresses_.empty()) {
+        frozenAgentAddresses_ = pairs;
+    } else {
+        agentAddresses_.insertAll(pairs);
+    }
     for (std::size_t h = 0; h < 24; ++h) {
         hours_[h].requests += in.number();
         hours_[h].bytes += in.number();
@@ -1334,7 +1384,12 @@ bool Tables::absorbEncodedWith(Reader& in, bool standing) {
             pairs.push_back(key);
         }
     }
-    hostAddresses_.insertAll(pairs);
+    if (keptInOrder(hostMap) && hostAddresses_.size() == 0 && frozenHostAddresses_.empty()) {
+        frozenHostAddresses_ = std::move(pairs);
+        pairs.clear();
+    } else {
+        hostAddresses_.insertAll(pairs);
+    }
     std::vector<std::uint32_t> destinationMap(in.count());
     for (std::uint32_t& id : destinationMap) {
         id = destinationKeys_.intern(in.text());

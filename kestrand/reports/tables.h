@@ -240,6 +240,9 @@ class Tables {
     KeyTable agentKeys_{shared_.seed};
     std::vector<AgentStats> agents_;
     NumberSet agentAddresses_{shared_.seed};  // (agent id, address id)
+    // Pairs a standing brought into empty tables, in order; the sets may hold some again.
+    std::vector<std::uint64_t> frozenAgentAddresses_;
+    std::vector<std::uint64_t> frozenHostAddresses_;
 
     std::array<Traffic, 24> hours_{};
     std::array<std::array<std::uint64_t, 24>, 7> weekdays_{};
