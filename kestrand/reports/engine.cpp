@@ -1554,8 +1554,8 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         }
         if (!whole) {
             // A page it left out may now be among the most viewed, or it did not read back:
-            // the report is made from every file's entry instead.
-            // What was read in this pass is in the cache now, and is counted from there.
+            // the report is made from every file's entry instead, where what this pass read
+            // now is.
             Result again = runPass(given, control, mode, out, retry, false);
             countFiles(again);
             return again;
