@@ -63,6 +63,15 @@ void mergedPairs(const NumberSet& set, const std::vector<std::uint64_t>& frozen,
     sorted.swap(scratch);
 }
 
+// Adds one address's traffic by place to another's.
+void addPlaces(std::array<Traffic, kPlaceCount>& into,
+               const std::array<Traffic, kPlaceCount>& from) {
+    for (std::size_t place = 0; place < kPlaceCount; ++place) {
+        into[place].requests += from[place].requests;
+        into[place].bytes += from[place].bytes;
+    }
+}
+
 constexpr std::size_t kTopDeniedHosts = 100;
 // The agent of a request whose layout logs none: a line never holds a line break.
 constexpr std::string_view kNoAgent = "\n";
@@ -739,10 +748,7 @@ void Tables::absorb(Tables& other) {
     if (!other.placed_.empty()) {
         placed_.resize(addresses_.size());
         for (std::size_t i = 0; i < other.placed_.size(); ++i) {
-            for (std::size_t place = 0; place < kPlaceCount; ++place) {
-                placed_[addressMap[i]][place].requests += other.placed_[i][place].requests;
-                placed_[addressMap[i]][place].bytes += other.placed_[i][place].bytes;
-            }
+            addPlaces(placed_[addressMap[i]], other.placed_[i]);
         }
     }
 
@@ -988,12 +994,8 @@ void Tables::fill(Result& result) const {
         const std::vector<std::uint8_t> places = targetPlaces();
         std::vector<std::array<Traffic, kPlaceCount>> byAddress(addresses_.size());
         for (std::size_t i = 0; i < placed_.size(); ++i) {
-            for (std::size_t place = 0; place < kPlaceCount; ++place) {
-                byAddress[i][place].requests += placed_[i][place].requests;
-                byAddress[i][place].bytes += placed_[i][place].bytes;
-                result.country.classes[place].requests += placed_[i][place].requests;
-                result.country.classes[place].bytes += placed_[i][place].bytes;
-            }
+            addPlaces(byAddress[i], placed_[i]);
+            addPlaces(result.country.classes, placed_[i]);
         }
         addressTargets_.forEach([&](const NumberTraffic::Entry& entry) {
             const std::size_t place = places[entry.key >> 32];
@@ -1469,10 +1471,7 @@ bool Tables::absorbEncodedWith(Reader& in, bool standing) {
             if (!in.ok()) {
                 break;
             }
-            for (std::size_t place = 0; place < kPlaceCount; ++place) {
-                placed_[addressMap[address]][place].requests += row[place].requests;
-                placed_[addressMap[address]][place].bytes += row[place].bytes;
-            }
+            addPlaces(placed_[addressMap[address]], row);
         }
     }
     return in.ok();
