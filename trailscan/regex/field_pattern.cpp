@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <string>
+
+#if defined(__linux__)
+#include <dlfcn.h>
+#endif
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <hs/hs.h>
@@ -248,12 +253,85 @@ struct FieldPattern::Compiled {
 
 namespace {
 
+using BlockScan = hs_error_t (*)(const hs_database_t*, const char*, unsigned int, unsigned int,
+                                 hs_scratch_t*, match_event_handler, void*);
+
+// The vectorscan code that scans blocks and the platform its databases are compiled for.
+// vectorscan's AVX-512 code, which its own dispatch picks on a processor that has AVX-512,
+// misses matches (in 5.4.9: `a.` against a lone "a" among other bytes, `ab|a` near the end of
+// the bytes, as the bytes lie in memory). Its AVX2 code finds them all, so where the library
+// carries both (one build for many processors), the databases are made for AVX2 and scanned by
+// that code. Whatever code is used must then find the matches those faults lose, or blocks are
+// not scanned at all and every record is a candidate.
+struct BlockEngine {
+    BlockScan scan = hs_scan;
+    bool ownPlatform = false;  // false: compiled for this processor
+    hs_platform_info_t platform{};
+    bool usable = true;
+
+    const hs_platform_info_t* target() const { return ownPlatform ? &platform : nullptr; }
+};
+
+int stopAtFirst(unsigned int, unsigned long long, unsigned long long, unsigned int, void*) {
+    return 1;
+}
+
+// Whether `pattern` is found in `bytes` at every one of 64 places in memory.
+bool findsEverywhere(const BlockEngine& engine, const char* pattern, const std::string& bytes) {
+    hs_database_t* database = nullptr;
+    hs_compile_error_t* error = nullptr;
+    if (hs_compile(pattern, 0, HS_MODE_BLOCK, engine.target(), &database, &error) != HS_SUCCESS) {
+        hs_free_compile_error(error);
+        return false;
+    }
+    hs_scratch_t* scratch = nullptr;
+    bool found = hs_alloc_scratch(database, &scratch) == HS_SUCCESS;
+    std::string room(bytes.size() + 64, 'x');
+    for (std::size_t shift = 0; found && shift < 64; ++shift) {
+        room.replace(shift, bytes.size(), bytes);
+        found = engine.scan(database, room.data() + shift, static_cast<unsigned>(bytes.size()), 0,
+                            scratch, stopAtFirst, nullptr) == HS_SCAN_TERMINATED;
+        room.replace(shift, bytes.size(), bytes.size(), 'x');
+    }
+    hs_free_scratch(scratch);
+    hs_free_database(database);
+    return found;
+}
+
+const BlockEngine& blockEngine() {
+    static const BlockEngine chosen = [] {
+        BlockEngine engine;
+        hs_platform_info_t host{};
+        if (hs_populate_platform(&host) == HS_SUCCESS &&
+            (host.cpu_features & (HS_CPU_FEATURES_AVX512 | HS_CPU_FEATURES_AVX512VBMI)) != 0 &&
+            (host.cpu_features & HS_CPU_FEATURES_AVX2) != 0) {
+#if defined(__linux__)
+            if (void* avx2 = dlsym(RTLD_DEFAULT, "avx2_hs_scan"); avx2 != nullptr) {
+                engine.scan = reinterpret_cast<BlockScan>(avx2);
+                engine.platform = host;
+                engine.platform.cpu_features = HS_CPU_FEATURES_AVX2;
+                engine.ownPlatform = true;
+            }
+#endif
+        }
+        std::string lone(1000, 'x');
+        lone[500] = 'a';
+        std::string last(100, 'x');
+        last[90] = 'a';
+        engine.usable =
+            findsEverywhere(engine, "a.", lone) && findsEverywhere(engine, "ab|a", last);
+        return engine;
+    }();
+    return chosen;
+}
+
 // The vectorscan database that finds where a match may end, or null. It is compiled from the
 // pattern without its anchors, as it stands or else in its prefilter form (which vectorscan
 // loosens where it lacks a construct); a database whose matches may arrive out of order is not
 // used, for the first match reported must be the first that ends.
 hs_database_t* compileBlocks(std::string_view pattern, std::size_t& maxWidth) {
-    if (pattern.find('\0') != std::string_view::npos) {
+    const BlockEngine& engine = blockEngine();
+    if (!engine.usable || pattern.find('\0') != std::string_view::npos) {
         return nullptr;
     }
     const std::string loose = withoutAnchors(pattern);
@@ -271,7 +349,7 @@ hs_database_t* compileBlocks(std::string_view pattern, std::size_t& maxWidth) {
             continue;
         }
         hs_database_t* database = nullptr;
-        if (hs_compile(loose.c_str(), flags, HS_MODE_BLOCK, nullptr, &database, &error) ==
+        if (hs_compile(loose.c_str(), flags, HS_MODE_BLOCK, engine.target(), &database, &error) ==
             HS_SUCCESS) {
             return database;
         }
@@ -369,8 +447,8 @@ std::size_t FieldPattern::Matcher::nextCandidate(std::string_view bytes, std::si
         return from;
     }
     ScanContext scan;
-    hs_scan(pattern_.compiled_->blocks, bytes.data() + from, static_cast<unsigned>(length), 0,
-            state_->scratch, onMatch, &scan);
+    blockEngine().scan(pattern_.compiled_->blocks, bytes.data() + from,
+                       static_cast<unsigned>(length), 0, state_->scratch, onMatch, &scan);
     if (scan.to == ULLONG_MAX) {
         return std::string_view::npos;
     }

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 namespace {
 
+using trailscan::regex::FieldPattern;
 using trailscan::regex::requiredLiteral;
+using trailscan::regex::Verdict;
 using trailscan::regex::withoutAnchors;
 
 // The literal the block search looks for first must be in every match, so anything that may be
@@ -49,6 +55,60 @@ TEST(WithoutAnchors, DropsZeroWidthAssertionsOnly) {
     EXPECT_EQ(withoutAnchors("(?#^)a"), "(?#^)a");
     EXPECT_EQ(withoutAnchors("\\p{L}\\x{24}$"), "\\p{L}\\x{24}");
     EXPECT_EQ(withoutAnchors("[[:alpha:]^]$"), "[[:alpha:]^]");
+}
+
+// The block scanner may name a place too early, never one after the end of the first match.
+// The model: the shortest prefix of the bytes that holds a match, found by the verdicts alone.
+// The bytes are mostly one letter and lie at every place in memory, which is where a block
+// scanner's wide loads have missed matches.
+TEST(BlockScan, NeverPassesTheFirstMatch) {
+    const std::vector<std::string> atoms = {
+        "a", "b",      "ab",     "ba",  "a+",      "b?", "[ab]",   "aa",       "abc",
+        ".", "a{2,3}", "(a|bc)", "b+a", "mail\\.", "m",  "[a-z]+", "[0-9]{3}", "\\.exe"};
+    std::mt19937 random(20261209);
+    const auto pick = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    std::string room(4096 + 64, 'x');
+    int scanned = 0;
+    for (int round = 0; round < 250; ++round) {
+        std::string text;
+        for (std::size_t alternative = 0, n = 1 + pick(3); alternative < n; ++alternative) {
+            text += alternative > 0 ? "|" : "";
+            for (std::size_t k = 0, m = 1 + pick(3); k < m; ++k) text += atoms[pick(atoms.size())];
+        }
+        std::string error;
+        const auto pattern = FieldPattern::compile(text, error);
+        ASSERT_NE(pattern, nullptr) << text << ": " << error;
+        scanned += pattern->scansBlocks() ? 1 : 0;
+        FieldPattern::Matcher matcher(*pattern);
+        for (int sample = 0; sample < 24; ++sample) {
+            const std::size_t size = 1 + pick(3000);
+            const std::size_t shift = pick(64);
+            const std::size_t density = pick(6);
+            std::fill(room.begin(), room.end(), 'x');
+            for (std::size_t i = 0; i < size; ++i) {
+                if (pick(100) < density) room[shift + i] = "abcm.e1"[pick(7)];
+            }
+            const std::string_view bytes(room.data() + shift, size);
+            const std::size_t from = pick(4) == 0 ? pick(size) : 0;
+            const std::string_view rest = bytes.substr(from);
+            const auto holds = [&](std::size_t n) {
+                return matcher.test(rest.substr(0, n)) == Verdict::Yes;
+            };
+            if (!holds(rest.size())) continue;
+            std::size_t low = 0, high = rest.size();
+            while (low < high) {
+                const std::size_t mid = (low + high) / 2;
+                holds(mid) ? high = mid : low = mid + 1;
+            }
+            const std::size_t firstEnd = from + (low > 0 ? low - 1 : 0);
+            const std::size_t candidate = matcher.nextCandidate(bytes, from);
+            ASSERT_LE(candidate, firstEnd)
+                << text << " over " << size << " bytes at shift " << shift << " from " << from;
+        }
+    }
+    EXPECT_GT(scanned, 200);  // the block scanner is what is tried here
 }
 
 }  // namespace
