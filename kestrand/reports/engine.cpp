@@ -1,5 +1,6 @@
 #include "kestrand/reports/engine.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #ifdef __GLIBC__
@@ -11,10 +12,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "kestrand/cache/entry_store.h"
@@ -116,6 +120,7 @@ struct PlannedFile {
     std::string entry;           // the key of its cache entry
     std::uint64_t entrySum = 0;  // the checksum of that entry's head
     bool written = false;        // its entry written in this run
+    bool stood = false;          // counted by its summary file's standing, not by its parts
     cache::FileIdentity identity;
     bool identified = false;
     std::mutex mutex;
@@ -176,6 +181,8 @@ class Run {
     std::string knownKey() const;
     // The parts the cache holds are in the standing report: only what is read now is counted.
     void countOnlyNew() { onlyNew_ = true; }
+    // A file of a summary file whose standing is counted instead of its parts.
+    void countByStanding(std::size_t file) { files_[file]->stood = true; }
     // The cache entries whose parts did not read back.
     std::vector<std::string> damagedEntries() {
         const std::lock_guard lock(noteMutex_);
@@ -664,7 +671,7 @@ void Run::handOver(Held& held, Tables& tables) {
 }
 
 void Run::countSummarized(const Unit& unit, Tables& tables) {
-    if (!report_ || onlyNew_) {
+    if (!report_ || onlyNew_ || files_[unit.file]->stood) {
         return;
     }
     std::string scratch;
@@ -1068,6 +1075,10 @@ struct Gathered {
     FolderListing listing;
     std::vector<std::optional<SummaryFile>> given;
     std::string folders;
+    // The standings of the summary files given, and by file the one of its summary file.
+    static constexpr std::size_t kNone = ~std::size_t{0};
+    std::vector<SummaryStanding> standings;
+    std::vector<std::size_t> standingOf;
 };
 
 // Paths compared name by name, as a walk that sorts each folder's names lists them.
@@ -1088,6 +1099,80 @@ bool walkLess(std::string_view a, std::string_view b) {
     }
 }
 
+// Room for a whole summary file, kept for the next one and given its pages at once: a month's
+// summary is hundreds of megabytes, and memory touched for the first time, page by page, costs
+// more than the bytes cost to read. (Huge pages would be quicker still, but the kernel may
+// stall for hundreds of milliseconds to find them.)
+#ifdef MAP_POPULATE
+constexpr int kPopulate = MAP_POPULATE;
+#else
+constexpr int kPopulate = 0;
+#endif
+
+class FileBuffer {
+  public:
+    FileBuffer() = default;
+    FileBuffer(const FileBuffer&) = delete;
+    FileBuffer& operator=(const FileBuffer&) = delete;
+    ~FileBuffer() { release(); }
+    // The whole file, or nothing (and why) when it cannot be read.
+    std::optional<std::string_view> read(std::FILE* file, std::string& why) {
+        struct stat info {};
+        std::size_t used = 0;
+        if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0 &&
+            !room(static_cast<std::size_t>(info.st_size) + 1)) {
+            why = "is too big to be read";
+            return std::nullopt;
+        }
+        for (;;) {
+            if (used == size_ && !room(std::max<std::size_t>(2 * size_, 1 << 16))) {
+                why = "is too big to be read";
+                return std::nullopt;
+            }
+            const std::size_t n = std::fread(data_ + used, 1, size_ - used, file);
+            used += n;
+            if (n == 0) {
+                break;  // the end, or an error (what was added since was read)
+            }
+        }
+        if (std::ferror(file) != 0) {
+            why = "cannot be read";
+            return std::nullopt;
+        }
+        return std::string_view(data_, used);
+    }
+
+  private:
+    // At least `size` bytes, what was read kept; false when the memory cannot be had.
+    bool room(std::size_t size) {
+        if (size <= size_) {
+            return true;
+        }
+        size += size / 8;  // room for the next file, which is mostly about as big
+        void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | kPopulate, -1, 0);
+        if (data == MAP_FAILED) {
+            return false;
+        }
+        if (data_ != nullptr) {
+            std::memcpy(data, data_, size_);
+        }
+        release();
+        data_ = static_cast<char*>(data);
+        size_ = size;
+        return true;
+    }
+    void release() {
+        if (data_ != nullptr) {
+            ::munmap(data_, size_);
+        }
+        data_ = nullptr;
+        size_ = 0;
+    }
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 bool isSummaryFile(const std::filesystem::path& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -1099,6 +1184,7 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
     inputs.insert(inputs.end(), options.more.begin(), options.more.end());
     const bool several = inputs.size() > 1;
     Gathered out;
+    FileBuffer buffer;
     for (const std::filesystem::path& input : inputs) {
         std::string named = input.string();
         while (named.size() > 1 && named.back() == '/') {
@@ -1106,30 +1192,17 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
         }
         out.folders += (out.folders.empty() ? "" : ", ") + input.string();
         if (isSummaryFile(input)) {
-            std::string bytes;
+            std::optional<std::string_view> bytes;
             std::string why;
             if (std::FILE* file = std::fopen(input.c_str(), "rb")) {
-                // Read whole at once: a summary of a month is hundreds of megabytes.
-                struct stat info {};
-                if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0) {
-                    bytes.resize(static_cast<std::size_t>(info.st_size));
-                    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-                }
-                char block[1 << 16];
-                std::size_t n = 0;
-                while ((n = std::fread(block, 1, sizeof block, file)) > 0) {
-                    bytes.append(block, n);  // what was added since
-                }
-                if (std::ferror(file) != 0) {
-                    why = "cannot be read";
-                }
+                bytes = buffer.read(file, why);
                 std::fclose(file);
             } else {
                 why = std::string("cannot be opened: ") + std::strerror(errno);
             }
             std::optional<Summary> summary;
-            if (why.empty()) {
-                summary = decodeSummary(bytes, why, &input);
+            if (bytes) {
+                summary = decodeSummary(*bytes, why, &input);
             }
             if (!summary) {
                 error = input.string() + ": " + why;
@@ -1141,6 +1214,11 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
                 return std::nullopt;
             }
             out.listing.otherFiles += summary->otherFiles;
+            std::size_t standing = Gathered::kNone;
+            if (summary->standing) {
+                standing = out.standings.size();
+                out.standings.push_back(std::move(*summary->standing));
+            }
             for (SummaryFile& file : summary->files) {
                 FoundFile found;
                 found.path = input;
@@ -1149,6 +1227,8 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
                 out.listing.files.push_back(std::move(found));
                 out.given.resize(out.listing.files.size());
                 out.given.back() = std::move(file);
+                out.standingOf.resize(out.listing.files.size(), Gathered::kNone);
+                out.standingOf.back() = standing;
             }
             continue;
         }
@@ -1166,6 +1246,7 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
         }
     }
     out.given.resize(out.listing.files.size());
+    out.standingOf.resize(out.listing.files.size(), Gathered::kNone);
     if (several) {
         // In the order one folder's walk gives: name by name, each folder's names sorted.
         std::vector<std::size_t> order(out.listing.files.size());
@@ -1178,12 +1259,15 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
         FolderListing sorted;
         sorted.otherFiles = out.listing.otherFiles;
         std::vector<std::optional<SummaryFile>> given;
+        std::vector<std::size_t> standingOf;
         for (const std::size_t i : order) {
             sorted.files.push_back(std::move(out.listing.files[i]));
             given.push_back(std::move(out.given[i]));
+            standingOf.push_back(out.standingOf[i]);
         }
         out.listing = std::move(sorted);
         out.given = std::move(given);
+        out.standingOf = std::move(standingOf);
     }
     return out;
 }
@@ -1277,6 +1361,21 @@ void keepReport(const cache::EntryStore& store, const std::string& key, const Re
     store.store(cache::keyOf(key), cache::seal(kReportMagic, kSummaryFormat, out.bytes()), ignored);
 }
 
+// The most viewed pages by name, at most `limit`, and a bound on the views of the others: the
+// views of the first page left out (0 when none is), ties left out with it.
+std::pair<std::vector<std::pair<std::string, std::uint64_t>>, std::uint64_t> leadingPages(
+    const SharedPages& pages, std::size_t limit) {
+    std::vector<std::pair<std::string, std::uint64_t>> named = pages.top(limit + 1);
+    std::uint64_t bound = 0;
+    if (named.size() > limit) {
+        bound = named.back().second;
+        while (!named.empty() && named.back().second <= bound) {
+            named.pop_back();
+        }
+    }
+    return {std::move(named), bound};
+}
+
 // A finished report kept to be grown from: what its files' entries counted (everything but the
 // pages), its most viewed pages by name, and a bound on the views of every page it leaves out.
 struct Standing {
@@ -1336,6 +1435,172 @@ void keepStanding(const cache::EntryStore& store, const std::string& key, const 
     store.store(cache::keyOf(key), cache::seal(kReportMagic, kSummaryFormat, out.bytes()), ignored);
 }
 
+// What a report classifies with: the agent rules and the country database, with their notes;
+// an error when a database named in the options cannot be opened.
+struct Classifiers {
+    std::shared_ptr<const AgentClassifier> agents;
+    std::unique_ptr<CountryDatabase> countries;
+    std::string agentNote;
+    std::string database;
+    std::string databaseNote;
+    std::string error;
+};
+
+Classifiers loadClassifiers(const Options& options, bool report) {
+    Classifiers out;
+    if (report && (options.kinds[static_cast<int>(Kind::Windows)] ||
+                   options.kinds[static_cast<int>(Kind::Browsers)])) {
+        const std::filesystem::path file =
+            options.agentRegexes.empty() ? defaultAgentRegexes() : options.agentRegexes;
+        out.agents = AgentClassifier::shared(file, out.agentNote);
+    }
+    if (report && options.kinds[static_cast<int>(Kind::Country)]) {
+        if (!options.geoip.empty()) {
+            out.countries = CountryDatabase::open(options.geoip, out.error);
+            if (!out.countries) {
+                return out;
+            }
+            out.database = options.geoip.string();
+        } else if (const std::filesystem::path file = defaultCountryDatabase(); !file.empty()) {
+            out.countries = CountryDatabase::open(file, out.databaseNote);
+            if (out.countries) {
+                out.database = file.string();
+            }
+        } else {
+            out.databaseNote = "no country database was found";
+        }
+        if (!out.countries) {
+            out.databaseNote += "; destinations are sorted by their top-level domain only";
+        }
+    }
+    return out;
+}
+
+// Counts the standings of summary files into `tables`, each read side by side into tables of
+// its own, and their named pages into the shared table. False when one does not read, or when
+// `pages` asks for the most viewed pages and a page one of them left out might be among them.
+bool countStandings(const std::vector<const SummaryStanding*>& standings, SharedLookups& shared,
+                    std::unique_ptr<Tables>& tables, bool pages) {
+    std::vector<std::unique_ptr<Tables>> stood(standings.size());
+    std::atomic<bool> read{true};
+    const auto absorb = [&](std::size_t k) {
+        stood[k] = std::make_unique<Tables>(shared);
+        std::string scratch;
+        const std::optional<std::string_view> bytes = standings[k]->tables.bytes(scratch);
+        Reader in(bytes.value_or(std::string_view()));
+        if (!bytes || !stood[k]->absorbMerged(in, true) || !in.atEnd()) {
+            read = false;
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t k = 1; k < standings.size(); ++k) {
+        workers.emplace_back(absorb, k);
+    }
+    absorb(0);
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    if (!read) {
+        return false;
+    }
+    for (std::size_t k = 1; k < stood.size(); ++k) {
+        stood[0]->absorb(*stood[k]);
+        stood[k].reset();
+    }
+    stood[0]->absorb(*tables);
+    tables = std::move(stood[0]);
+
+    // A page's views counted are exact when every standing with a bound names it; else the
+    // bounds of those that do not name it may be missing from them.
+    std::uint64_t bounds = 0;
+    std::unordered_map<std::string_view, std::uint64_t> namedBounds;
+    for (const SummaryStanding* standing : standings) {
+        bounds += standing->bound;
+        for (const auto& [page, views] : standing->pages) {
+            shared.pages.add(page, views);
+            namedBounds[page] += standing->bound;
+        }
+    }
+    if (!pages || bounds == 0) {
+        return true;
+    }
+    const auto missing = [&](std::string_view page) {
+        const auto named = namedBounds.find(page);
+        return named == namedBounds.end() ? bounds : bounds - std::min(bounds, named->second);
+    };
+    // The leading pages must be exact, and no other page (nor one counted nowhere) may reach
+    // the last of them.
+    const auto top = shared.pages.top(kTopPages);
+    if (top.size() < kTopPages || bounds >= top.back().second) {
+        return false;
+    }
+    std::unordered_set<std::string_view> leading;
+    for (const auto& [page, views] : top) {
+        if (missing(page) != 0) {
+            return false;
+        }
+        leading.insert(page);
+    }
+    bool sure = true;
+    shared.pages.forEach([&](std::string_view page, std::uint64_t views) {
+        if (!leading.contains(page) && views + missing(page) >= top.back().second) {
+            sure = false;
+        }
+    });
+    return sure;
+}
+
+// One standing of several: their tables merged, and the pages every one with a bound names,
+// with a bound on the rest: the most any page they do not all name might have. Nothing when
+// one does not read.
+std::optional<SummaryStanding> combineStandings(
+    const std::vector<const SummaryStanding*>& standings, SharedLookups& shared,
+    std::size_t limit) {
+    Tables tables(shared);
+    std::string scratch;
+    for (const SummaryStanding* standing : standings) {
+        const std::optional<std::string_view> bytes = standing->tables.bytes(scratch);
+        Reader in(bytes.value_or(std::string_view()));
+        if (!bytes || !tables.absorbMerged(in) || !in.atEnd()) {
+            return std::nullopt;
+        }
+    }
+    std::uint64_t bounds = 0;
+    std::unordered_map<std::string_view, std::pair<std::uint64_t, std::uint64_t>> named;
+    for (const SummaryStanding* standing : standings) {
+        bounds += standing->bound;
+        for (const auto& [page, views] : standing->pages) {
+            auto& [sum, namedBound] = named[page];
+            sum += views;
+            namedBound += standing->bound;
+        }
+    }
+    std::uint64_t bound = bounds;
+    std::vector<std::pair<std::string, std::uint64_t>> exact;
+    for (const auto& [page, counted] : named) {
+        const std::uint64_t missing = bounds - std::min(bounds, counted.second);
+        if (missing == 0) {
+            exact.emplace_back(page, counted.first);
+        } else {
+            bound = std::max(bound, counted.first + missing);
+        }
+    }
+    std::sort(exact.begin(), exact.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+    });
+    if (exact.size() > limit) {
+        bound = std::max(bound, exact[limit].second);
+    }
+    std::erase_if(exact, [&](const auto& page) { return page.second <= bound; });
+    SummaryStanding out;
+    out.bound = bound;
+    out.pages = std::move(exact);
+    Writer encoded;
+    tables.encodeMerged(encoded);
+    out.tables.tables = std::move(encoded.bytes());
+    return out;
+}
+
 // useStanding: a report may be made from the standing report of its files and what was read
 // since; false makes it from every file's entry (and keeps a new standing report).
 Result runPass(const Options& given, const Control& control, Mode mode, Summary* out,
@@ -1364,6 +1629,14 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
     }
     result.timeZone = zone->name();
 
+    // A report of summary files needs the classifiers soon after the files are read: they are
+    // loaded meanwhile. A folder's report may be one kept, which needs none.
+    std::future<Classifiers> early;
+    if (mode == Mode::Report &&
+        (isSummaryFile(options.folder) ||
+         std::any_of(options.more.begin(), options.more.end(), isSummaryFile))) {
+        early = std::async(std::launch::async, loadClassifiers, std::cref(options), true);
+    }
     std::optional<Gathered> gathered = gather(options, zone->name(), result.error);
     if (!gathered) {
         return result;
@@ -1403,6 +1676,37 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
     Run pass(options, control, *zone, shared, summaries, report, store ? &*store : nullptr);
     pass.know(listing, store ? &*store : nullptr, gathered->given);
     pass.plan(listing);
+    // A summary file whose every part is in the period is counted by its standing; a summary
+    // of summary files that all have one, whole, is given theirs combined.
+    std::vector<const SummaryStanding*> standings;
+    bool everyFileStood = false;
+    if (useStanding && givenSummaries) {
+        std::vector<bool> usable(gathered->standings.size(), true);
+        for (std::size_t i = 0; i < listing.files.size(); ++i) {
+            const std::size_t s = gathered->standingOf[i];
+            if (s != Gathered::kNone && pass.summary(i)) {
+                for (const SummaryPart& part : pass.summary(i)->parts) {
+                    if ((options.from && part.day < *options.from) ||
+                        (options.to && part.day > *options.to)) {
+                        usable[s] = false;
+                    }
+                }
+            }
+        }
+        for (std::size_t s = 0; s < usable.size(); ++s) {
+            if (usable[s]) {
+                standings.push_back(&gathered->standings[s]);
+            }
+        }
+        everyFileStood = standings.size() == usable.size();
+        for (std::size_t i = 0; i < listing.files.size(); ++i) {
+            const std::size_t s = gathered->standingOf[i];
+            everyFileStood = everyFileStood && s != Gathered::kNone;
+            if (report && s != Gathered::kNone && usable[s]) {
+                pass.countByStanding(i);
+            }
+        }
+    }
 
     // A report of files all unchanged since the same report was made is the report kept.
     const std::string settings = reportSettings(options, result);
@@ -1434,37 +1738,16 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         }
     }
 
-    std::shared_ptr<const AgentClassifier> agents;
-    std::unique_ptr<CountryDatabase> countries;
-    if (report && (options.kinds[static_cast<int>(Kind::Windows)] ||
-                   options.kinds[static_cast<int>(Kind::Browsers)])) {
-        const std::filesystem::path file =
-            options.agentRegexes.empty() ? defaultAgentRegexes() : options.agentRegexes;
-        agents = AgentClassifier::shared(file, result.agentNote);
+    Classifiers classifiers = early.valid() ? early.get() : loadClassifiers(options, report);
+    if (!classifiers.error.empty()) {
+        result.error = classifiers.error;
+        return result;
     }
-    if (report && options.kinds[static_cast<int>(Kind::Country)]) {
-        if (!options.geoip.empty()) {
-            std::string error;
-            countries = CountryDatabase::open(options.geoip, error);
-            if (!countries) {
-                result.error = error;
-                return result;
-            }
-            result.country.database = options.geoip.string();
-        } else if (const std::filesystem::path file = defaultCountryDatabase(); !file.empty()) {
-            countries = CountryDatabase::open(file, result.country.databaseNote);
-            if (countries) {
-                result.country.database = file.string();
-            }
-        } else {
-            result.country.databaseNote = "no country database was found";
-        }
-        if (!countries) {
-            result.country.databaseNote +=
-                "; destinations are sorted by their top-level domain only";
-        }
-    }
-
+    result.agentNote = classifiers.agentNote;
+    result.country.database = classifiers.database;
+    result.country.databaseNote = classifiers.databaseNote;
+    const std::shared_ptr<const AgentClassifier>& agents = classifiers.agents;
+    const std::unique_ptr<CountryDatabase>& countries = classifiers.countries;
     shared.use(agents.get(), countries.get());
 
     unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
@@ -1563,6 +1846,14 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         nextBound = standing->bound == 0 ? 0 : standing->bound + mostNew;
         result.fromStanding = true;
     }
+    if (!standings.empty() && !pass.cancelled()) {
+        if (!countStandings(standings, shared, tables[0], options.kinds[4])) {
+            // A page a standing left out might be among the most viewed, or a standing did not
+            // read back: the report is made from the parts instead.
+            return runPass(given, control, mode, out, retry, false);
+        }
+        result.fromStanding = true;
+    }
     result.cancelled = pass.cancelled();
     pass.finish(result, listing);
     countFiles(result);
@@ -1591,13 +1882,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
                         }
                     });
                 } else {
-                    pages = shared.pages.top(options.standingPages + 1);
-                    if (pages.size() > options.standingPages) {
-                        bound = pages.back().second;
-                        while (!pages.empty() && pages.back().second <= bound) {
-                            pages.pop_back();
-                        }
-                    }
+                    std::tie(pages, bound) = leadingPages(shared.pages, options.standingPages);
                 }
                 keepStanding(*store, standingName, *files, bound, pages, *tables[0]);
             }
@@ -1611,6 +1896,9 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         out->timeZone = result.timeZone;
         out->folders = gathered->folders;
         out->otherFiles = listing.otherFiles;
+        if (mode == Mode::SummaryOnly && everyFileStood) {
+            out->standing = combineStandings(standings, shared, options.standingPages);
+        }
         for (std::size_t i = 0; i < listing.files.size(); ++i) {
             if (std::optional<SummaryFile> file = pass.takeSummary(i)) {
                 SummaryFile kept = std::move(*file);
@@ -1658,6 +1946,69 @@ Result run(const Options& options, const Control& control) {
     return runPass(options, control, Mode::Report, nullptr);
 }
 
+namespace {
+
+// A summary's standing: its parts merged, side by side into tables of their own and then put
+// together. False when a part no longer reads.
+bool standSummary(const Options& options, const Control& control, Summary& summary) {
+    Options whole = options;
+    whole.kinds.fill(true);
+    SharedLookups shared(whole, nullptr, nullptr, randomHashSeed());
+    std::vector<const SummaryPart*> parts;
+    for (const SummaryFile& file : summary.files) {
+        for (const SummaryPart& part : file.parts) {
+            parts.push_back(&part);
+        }
+    }
+    const unsigned threads = std::max<unsigned>(
+        1, std::min<unsigned>(
+               options.threads != 0 ? options.threads : std::thread::hardware_concurrency(),
+               static_cast<unsigned>(parts.size())));
+    std::vector<std::unique_ptr<Tables>> tables(threads);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> read{true};
+    const auto absorbParts = [&](unsigned t) {
+        tables[t] = std::make_unique<Tables>(shared, Tables::Scope::Whole);
+        std::string scratch;
+        for (std::size_t i = next++; i < parts.size(); i = next++) {
+            if (control.cancel != nullptr && control.cancel->load()) {
+                read = false;
+                return;
+            }
+            const std::optional<std::string_view> bytes = parts[i]->bytes(scratch);
+            Reader in(bytes.value_or(std::string_view()));
+            if (!bytes || !tables[t]->absorbEncoded(in) || !in.atEnd()) {
+                read = false;
+                return;
+            }
+        }
+    };
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < threads; ++t) {
+        workers.emplace_back(absorbParts, t);
+    }
+    absorbParts(0);
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    if (!read) {
+        return false;
+    }
+    for (unsigned t = 1; t < threads; ++t) {
+        tables[0]->absorb(*tables[t]);
+        tables[t].reset();
+    }
+    SummaryStanding& standing = summary.standing.emplace();
+    std::tie(standing.pages, standing.bound) =
+        leadingPages(tables[0]->pages(), options.standingPages);
+    Writer out;
+    tables[0]->encodeMerged(out);
+    standing.tables.tables = std::move(out.bytes());
+    return true;
+}
+
+}  // namespace
+
 bool writeSummary(const Options& options, const Control& control, const std::filesystem::path& path,
                   std::string& error, Summary* written) {
     Summary summary;
@@ -1668,6 +2019,12 @@ bool writeSummary(const Options& options, const Control& control, const std::fil
     }
     if (result.cancelled) {
         error = "cancelled";
+        return false;
+    }
+    if (!summary.standing && !standSummary(options, control, summary)) {
+        error = control.cancel != nullptr && control.cancel->load()
+                    ? "cancelled"
+                    : "a summary file changed while it was read; try again";
         return false;
     }
     const std::filesystem::path temporary = path.string() + ".tmp";
@@ -1688,7 +2045,7 @@ bool writeSummary(const Options& options, const Control& control, const std::fil
         wrote = wrote && std::fwrite(piece.data(), 1, piece.size(), file) == piece.size();
     });
     const std::string head =
-        cache::sealHead(kSummaryMagic, kSummaryFormat, length, checksum.value());
+        cache::sealHead(kSummaryMagic, kSummaryFileFormat, length, checksum.value());
     wrote = wrote && std::fseek(file, 0, SEEK_SET) == 0 &&
             std::fwrite(head.data(), 1, head.size(), file) == head.size();
     const int saved = errno;

@@ -191,6 +191,23 @@ bool encodeSummaryPieces(const Summary& summary,
             piece(bytes);
         });
     }
+    out.number(summary.standing ? 1 : 0);
+    if (summary.standing) {
+        const SummaryStanding& standing = *summary.standing;
+        out.number(standing.bound);
+        out.number(standing.pages.size());
+        for (const auto& [page, views] : standing.pages) {
+            out.text(page);
+            out.number(views);
+        }
+        const std::optional<std::string_view> tables = standing.tables.bytes(scratch);
+        read = read && tables.has_value();
+        const std::string_view bytes = tables.value_or(std::string_view());
+        out.number(bytes.size());
+        piece(out.bytes());
+        out.bytes().clear();
+        piece(bytes);
+    }
     piece(out.bytes());
     return read;
 }
@@ -200,40 +217,56 @@ std::optional<std::string> encodeSummary(const Summary& summary) {
     if (!encodeSummaryPieces(summary, [&](std::string_view bytes) { payload.append(bytes); })) {
         return std::nullopt;
     }
-    return cache::sealHead(kSummaryMagic, kSummaryFormat, payload) + payload;
+    return cache::sealHead(kSummaryMagic, kSummaryFileFormat, payload) + payload;
 }
 
 std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error,
                                      const std::filesystem::path* source) {
+    // The version is the byte after the magic (the seal writes it least significant first).
+    const std::uint32_t version = bytes.size() > kSummaryMagic.size() &&
+                                          bytes[kSummaryMagic.size()] == 1 &&
+                                          bytes.starts_with(kSummaryMagic)
+                                      ? 1
+                                      : kSummaryFileFormat;
     const std::optional<std::string_view> payload =
-        cache::unseal(bytes, kSummaryMagic, kSummaryFormat, "a kestrand summary", error);
+        cache::unseal(bytes, kSummaryMagic, version, "a kestrand summary", error);
     if (!payload) {
         return std::nullopt;
     }
     Reader in(*payload);
     Summary summary;
+    // Tables left in the file, where this text stands after the seal's head, or held.
+    const auto takeTables = [&](Reader& from, SummaryPart& part) {
+        const std::string_view tables = from.text();
+        if (source == nullptr) {
+            part.tables = std::string(tables);
+            return;
+        }
+        part.file = *source;
+        part.offset =
+            cache::kSealHeader + static_cast<std::uint64_t>(tables.data() - payload->data());
+        part.size = tables.size();
+        part.checksum = cache::checksum(tables);
+    };
     summary.timeZone = std::string(in.text());
     summary.folders = std::string(in.text());
     summary.otherFiles = in.number();
     for (std::uint64_t n = in.count(16); n > 0 && in.ok(); --n) {
         SummaryFile file;
-        const bool decoded =
-            source == nullptr
-                ? decodeFile(in, file)
-                : decodeFileWith(in, file, [&](Reader& from, SummaryPart& part) {
-                      // Left in the file, where this text stands after the seal's head.
-                      const std::string_view tables = from.text();
-                      part.file = *source;
-                      part.offset = cache::kSealHeader +
-                                    static_cast<std::uint64_t>(tables.data() - payload->data());
-                      part.size = tables.size();
-                      part.checksum = cache::checksum(tables);
-                  });
-        if (!decoded) {
+        if (!decodeFileWith(in, file, takeTables)) {
             in.fail();
             break;
         }
         summary.files.push_back(std::move(file));
+    }
+    if (version >= 2 && in.ok() && in.number() != 0) {
+        SummaryStanding& standing = summary.standing.emplace();
+        standing.bound = in.number();
+        for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
+            std::string page(in.text());
+            standing.pages.emplace_back(std::move(page), in.number());
+        }
+        takeTables(in, standing.tables);
     }
     if (!in.ok() || !in.atEnd()) {
         error = "damaged: its contents do not read as a summary";

@@ -67,17 +67,30 @@ struct SummaryFile {
     std::string fields;     // a W3C file's #Fields: line in force there
 };
 
+// What a summary file keeps of all its parts together, so that a report of all of them needs
+// none of its parts: their tables merged (without the pages), its most viewed pages by name,
+// and a bound on the views of every page it leaves out (0 when it names every page).
+struct SummaryStanding {
+    SummaryPart tables;  // Tables::encodeMerged's bytes; its day and counts unused
+    std::uint64_t bound = 0;
+    std::vector<std::pair<std::string, std::uint64_t>> pages;
+};
+
 struct Summary {
     std::string timeZone;
     std::string folders;  // what it was made of, as given
     std::uint64_t otherFiles = 0;
     std::vector<SummaryFile> files;
+    std::optional<SummaryStanding> standing;
 };
 
 inline constexpr std::string_view kSummaryMagic = "KESTSUM\n";
 inline constexpr std::string_view kCacheMagic = "KESTCAC\n";
-// The version of every summary and cache entry's bytes; another is refused.
+// The version of every cache entry's bytes; another is refused.
 inline constexpr std::uint32_t kSummaryFormat = 1;
+// The version of a summary file's bytes: the first version's files (without a standing)
+// still read, others are refused.
+inline constexpr std::uint32_t kSummaryFileFormat = 2;
 
 // A file with its parts' bytes inline (a summary file), or with only where they are (a cache
 // entry's head, the bytes after it: appendParts writes them in the same order).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <unordered_map>
 
@@ -765,14 +766,23 @@ void Tables::absorb(Tables& other) {
         agentMap[i] = id;
         agents_[id].requests += other.agents_[i].requests;
     }
-    for (const std::uint64_t key : other.frozenAgentAddresses_) {
-        agentAddresses_.insert(pairKey(agentMap[static_cast<std::uint32_t>(key >> 32)],
-                                       addressMap[static_cast<std::uint32_t>(key)]));
-    }
-    other.agentAddresses_.forEach([&](std::uint64_t key) {
-        agentAddresses_.insert(pairKey(agentMap[static_cast<std::uint32_t>(key >> 32)],
-                                       addressMap[static_cast<std::uint32_t>(key)]));
-    });
+    // Pairs mapped into this, then placed in one batch with their slots loaded ahead.
+    std::vector<std::uint64_t> pairs;
+    const auto mapPairs = [&](const std::vector<std::uint64_t>& frozen, const NumberSet& set,
+                              const std::vector<std::uint32_t>& high) {
+        pairs.clear();
+        pairs.reserve(frozen.size() + set.size());
+        for (const std::uint64_t key : frozen) {
+            pairs.push_back(pairKey(high[static_cast<std::uint32_t>(key >> 32)],
+                                    addressMap[static_cast<std::uint32_t>(key)]));
+        }
+        set.forEach([&](std::uint64_t key) {
+            pairs.push_back(pairKey(high[static_cast<std::uint32_t>(key >> 32)],
+                                    addressMap[static_cast<std::uint32_t>(key)]));
+        });
+    };
+    mapPairs(other.frozenAgentAddresses_, other.agentAddresses_, agentMap);
+    agentAddresses_.insertAll(pairs);
 
     for (std::size_t h = 0; h < hours_.size(); ++h) {
         hours_[h].requests += other.hours_[h].requests;
@@ -790,25 +800,23 @@ void Tables::absorb(Tables& other) {
         hosts_[id].pages += other.hosts_[i].pages;
         hosts_[id].bytes += other.hosts_[i].bytes;
     }
-    for (const std::uint64_t key : other.frozenHostAddresses_) {
-        hostAddresses_.insert(pairKey(hostMap[static_cast<std::uint32_t>(key >> 32)],
-                                      addressMap[static_cast<std::uint32_t>(key)]));
-    }
-    other.hostAddresses_.forEach([&](std::uint64_t key) {
-        hostAddresses_.insert(pairKey(hostMap[static_cast<std::uint32_t>(key >> 32)],
-                                      addressMap[static_cast<std::uint32_t>(key)]));
-    });
+    mapPairs(other.frozenHostAddresses_, other.hostAddresses_, hostMap);
+    hostAddresses_.insertAll(pairs);
     std::vector<std::uint32_t> targetMap(other.targetKeys_.size());
     for (std::uint32_t t = 0; t < other.targetKeys_.size(); ++t) {
         const auto [destination, suffix] = unpackPair(other.targetKeys_.key(t));
         targetMap[t] = targetId(other.destinationKeys_.key(destination),
                                 suffixKeys_.intern(other.suffixKeys_.key(suffix)));
     }
+    std::vector<NumberTraffic::Entry> traffic;
+    traffic.reserve(other.addressTargets_.size());
     other.addressTargets_.forEach([&](const NumberTraffic::Entry& entry) {
-        addressTargets_.add(pairKey(targetMap[static_cast<std::uint32_t>(entry.key >> 32)],
-                                    addressMap[static_cast<std::uint32_t>(entry.key)]),
-                            entry.requests, entry.bytes);
+        traffic.push_back(
+            NumberTraffic::Entry{pairKey(targetMap[static_cast<std::uint32_t>(entry.key >> 32)],
+                                         addressMap[static_cast<std::uint32_t>(entry.key)]),
+                                 entry.requests, entry.bytes});
     });
+    addressTargets_.addAll(traffic);
     for (std::size_t e = 0; e < engineSearches_.size(); ++e) {
         engineSearches_[e] += other.engineSearches_[e];
     }
@@ -817,6 +825,67 @@ void Tables::absorb(Tables& other) {
     }
     for (std::uint32_t i = 0; i < other.phraseSearches_.size(); ++i) {
         addCount(phraseKeys_, phraseSearches_, other.phraseKeys_.key(i), other.phraseSearches_[i]);
+    }
+}
+
+void Tables::fillAgents(Result& result) const {
+    // Each distinct agent is classified once; its rows and address pairs follow.
+    std::vector<AgentClass> classes(agents_.size());
+    for (std::uint32_t a = 0; a < agents_.size(); ++a) {
+        if (agents_[a].requests == 0) {
+            continue;
+        }
+        if (agentKeys_.key(a) == kNoAgent) {
+            classes[a] = AgentClass{std::string(kAgentNotLogged), std::string(kAgentNotLogged)};
+        } else {
+            classes[a] = shared_.agentClass(agentKeys_.key(a));
+        }
+    }
+    const auto namedRows = [&](std::string AgentClass::*field, bool windowsFirst) {
+        KeyTable names(shared_.seed);
+        std::vector<NamedRow> rows;
+        std::vector<std::uint32_t> rowOf(agents_.size(), KeyTable::kMissing);
+        for (std::uint32_t a = 0; a < agents_.size(); ++a) {
+            if (agents_[a].requests == 0) {
+                continue;
+            }
+            bool isNew = false;
+            rowOf[a] = names.intern(classes[a].*field, isNew);
+            if (isNew) {
+                rows.push_back(NamedRow{classes[a].*field, 0, 0});
+            }
+            rows[rowOf[a]].requests += agents_[a].requests;
+        }
+        NumberSet pairs(shared_.seed);
+        const auto count = [&](std::uint64_t key) {
+            const std::uint32_t row = rowOf[key >> 32];
+            if (row != KeyTable::kMissing &&
+                pairs.insert(pairKey(row, static_cast<std::uint32_t>(key)))) {
+                ++rows[row].addresses;
+            }
+        };
+        agentAddresses_.forEach(count);
+        std::for_each(frozenAgentAddresses_.begin(), frozenAgentAddresses_.end(), count);
+        std::sort(rows.begin(), rows.end(), [&](const NamedRow& a, const NamedRow& b) {
+            if (windowsFirst) {
+                const bool aw = a.name.starts_with("Windows");
+                const bool bw = b.name.starts_with("Windows");
+                if (aw != bw) {
+                    return aw;
+                }
+            }
+            if (a.requests != b.requests) {
+                return a.requests > b.requests;
+            }
+            return a.name < b.name;
+        });
+        return rows;
+    };
+    if (options_.kinds[1]) {
+        result.windows = namedRows(&AgentClass::os, true);
+    }
+    if (options_.kinds[2]) {
+        result.browsers = namedRows(&AgentClass::browser, false);
     }
 }
 
@@ -874,65 +943,11 @@ void Tables::fill(Result& result) const {
             [](const AddressRow& a, const AddressRow& b) { return a.address < b.address; });
     }
 
+    // The agents' reports are made on a thread of their own while the others are made here:
+    // each writes its own rows of the result.
+    std::future<void> agentReports;
     if (options_.kinds[1] || options_.kinds[2]) {
-        // Each distinct agent is classified once; its rows and address pairs follow.
-        std::vector<AgentClass> classes(agents_.size());
-        for (std::uint32_t a = 0; a < agents_.size(); ++a) {
-            if (agents_[a].requests == 0) {
-                continue;
-            }
-            if (agentKeys_.key(a) == kNoAgent) {
-                classes[a] = AgentClass{std::string(kAgentNotLogged), std::string(kAgentNotLogged)};
-            } else {
-                classes[a] = shared_.agentClass(agentKeys_.key(a));
-            }
-        }
-        const auto namedRows = [&](std::string AgentClass::*field, bool windowsFirst) {
-            KeyTable names(shared_.seed);
-            std::vector<NamedRow> rows;
-            std::vector<std::uint32_t> rowOf(agents_.size(), KeyTable::kMissing);
-            for (std::uint32_t a = 0; a < agents_.size(); ++a) {
-                if (agents_[a].requests == 0) {
-                    continue;
-                }
-                bool isNew = false;
-                rowOf[a] = names.intern(classes[a].*field, isNew);
-                if (isNew) {
-                    rows.push_back(NamedRow{classes[a].*field, 0, 0});
-                }
-                rows[rowOf[a]].requests += agents_[a].requests;
-            }
-            NumberSet pairs(shared_.seed);
-            const auto count = [&](std::uint64_t key) {
-                const std::uint32_t row = rowOf[key >> 32];
-                if (row != KeyTable::kMissing &&
-                    pairs.insert(pairKey(row, static_cast<std::uint32_t>(key)))) {
-                    ++rows[row].addresses;
-                }
-            };
-            agentAddresses_.forEach(count);
-            std::for_each(frozenAgentAddresses_.begin(), frozenAgentAddresses_.end(), count);
-            std::sort(rows.begin(), rows.end(), [&](const NamedRow& a, const NamedRow& b) {
-                if (windowsFirst) {
-                    const bool aw = a.name.starts_with("Windows");
-                    const bool bw = b.name.starts_with("Windows");
-                    if (aw != bw) {
-                        return aw;
-                    }
-                }
-                if (a.requests != b.requests) {
-                    return a.requests > b.requests;
-                }
-                return a.name < b.name;
-            });
-            return rows;
-        };
-        if (options_.kinds[1]) {
-            result.windows = namedRows(&AgentClass::os, true);
-        }
-        if (options_.kinds[2]) {
-            result.browsers = namedRows(&AgentClass::browser, false);
-        }
+        agentReports = std::async(std::launch::async, [this, &result] { fillAgents(result); });
     }
 
     if (options_.kinds[3]) {
@@ -1062,22 +1077,29 @@ void Tables::fill(Result& result) const {
         sortRows<CountRow>(
             searches.addresses, [](const CountRow& r) { return r.searches; }, countLess);
     }
+    if (agentReports.valid()) {
+        agentReports.get();
+    }
+}
+
+std::uint8_t Tables::targetPlace(std::uint32_t target) const {
+    const auto [destination, suffix] = unpackPair(targetKeys_.key(target));
+    int place = shared_.destinationPlace(destinationKeys_.key(destination));
+    if (place == kUnknown && suffixKeys_.key(suffix) == homeDomain_) {
+        place = kInside;
+    }
+    return static_cast<std::uint8_t>(place);
 }
 
 std::vector<std::uint8_t> Tables::targetPlaces() const {
     std::vector<std::uint8_t> places(targetKeys_.size());
     for (std::uint32_t t = 0; t < targetKeys_.size(); ++t) {
-        const auto [destination, suffix] = unpackPair(targetKeys_.key(t));
-        int place = shared_.destinationPlace(destinationKeys_.key(destination));
-        if (place == kUnknown && suffixKeys_.key(suffix) == homeDomain_) {
-            place = kInside;
-        }
-        places[t] = static_cast<std::uint8_t>(place);
+        places[t] = targetPlace(t);
     }
     return places;
 }
 
-void Tables::encode(Writer& out) { encodeWith(out, false); }
+void Tables::encode(Writer& out) { encodeWith(out, Form::Full); }
 
 void Tables::encodeTargets(Writer& out) const {
     const auto keys = [&](const KeyTable& table) {
@@ -1109,7 +1131,7 @@ void Tables::encodeTargets(Writer& out) const {
     }
 }
 
-void Tables::encodeWith(Writer& out, bool standing) {
+void Tables::encodeWith(Writer& out, Form form) {
     settle();
     out.number(requests_);
     out.number(bytes_);
@@ -1178,7 +1200,7 @@ void Tables::encodeWith(Writer& out, bool standing) {
         out.number(hosts_[i].bytes);
     }
     pairs(hostAddresses_, frozenHostAddresses_);
-    if (standing) {
+    if (form == Form::Standing) {
         // No destination, suffix, target or target's traffic: the traffic is placed below.
         for (int section = 0; section < 4; ++section) {
             out.number(0);
@@ -1194,7 +1216,11 @@ void Tables::encodeWith(Writer& out, bool standing) {
         out.text(phraseKeys_.key(i));
         out.number(phraseSearches_[i]);
     }
-    if (standing) {
+    if (form == Form::Merged) {
+        out.number(0);  // no page
+        return;
+    }
+    if (form == Form::Standing) {
         out.number(0);
         // Report 5's traffic by address and place, the places decided now.
         std::vector<std::array<Traffic, kPlaceCount>> placed(addresses_.size());
@@ -1247,7 +1273,7 @@ void Tables::encodeWith(Writer& out, bool standing) {
     });
 }
 
-bool Tables::absorbEncodedWith(Reader& in, bool standing) {
+bool Tables::absorbEncodedWith(Reader& in, Form form) {
     settle();
     const std::uint64_t requests = in.number();
     const std::uint64_t bytes = in.number();
@@ -1354,7 +1380,7 @@ bool Tables::absorbEncodedWith(Reader& in, bool standing) {
             }
             return true;
         };
-        return standing && identity(high) && identity(addressMap) &&
+        return form != Form::Full && identity(high) && identity(addressMap) &&
                std::adjacent_find(pairs.begin(), pairs.end(), std::greater_equal<>()) ==
                    pairs.end();
     };
@@ -1410,13 +1436,30 @@ bool Tables::absorbEncodedWith(Reader& in, bool standing) {
         const std::uint64_t key = pairKey(destinationMap[destination], suffixMap[suffix]);
         id = targetKeys_.intern(std::string_view(reinterpret_cast<const char*>(&key), sizeof key));
     }
+    // Placed as they are read, each target's place decided once.
+    const bool placing = form == Form::MergedPlaced && options_.kinds[5];
+    std::vector<std::uint8_t> placeOf;
+    if (placing) {
+        placeOf.resize(targetKeys_.size());
+        for (const std::uint32_t id : targetMap) {
+            placeOf[id] = targetPlace(id);
+        }
+        placed_.resize(addresses_.size());
+    }
     std::vector<NumberTraffic::Entry> traffic;
     previous = 0;
     for (std::uint64_t n = in.count(3); n > 0 && in.ok(); --n) {
         const std::uint64_t key = pair(targetMap, addressMap);
         const std::uint64_t targetRequests = in.number();
         const std::uint64_t targetBytes = in.number();
-        if (in.ok()) {
+        if (!in.ok()) {
+            break;
+        }
+        if (placing) {
+            Traffic& placed = placed_[static_cast<std::uint32_t>(key)][placeOf[key >> 32]];
+            placed.requests += targetRequests;
+            placed.bytes += targetBytes;
+        } else if (form != Form::MergedPlaced) {
             traffic.push_back(NumberTraffic::Entry{key, targetRequests, targetBytes});
         }
     }
@@ -1459,7 +1502,7 @@ bool Tables::absorbEncodedWith(Reader& in, bool standing) {
     }
     std::vector<SharedPages::Pending> scratch;
     pages_->count(pending, scratch);
-    if (standing) {
+    if (form == Form::Standing) {
         placed_.resize(addresses_.size());
         for (std::uint64_t n = in.count(9); n > 0 && in.ok(); --n) {
             const std::uint64_t address = in.below(addressMap.size());

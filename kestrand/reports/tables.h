@@ -174,22 +174,37 @@ class Tables {
     // absorb() adds tables. False for bytes that are not what encode writes: this is then
     // partly changed and must not be used.
     void encode(Writer& out);
-    bool absorbEncoded(Reader& in) { return absorbEncodedWith(in, false); }
+    bool absorbEncoded(Reader& in) { return absorbEncodedWith(in, Form::Full); }
     // What a finished report keeps to be grown from: everything encode writes but the pages,
     // with report 5's traffic already placed by address instead of by destination (a tenth of
     // the bytes). absorbStanding adds it as absorb() adds tables; false as absorbEncoded.
-    void encodeStanding(Writer& out) { encodeWith(out, true); }
-    bool absorbStanding(Reader& in) { return absorbEncodedWith(in, true); }
+    void encodeStanding(Writer& out) { encodeWith(out, Form::Standing); }
+    bool absorbStanding(Reader& in) { return absorbEncodedWith(in, Form::Standing); }
+    // What a summary file keeps of all its parts together: everything encode writes but the
+    // pages, report 5's traffic still by destination (a summary is classified when a report
+    // is made). absorbMerged adds it; false as absorbEncoded.
+    void encodeMerged(Writer& out) { encodeWith(out, Form::Merged); }
+    // `placed` places report 5's traffic by address as it is read, as a standing keeps it:
+    // tables merged with others then bring a row an address, not one a destination.
+    bool absorbMerged(Reader& in, bool placed = false) {
+        return absorbEncodedWith(in, placed ? Form::MergedPlaced : Form::Merged);
+    }
+    // The pages counted into these tables: their own table in whole tables.
+    const SharedPages& pages() const { return *pages_; }
 
     std::uint64_t requests() const { return requests_; }
 
   private:
-    void encodeWith(Writer& out, bool standing);
+    enum class Form { Full, Standing, Merged, MergedPlaced };
+    void encodeWith(Writer& out, Form form);
     void encodeTargets(Writer& out) const;
-    bool absorbEncodedWith(Reader& in, bool standing);
+    bool absorbEncodedWith(Reader& in, Form form);
     // Each target's place: the database's for its destination, else inside the country when
     // its host is in the home domain.
     std::vector<std::uint8_t> targetPlaces() const;
+    // Reports 1 and 2 of fill().
+    void fillAgents(Result& result) const;
+    std::uint8_t targetPlace(std::uint32_t target) const;
     std::uint32_t addressId(std::string_view address);
     std::uint32_t agentId(std::string_view agent, std::uint64_t hash);
     std::uint32_t hostId(std::string_view host);

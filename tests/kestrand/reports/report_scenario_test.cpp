@@ -25,6 +25,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kestrand/cache/seal.h"
 #include "kestrand/reports/engine.h"
 #include "kestrand/reports/searches.h"
 #include "kestrand/reports/summary.h"
@@ -35,6 +36,7 @@ namespace {
 
 using namespace report_test;
 namespace reports = kestrand::reports;
+namespace cache = kestrand::cache;
 
 constexpr char kZone[] = "Asia/Tehran";
 constexpr char kNoAgent[] = "agent not logged";
@@ -973,7 +975,9 @@ TEST_F(ReportScenario, EveryPathThroughSummariesGivesTheJsonOfOneRun) {
             std::filesystem::create_directories(into.parent_path());
             std::filesystem::copy_file(folder.path() / path, into);
         }
+        // Each summary's standing names every page, or (tight) only a few of its leading ones.
         reports::Options merged = options;
+        reports::Options mergedTight = options;
         for (int m = 0; m < 3; ++m) {
             reports::Options machine = options;
             machine.folder = folders[static_cast<std::size_t>(m)];
@@ -982,21 +986,45 @@ TEST_F(ReportScenario, EveryPathThroughSummariesGivesTheJsonOfOneRun) {
             std::string error;
             ASSERT_TRUE(reports::writeSummary(machine, {}, summary, error)) << error;
             (m == 0 ? merged.folder : merged.more.emplace_back()) = summary;
+            machine.standingPages = 1 + random() % 3;
+            const std::filesystem::path tight = summary.string() + ".tight";
+            ASSERT_TRUE(reports::writeSummary(machine, {}, tight, error)) << error;
+            (m == 0 ? mergedTight.folder : mergedTight.more.emplace_back()) = tight;
         }
         // The text in no log of the "machines" is counted by the merged report.
-        const std::string expected = withoutFolder(whole);
-        const std::string fromThree = withoutFolder(reports::writeJson(reports::run(merged)));
-        EXPECT_EQ(fromThree,
-                  expected.substr(0, expected.find("\"other_files\"")) + "\"other_files\": 0" +
-                      expected.substr(expected.find(',', expected.find("\"other_files\""))))
+        const auto noOtherFiles = [](std::string json) {
+            json = withoutFolder(json);
+            const std::size_t at = json.find("\"other_files\"");
+            return json.substr(0, at) + "\"other_files\": 0" + json.substr(json.find(',', at));
+        };
+        const reports::Result fromStandings = reports::run(merged);
+        EXPECT_TRUE(fromStandings.fromStanding);
+        const std::string fromThree = withoutFolder(reports::writeJson(fromStandings));
+        EXPECT_EQ(fromThree, noOtherFiles(whole)) << round;
+        EXPECT_EQ(withoutFolder(reports::writeJson(reports::run(mergedTight))), fromThree) << round;
+        // A period that leaves out some of their days is counted from the parts.
+        reports::Options inPeriod = merged;
+        inPeriod.from = inPeriod.to = reports::parseDay("2001-02-14");
+        reports::Options period = options;
+        period.from = period.to = inPeriod.from;
+        const reports::Result fromParts = reports::run(inPeriod);
+        EXPECT_FALSE(fromParts.fromStanding);
+        EXPECT_EQ(withoutFolder(reports::writeJson(fromParts)),
+                  noOtherFiles(reports::writeJson(reports::run(period))))
             << round;
-        // The three merged into one summary file, their parts read from them as it is written.
-        const std::filesystem::path all = machines.path() / "all.kestrand";
-        std::string error;
-        ASSERT_TRUE(reports::writeSummary(merged, {}, all, error)) << error;
-        reports::Options fromAll = options;
-        fromAll.folder = all;
-        EXPECT_EQ(withoutFolder(reports::writeJson(reports::run(fromAll))), fromThree) << round;
+        // The three merged into one summary file, their parts read from them as it is written
+        // and their standings combined (or, for a period, the standing made from the parts).
+        for (reports::Options into : {merged, mergedTight, inPeriod}) {
+            const std::filesystem::path all = machines.path() / "all.kestrand";
+            std::string error;
+            into.standingPages = 1 + random() % 3;
+            ASSERT_TRUE(reports::writeSummary(into, {}, all, error)) << error;
+            reports::Options fromAll = options;
+            fromAll.folder = all;
+            EXPECT_EQ(withoutFolder(reports::writeJson(reports::run(fromAll))),
+                      into.from ? withoutFolder(reports::writeJson(fromParts)) : fromThree)
+                << round;
+        }
     }
 
     // Grown logs are counted on top of the last report's standing; one that names only two of
@@ -1261,6 +1289,20 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     EXPECT_EQ(reports::encodeSummary(*lazy), good);
     writeAll(summary, good.substr(0, good.size() / 2));
     EXPECT_FALSE(reports::encodeSummary(*lazy));
+    // A summary of the first version, which kept no standing, still reads: from its parts.
+    reports::Summary unstood = written;
+    unstood.standing.reset();
+    const std::string payload = reports::encodeSummary(unstood)->substr(cache::kSealHeader);
+    writeAll(summary,
+             cache::seal(reports::kSummaryMagic, 1, payload.substr(0, payload.size() - 1)));
+    reports::Options fromFirst = options;
+    fromFirst.folder = summary;
+    const reports::Result old = reports::run(fromFirst);
+    EXPECT_FALSE(old.fromStanding);
+    writeAll(summary, good);
+    const reports::Result now = reports::run(fromFirst);
+    EXPECT_TRUE(now.fromStanding);
+    EXPECT_EQ(reports::writeJson(old), reports::writeJson(now));
     std::string damaged = good;
     damaged[damaged.size() / 2] ^= 1;
     std::string newer = good;
@@ -1269,7 +1311,7 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
         {"a plain text", "not a kestrand summary"},
         {good.substr(0, good.size() - 10), "cut short: "},
         {damaged, "damaged: its checksum does not match"},
-        {newer, "written by another version of kestrand (format 2, this one reads 1)"}};
+        {newer, "written by another version of kestrand (format 3, this one reads 2)"}};
     for (const auto& [bytes, reason] : bad) {
         writeAll(summary, bytes);
         reports::Options given = options;
