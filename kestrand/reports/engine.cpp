@@ -1476,11 +1476,14 @@ Classifiers loadClassifiers(const Options& options, bool report) {
     return out;
 }
 
-// Counts the standings of summary files into `tables`, each read side by side into tables of
-// its own, and their named pages into the shared table. False when one does not read, or when
-// `pages` asks for the most viewed pages and a page one of them left out might be among them.
-bool countStandings(const std::vector<const SummaryStanding*>& standings, SharedLookups& shared,
-                    std::unique_ptr<Tables>& tables, bool pages) {
+// The tables of several standings, each read side by side into tables of its own (which keep
+// its ids), then put together; `placed` places report 5's traffic as they are read. Nothing
+// when one does not read.
+std::unique_ptr<Tables> mergedStandings(const std::vector<const SummaryStanding*>& standings,
+                                        SharedLookups& shared, bool placed) {
+    if (standings.empty()) {
+        return std::make_unique<Tables>(shared);
+    }
     std::vector<std::unique_ptr<Tables>> stood(standings.size());
     std::atomic<bool> read{true};
     const auto absorb = [&](std::size_t k) {
@@ -1488,7 +1491,7 @@ bool countStandings(const std::vector<const SummaryStanding*>& standings, Shared
         std::string scratch;
         const std::optional<std::string_view> bytes = standings[k]->tables.bytes(scratch);
         Reader in(bytes.value_or(std::string_view()));
-        if (!bytes || !stood[k]->absorbMerged(in, true) || !in.atEnd()) {
+        if (!bytes || !stood[k]->absorbMerged(in, placed) || !in.atEnd()) {
             read = false;
         }
     };
@@ -1501,14 +1504,26 @@ bool countStandings(const std::vector<const SummaryStanding*>& standings, Shared
         worker.join();
     }
     if (!read) {
-        return false;
+        return nullptr;
     }
     for (std::size_t k = 1; k < stood.size(); ++k) {
         stood[0]->absorb(*stood[k]);
         stood[k].reset();
     }
-    stood[0]->absorb(*tables);
-    tables = std::move(stood[0]);
+    return std::move(stood[0]);
+}
+
+// Counts the standings of summary files into `tables`, each read side by side into tables of
+// its own, and their named pages into the shared table. False when one does not read, or when
+// `pages` asks for the most viewed pages and a page one of them left out might be among them.
+bool countStandings(const std::vector<const SummaryStanding*>& standings, SharedLookups& shared,
+                    std::unique_ptr<Tables>& tables, bool pages) {
+    std::unique_ptr<Tables> stood = mergedStandings(standings, shared, true);
+    if (!stood) {
+        return false;
+    }
+    stood->absorb(*tables);
+    tables = std::move(stood);
 
     // A page's views counted are exact when every standing with a bound names it; else the
     // bounds of those that do not name it may be missing from them.
@@ -1556,14 +1571,9 @@ bool countStandings(const std::vector<const SummaryStanding*>& standings, Shared
 std::optional<SummaryStanding> combineStandings(
     const std::vector<const SummaryStanding*>& standings, SharedLookups& shared,
     std::size_t limit) {
-    Tables tables(shared);
-    std::string scratch;
-    for (const SummaryStanding* standing : standings) {
-        const std::optional<std::string_view> bytes = standing->tables.bytes(scratch);
-        Reader in(bytes.value_or(std::string_view()));
-        if (!bytes || !tables.absorbMerged(in) || !in.atEnd()) {
-            return std::nullopt;
-        }
+    std::unique_ptr<Tables> tables = mergedStandings(standings, shared, false);
+    if (!tables) {
+        return std::nullopt;
     }
     std::uint64_t bounds = 0;
     std::unordered_map<std::string_view, std::pair<std::uint64_t, std::uint64_t>> named;
@@ -1596,7 +1606,7 @@ std::optional<SummaryStanding> combineStandings(
     out.bound = bound;
     out.pages = std::move(exact);
     Writer encoded;
-    tables.encodeMerged(encoded);
+    tables->encodeMerged(encoded);
     out.tables.tables = std::move(encoded.bytes());
     return out;
 }

@@ -21,30 +21,37 @@ constexpr std::size_t kTopPhrases = 100;
 
 // Sorts numbers 16 bits at a time from the lowest, skipping the bits every number shares: pairs
 // of ids below 65,536 take two passes.
-void sortNumbers(std::vector<std::uint64_t>& values, std::vector<std::uint64_t>& scratch) {
+// Sorts by a 64-bit key, 16 bits a pass (a pass where every key has the same bits is skipped).
+template <class T, class KeyOf>
+void radixSort(std::vector<T>& values, std::vector<T>& scratch, KeyOf keyOf) {
     if (values.size() < 4096) {
-        std::sort(values.begin(), values.end());
+        std::sort(values.begin(), values.end(),
+                  [&](const T& a, const T& b) { return keyOf(a) < keyOf(b); });
         return;
     }
     scratch.resize(values.size());
     std::vector<std::size_t> starts(std::size_t{1} << 16);
     for (int shift = 0; shift < 64; shift += 16) {
         std::fill(starts.begin(), starts.end(), 0);
-        for (const std::uint64_t value : values) {
-            ++starts[(value >> shift) & 0xFFFF];
+        for (const T& value : values) {
+            ++starts[(keyOf(value) >> shift) & 0xFFFF];
         }
-        if (starts[(values[0] >> shift) & 0xFFFF] == values.size()) {
+        if (starts[(keyOf(values[0]) >> shift) & 0xFFFF] == values.size()) {
             continue;
         }
         std::size_t at = 0;
         for (std::size_t& start : starts) {
             at += std::exchange(start, at);
         }
-        for (const std::uint64_t value : values) {
-            scratch[starts[(value >> shift) & 0xFFFF]++] = value;
+        for (const T& value : values) {
+            scratch[starts[(keyOf(value) >> shift) & 0xFFFF]++] = value;
         }
         values.swap(scratch);
     }
+}
+
+void sortNumbers(std::vector<std::uint64_t>& values, std::vector<std::uint64_t>& scratch) {
+    radixSort(values, scratch, [](std::uint64_t value) { return value; });
 }
 
 // The pairs of a set and of an ordered list, each once, in order, into sorted.
@@ -1119,8 +1126,8 @@ void Tables::encodeTargets(Writer& out) const {
     std::vector<NumberTraffic::Entry> targets;
     targets.reserve(addressTargets_.size());
     addressTargets_.forEach([&](const NumberTraffic::Entry& entry) { targets.push_back(entry); });
-    std::sort(targets.begin(), targets.end(),
-              [](const auto& a, const auto& b) { return a.key < b.key; });
+    std::vector<NumberTraffic::Entry> scratch;
+    radixSort(targets, scratch, [](const NumberTraffic::Entry& entry) { return entry.key; });
     out.number(targets.size());
     std::uint64_t previousTarget = 0;
     for (const NumberTraffic::Entry& entry : targets) {
