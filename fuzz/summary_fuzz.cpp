@@ -1,6 +1,7 @@
 // Any bytes as the contents of a summary (what follows its sealed header): the files' rows and
 // parts are read with every length checked, and each part that reads is counted into tables.
-// Those tables, written out and read back, must give the very report they gave.
+// Those tables, written out and read back, must give the very report they gave; written as a
+// standing writes them, they must read back whole. Then the standing's tables are read.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -45,6 +46,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             again.fill(second);
             if (reports::writeJson(first) != reports::writeJson(second)) {
                 std::abort();
+            }
+            // The same tables as a standing writes them (no page), read back whole, placed or
+            // not, and written again to the same bytes.
+            reports::Writer merged;
+            one.encodeMerged(merged);
+            for (const bool placed : {false, true}) {
+                reports::Tables stood(shared);
+                reports::Reader mergedIn(merged.bytes());
+                if (!stood.absorbMerged(mergedIn, placed) || !mergedIn.atEnd()) {
+                    std::abort();
+                }
+                reports::Writer again;
+                stood.encodeMerged(again);
+                if (!placed && again.bytes() != merged.bytes()) {
+                    std::abort();
+                }
+            }
+        }
+    }
+    // A standing's tables: any bytes are refused or read, never more.
+    if (in.ok() && in.number() != 0) {
+        in.number();
+        for (std::uint64_t n = in.count(2); n > 0 && in.ok(); --n) {
+            in.text();
+            in.number();
+        }
+        const std::string_view tables = in.text();
+        for (const bool placed : {false, true}) {
+            reports::Tables stood(shared);
+            reports::Reader tablesIn(tables);
+            if (stood.absorbMerged(tablesIn, placed)) {
+                reports::Result result;
+                stood.fill(result);
             }
         }
     }
