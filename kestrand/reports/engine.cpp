@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -1476,6 +1477,20 @@ Classifiers loadClassifiers(const Options& options, bool report) {
     return out;
 }
 
+// Runs job(0) ... job(count - 1), each on a thread of its own, the first on this one.
+void sideBySide(std::size_t count, const std::function<void(std::size_t)>& job) {
+    std::vector<std::thread> workers;
+    for (std::size_t k = 1; k < count; ++k) {
+        workers.emplace_back(job, k);
+    }
+    if (count > 0) {
+        job(0);
+    }
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+}
+
 // The tables of several standings, each read side by side into tables of its own (which keep
 // its ids), then put together; `placed` places report 5's traffic as they are read. Nothing
 // when one does not read.
@@ -1495,14 +1510,7 @@ std::unique_ptr<Tables> mergedStandings(const std::vector<const SummaryStanding*
             read = false;
         }
     };
-    std::vector<std::thread> workers;
-    for (std::size_t k = 1; k < standings.size(); ++k) {
-        workers.emplace_back(absorb, k);
-    }
-    absorb(0);
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
+    sideBySide(standings.size(), absorb);
     if (!read) {
         return nullptr;
     }
@@ -1977,7 +1985,7 @@ bool standSummary(const Options& options, const Control& control, Summary& summa
     std::vector<std::unique_ptr<Tables>> tables(threads);
     std::atomic<std::size_t> next{0};
     std::atomic<bool> read{true};
-    const auto absorbParts = [&](unsigned t) {
+    const auto absorbParts = [&](std::size_t t) {
         tables[t] = std::make_unique<Tables>(shared, Tables::Scope::Whole);
         std::string scratch;
         for (std::size_t i = next++; i < parts.size(); i = next++) {
@@ -1993,14 +2001,7 @@ bool standSummary(const Options& options, const Control& control, Summary& summa
             }
         }
     };
-    std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads; ++t) {
-        workers.emplace_back(absorbParts, t);
-    }
-    absorbParts(0);
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
+    sideBySide(threads, absorbParts);
     if (!read) {
         return false;
     }

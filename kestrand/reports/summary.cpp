@@ -178,18 +178,19 @@ bool encodeSummaryPieces(const Summary& summary,
     out.text(summary.folders);
     out.number(summary.otherFiles);
     out.number(summary.files.size());
+    // A part's tables inline as text: their length with the bytes before, then the bytes, read
+    // now from where they are when the part is not held.
+    const auto inlineTables = [&](Writer& to, const SummaryPart& part) {
+        const std::optional<std::string_view> tables = part.bytes(scratch);
+        read = read && tables.has_value();
+        const std::string_view bytes = tables.value_or(std::string_view());
+        to.number(bytes.size());
+        piece(to.bytes());
+        to.bytes().clear();
+        piece(bytes);
+    };
     for (const SummaryFile& file : summary.files) {
-        encodeFileWith(out, file, [&](Writer& to, const SummaryPart& part) {
-            // The tables inline as text: their length with the bytes before, then the bytes,
-            // read now from where they are when the part is not held.
-            const std::optional<std::string_view> tables = part.bytes(scratch);
-            read = read && tables.has_value();
-            const std::string_view bytes = tables.value_or(std::string_view());
-            to.number(bytes.size());
-            piece(to.bytes());
-            to.bytes().clear();
-            piece(bytes);
-        });
+        encodeFileWith(out, file, inlineTables);
     }
     out.number(summary.standing ? 1 : 0);
     if (summary.standing) {
@@ -200,13 +201,7 @@ bool encodeSummaryPieces(const Summary& summary,
             out.text(page);
             out.number(views);
         }
-        const std::optional<std::string_view> tables = standing.tables.bytes(scratch);
-        read = read && tables.has_value();
-        const std::string_view bytes = tables.value_or(std::string_view());
-        out.number(bytes.size());
-        piece(out.bytes());
-        out.bytes().clear();
-        piece(bytes);
+        inlineTables(out, standing.tables);
     }
     piece(out.bytes());
     return read;
