@@ -62,41 +62,24 @@ fs::path EntryStore::pathOf(std::string_view key) const {
 }
 
 std::optional<std::string> EntryStore::load(std::string_view key) const {
-    return loadHead(key, ~std::size_t{0});
-}
-
-std::optional<std::string> EntryStore::loadHead(std::string_view key, std::size_t most) const {
-    const fs::path path = pathOf(key);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
+    const std::shared_ptr<const OpenFile> file = open(key);
+    if (!file) {
         return std::nullopt;
     }
-    struct stat info {};
-    std::optional<std::string> out;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        std::string bytes(std::min(static_cast<std::size_t>(info.st_size), most), '\0');
-        std::size_t have = 0;
-        bool ok = true;
-        while (have < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                ok = n == 0;
-                break;
-            }
-            have += static_cast<std::size_t>(n);
-        }
-        if (ok) {
-            bytes.resize(have);
-            out = std::move(bytes);
-            // Marks it used: the least recently used go first when the folder is trimmed.
-            ::futimens(fd, nullptr);
-        }
+    std::string bytes(file->size(), '\0');
+    if (!file->read(bytes.data(), bytes.size(), 0)) {
+        return std::nullopt;
     }
-    ::close(fd);
-    return out;
+    return bytes;
+}
+
+std::shared_ptr<const OpenFile> EntryStore::open(std::string_view key) const {
+    std::shared_ptr<const OpenFile> file = OpenFile::open(pathOf(key), false);
+    if (file) {
+        // Marks it used: the least recently used go first when the folder is trimmed.
+        ::futimens(file->descriptor(), nullptr);
+    }
+    return file;
 }
 
 bool EntryStore::store(std::string_view key, std::string_view bytes, std::string& error) const {

@@ -9,9 +9,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "kestrand/cache/open_file.h"
 
 namespace kestrand::cache {
 
@@ -22,8 +25,9 @@ class EntryStore {
     const std::filesystem::path& folder() const { return folder_; }
     // The entry's bytes; nothing when there is none or it cannot be read.
     std::optional<std::string> load(std::string_view key) const;
-    // Its first `bytes` bytes (fewer when it is shorter), marking it used.
-    std::optional<std::string> loadHead(std::string_view key, std::size_t bytes) const;
+    // The entry held open, marking it used: what it holds stays readable when another
+    // process writes the entry again. Nothing when there is none or it cannot be opened.
+    std::shared_ptr<const OpenFile> open(std::string_view key) const;
     std::filesystem::path pathOf(std::string_view key) const;
     // False and why when the entry could not be written whole.
     bool store(std::string_view key, std::string_view bytes, std::string& error) const;

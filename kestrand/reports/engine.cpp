@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +26,7 @@
 
 #include "kestrand/cache/entry_store.h"
 #include "kestrand/cache/file_identity.h"
+#include "kestrand/cache/open_file.h"
 #include "kestrand/cache/seal.h"
 #include "kestrand/reports/agents.h"
 #include "kestrand/reports/codec.h"
@@ -295,20 +298,24 @@ constexpr std::size_t kEntryHead = std::size_t{64} << 10;
 std::optional<SummaryFile> readEntry(const cache::EntryStore& store, const std::string& key,
                                      const std::string& path, const std::string& zone,
                                      cache::FileIdentity& was, std::uint64_t& headSum) {
-    std::optional<std::string> bytes = store.loadHead(key, kEntryHead);
-    if (!bytes) {
+    // Held open: its parts are read from this file, even when another process writes the
+    // entry again meanwhile.
+    const std::shared_ptr<const cache::OpenFile> held = store.open(key);
+    if (!held) {
         return std::nullopt;
     }
+    const auto readHead = [&](std::uint64_t most) {
+        std::string bytes(std::min(held->size(), most), '\0');
+        return held->read(bytes.data(), bytes.size(), 0) ? bytes : std::string();
+    };
+    std::string bytes = readHead(kEntryHead);
     std::string why;
     std::uint64_t needed = 0;
     std::optional<std::string_view> head =
-        cache::unsealHead(*bytes, kCacheMagic, kSummaryFormat, "a cache entry", why, needed);
-    if (!head && needed > bytes->size() && needed < (std::uint64_t{1} << 30)) {
-        bytes = store.loadHead(key, needed);
-        if (bytes) {
-            head = cache::unsealHead(*bytes, kCacheMagic, kSummaryFormat, "a cache entry", why,
-                                     needed);
-        }
+        cache::unsealHead(bytes, kCacheMagic, kSummaryFormat, "a cache entry", why, needed);
+    if (!head && needed > bytes.size() && needed <= held->size()) {
+        bytes = readHead(needed);
+        head = cache::unsealHead(bytes, kCacheMagic, kSummaryFormat, "a cache entry", why, needed);
     }
     if (!head) {
         return std::nullopt;
@@ -321,9 +328,8 @@ std::optional<SummaryFile> readEntry(const cache::EntryStore& store, const std::
     if (!same || !decodeFile(in, entry, false) || !in.atEnd()) {
         return std::nullopt;
     }
-    const std::filesystem::path file = store.pathOf(key);
     for (SummaryPart& part : entry.parts) {
-        part.file = file;
+        part.file = held;
         part.offset += cache::kSealHeader + head->size();
     }
     return entry;
@@ -1117,28 +1123,30 @@ class FileBuffer {
     FileBuffer& operator=(const FileBuffer&) = delete;
     ~FileBuffer() { release(); }
     // The whole file, or nothing (and why) when it cannot be read.
-    std::optional<std::string_view> read(std::FILE* file, std::string& why) {
-        struct stat info {};
-        std::size_t used = 0;
-        if (::fstat(::fileno(file), &info) == 0 && info.st_size > 0 &&
-            !room(static_cast<std::size_t>(info.st_size) + 1)) {
+    std::optional<std::string_view> read(const cache::OpenFile& file, std::string& why) {
+        if (file.size() > 0 && !room(file.size() + 1)) {
             why = "is too big to be read";
             return std::nullopt;
         }
+        std::size_t used = 0;
         for (;;) {
             if (used == size_ && !room(std::max<std::size_t>(2 * size_, 1 << 16))) {
                 why = "is too big to be read";
                 return std::nullopt;
             }
-            const std::size_t n = std::fread(data_ + used, 1, size_ - used, file);
-            used += n;
-            if (n == 0) {
-                break;  // the end, or an error (what was added since was read)
+            const ssize_t n =
+                ::pread(file.descriptor(), data_ + used, size_ - used, static_cast<off_t>(used));
+            if (n < 0 && errno == EINTR) {
+                continue;
             }
-        }
-        if (std::ferror(file) != 0) {
-            why = "cannot be read";
-            return std::nullopt;
+            if (n < 0) {
+                why = std::string("cannot be read: ") + std::strerror(errno);
+                return std::nullopt;
+            }
+            if (n == 0) {
+                break;  // the end (what was added since it was opened is read too)
+            }
+            used += static_cast<std::size_t>(n);
         }
         return std::string_view(data_, used);
     }
@@ -1195,15 +1203,15 @@ std::optional<Gathered> gather(const Options& options, const std::string& zone,
         if (isSummaryFile(input)) {
             std::optional<std::string_view> bytes;
             std::string why;
-            if (std::FILE* file = std::fopen(input.c_str(), "rb")) {
-                bytes = buffer.read(file, why);
-                std::fclose(file);
+            const std::shared_ptr<const cache::OpenFile> file = cache::OpenFile::open(input);
+            if (file) {
+                bytes = buffer.read(*file, why);
             } else {
                 why = std::string("cannot be opened: ") + std::strerror(errno);
             }
             std::optional<Summary> summary;
             if (bytes) {
-                summary = decodeSummary(*bytes, why, &input);
+                summary = decodeSummary(*bytes, why, file);
             }
             if (!summary) {
                 error = input.string() + ": " + why;

@@ -1,11 +1,9 @@
 #include "kestrand/reports/summary.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "kestrand/cache/file_identity.h"
+#include "kestrand/cache/open_file.h"
 #include "kestrand/cache/seal.h"
 #include "kestrand/reports/codec.h"
 
@@ -39,13 +37,8 @@ std::optional<std::string_view> SummaryPart::bytes(std::string& scratch) const {
     if (held()) {
         return std::string_view(tables);
     }
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
     scratch.resize(size);
-    const bool read = cache::readFully(fd, scratch.data(), size, offset);
-    ::close(fd);
+    const bool read = file->read(scratch.data(), size, offset);
     if (!read || cache::checksum(scratch) != checksum) {
         return std::nullopt;
     }
@@ -62,7 +55,7 @@ bool SummaryPart::hold() {
         return false;
     }
     tables = std::move(scratch);
-    file.clear();
+    file.reset();
     return true;
 }
 
@@ -216,7 +209,7 @@ std::optional<std::string> encodeSummary(const Summary& summary) {
 }
 
 std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error,
-                                     const std::filesystem::path* source) {
+                                     const std::shared_ptr<const cache::OpenFile>& source) {
     // The version is the byte after the magic (the seal writes it least significant first).
     const std::uint32_t version = bytes.size() > kSummaryMagic.size() &&
                                           bytes[kSummaryMagic.size()] == 1 &&
@@ -237,7 +230,7 @@ std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error,
             part.tables = std::string(tables);
             return;
         }
-        part.file = *source;
+        part.file = source;
         part.offset =
             cache::kSealHeader + static_cast<std::uint64_t>(tables.data() - payload->data());
         part.size = tables.size();

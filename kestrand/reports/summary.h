@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,10 @@
 
 #include "kestrand/reports/engine.h"
 #include "kestrand/reports/result.h"
+
+namespace kestrand::cache {
+class OpenFile;  // a file held open, where a part's bytes are read
+}
 
 namespace kestrand::reports {
 
@@ -45,12 +50,12 @@ struct SummaryPart {
     std::string tables;  // the part's report tables, as Tables::encode writes them
     // A part of a cache entry is read only when a report needs it: its bytes are then in the
     // entry's file, `size` bytes from `offset`, with this XXH3.
-    std::filesystem::path file;
+    std::shared_ptr<const cache::OpenFile> file;
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
     std::uint64_t checksum = 0;
 
-    bool held() const { return file.empty(); }
+    bool held() const { return file == nullptr; }
     // The part's bytes: held, or read from the entry (into scratch) and checked; nothing when
     // the entry no longer holds them.
     std::optional<std::string_view> bytes(std::string& scratch) const;
@@ -108,9 +113,9 @@ std::optional<std::string> encodeSummary(const Summary& summary);
 bool encodeSummaryPieces(const Summary& summary,
                          const std::function<void(std::string_view)>& piece);
 // With `source`, the file the bytes were read from: each part's tables are then left there,
-// known by their place and checksum, and read when they are needed.
+// known by their place and checksum, and read from it when they are needed.
 std::optional<Summary> decodeSummary(std::string_view bytes, std::string& error,
-                                     const std::filesystem::path* source = nullptr);
+                                     const std::shared_ptr<const cache::OpenFile>& source = {});
 
 // Writes the summary of the options' folders (every kind, day and address; --from and --to
 // keep days) to path. False with the reason when the folders or the file fail.

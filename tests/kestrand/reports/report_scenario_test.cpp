@@ -25,6 +25,7 @@
 #include <tuple>
 #include <vector>
 
+#include "kestrand/cache/open_file.h"
 #include "kestrand/cache/seal.h"
 #include "kestrand/reports/engine.h"
 #include "kestrand/reports/searches.h"
@@ -1282,13 +1283,22 @@ TEST_F(ReportScenario, AFaultInTheCacheOrASummaryNeverGivesAWrongReport) {
     const std::string good = readAll(summary);
     // Written piece by piece, its head last: the bytes of the summary encoded at once.
     EXPECT_EQ(good, reports::encodeSummary(written));
-    // Read from its file, a summary leaves its parts there: cut since, they no longer read.
+    // Read from its file, a summary leaves its parts there: another file renamed into its
+    // place (another process writing it again) leaves them readable; cut, they no longer read.
     std::string why;
-    const std::optional<reports::Summary> lazy = reports::decodeSummary(good, why, &summary);
+    const std::optional<reports::Summary> lazy =
+        reports::decodeSummary(good, why, cache::OpenFile::open(summary));
     ASSERT_TRUE(lazy) << why;
+    const std::filesystem::path replacement = caches.path() / "replacement.kestrand";
+    writeAll(replacement, std::string(good.size(), 'x'));
+    std::filesystem::rename(replacement, summary);
     EXPECT_EQ(reports::encodeSummary(*lazy), good);
+    writeAll(summary, good);
+    const std::optional<reports::Summary> cut =
+        reports::decodeSummary(good, why, cache::OpenFile::open(summary));
+    ASSERT_TRUE(cut) << why;
     writeAll(summary, good.substr(0, good.size() / 2));
-    EXPECT_FALSE(reports::encodeSummary(*lazy));
+    EXPECT_FALSE(reports::encodeSummary(*cut));
     // A summary of the first version, which kept no standing, still reads: from its parts.
     reports::Summary unstood = written;
     unstood.standing.reset();
