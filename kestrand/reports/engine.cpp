@@ -1485,56 +1485,68 @@ Classifiers loadClassifiers(const Options& options, bool report) {
     return out;
 }
 
-// Runs job(0) ... job(count - 1), each on a thread of its own, the first on this one.
-void sideBySide(std::size_t count, const std::function<void(std::size_t)>& job) {
+// Items 0 ... count - 1 absorbed by `absorbOne` into tables of each worker's own, at most
+// `threads` side by side (the first on this thread), then put together. Nothing when one does
+// not read or the work is cancelled.
+std::unique_ptr<Tables> absorbSideBySide(
+    SharedLookups& shared, Tables::Scope scope, std::size_t count, unsigned threads,
+    const Control& control,
+    const std::function<bool(Tables&, std::size_t, std::string&)>& absorbOne) {
+    threads = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(count)));
+    std::vector<std::unique_ptr<Tables>> tables(threads);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> read{true};
+    const auto work = [&](unsigned t) {
+        tables[t] = std::make_unique<Tables>(shared, scope);
+        std::string scratch;  // where bytes read from a file go, kept for the next item
+        for (std::size_t i = next++; i < count && read; i = next++) {
+            if ((control.cancel != nullptr && control.cancel->load()) ||
+                !absorbOne(*tables[t], i, scratch)) {
+                read = false;
+            }
+        }
+    };
     std::vector<std::thread> workers;
-    for (std::size_t k = 1; k < count; ++k) {
-        workers.emplace_back(job, k);
+    for (unsigned t = 1; t < threads; ++t) {
+        workers.emplace_back(work, t);
     }
-    if (count > 0) {
-        job(0);
-    }
+    work(0);
     for (std::thread& worker : workers) {
         worker.join();
     }
-}
-
-// The tables of several standings, each read side by side into tables of its own (which keep
-// its ids), then put together; `placed` places report 5's traffic as they are read. Nothing
-// when one does not read.
-std::unique_ptr<Tables> mergedStandings(const std::vector<const SummaryStanding*>& standings,
-                                        SharedLookups& shared, bool placed) {
-    if (standings.empty()) {
-        return std::make_unique<Tables>(shared);
-    }
-    std::vector<std::unique_ptr<Tables>> stood(standings.size());
-    std::atomic<bool> read{true};
-    const auto absorb = [&](std::size_t k) {
-        stood[k] = std::make_unique<Tables>(shared);
-        std::string scratch;
-        const std::optional<std::string_view> bytes = standings[k]->tables.bytes(scratch);
-        Reader in(bytes.value_or(std::string_view()));
-        if (!bytes || !stood[k]->absorbMerged(in, placed) || !in.atEnd()) {
-            read = false;
-        }
-    };
-    sideBySide(standings.size(), absorb);
     if (!read) {
         return nullptr;
     }
-    for (std::size_t k = 1; k < stood.size(); ++k) {
-        stood[0]->absorb(*stood[k]);
-        stood[k].reset();
+    for (unsigned t = 1; t < threads; ++t) {
+        tables[0]->absorb(*tables[t]);
+        tables[t].reset();
     }
-    return std::move(stood[0]);
+    return std::move(tables[0]);
 }
 
-// Counts the standings of summary files into `tables`, each read side by side into tables of
-// its own, and their named pages into the shared table. False when one does not read, or when
+unsigned workersFor(const Options& options) {
+    return options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
+}
+
+// The tables of several standings, read side by side, then put together; `placed` places
+// report 5's traffic as they are read. Nothing when one does not read.
+std::unique_ptr<Tables> mergedStandings(const std::vector<const SummaryStanding*>& standings,
+                                        SharedLookups& shared, bool placed, unsigned threads) {
+    return absorbSideBySide(shared, Tables::Scope::Report, standings.size(), threads, Control{},
+                            [&](Tables& tables, std::size_t k, std::string& scratch) {
+                                const std::optional<std::string_view> bytes =
+                                    standings[k]->tables.bytes(scratch);
+                                Reader in(bytes.value_or(std::string_view()));
+                                return bytes && tables.absorbMerged(in, placed) && in.atEnd();
+                            });
+}
+
+// Counts the standings of summary files into `tables`, read side by side, and their named
+// pages into the shared table. False when one does not read, or when
 // `pages` asks for the most viewed pages and a page one of them left out might be among them.
 bool countStandings(const std::vector<const SummaryStanding*>& standings, SharedLookups& shared,
-                    std::unique_ptr<Tables>& tables, bool pages) {
-    std::unique_ptr<Tables> stood = mergedStandings(standings, shared, true);
+                    std::unique_ptr<Tables>& tables, bool pages, unsigned threads) {
+    std::unique_ptr<Tables> stood = mergedStandings(standings, shared, true, threads);
     if (!stood) {
         return false;
     }
@@ -1585,9 +1597,9 @@ bool countStandings(const std::vector<const SummaryStanding*>& standings, Shared
 // with a bound on the rest: the most any page they do not all name might have. Nothing when
 // one does not read.
 std::optional<SummaryStanding> combineStandings(
-    const std::vector<const SummaryStanding*>& standings, SharedLookups& shared,
-    std::size_t limit) {
-    std::unique_ptr<Tables> tables = mergedStandings(standings, shared, false);
+    const std::vector<const SummaryStanding*>& standings, SharedLookups& shared, std::size_t limit,
+    unsigned threads) {
+    std::unique_ptr<Tables> tables = mergedStandings(standings, shared, false, threads);
     if (!tables) {
         return std::nullopt;
     }
@@ -1776,7 +1788,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
     const std::unique_ptr<CountryDatabase>& countries = classifiers.countries;
     shared.use(agents.get(), countries.get());
 
-    unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
+    unsigned threads = workersFor(options);
     threads = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(pass.unitCount())));
     std::vector<std::unique_ptr<Tables>> tables;
     for (unsigned i = 0; i < std::max(1u, threads); ++i) {
@@ -1873,7 +1885,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         result.fromStanding = true;
     }
     if (!standings.empty() && !pass.cancelled()) {
-        if (!countStandings(standings, shared, tables[0], options.kinds[4])) {
+        if (!countStandings(standings, shared, tables[0], options.kinds[4], workersFor(options))) {
             // A page a standing left out might be among the most viewed, or a standing did not
             // read back: the report is made from the parts instead.
             return runPass(given, control, mode, out, retry, false);
@@ -1923,7 +1935,8 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         out->folders = gathered->folders;
         out->otherFiles = listing.otherFiles;
         if (mode == Mode::SummaryOnly && everyFileStood) {
-            out->standing = combineStandings(standings, shared, options.standingPages);
+            out->standing =
+                combineStandings(standings, shared, options.standingPages, workersFor(options));
         }
         for (std::size_t i = 0; i < listing.files.size(); ++i) {
             if (std::optional<SummaryFile> file = pass.takeSummary(i)) {
@@ -1986,42 +1999,20 @@ bool standSummary(const Options& options, const Control& control, Summary& summa
             parts.push_back(&part);
         }
     }
-    const unsigned threads = std::max<unsigned>(
-        1, std::min<unsigned>(
-               options.threads != 0 ? options.threads : std::thread::hardware_concurrency(),
-               static_cast<unsigned>(parts.size())));
-    std::vector<std::unique_ptr<Tables>> tables(threads);
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> read{true};
-    const auto absorbParts = [&](std::size_t t) {
-        tables[t] = std::make_unique<Tables>(shared, Tables::Scope::Whole);
-        std::string scratch;
-        for (std::size_t i = next++; i < parts.size(); i = next++) {
-            if (control.cancel != nullptr && control.cancel->load()) {
-                read = false;
-                return;
-            }
-            const std::optional<std::string_view> bytes = parts[i]->bytes(scratch);
-            Reader in(bytes.value_or(std::string_view()));
-            if (!bytes || !tables[t]->absorbEncoded(in) || !in.atEnd()) {
-                read = false;
-                return;
-            }
-        }
-    };
-    sideBySide(threads, absorbParts);
-    if (!read) {
+    const std::unique_ptr<Tables> tables =
+        absorbSideBySide(shared, Tables::Scope::Whole, parts.size(), workersFor(options), control,
+                         [&](Tables& tables, std::size_t i, std::string& scratch) {
+                             const std::optional<std::string_view> bytes = parts[i]->bytes(scratch);
+                             Reader in(bytes.value_or(std::string_view()));
+                             return bytes && tables.absorbEncoded(in) && in.atEnd();
+                         });
+    if (!tables) {
         return false;
     }
-    for (unsigned t = 1; t < threads; ++t) {
-        tables[0]->absorb(*tables[t]);
-        tables[t].reset();
-    }
     SummaryStanding& standing = summary.standing.emplace();
-    std::tie(standing.pages, standing.bound) =
-        leadingPages(tables[0]->pages(), options.standingPages);
+    std::tie(standing.pages, standing.bound) = leadingPages(tables->pages(), options.standingPages);
     Writer out;
-    tables[0]->encodeMerged(out);
+    tables->encodeMerged(out);
     standing.tables.tables = std::move(out.bytes());
     return true;
 }
