@@ -1793,6 +1793,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
     std::vector<std::unique_ptr<Tables>> tables;
     for (unsigned i = 0; i < std::max(1u, threads); ++i) {
         tables.push_back(std::make_unique<Tables>(shared));
+        tables.back()->placeAsCounted();
     }
     std::vector<std::thread> workers;
     for (unsigned i = 1; i < threads; ++i) {
@@ -1863,6 +1864,7 @@ Result runPass(const Options& given, const Control& control, Mode mode, Summary*
         // Read into tables of its own, which keep its ids (and so its pairs as they are), then
         // what was counted now added.
         auto counted = std::make_unique<Tables>(shared);
+        counted->placeAsCounted();
         Reader in(standing->tables);
         bool whole = counted->absorbStanding(in) && in.atEnd();
         if (whole) {

@@ -687,8 +687,27 @@ void Tables::flush() {
     }
     hostAddresses_.insertAll(pendingHostAddresses_);
     pendingHostAddresses_.clear();
-    addressTargets_.addAll(pendingTargets_);
+    addTargets(pendingTargets_);
     pendingTargets_.clear();
+}
+
+void Tables::addTargets(const std::vector<NumberTraffic::Entry>& entries) {
+    if (!placeNow_) {
+        addressTargets_.addAll(entries);
+        return;
+    }
+    placed_.resize(addresses_.size());
+    placeOfTarget_.resize(targetKeys_.size(), kNotPlaced);
+    for (const NumberTraffic::Entry& entry : entries) {
+        const auto target = static_cast<std::uint32_t>(entry.key >> 32);
+        std::uint8_t& place = placeOfTarget_[target];
+        if (place == kNotPlaced) {
+            place = targetPlace(target);
+        }
+        Traffic& traffic = placed_[static_cast<std::uint32_t>(entry.key)][place];
+        traffic.requests += entry.requests;
+        traffic.bytes += entry.bytes;
+    }
 }
 
 void Tables::settle() {
@@ -698,12 +717,14 @@ void Tables::settle() {
         for (std::size_t slot = 0; slot < address.recentTargets.size(); ++slot) {
             Traffic& traffic = address.recentTargetTraffic[slot];
             if (traffic.requests > 0) {
-                addressTargets_.add(pairKey(address.recentTargets[slot], i), traffic.requests,
-                                    traffic.bytes);
+                pendingTargets_.push_back(NumberTraffic::Entry{
+                    pairKey(address.recentTargets[slot], i), traffic.requests, traffic.bytes});
                 traffic = Traffic{};
             }
         }
     }
+    addTargets(pendingTargets_);
+    pendingTargets_.clear();
 }
 
 void Tables::absorb(Tables& other) {
@@ -823,7 +844,7 @@ void Tables::absorb(Tables& other) {
                                          addressMap[static_cast<std::uint32_t>(entry.key)]),
                                  entry.requests, entry.bytes});
     });
-    addressTargets_.addAll(traffic);
+    addTargets(traffic);
     for (std::size_t e = 0; e < engineSearches_.size(); ++e) {
         engineSearches_[e] += other.engineSearches_[e];
     }
@@ -1470,7 +1491,7 @@ bool Tables::absorbEncodedWith(Reader& in, Form form) {
             traffic.push_back(NumberTraffic::Entry{key, targetRequests, targetBytes});
         }
     }
-    addressTargets_.addAll(traffic);
+    addTargets(traffic);
     for (std::uint64_t& count : engineSearches_) {
         count += in.number();
     }

@@ -189,6 +189,10 @@ class Tables {
     bool absorbMerged(Reader& in, bool placed = false) {
         return absorbEncodedWith(in, placed ? Form::MergedPlaced : Form::Merged);
     }
+    // Report 5's traffic is placed by address as it is counted, instead of kept by target
+    // until the report is made: for report tables that are only filled or kept as a standing,
+    // never encoded whole or merged. Called while they are empty.
+    void placeAsCounted() { placeNow_ = wantCountry_; }
     // The pages counted into these tables: their own table in whole tables.
     const SharedPages& pages() const { return *pages_; }
 
@@ -205,6 +209,8 @@ class Tables {
     // Reports 1 and 2 of fill().
     void fillAgents(Result& result) const;
     std::uint8_t targetPlace(std::uint32_t target) const;
+    // Traffic by pairKey(target, address) into addressTargets_, or placed.
+    void addTargets(const std::vector<NumberTraffic::Entry>& entries);
     std::uint32_t addressId(std::string_view address);
     std::uint32_t agentId(std::string_view agent, std::uint64_t hash);
     std::uint32_t hostId(std::string_view host);
@@ -277,6 +283,9 @@ class Tables {
     NumberTraffic addressTargets_{shared_.seed};  // by pairKey(target, address)
     std::vector<std::array<Traffic, kPlaceCount>> placed_;  // by address: what a standing placed
     std::vector<NumberTraffic::Entry> pendingTargets_;      // for addressTargets_, in batches
+    bool placeNow_ = false;
+    static constexpr std::uint8_t kNotPlaced = 0xFF;
+    std::vector<std::uint8_t> placeOfTarget_;  // by target, once placed
 
     std::array<std::uint64_t, 9> engineSearches_{};
     KeyTable phraseKeys_{shared_.seed};
