@@ -83,6 +83,11 @@ std::shared_ptr<const OpenFile> EntryStore::open(std::string_view key) const {
 }
 
 bool EntryStore::store(std::string_view key, std::string_view bytes, std::string& error) const {
+    return store(key, std::vector<std::string_view>{bytes}, error);
+}
+
+bool EntryStore::store(std::string_view key, const std::vector<std::string_view>& pieces,
+                       std::string& error) const {
     std::error_code ec;
     fs::create_directories(folder_, ec);
     if (ec) {
@@ -96,7 +101,10 @@ bool EntryStore::store(std::string_view key, std::string_view bytes, std::string
             "cannot write into the cache folder " + folder_.string() + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = writeAll(fd, bytes);
+    bool ok = true;
+    for (const std::string_view bytes : pieces) {
+        ok = ok && writeAll(fd, bytes);
+    }
     int saved = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "kestrand/cache/open_file.h"
 
@@ -31,6 +32,9 @@ class EntryStore {
     std::filesystem::path pathOf(std::string_view key) const;
     // False and why when the entry could not be written whole.
     bool store(std::string_view key, std::string_view bytes, std::string& error) const;
+    // The same, the entry's bytes given in pieces, one after another.
+    bool store(std::string_view key, const std::vector<std::string_view>& pieces,
+               std::string& error) const;
     void remove(std::string_view key) const;
     // Removes the entries `gone` names (it is given an entry's first bytes), then the least
     // recently used until the rest take at most maxBytes, and temporary files left by a

@@ -54,6 +54,7 @@ constexpr std::uint64_t kWholeFileBytes = std::uint64_t{2} << 30;
 struct DayWork {
     DayCounts counts;
     std::unique_ptr<Tables> tables;
+    std::uint64_t used = 0;  // when a worker last counted into it
 };
 using Days = std::map<Day, DayWork>;
 
@@ -65,6 +66,7 @@ SummaryPart partOf(Day day, const DayWork& work) {
     part.day = day;
     part.counts = work.counts;
     part.tables = out.take();
+    part.tables.shrink_to_fit();  // kept until its file is done: without the writer's room
     return part;
 }
 
@@ -128,8 +130,9 @@ struct PlannedFile {
     cache::FileIdentity identity;
     bool identified = false;
     std::mutex mutex;
-    Days days;                // what this run read, by day
-    std::size_t holders = 0;  // workers holding tables of it
+    Days days;                        // what this run read, by day
+    std::vector<SummaryPart> sealed;  // days' parts workers finished as they read
+    std::size_t holders = 0;          // workers holding tables of it
 };
 
 // One input of a run: a folder's files, or a summary file's.
@@ -201,8 +204,12 @@ class Run {
     struct Held {
         std::size_t file = kNoFile;
         Days days;
+        std::vector<SummaryPart> sealed;
+        std::uint64_t clock = 0;  // counts the turns from day to day
     };
-    void readUnit(std::size_t index, Tables& tables, Days& days);
+    void readUnit(std::size_t index, Tables& tables, Held& held);
+    // A day the worker's lines have left, made a part and counted into its report tables.
+    void sealDay(Day day, DayWork& work, Tables& tables, Held& held);
     void handOver(Held& held, Tables& tables);
     void countSummarized(const Unit& unit, Tables& tables);
     void completeFile(std::size_t file, Tables& tables);
@@ -276,19 +283,22 @@ void readIdentity(Reader& in, cache::FileIdentity& id) {
 
 // A cache entry: a sealed head (the path, zone, identity and the file's row, with where each
 // part is and its checksum), then the parts, read only when a report needs them. Every part
-// must be held.
-std::string entryBytes(const std::string& path, const std::string& zone,
-                       const cache::FileIdentity& id, const SummaryFile& file,
-                       std::uint64_t& headSum) {
+// must be held. The pieces are the head, kept in `head`, and the parts' bytes where they are.
+std::vector<std::string_view> entryPieces(const std::string& path, const std::string& zone,
+                                          const cache::FileIdentity& id, const SummaryFile& file,
+                                          std::uint64_t& headSum, std::string& head) {
     Writer out;
     out.text(path);
     out.text(zone);
     writeIdentity(out, id);
     encodeFile(out, file, false);
     headSum = cache::checksum(out.bytes());
-    std::string bytes = cache::seal(kCacheMagic, kSummaryFormat, out.bytes());
-    appendParts(bytes, file);
-    return bytes;
+    head = cache::seal(kCacheMagic, kSummaryFormat, out.bytes());
+    std::vector<std::string_view> pieces{head};
+    for (const SummaryPart& part : file.parts) {
+        pieces.push_back(part.tables);
+    }
+    return pieces;
 }
 
 constexpr std::size_t kEntryHead = std::size_t{64} << 10;
@@ -343,6 +353,8 @@ std::string absoluteText(const std::filesystem::path& path) {
 
 // A file's parts of one day merged into one, when a file that grew in many steps has many.
 constexpr std::size_t kPartsADay = 4;
+// The days a worker keeps as tables while it reads a file; the others are parts.
+constexpr std::size_t kLiveDays = 3;
 
 void compactParts(SummaryFile& file, SharedLookups& shared) {
     std::map<Day, std::size_t> perDay;
@@ -441,8 +453,10 @@ void Run::know(const FolderListing& listing, const cache::EntryStore* store,
             planned.summary = std::move(entry);
             planned.known = Known::Unchanged;
             std::string ignored;
+            std::string head;
             if (!store->store(
-                    key, entryBytes(path, zone_.name(), ends, *planned.summary, planned.entrySum),
+                    key,
+                    entryPieces(path, zone_.name(), ends, *planned.summary, planned.entrySum, head),
                     ignored)) {
                 planned.entry.clear();
             }
@@ -638,7 +652,7 @@ void Run::work(Tables& tables) {
                 const std::lock_guard lock(files_[unit.file]->mutex);
                 ++files_[unit.file]->holders;
             }
-            readUnit(index, tables, held.days);
+            readUnit(index, tables, held);
         }
         if (files_[unit.file]->unitsLeft.fetch_sub(1) == 1) {
             ++filesRead_;
@@ -667,10 +681,12 @@ void Run::handOver(Held& held, Tables& tables) {
                 mine.tables->absorb(*work.tables);
             }
         }
+        std::move(held.sealed.begin(), held.sealed.end(), std::back_inserter(planned.sealed));
         complete = --planned.holders == 0 && planned.unitsLeft.load() == 0;
     }
     const std::size_t file = held.file;
     held.days.clear();
+    held.sealed.clear();
     held.file = kNoFile;
     if (complete && summaries_ && !cancelled_.load()) {
         completeFile(file, tables);
@@ -740,14 +756,19 @@ void Run::completeFile(std::size_t index, Tables& tables) {
     }
     file.resumable = !found.compressed && !row.error && endsAtLineEnd && !row.layout.empty();
     file.end = planned.size;
+    std::vector<SummaryPart> parts = std::move(planned.sealed);
+    planned.sealed.clear();
     for (auto& [day, work] : planned.days) {
-        file.parts.push_back(partOf(day, work));
+        parts.push_back(partOf(day, work));
         if (report_ && inPeriod(day)) {
             tables.absorb(*work.tables);
         }
         work.tables.reset();
     }
     planned.days.clear();
+    std::stable_sort(parts.begin(), parts.end(),
+                     [](const SummaryPart& a, const SummaryPart& b) { return a.day < b.day; });
+    std::move(parts.begin(), parts.end(), std::back_inserter(file.parts));
     compactParts(file, shared_);
     const bool keep = store_ != nullptr && planned.identified && !row.error && !row.layout.empty();
     planned.summary = std::move(file);
@@ -761,9 +782,10 @@ void Run::completeFile(std::size_t index, Tables& tables) {
                 const std::string path = absoluteText(found.path);
                 std::string error;
                 planned.entry = entryKey(path, zone_.name());
+                std::string head;
                 if (!store_->store(planned.entry,
-                                   entryBytes(path, zone_.name(), planned.identity,
-                                              *planned.summary, planned.entrySum),
+                                   entryPieces(path, zone_.name(), planned.identity,
+                                               *planned.summary, planned.entrySum, head),
                                    error)) {
                     planned.entry.clear();
                     const std::lock_guard lock(noteMutex_);
@@ -778,7 +800,15 @@ void Run::completeFile(std::size_t index, Tables& tables) {
     }
 }
 
-void Run::readUnit(std::size_t index, Tables& tables, Days& days) {
+void Run::sealDay(Day day, DayWork& work, Tables& tables, Held& held) {
+    held.sealed.push_back(partOf(day, work));
+    if (report_ && inPeriod(day)) {
+        tables.absorb(*work.tables);
+    }
+}
+
+void Run::readUnit(std::size_t index, Tables& tables, Held& held) {
+    Days& days = held.days;
     const Unit& unit = units_[index];
     UnitResult& out = results_[index];
     const FoundFile& file = listing_->files[unit.file];
@@ -811,13 +841,24 @@ void Run::readUnit(std::size_t index, Tables& tables, Days& days) {
     // over the parts of one file it reads.
     Day lastDay = 0;
     DayWork* today = nullptr;
+    // A day the lines have not come back to for a while is made a part at once, so that a
+    // big file's days are not all held as tables.
     const auto dayOf = [&](const Request& r) -> DayWork& {
         const Day day = dayNumber(r.date);
         if (today == nullptr || day != lastDay) {
+            if (!days.contains(day) && days.size() >= kLiveDays) {
+                auto oldest = days.begin();
+                for (auto it = days.begin(); it != days.end(); ++it) {
+                    oldest = it->second.used < oldest->second.used ? it : oldest;
+                }
+                sealDay(oldest->first, oldest->second, tables, held);
+                days.erase(oldest);
+            }
             DayWork& work = days[day];
             if (!work.tables) {
                 work.tables = std::make_unique<Tables>(shared_, Tables::Scope::Whole);
             }
+            work.used = ++held.clock;
             today = &work;
             lastDay = day;
         }

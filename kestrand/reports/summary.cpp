@@ -59,12 +59,6 @@ bool SummaryPart::hold() {
     return true;
 }
 
-void appendParts(std::string& out, const SummaryFile& file) {
-    for (const SummaryPart& part : file.parts) {
-        out += part.tables;
-    }
-}
-
 namespace {
 
 // A file's fields; `putTables` writes each part's tables (inline, or only where they are).

@@ -98,10 +98,9 @@ inline constexpr std::uint32_t kSummaryFormat = 1;
 inline constexpr std::uint32_t kSummaryFileFormat = 2;
 
 // A file with its parts' bytes inline (a summary file), or with only where they are (a cache
-// entry's head, the bytes after it: appendParts writes them in the same order).
+// entry's head, the parts' bytes after it in the same order).
 void encodeFile(Writer& out, const SummaryFile& file, bool inlineParts = true);
 bool decodeFile(Reader& in, SummaryFile& file, bool inlineParts = true);
-void appendParts(std::string& out, const SummaryFile& file);
 
 // A summary file's bytes, sealed (nothing when a part no longer reads); and back, with the
 // reason when they are not a summary of this version, whole and undamaged.
