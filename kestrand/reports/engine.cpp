@@ -58,6 +58,11 @@ struct DayWork {
 };
 using Days = std::map<Day, DayWork>;
 
+// The workers the options ask for: one per core unless a number is given.
+unsigned workersFor(const Options& options) {
+    return options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
+}
+
 // A day's work as a summary's part: its counts and its tables' bytes.
 SummaryPart partOf(Day day, const DayWork& work) {
     Writer out;
@@ -208,8 +213,8 @@ class Run {
         std::uint64_t clock = 0;  // counts the turns from day to day
     };
     void readUnit(std::size_t index, Tables& tables, Held& held);
-    // A day the worker's lines have left, made a part and counted into its report tables.
-    void sealDay(Day day, DayWork& work, Tables& tables, Held& held);
+    // A day's work made a part (into `parts`) and counted into the report tables.
+    void sealDay(Day day, DayWork& work, Tables& tables, std::vector<SummaryPart>& parts);
     void handOver(Held& held, Tables& tables);
     void countSummarized(const Unit& unit, Tables& tables);
     void completeFile(std::size_t file, Tables& tables);
@@ -514,8 +519,7 @@ void Run::plan(const FolderListing& listing) {
         }
     }
     std::vector<char> head(kHead);
-    const unsigned workers = std::max(
-        1u, options_.threads != 0 ? options_.threads : std::thread::hardware_concurrency());
+    const unsigned workers = std::max(1u, workersFor(options_));
     std::size_t toRead = 0;
     for (std::size_t i = 0; i < listing.files.size(); ++i) {
         toRead += files_[i]->known != Known::Unchanged && !listing.files[i].error ? 1 : 0;
@@ -759,10 +763,7 @@ void Run::completeFile(std::size_t index, Tables& tables) {
     std::vector<SummaryPart> parts = std::move(planned.sealed);
     planned.sealed.clear();
     for (auto& [day, work] : planned.days) {
-        parts.push_back(partOf(day, work));
-        if (report_ && inPeriod(day)) {
-            tables.absorb(*work.tables);
-        }
+        sealDay(day, work, tables, parts);
         work.tables.reset();
     }
     planned.days.clear();
@@ -800,8 +801,8 @@ void Run::completeFile(std::size_t index, Tables& tables) {
     }
 }
 
-void Run::sealDay(Day day, DayWork& work, Tables& tables, Held& held) {
-    held.sealed.push_back(partOf(day, work));
+void Run::sealDay(Day day, DayWork& work, Tables& tables, std::vector<SummaryPart>& parts) {
+    parts.push_back(partOf(day, work));
     if (report_ && inPeriod(day)) {
         tables.absorb(*work.tables);
     }
@@ -851,7 +852,7 @@ void Run::readUnit(std::size_t index, Tables& tables, Held& held) {
                 for (auto it = days.begin(); it != days.end(); ++it) {
                     oldest = it->second.used < oldest->second.used ? it : oldest;
                 }
-                sealDay(oldest->first, oldest->second, tables, held);
+                sealDay(oldest->first, oldest->second, tables, held.sealed);
                 days.erase(oldest);
             }
             DayWork& work = days[day];
@@ -1563,10 +1564,6 @@ std::unique_ptr<Tables> absorbSideBySide(
         tables[t].reset();
     }
     return std::move(tables[0]);
-}
-
-unsigned workersFor(const Options& options) {
-    return options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
 }
 
 // The tables of several standings, read side by side, then put together; `placed` places
